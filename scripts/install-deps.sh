@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package needed to build, run and test Tessaroon.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6opengl6-dev libgl-dev
+  libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-wqy-microhei
+  xvfb xauth x11-utils imagemagick time python3
+)
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

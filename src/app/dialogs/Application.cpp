@@ -1,0 +1,31 @@
+#include "app/dialogs/Application.h"
+
+#include "app/dialogs/Dialogs.h"
+#include "text/Errors.h"
+
+namespace tess::app {
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        showStandardError(e);
+    }
+    return false;
+}
+
+void showStandardError(const std::exception& error)
+{
+    if (const auto* app = dynamic_cast<const text::AppError*>(&error))
+        dialogs().standardError(QApplication::activeWindow(), app->message());
+    else
+        dialogs().standardError(QApplication::activeWindow(), QString::fromLocal8Bit(error.what()));
+}
+
+} // namespace tess::app

@@ -1,0 +1,23 @@
+#include "app/dialogs/Dialogs.h"
+
+#include "app/dialogs/QtDialogs.h"
+
+namespace tess::app {
+namespace {
+
+Dialogs* installed = nullptr;
+
+} // namespace
+
+Dialogs& dialogs()
+{
+    static QtDialogs real;
+    return installed ? *installed : real;
+}
+
+void setDialogs(Dialogs* replacement)
+{
+    installed = replacement;
+}
+
+} // namespace tess::app

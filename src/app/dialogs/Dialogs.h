@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+namespace tess::app {
+
+// One file dialog of a window, e.g. OpenDialog1: its settings, and the
+// file name it held after its previous use in this run.
+struct FileDialog {
+    QString title;
+    QString filter;        // "label|pattern|label|pattern", as the program writes them
+    QString defaultSuffix; // added to a name typed without extension
+    QString initialDir;    // empty: the dialog's own choice
+    QString fileName;      // proposed at the next use; the chosen one afterwards
+    bool multiSelect = false;
+    bool mustExist = false;        // open dialogs: folder and files must exist
+    bool overwritePrompt = false;  // save dialogs: ask before overwriting
+};
+
+// Every message box, input prompt and file dialog of the program goes
+// through here, so tests can answer them without a modal window.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // "信息", information icon, "确定".
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // "确认", question icon, "是[&Y]" / "否[&N]"; true for Yes.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // The application title as caption, no icon, "确定".
+    virtual void plainMessage(QWidget* parent, const QString& text) = 0;
+    // A one-line prompt with "确定" / "取消"; nothing when cancelled.
+    virtual std::optional<QString> inputQuery(QWidget* parent, const QString& caption,
+                                              const QString& prompt, const QString& value) = 0;
+    // The application's standard error box; `message` is shown through
+    // standardErrorText().
+    virtual void standardError(QWidget* parent, const QString& message) = 0;
+    // Open dialog: the chosen paths in the dialog's order, empty when cancelled.
+    virtual QStringList openFiles(QWidget* parent, FileDialog& dialog) = 0;
+    // Save dialog: the chosen path, nothing when cancelled.
+    virtual std::optional<QString> saveFile(QWidget* parent, FileDialog& dialog) = 0;
+};
+
+// The dialogs in use: the real ones unless a test installed its own.
+Dialogs& dialogs();
+// Installs `replacement` (not owned); nullptr restores the real dialogs.
+void setDialogs(Dialogs* replacement);
+
+} // namespace tess::app

@@ -1,0 +1,124 @@
+#include "app/dialogs/QtDialogs.h"
+
+#include "text/Errors.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tess::app {
+namespace {
+
+QString appTitle()
+{
+    return QApplication::applicationDisplayName();
+}
+
+void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+             const QString& okText)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    box.addButton(okText, QMessageBox::AcceptRole);
+    box.exec();
+}
+
+QFileDialog* makeDialog(QWidget* parent, const FileDialog& d, QFileDialog::AcceptMode mode)
+{
+    auto* dlg = new QFileDialog(parent, d.title, d.initialDir);
+    dlg->setAttribute(Qt::WA_DeleteOnClose, false);
+    dlg->setAcceptMode(mode);
+    dlg->setOption(QFileDialog::ReadOnly, false);
+    dlg->setNameFilters(nameFilters(d.filter));
+    QString suffix = d.defaultSuffix;
+    if (suffix.startsWith(QLatin1String("*.")))
+        suffix = suffix.mid(2);
+    dlg->setDefaultSuffix(suffix);
+    if (!d.fileName.isEmpty())
+        dlg->selectFile(d.fileName);
+    return dlg;
+}
+
+} // namespace
+
+QStringList nameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // QFileDialog takes the patterns from the label's parentheses.
+        out << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+    }
+    return out;
+}
+
+void QtDialogs::information(QWidget* parent, const QString& text)
+{
+    showBox(parent, QMessageBox::Information, QStringLiteral("信息"), text, QStringLiteral("确定"));
+}
+
+bool QtDialogs::confirm(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("确认"), text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QStringLiteral("是[&Y]"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("否[&N]"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void QtDialogs::plainMessage(QWidget* parent, const QString& text)
+{
+    showBox(parent, QMessageBox::NoIcon, appTitle(), text, QStringLiteral("确定"));
+}
+
+std::optional<QString> QtDialogs::inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
+                                             const QString& value)
+{
+    QInputDialog dlg(parent);
+    dlg.setWindowTitle(caption);
+    dlg.setLabelText(prompt);
+    dlg.setTextValue(value);
+    dlg.setOkButtonText(QStringLiteral("确定"));
+    dlg.setCancelButtonText(QStringLiteral("取消"));
+    if (dlg.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dlg.textValue();
+}
+
+void QtDialogs::standardError(QWidget* parent, const QString& message)
+{
+    QMessageBox box(QMessageBox::Critical, appTitle(), text::standardErrorText(message), QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QStringList QtDialogs::openFiles(QWidget* parent, FileDialog& d)
+{
+    std::unique_ptr<QFileDialog> dlg(makeDialog(parent, d, QFileDialog::AcceptOpen));
+    // A typed name need not exist unless the dialog says so.
+    dlg->setFileMode(d.multiSelect ? QFileDialog::ExistingFiles
+                                   : (d.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+    if (dlg->exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dlg->selectedFiles();
+    if (!chosen.isEmpty())
+        d.fileName = chosen.first();
+    return chosen;
+}
+
+std::optional<QString> QtDialogs::saveFile(QWidget* parent, FileDialog& d)
+{
+    std::unique_ptr<QFileDialog> dlg(makeDialog(parent, d, QFileDialog::AcceptSave));
+    dlg->setFileMode(QFileDialog::AnyFile);
+    dlg->setOption(QFileDialog::DontConfirmOverwrite, !d.overwritePrompt);
+    if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty())
+        return std::nullopt;
+    d.fileName = dlg->selectedFiles().first();
+    return d.fileName;
+}
+
+} // namespace tess::app

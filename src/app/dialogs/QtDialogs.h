@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/dialogs/Dialogs.h"
+
+namespace tess::app {
+
+// The real dialogs: QMessageBox, QInputDialog and QFileDialog with the
+// program's captions and button texts.
+class QtDialogs final : public Dialogs {
+public:
+    void information(QWidget* parent, const QString& text) override;
+    bool confirm(QWidget* parent, const QString& text) override;
+    void plainMessage(QWidget* parent, const QString& text) override;
+    std::optional<QString> inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
+                                      const QString& value) override;
+    void standardError(QWidget* parent, const QString& message) override;
+    QStringList openFiles(QWidget* parent, FileDialog& dialog) override;
+    std::optional<QString> saveFile(QWidget* parent, FileDialog& dialog) override;
+};
+
+// "Text files(*.txt)|*.txt|All files(*.*)|*.*" as QFileDialog name filters.
+QStringList nameFilters(const QString& filter);
+
+} // namespace tess::app

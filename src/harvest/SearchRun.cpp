@@ -1,0 +1,265 @@
+#include "harvest/SearchRun.h"
+
+#include "harvest/LocalAddress.h"
+#include "harvest/RequestAddress.h"
+#include "harvest/ResultsLog.h"
+#include "harvest/SearchWindow.h"
+#include "harvest/Timer.h"
+#include "text/Errors.h"
+#include "text/Gbk.h"
+#include "text/Integer.h"
+
+#include <QThread>
+
+namespace tess::harvest {
+
+SearchRun::SearchRun(Services services)
+    : m_s(std::move(services))
+    , m_engineHost(DefaultEngineHost)
+{
+    if (!m_s.localAddress)
+        m_s.localAddress = GetLocalAddress;
+    if (!m_s.pause)
+        m_s.pause = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
+    m_s.pollTimer.setInterval(PollIntervalAtStart);
+    m_s.pollTimer.setEnabled(false);
+    m_s.pollTimer.OnTimer = [this] { PollTick(); };
+    m_s.watchdogTimer.setInterval(WatchdogIntervalAtStart);
+    m_s.watchdogTimer.setEnabled(false);
+    m_s.watchdogTimer.OnTimer = [this] { WatchdogTick(); };
+}
+
+int SearchRun::IntervalMs() const
+{
+    return m_s.window.IntervalSetting() * 1000;
+}
+
+void SearchRun::Start()
+{
+    SearchWindow& w = m_s.window;
+    if (m_s.localAddress() == QLatin1String("127.0.0.1")) {
+        w.InformationBox(QStringLiteral("您还没有连接到网上！"));
+        return;
+    }
+    if (m_keywords.isEmpty())
+        throw text::AppError(QStringLiteral("请先导入关键字列表文件"));
+
+    // A stopped run has already taken the keyword it was searching.
+    if (KeywordIndex > 1)
+        --KeywordIndex;
+    const std::optional<QString> answer = w.InputQuery(QStringLiteral("搜索参数设置"),
+                                                       QStringLiteral("请输入关键字搜索断点位置        "),
+                                                       QString::number(KeywordIndex));
+    if (!answer)
+        return;
+    KeywordIndex = std::max(0, text::toInteger(*answer));
+    if (KeywordIndex != 0 && KeywordIndex >= m_keywords.size()) {
+        w.PlainMessage(QStringLiteral("搜索断点位置超过关键字文件行数！"));
+        KeywordIndex = 0;
+    }
+
+    w.RepaintNow();
+    w.ClearResults();
+    TakeKeyword();
+    PageOffset = 0;
+    StopRequested = false;
+    MorePages = true;
+    HarvestCount = 0;
+    w.ClearResults();
+    m_pageLinks.clear();
+    m_runLinks.clear();
+    if (m_s.log)
+        m_s.log->restart();
+
+    w.SetCommandsEnabled(false, true, false);
+    m_s.pollTimer.setInterval(IntervalMs());
+    m_s.watchdogTimer.setInterval(IntervalMs() * 15);
+    m_watchdogSeenPages = m_pagesTaken;
+    m_s.watchdogTimer.setEnabled(true);
+
+    w.SetPanelText(PanelHarvestCount, QStringLiteral("0"));
+    w.SetPanelText(PanelStatus, QStringLiteral("清空IE数据..."));
+    if (m_s.clearBrowserData)
+        m_s.clearBrowserData();
+    m_s.pause(500);
+    w.SetPanelText(PanelStatus, QStringLiteral("正在搜索..."));
+
+    try {
+        NextPageStep();
+    } catch (const std::exception&) {
+        // Start swallows whatever goes wrong in its first request.
+    }
+}
+
+void SearchRun::TakeKeyword()
+{
+    const QByteArray keyword = TrimKeyword(m_keywords.value(KeywordIndex));
+    ++KeywordIndex;
+    RequestBase = BuildRequestBase(m_engineHost, keyword);
+}
+
+void SearchRun::Stop()
+{
+    StopRequested = true;
+    m_s.window.SetPanelText(PanelStatus, QStringLiteral("终止搜索..."));
+    m_s.window.SetCommandsEnabled(true, false, true);
+    m_s.watchdogTimer.setEnabled(false);
+    // The poll timer keeps running: the loading page is still taken and
+    // harvested, and ProcessPage then runs the finish step.
+}
+
+void SearchRun::NextPageStep()
+{
+    if (!MorePages || StopRequested) {
+        FinishStep();
+        return;
+    }
+    RequestPage();
+}
+
+void SearchRun::RequestPage()
+{
+    const QByteArray address = RequestAddress(RequestBase, PageOffset);
+    PageOffset += 10;
+    m_s.window.SetPanelText(PanelKeywordIndex, QString::number(KeywordIndex));
+    try {
+        m_s.browser.Navigate(address);
+    } catch (const std::exception&) {
+        // A load that cannot start still leaves the run waiting; the
+        // watchdog asks again.
+    }
+    m_s.pollTimer.setEnabled(true);
+}
+
+void SearchRun::FinishStep()
+{
+    m_s.pollTimer.setEnabled(false);
+    m_s.watchdogTimer.setEnabled(false);
+    SaveState();
+    m_s.window.SetPanelText(PanelStatus, QStringLiteral("搜索已经结束！"));
+    m_s.window.RepaintNow();
+    m_s.window.SetCommandsEnabled(true, false, true);
+}
+
+void SearchRun::PollTick()
+{
+    m_s.pollTimer.setEnabled(false);
+    m_s.pollTimer.setInterval(IntervalMs()); // a changed setting applies from the next tick
+    if (m_s.tracker.tag() == 0) {
+        m_s.pollTimer.setEnabled(true);
+        return;
+    }
+    m_s.tracker.setTag(0);
+    ProcessPage();
+}
+
+void SearchRun::WatchdogTick()
+{
+    // Progress is counted in pages taken, not by PageOffset: a run of
+    // one-page keywords requests offset 0 again and again while moving on.
+    if (m_pagesTaken != m_watchdogSeenPages) {
+        m_watchdogSeenPages = m_pagesTaken;
+        return;
+    }
+    // No page was taken for a whole watchdog interval and none is waiting:
+    // the request never completed. Ask for the same page again.
+    if (!StopRequested && MorePages && PageOffset >= 10 && m_s.tracker.tag() == 0) {
+        PageOffset -= 10;
+        NextPageStep();
+    }
+}
+
+void SearchRun::ProcessPage()
+{
+    ++m_pagesTaken;
+    MorePages = ReadPagerState(text::toGbk(m_s.browser.BodyText()));
+    // PageOffset already names the following page: the last page read for
+    // a keyword is the one at offset 740.
+    if (PageOffset >= MaxPagesPerKeyword * 10)
+        MorePages = false;
+    m_s.watchdogTimer.setInterval(IntervalMs() * 15);
+
+    HarvestLinks();
+    m_pageLinks.clear();
+
+    if (MorePages) {
+        if (StopRequested)
+            FinishStep();
+        else
+            RequestPage();
+        return;
+    }
+    PageOffset = 0;
+    if (KeywordIndex >= m_keywords.size() || StopRequested) {
+        FinishStep();
+        return;
+    }
+    TakeKeyword();
+    RequestPage();
+}
+
+void SearchRun::HarvestLinks()
+{
+    SearchWindow& w = m_s.window;
+    if (w.ResultRowCount() > 100)
+        w.ClearResults();
+
+    const QByteArray location = text::toGbk(m_s.browser.LocationURL());
+    if (location.isEmpty())
+        return;
+    const QByteArray siteDomain = SiteDomain(location);
+    m_pageLinks.clear();
+
+    const bool acrossPages = w.DedupeChecked();
+    const int count = m_s.browser.LinkCount();
+    for (int i = 0; i < count; ++i) {
+        const QByteArray href = text::toGbk(m_s.browser.LinkHref(i));
+        if (!IsOutboundLink(href, siteDomain) || m_pageLinks.contains(href))
+            continue;
+        if (acrossPages && m_runLinks.contains(href))
+            continue;
+        m_pageLinks.add(href);
+        m_runLinks.add(href);
+        const QByteArray linkText = text::toGbk(m_s.browser.LinkText(i));
+        w.AppendResult(href, linkText);
+        if (m_s.log)
+            m_s.log->append(href, linkText);
+        ++HarvestCount;
+        w.SetPanelText(PanelHarvestCount, QString::number(HarvestCount));
+    }
+    if (m_s.log)
+        m_s.log->flush();
+}
+
+void SearchRun::SaveState()
+{
+    SearchWindow& w = m_s.window;
+    SaveStateFile(m_s.statePath, {w.KeywordFileText(), KeywordIndex, w.DedupeChecked(), w.IntervalSetting()});
+}
+
+bool SearchRun::LoadState()
+{
+    return LoadStateFile(m_s.statePath, *this);
+}
+
+void SearchRun::RestoreKeywordFile(const QString& path)
+{
+    m_s.window.SetKeywordFileText(path);
+}
+
+void SearchRun::RestoreKeywordIndex(int value)
+{
+    KeywordIndex = value;
+}
+
+void SearchRun::RestoreDedupe(bool checked)
+{
+    m_s.window.SetDedupeChecked(checked);
+}
+
+void SearchRun::RestoreInterval(int seconds)
+{
+    m_s.window.SetIntervalSetting(seconds);
+}
+
+} // namespace tess::harvest

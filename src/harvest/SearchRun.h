@@ -1,0 +1,115 @@
+#pragma once
+
+#include "browser/BrowserHost.h"
+#include "browser/CompletionTracker.h"
+#include "harvest/PageReader.h"
+#include "harvest/StateFile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace tess::harvest {
+
+class ResultsLog;
+class SearchWindow;
+class Timer;
+
+// The lines of the imported keyword file, indexed from 0.
+using KeywordList = QList<QByteArray>;
+
+// The search run: asks the engine for the result pages of one keyword after
+// another through the embedded browser, takes each loaded page at the next
+// poll tick, harvests its links and decides where to go next. Everything
+// runs on the user-interface thread, carried by the poll timer and the
+// browser's completion events; there is no background work.
+//
+// One page's road: NextPageStep() builds the request address from
+// RequestBase and PageOffset and navigates; the browser's completion sets
+// the tracker's tag; PollTick() sees the tag and runs ProcessPage(), which
+// runs the pager test and the link harvest and requests the next page, the
+// next keyword's first page, or runs FinishStep().
+class SearchRun final : public StateReceiver {
+public:
+    struct Services {
+        SearchWindow& window;
+        browser::BrowserHost& browser;
+        browser::CompletionTracker& tracker;
+        Timer& pollTimer;     // Timer1
+        Timer& watchdogTimer; // Timer2
+        QString statePath;
+        // The machine's IPv4 address (GetLocalAddress by default).
+        std::function<QString()> localAddress;
+        // Blocks the thread without processing events (Start's pause).
+        std::function<void(int ms)> pause;
+        // Run while Start shows "清空IE数据...": empties the browser's
+        // history and cache. Optional.
+        std::function<void()> clearBrowserData;
+        // Keeps every harvested row of the run. Optional.
+        ResultsLog* log = nullptr;
+    };
+
+    static constexpr int MaxPagesPerKeyword = 75;
+    static constexpr int PollIntervalAtStart = 8000;
+    static constexpr int WatchdogIntervalAtStart = 60000;
+
+    explicit SearchRun(Services services);
+    SearchRun(const SearchRun&) = delete;
+    SearchRun& operator=(const SearchRun&) = delete;
+
+    // The engine's web host (and port), www.baidu.com unless set.
+    void setEngineHost(const QByteArray& host) { m_engineHost = host; }
+    const QByteArray& engineHost() const { return m_engineHost; }
+
+    KeywordList& keywordList() { return m_keywords; }
+
+    // Start (N2Click).
+    void Start();
+    // Stop (N3Click).
+    void Stop();
+    // The next-page step (Button1Click).
+    void NextPageStep();
+    // The finish step (BitBtn1Click).
+    void FinishStep();
+    // Timer1's tick.
+    void PollTick();
+    // Timer2's tick: re-requests a page that never completed.
+    void WatchdogTick();
+    // Reads the page just taken and moves on.
+    void ProcessPage();
+
+    // The state file.
+    void SaveState();
+    // Returns false when there is no state file; throws as LoadStateFile.
+    bool LoadState();
+
+    int KeywordIndex = 0;
+    int PageOffset = 0;
+    bool StopRequested = false;
+    bool MorePages = false;
+    int HarvestCount = 0;
+    QByteArray RequestBase;
+
+private:
+    void TakeKeyword();
+    void RequestPage();
+    void HarvestLinks();
+    int IntervalMs() const;
+
+    void RestoreKeywordFile(const QString& path) override;
+    void RestoreKeywordIndex(int value) override;
+    void RestoreDedupe(bool checked) override;
+    void RestoreInterval(int seconds) override;
+
+    Services m_s;
+    QByteArray m_engineHost;
+    KeywordList m_keywords;
+    PageLinkList m_pageLinks; // PageLinkList: this page's addresses
+    PageLinkList m_runLinks;  // every address of the run, for 去重
+    qint64 m_pagesTaken = 0;
+    qint64 m_watchdogSeenPages = 0;
+};
+
+} // namespace tess::harvest

@@ -1,0 +1,36 @@
+#include "harvest/StateFile.h"
+
+#include "text/Gbk.h"
+#include "text/Integer.h"
+#include "text/TextFile.h"
+
+#include <QFileInfo>
+
+namespace tess::harvest {
+
+void SaveStateFile(const QString& path, const SavedState& state)
+{
+    const text::Lines lines{
+        text::toGbk(state.keywordFile),
+        QByteArray::number(state.keywordIndex - 1),
+        state.dedupe ? QByteArray("qcyes") : QByteArray("qcno"),
+        QByteArray::number(state.intervalSeconds),
+    };
+    text::replaceFile(path, text::joinCrLf(lines));
+}
+
+bool LoadStateFile(const QString& path, StateReceiver& receiver)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    const text::Lines lines = text::readLinesLf(path);
+    auto line = [&](int i) { return i < lines.size() ? lines[i] : QByteArray(); };
+
+    receiver.RestoreKeywordFile(text::fromGbk(line(0)));
+    receiver.RestoreKeywordIndex(text::toInteger(line(1)));
+    receiver.RestoreDedupe(line(2) == "qcyes");
+    receiver.RestoreInterval(text::toInteger(line(3)));
+    return true;
+}
+
+} // namespace tess::harvest

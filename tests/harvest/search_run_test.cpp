@@ -1,0 +1,327 @@
+#include "harvest/ResultsLog.h"
+#include "harvest/SearchRun.h"
+#include "harvest/FakeWindow.h"
+#include "support/FakeBrowser.h"
+#include "text/Errors.h"
+
+#include <QFile>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tess;
+using namespace tess::harvest;
+using test::FakeBrowser;
+using test::FakePage;
+
+namespace {
+
+QByteArray between(const QByteArray& s, const char* from, const char* to)
+{
+    const qsizetype a = s.indexOf(from) + qstrlen(from);
+    return s.mid(a, s.indexOf(to, a) - a);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class SearchRunTest : public ::testing::Test {
+protected:
+    SearchRunTest()
+    {
+        tracker.attach(browser);
+        browser.server = [this](const QByteArray& url) { return serve(url); };
+        run.keywordList() = {"alpha", "beta", "gamma"};
+    }
+
+    // A results page of the fake engine: three outbound links, one of the
+    // engine's own, an https one, and the pager while pages remain
+    // (pagesFor: -1 = always another page).
+    std::optional<FakePage> serve(const QByteArray& url)
+    {
+        const QByteArray word = between(url, "word=", "&pn=");
+        if (!pagesFor.contains(word))
+            return std::nullopt;
+        const int pages = pagesFor[word];
+        const int page = between(url, "&pn=", "&cl=").toInt() / 10 + 1;
+        FakePage p;
+        p.location = QString::fromLatin1(url);
+        QString pager = page == 1 ? QStringLiteral("1") : QStringLiteral("上一页 [1] %1").arg(page);
+        if (pages < 0 || page < pages)
+            pager += QStringLiteral(" [%1] 下一页").arg(page + 1);
+        p.body = QStringLiteral("%1 的搜索结果\n").arg(QString::fromLatin1(word)) + pager + QStringLiteral("\n©2026");
+        for (int i = 0; i < 3; ++i)
+            p.links.append({QStringLiteral("http://%1-%2-%3.example.com/").arg(QString::fromLatin1(word)).arg(page).arg(i),
+                            QStringLiteral("标题 %1").arg(i)});
+        p.links.append({QStringLiteral("http://www.baidu.com/link?url=1"), QStringLiteral("百度快照")});
+        p.links.append({QStringLiteral("https://secure.example.com/"), QStringLiteral("secure")});
+        return p;
+    }
+
+    // Lets pages load and the poll timer tick until the run stops polling.
+    void runToEnd(int maxTicks = 5000)
+    {
+        for (int i = 0; i < maxTicks && poll.enabled(); ++i) {
+            browser.finishLoad();
+            poll.fire();
+        }
+        ASSERT_FALSE(poll.enabled()) << "the run did not end";
+    }
+
+    QStringList requestedPages() const
+    {
+        QStringList out;
+        for (const QByteArray& r : browser.requests)
+            out << QString::fromLatin1(between(r, "word=", "&pn=") + ":" + between(r, "&pn=", "&cl="));
+        return out;
+    }
+
+    QTemporaryDir dir;
+    test::FakeWindow window;
+    FakeBrowser browser;
+    browser::CompletionTracker tracker;
+    test::ManualTimer poll, watchdog;
+    QMap<QByteArray, int> pagesFor{{"alpha", 3}, {"beta", 1}, {"gamma", 2}};
+    ResultsLog log{dir.filePath(QStringLiteral("mirovadel.tmp"))};
+    SearchRun run{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
+                   [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, &log}};
+};
+
+TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
+{
+    window.keywordFile = QStringLiteral("/data/词.txt");
+    run.Start();
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
+    EXPECT_FALSE(window.searchEnabled);
+    EXPECT_TRUE(window.stopEnabled);
+    EXPECT_FALSE(window.importEnabled);
+    EXPECT_EQ(poll.interval(), 5000);
+    EXPECT_TRUE(watchdog.enabled());
+    EXPECT_EQ(browser.requests.first(),
+              QByteArray("http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=alpha&pn=0&cl=3"));
+
+    runToEnd();
+    EXPECT_EQ(requestedPages(), (QStringList{QStringLiteral("alpha:0"), QStringLiteral("alpha:10"),
+                                             QStringLiteral("alpha:20"), QStringLiteral("beta:0"),
+                                             QStringLiteral("gamma:0"), QStringLiteral("gamma:10")}));
+    // Three outbound links a page; the engine's own and https links are skipped.
+    EXPECT_EQ(run.HarvestCount, 18);
+    EXPECT_EQ(window.rows.size(), 18);
+    EXPECT_EQ(window.rows.first(), qMakePair(QByteArray("http://alpha-1-0.example.com/"), QByteArray("\xB1\xEA\xCC\xE2 0")));
+    EXPECT_EQ(window.panels[PanelHarvestCount], QStringLiteral("18"));
+    EXPECT_EQ(window.panels[PanelKeywordIndex], QStringLiteral("3"));
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
+    EXPECT_TRUE(window.searchEnabled);
+    EXPECT_FALSE(window.stopEnabled);
+    EXPECT_FALSE(watchdog.enabled());
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))),
+              QByteArray("/data/\xB4\xCA.txt\r\n2\r\nqcno\r\n5\r\n"));
+    EXPECT_EQ(log.rowCount(), 18);
+}
+
+TEST_F(SearchRunTest, AKeywordThatAlwaysOffersAnotherPageIsReadForSeventyFivePages)
+{
+    pagesFor["alpha"] = -1;
+    run.Start();
+    runToEnd();
+    const QStringList pages = requestedPages();
+    EXPECT_EQ(pages.filter(QRegularExpression(QStringLiteral("^alpha:"))).size(), 75);
+    EXPECT_EQ(pages.at(74), QStringLiteral("alpha:740"));
+    EXPECT_EQ(pages.at(75), QStringLiteral("beta:0"));
+}
+
+TEST_F(SearchRunTest, StopStillHarvestsTheLoadingPageThenFinishesAndKeepsTheKeyword)
+{
+    run.Start();
+    browser.finishLoad();
+    poll.fire();          // alpha page 1 taken; page 2 requested
+    run.Stop();
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("终止搜索..."));
+    EXPECT_TRUE(window.searchEnabled);
+    EXPECT_FALSE(window.stopEnabled);
+    EXPECT_TRUE(poll.enabled()); // the loading page is still taken
+    runToEnd();
+    EXPECT_EQ(requestedPages().size(), 2);
+    EXPECT_EQ(run.HarvestCount, 6);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
+    // Line 2 names the keyword that was being searched (alpha, index 0).
+    EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))).startsWith("\r\n0\r\n"));
+}
+
+TEST_F(SearchRunTest, RestartOffersTheSavedPositionByTheDesignsRules)
+{
+    // Saved 1 (searching "beta"): offered unchanged, and beta is taken first.
+    run.KeywordIndex = 1;
+    run.Start();
+    EXPECT_EQ(window.prompts.last(), QStringLiteral("1"));
+    EXPECT_EQ(requestedPages().first(), QStringLiteral("beta:0"));
+    run.Stop();
+    runToEnd();
+
+    // Saved 5 is offered as 4; a cancel keeps the lowered value.
+    run.KeywordIndex = 5;
+    window.answers = {std::nullopt};
+    run.Start();
+    EXPECT_EQ(window.prompts.last(), QStringLiteral("4"));
+    run.Start();
+    EXPECT_EQ(window.prompts.last(), QStringLiteral("3"));
+    // 3 == the number of keywords: out of range, start at the first.
+    EXPECT_EQ(window.plains, QStringList{QStringLiteral("搜索断点位置超过关键字文件行数！")});
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:0"));
+}
+
+TEST_F(SearchRunTest, StartAnswersThatAreNotPositions)
+{
+    window.answers = {QStringLiteral("-4")};
+    run.KeywordIndex = 2;
+    run.Start();
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:0")); // negative becomes 0
+    run.Stop();
+    runToEnd();
+
+    const qsizetype before = browser.requests.size();
+    window.answers = {QStringLiteral("x1")};
+    EXPECT_THROW(run.Start(), text::ConvertError);
+    EXPECT_EQ(browser.requests.size(), before);
+}
+
+TEST_F(SearchRunTest, StartRefusesWithoutANetworkOrKeywords)
+{
+    SearchRun offline{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("s.ini")),
+                       [] { return QStringLiteral("127.0.0.1"); }, [](int) {}, {}, nullptr}};
+    offline.keywordList() = {"a"};
+    offline.Start();
+    EXPECT_EQ(window.infos, QStringList{QStringLiteral("您还没有连接到网上！")});
+    EXPECT_TRUE(browser.requests.isEmpty());
+
+    run.keywordList().clear();
+    try {
+        run.Start();
+        FAIL();
+    } catch (const text::AppError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("请先导入关键字列表文件"));
+    }
+    EXPECT_TRUE(window.prompts.isEmpty());
+}
+
+TEST_F(SearchRunTest, AFailedNavigationEndsOnAnErrorPageAndMovesToTheNextKeyword)
+{
+    pagesFor.remove("alpha"); // the engine cannot be reached for alpha
+    run.Start();
+    runToEnd();
+    EXPECT_EQ(requestedPages(), (QStringList{QStringLiteral("alpha:0"), QStringLiteral("beta:0"),
+                                             QStringLiteral("gamma:0"), QStringLiteral("gamma:10")}));
+    EXPECT_EQ(run.HarvestCount, 9);
+}
+
+TEST_F(SearchRunTest, OnlyTheTopLevelCompletionTakesAPageWithInnerFrames)
+{
+    browser.server = [this](const QByteArray& url) {
+        auto p = serve(url);
+        p->innerFrames = 2;
+        return p;
+    };
+    run.Start();
+    runToEnd();
+    EXPECT_EQ(requestedPages().size(), 6);
+    EXPECT_EQ(run.HarvestCount, 18);
+}
+
+TEST_F(SearchRunTest, DuplicatesAreDroppedPerPageOrAcrossTheRunWhen去重IsChecked)
+{
+    run.keywordList() = {"alpha"};
+    pagesFor["alpha"] = 2;
+    browser.server = [this](const QByteArray& url) {
+        auto p = serve(url);
+        p->links = {{QStringLiteral("http://Dup.example.com/A"), QStringLiteral("first")},
+                    {QStringLiteral("http://dup.EXAMPLE.com/a"), QStringLiteral("second")},
+                    {QStringLiteral("http://dup.example.com/a/"), QStringLiteral("other")}};
+        return p;
+    };
+    run.Start();
+    runToEnd();
+    // Two rows a page; the next page's same addresses are new rows.
+    ASSERT_EQ(window.rows.size(), 4);
+    EXPECT_EQ(window.rows[0].second, QByteArray("first"));
+    EXPECT_EQ(window.rows[2].first, QByteArray("http://Dup.example.com/A"));
+
+    window.dedupe = true;
+    run.Start();
+    runToEnd();
+    EXPECT_EQ(window.rows.size(), 2);
+    EXPECT_EQ(run.HarvestCount, 2);
+}
+
+TEST_F(SearchRunTest, TheListIsEmptiedPastAHundredRowsButTheLogKeepsEveryRow)
+{
+    pagesFor["alpha"] = -1;
+    run.keywordList() = {"alpha"};
+    run.Start();
+    runToEnd();
+    EXPECT_EQ(run.HarvestCount, 75 * 3);
+    EXPECT_LE(window.rows.size(), 103);
+    EXPECT_GT(window.clears, 2);
+    const QByteArray all = log.contents();
+    EXPECT_EQ(all.count("\r\n"), 225);
+    EXPECT_TRUE(all.startsWith("http://alpha-1-0.example.com/\t\xB1\xEA\xCC\xE2 0\r\n"));
+}
+
+TEST_F(SearchRunTest, StartingAgainWhileAStoppedPageLoadsBeginsANewRunWithoutFinishing)
+{
+    run.Start();
+    run.Stop();
+    run.Start(); // the stopped run's page is still loading
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("tessaroon.ini"))));
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
+    // Position 1 is offered unchanged: the new run takes the second keyword.
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
+}
+
+TEST_F(SearchRunTest, AFailedStateSaveLeavesTheFinishStepUndone)
+{
+    SearchRun unsaved{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("no/such/dir/s.ini")),
+                       [] { return QStringLiteral(""); }, [](int) {}, {}, nullptr}};
+    unsaved.keywordList() = {"beta"};
+    unsaved.Start();
+    browser.finishLoad();
+    EXPECT_THROW(poll.fire(), text::FileCreateError);
+    EXPECT_FALSE(poll.enabled());
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
+    EXPECT_FALSE(window.searchEnabled);
+}
+
+TEST_F(SearchRunTest, TheWatchdogAsksAgainForAPageThatNeverCompletes)
+{
+    run.Start();
+    ASSERT_EQ(browser.requests.size(), 1);
+    poll.fire();     // nothing loaded yet
+    watchdog.fire(); // no page taken for a whole interval since Start
+    ASSERT_EQ(browser.requests.size(), 2);
+    EXPECT_EQ(browser.requests[1], browser.requests[0]);
+    runToEnd();
+    EXPECT_EQ(run.HarvestCount, 18);
+
+    // Steady progress over one-page keywords is no stall.
+    pagesFor = {{"alpha", 1}, {"beta", 1}, {"gamma", 1}};
+    run.Start();
+    const qsizetype before = browser.requests.size();
+    browser.finishLoad();
+    poll.fire();
+    watchdog.fire();
+    EXPECT_EQ(browser.requests.size(), before + 1);
+}
+
+TEST_F(SearchRunTest, ANavigationThatCannotStartIsIgnored)
+{
+    browser.failToStart = true;
+    run.Start();
+    EXPECT_TRUE(poll.enabled());
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "browser/BrowserHost.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+
+namespace tess::test {
+
+// A page the fake browser serves.
+struct FakePage {
+    QString location;
+    QString body;
+    QList<QPair<QString, QString>> links; // href, text
+    int innerFrames = 0;                  // each raises its own completion pair
+};
+
+// A scriptable browser: Navigate() remembers the request, finishLoad()
+// completes it with the page the test's server function describes. An
+// address the server does not know ends on an error page, as a real
+// browser's does.
+class FakeBrowser final : public browser::BrowserHost {
+public:
+    static constexpr browser::FrameId TopFrame = 1;
+
+    std::function<std::optional<FakePage>(const QByteArray& url)> server;
+    QList<QByteArray> requests;
+    bool failToStart = false; // Navigate throws
+
+    void Navigate(const QByteArray& url) override
+    {
+        if (failToStart)
+            throw std::runtime_error("navigation refused");
+        requests.append(url);
+        m_pending = url;
+        m_hasPending = true;
+    }
+
+    bool hasPending() const { return m_hasPending; }
+
+    // Completes the outstanding request: top-level commit, inner frames,
+    // then the top-level document.
+    void finishLoad()
+    {
+        if (!m_hasPending)
+            return;
+        m_hasPending = false;
+        std::optional<FakePage> page = server ? server(m_pending) : std::nullopt;
+        if (!page) {
+            page = FakePage{QStringLiteral("chrome-error://chromewebdata/"),
+                            QStringLiteral("无法访问此网站\n%1 拒绝了连接请求。").arg(QString::fromLatin1(m_pending)),
+                            {{QStringLiteral("chrome-error://chromewebdata/#buttons"), QStringLiteral("详细信息")}},
+                            0};
+        }
+        m_page = *page;
+        raiseNavigateComplete2(TopFrame);
+        for (int f = 0; f < m_page.innerFrames; ++f) {
+            raiseNavigateComplete2(100 + f);
+            raiseDocumentComplete(100 + f);
+        }
+        raiseDocumentComplete(TopFrame);
+    }
+
+    QString LocationURL() const override { return m_page.location; }
+    QString BodyText() const override { return m_page.body; }
+    int LinkCount() const override { return static_cast<int>(m_page.links.size()); }
+    QString LinkHref(int i) const override { return m_page.links.at(i).first; }
+    QString LinkText(int i) const override { return m_page.links.at(i).second; }
+
+    using BrowserHost::raiseDocumentComplete;
+    using BrowserHost::raiseNavigateComplete2;
+
+private:
+    QByteArray m_pending;
+    bool m_hasPending = false;
+    FakePage m_page;
+};
+
+} // namespace tess::test

@@ -308,6 +308,7 @@ TEST_F(SearchRunTest, TheWatchdogAsksAgainForAPageThatNeverCompletes)
 
     // Steady progress over one-page keywords is no stall.
     pagesFor = {{"alpha", 1}, {"beta", 1}, {"gamma", 1}};
+    run.KeywordIndex = 0;
     run.Start();
     const qsizetype before = browser.requests.size();
     browser.finishLoad();

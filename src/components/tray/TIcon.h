@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+namespace tess::components {
+
+// A picture as the toolkit holds it. The tray logic never looks inside; it
+// only keeps, copies and hands pictures to the provider.
+class TrayImage {
+public:
+    virtual ~TrayImage() = default;
+};
+
+// An icon object: empty, or holding one picture. Pictures never change once
+// made, so copying an icon shares its picture and the copies stay apart.
+class TIcon final {
+public:
+    TIcon() = default;
+    explicit TIcon(std::shared_ptr<const TrayImage> image)
+        : m_image(std::move(image))
+    {
+    }
+
+    // Takes the picture of `source`; a null source empties the icon.
+    void Assign(const TIcon* source) { m_image = source ? source->m_image : nullptr; }
+    void SetImage(std::shared_ptr<const TrayImage> image) { m_image = std::move(image); }
+
+    const TrayImage* Image() const { return m_image.get(); }
+    bool Empty() const { return !m_image; }
+
+private:
+    std::shared_ptr<const TrayImage> m_image;
+};
+
+} // namespace tess::components

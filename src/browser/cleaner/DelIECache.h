@@ -1,0 +1,18 @@
+#pragma once
+
+#include "browser/cleaner/BrowserProfile.h"
+
+namespace tess::browser {
+
+// Empties the browser's history. Errors reaching the store propagate.
+void ClearUrlHistory(BrowserProfile& profile);
+
+// Deletes the browser's page cache. Errors reaching the store propagate.
+void ClearUrlCache(BrowserProfile& profile);
+
+// The cleaner's one command: history first, then cache. Nothing is
+// reported either way; when the history cannot be emptied the cache is left
+// alone on this attempt.
+void clearHistoryThenCache(BrowserProfile& profile) noexcept;
+
+} // namespace tess::browser

@@ -1,0 +1,161 @@
+#include "SampleCodec.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+namespace tess::sample {
+namespace {
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+// Server threads render pages side by side; a converter keeps state between
+// calls, so each thread gets its own.
+UConverter* gbk()
+{
+    thread_local Converter converter = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        Converter c(ucnv_open("GBK", &status));
+        if (U_FAILURE(status))
+            throw std::runtime_error("the GBK converter is not available");
+        ucnv_setSubstChars(c.get(), "?", 1, &status);
+        return c;
+    }();
+    return converter.get();
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string gbkToUtf8(std::string_view bytes)
+{
+    if (bytes.empty())
+        return {};
+    UConverter* cnv = gbk();
+    ucnv_resetToUnicode(cnv);
+    std::u16string wide(bytes.size() + 1, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(cnv, wide.data(), static_cast<int32_t>(wide.size()), bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error("GBK conversion failed");
+    std::string out(static_cast<size_t>(n) * 3 + 1, '\0');
+    int32_t length = 0;
+    status = U_ZERO_ERROR;
+    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &length, wide.data(), n, &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error("UTF-8 conversion failed");
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+std::string utf8ToGbk(std::string_view utf8)
+{
+    if (utf8.empty())
+        return {};
+    std::u16string wide(utf8.size() + 1, u'\0');
+    int32_t n = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &n, utf8.data(),
+                         static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error("UTF-8 conversion failed");
+    UConverter* cnv = gbk();
+    ucnv_resetFromUnicode(cnv);
+    std::string out(static_cast<size_t>(UCNV_GET_MAX_BYTES_FOR_STRING(n, 2)), '\0');
+    status = U_ZERO_ERROR;
+    const int32_t length
+        = ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()), wide.data(), n, &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error("GBK conversion failed");
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+std::string formEncode(std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == ' ')
+            out += '+';
+        else if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))
+            out += ch;
+        else {
+            out += '%';
+            out += digits[b >> 4];
+            out += digits[b & 0x0F];
+        }
+    }
+    return out;
+}
+
+std::string formDecode(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            out += ' ';
+        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0
+                   && hexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string htmlEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string shortHash(std::string_view bytes)
+{
+    std::uint32_t h = 2166136261u;
+    for (char c : bytes) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 16777619u;
+    }
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out(8, '0');
+    for (int i = 7; i >= 0; --i, h >>= 4)
+        out[static_cast<size_t>(i)] = digits[h & 0x0F];
+    return out;
+}
+
+} // namespace tess::sample

@@ -1,0 +1,152 @@
+#include "SampleEngine.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+
+#include <sys/socket.h>
+
+namespace tess::sample {
+namespace {
+
+constexpr const char* ContentType = "text/html; charset=gbk";
+
+std::string rawQuery(const std::string& target)
+{
+    const size_t q = target.find('?');
+    return q == std::string::npos ? std::string() : target.substr(q + 1);
+}
+
+} // namespace
+
+SampleEngine::SampleEngine(EngineSettings settings)
+    : m_settings(settings)
+{
+}
+
+SampleEngine::~SampleEngine()
+{
+    stop();
+}
+
+int SampleEngine::start(int port)
+{
+    if (m_server)
+        throw std::runtime_error("the sample engine is already running");
+    if (port < 0 || port > 65535)
+        throw std::runtime_error("port out of range: " + std::to_string(port));
+
+    auto server = std::make_unique<httplib::Server>();
+    // A browser keeps idle connections open; a short keep-alive keeps stop() quick.
+    server->set_keep_alive_timeout(1);
+
+    // Only SO_REUSEADDR: with the library's default SO_REUSEPORT a second
+    // engine on the same port would bind too and take half of the requests.
+    server->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+
+    // Requests are recorded before the answer goes out, so a client that has
+    // its answer also finds its request in the log.
+    server->Get("/baidu", [this](const httplib::Request& req, httplib::Response& res) {
+        // HTTP/1.0 requests may come without a Host header; the page must still
+        // link back to the engine itself.
+        std::string host = req.get_header_value("Host");
+        if (host.empty())
+            host = "127.0.0.1:" + std::to_string(m_port);
+        const SearchRequest request = parseSearchQuery(rawQuery(req.target));
+        res.set_content(renderResultPage(request, host, m_settings), ContentType);
+        record({ req.method, req.target, req.path, request.wordGbk, request.pn, 200 });
+    });
+    server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        res.status = 404;
+        res.set_content(renderNotFound(req.target), ContentType);
+        record({ req.method, req.target, req.path, {}, std::nullopt, 404 });
+    });
+
+    int bound = 0;
+    if (port == 0)
+        bound = server->bind_to_any_port("127.0.0.1");
+    else if (server->bind_to_port("127.0.0.1", port))
+        bound = port;
+    if (bound <= 0)
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+
+    m_port = bound;
+    m_server = std::move(server);
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    m_thread = std::thread([s = m_server.get(), finished] {
+        s->listen_after_bind();
+        *finished = true;
+    });
+    // A stop() that came before the accept loop runs would be lost and leave
+    // the thread listening for ever, so return only once it runs.
+    while (!m_server->is_running() && !*finished)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (*finished) {
+        m_thread.join();
+        m_server.reset();
+        m_port = 0;
+        throw std::runtime_error("the sample engine stopped at once");
+    }
+    return bound;
+}
+
+void SampleEngine::stop()
+{
+    if (!m_server)
+        return;
+    m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_server.reset();
+    m_port = 0;
+}
+
+bool SampleEngine::isRunning() const
+{
+    return m_server != nullptr;
+}
+
+int SampleEngine::port() const
+{
+    return m_port;
+}
+
+void SampleEngine::setObserver(Observer observer)
+{
+    std::lock_guard lock(m_observerMutex);
+    m_observer = std::move(observer);
+}
+
+std::size_t SampleEngine::requestCount() const
+{
+    std::lock_guard lock(m_logMutex);
+    return m_count;
+}
+
+std::vector<RequestRecord> SampleEngine::requests() const
+{
+    std::lock_guard lock(m_logMutex);
+    return { m_kept.begin(), m_kept.end() };
+}
+
+void SampleEngine::record(RequestRecord entry)
+{
+    {
+        std::lock_guard lock(m_logMutex);
+        ++m_count;
+        m_kept.push_back(entry);
+        if (m_kept.size() > MaxKeptRequests)
+            m_kept.pop_front();
+    }
+    // The log lock is released first: an observer may well read the log.
+    std::lock_guard lock(m_observerMutex);
+    if (m_observer)
+        m_observer(entry);
+}
+
+} // namespace tess::sample

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "SamplePage.h"
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace tess::sample {
+
+// What one request asked for, as the engine saw it.
+struct RequestRecord {
+    std::string method;
+    std::string target;  // path and raw query, as sent
+    std::string path;
+    std::string wordGbk; // decoded "word" key of /baidu requests
+    std::optional<long long> pn; // set for /baidu requests
+    int status = 0;
+};
+
+// A stand-in for the search engine, on the loopback interface only, so the
+// harvester can be tried and tested without the internet. It answers
+// GET /baidu?...&word=<GBK, form-encoded>&pn=<offset>... with a GBK result page
+// (see SamplePage.h) and every other path with 404.
+class SampleEngine final {
+public:
+    using Observer = std::function<void(const RequestRecord&)>;
+
+    explicit SampleEngine(EngineSettings settings = {});
+    ~SampleEngine(); // stops the server first
+    SampleEngine(const SampleEngine&) = delete;
+    SampleEngine& operator=(const SampleEngine&) = delete;
+
+    // Listens on 127.0.0.1:port (0 picks a free port) on a thread of its own
+    // and returns the port. Throws std::runtime_error when the port cannot be
+    // bound or the engine already runs.
+    int start(int port = 0);
+    // Closes the listening socket and waits for the server thread; harmless
+    // when not running. start() may be called again afterwards.
+    void stop();
+
+    bool isRunning() const;
+    int port() const; // 0 when not running
+
+    // Called for each request just before its answer goes out, on a server
+    // thread, one call at a time; the log already holds the request.
+    void setObserver(Observer observer);
+    std::size_t requestCount() const;
+    // The latest requests, oldest first (at most MaxKeptRequests).
+    std::vector<RequestRecord> requests() const;
+    static constexpr std::size_t MaxKeptRequests = 1000;
+
+private:
+    void record(RequestRecord entry);
+
+    const EngineSettings m_settings;
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+
+    std::mutex m_observerMutex;
+    Observer m_observer;
+    mutable std::mutex m_logMutex;
+    std::deque<RequestRecord> m_kept;
+    std::size_t m_count = 0;
+};
+
+} // namespace tess::sample

@@ -9,6 +9,11 @@ Dialogs* installed = nullptr;
 
 } // namespace
 
+QString applicationTitle()
+{
+    return QStringLiteral("『Tessaroon』V2.0 ");
+}
+
 Dialogs& dialogs()
 {
     static QtDialogs real;

@@ -46,6 +46,10 @@ public:
     virtual std::optional<QString> saveFile(QWidget* parent, FileDialog& dialog) = 0;
 };
 
+// The application title: plain messages and the standard error box use it
+// as their caption. "『Tessaroon』V2.0 ", trailing blank included.
+QString applicationTitle();
+
 // The dialogs in use: the real ones unless a test installed its own.
 Dialogs& dialogs();
 // Installs `replacement` (not owned); nullptr restores the real dialogs.

@@ -13,7 +13,7 @@ namespace {
 
 QString appTitle()
 {
-    return QApplication::applicationDisplayName();
+    return applicationTitle();
 }
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,

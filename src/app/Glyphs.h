@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QIcon>
+
+namespace tess::app {
+
+// The program's pictures, drawn at start-up rather than shipped as files:
+// the program icon and the toolbar glyphs (Qt derives each glyph's
+// disabled state from the normal one).
+namespace glyphs {
+
+QIcon programIcon();
+QIcon importList();   // 导入
+QIcon search();       // 搜索
+QIcon stop();         // 终止
+QIcon saveResults();  // 保存
+QIcon saveProgress(); // 进程
+QIcon create();       // 创建
+QIcon merge();        // 合并
+QIcon about();        // 关于
+QIcon exitProgram();  // 退出
+
+} // namespace glyphs
+} // namespace tess::app

@@ -1,0 +1,545 @@
+#include "app/TForm1.h"
+
+#include "app/Glyphs.h"
+#include "app/dialogs/Application.h"
+#include "browser/cleaner/DelIECache.h"
+#include "browser/cleaner/ui/WebEngineBrowserProfile.h"
+#include "browser/webengine/WebEngineBrowserHost.h"
+#include "components/tray/qt/QtTaskbarIcon.h"
+#include "harvest/StateFile.h"
+#include "text/Errors.h"
+#include "text/ExeDir.h"
+#include "text/Gbk.h"
+#include "text/Integer.h"
+#include "text/TextFile.h"
+#include "tools/merge/AddressMerge.h"
+#include "tools/merge/KeywordImport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+namespace tess::app {
+namespace {
+
+const QString TextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
+const QString ChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
+constexpr int PanelWidths[7] = {39, 50, 39, 50, 39, 50, 50};
+
+// Status bar texts the window keeps itself.
+const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon 网址搜索采集工具  support@tessaroon.example");
+
+} // namespace
+
+TForm1::TForm1(Options options)
+    : m_options(std::move(options))
+    , m_scratch(text::exeDir() + QStringLiteral("mirovadel.tmp"))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("『Tessaroon』V2.0 —— 网址搜索采集工具  support@tessaroon.example"));
+    setWindowIcon(glyphs::programIcon());
+
+    m_browserHost = std::make_unique<browser::WebEngineBrowserHost>(m_options.profileFolder, this);
+    WebBrowser1 = m_browserHost->view();
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    m_browserProfile = std::make_unique<browser::WebEngineBrowserProfile>(
+        browser::WebEngineBrowserProfile::forPage(m_browserHost->page()));
+    m_tracker.attach(*m_browserHost);
+
+    buildToolbar();
+    auto* client = new QWidget(this);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildOptionsRow());
+    ListView1 = new QTreeWidget(client);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setHeaderLabels({QStringLiteral("网址"), QStringLiteral("标题")});
+    ListView1->setColumnWidth(0, 175);
+    ListView1->setColumnWidth(1, 350);
+    ListView1->setRootIsDecorated(false);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setFixedHeight(129);
+    column->addWidget(ListView1);
+    column->addWidget(WebBrowser1, 1);
+    setCentralWidget(client);
+    buildStatusBar();
+
+    OpenDialog1 = {QStringLiteral("导入关键字列表文件"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, false};
+    OpenDialog8 = {QStringLiteral("选择待合并的数据文件"), ChineseFilter, QStringLiteral("*.txt"), {}, {}, true, true, false};
+    SaveDialog8 = {QStringLiteral("合并后的数据文件保存为"), ChineseFilter, QStringLiteral("*.txt"), {}, {}, false, false, true};
+    SaveDialog1 = {QStringLiteral("搜索结果保存为"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, true};
+
+    auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
+    connect(cleanerKey, &QShortcut::activated, this, [this] { guarded([this] { ShowCleaner(); }); });
+
+    m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services{
+        *this, *m_browserHost, m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {},
+        [this] { clearBrowserData(); }, &m_scratch});
+    if (!m_options.engineHost.isEmpty())
+        m_run->setEngineHost(m_options.engineHost);
+    Timer1.OnTimer = [this] { Timer1Timer(); };
+    Timer2.OnTimer = [this] { Timer2Timer(); };
+
+    resize(576, 439);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(576 / 2, 439 / 2));
+
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+    // The run and the tray icon go before the browser they use.
+    m_run.reset();
+    antTaskbarIcon1.reset();
+}
+
+void TForm1::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
+{
+    Form2 = about;
+    Form3 = builder;
+    delform = cleaner;
+}
+
+browser::BrowserProfile& TForm1::browserProfile()
+{
+    return *m_browserProfile;
+}
+
+QString TForm1::statePath() const
+{
+    return text::exeDir() + QLatin1String(harvest::StateFileName);
+}
+
+void TForm1::buildToolbar()
+{
+    auto* CoolBar1 = new QToolBar(this);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    CoolBar1->setMovable(false);
+    CoolBar1->setFloatable(false);
+    CoolBar1->setFixedHeight(30);
+    CoolBar1->setIconSize(QSize(16, 16));
+    CoolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, CoolBar1);
+
+    auto add = [&](const char* name, const QString& caption, const QString& hint, const QIcon& glyph,
+                   void (TForm1::*handler)()) {
+        auto* b = new QToolButton(CoolBar1);
+        b->setObjectName(QLatin1String(name));
+        b->setText(caption);
+        b->setToolTip(hint);
+        b->setIcon(glyph);
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setFixedSize(55, 23);
+        CoolBar1->addWidget(b);
+        connect(b, &QToolButton::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        return b;
+    };
+    SpeedButton4 = add("SpeedButton4", QStringLiteral("导入"), QStringLiteral("导入关键字列表"), glyphs::importList(),
+                       &TForm1::SpeedButton4Click);
+    SpeedButton2 = add("SpeedButton2", QStringLiteral("搜索"), QStringLiteral("开始网址搜索"), glyphs::search(),
+                       &TForm1::N2Click);
+    SpeedButton3 = add("SpeedButton3", QStringLiteral("终止"), QStringLiteral("终止网址搜索"), glyphs::stop(),
+                       &TForm1::N3Click);
+    SpeedButton5 = add("SpeedButton5", QStringLiteral("保存"), QStringLiteral("保存搜索结果"), glyphs::saveResults(),
+                       &TForm1::N5Click);
+    SpeedButton8 = add("SpeedButton8", QStringLiteral("进程"), QStringLiteral("保存搜索进程"), glyphs::saveProgress(),
+                       &TForm1::SpeedButton8Click);
+    SpeedButton6 = add("SpeedButton6", QStringLiteral("创建"), QStringLiteral("创建搜索文件"), glyphs::create(),
+                       &TForm1::N20Click);
+    SpeedButton1 = add("SpeedButton1", QStringLiteral("合并"), QStringLiteral("合并网址列表"), glyphs::merge(),
+                       &TForm1::SpeedButton1Click);
+    SpeedButton9 = add("SpeedButton9", QStringLiteral("关于"), QStringLiteral("关于本软件"), glyphs::about(),
+                       &TForm1::N15Click);
+    SpeedButton10 = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
+                        glyphs::exitProgram(), &TForm1::SpeedButton10Click);
+}
+
+QWidget* TForm1::buildOptionsRow()
+{
+    auto* row = new QWidget(this);
+    row->setObjectName(QStringLiteral("OptionsRow"));
+    row->setFixedHeight(28);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(6, 2, 6, 2);
+    h->setSpacing(6);
+    h->addWidget(new QLabel(QStringLiteral("搜索间隔[秒]："), row));
+    SpinEdit1 = new QSpinBox(row);
+    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
+    SpinEdit1->setRange(1, 1000);
+    SpinEdit1->setValue(5);
+    SpinEdit1->setFixedWidth(60);
+    h->addWidget(SpinEdit1);
+    CheckBox1 = new QCheckBox(QStringLiteral("去重"), row);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setLayoutDirection(Qt::RightToLeft); // caption on the left
+    CheckBox1->setToolTip(QStringLiteral("勾选后，本次搜索中已采集过的网址不再重复采集"));
+    h->addWidget(CheckBox1);
+    h->addSpacing(8);
+    h->addWidget(new QLabel(QStringLiteral("搜索文件："), row));
+    Edit5 = new QLineEdit(row);
+    Edit5->setObjectName(QStringLiteral("Edit5"));
+    Edit5->setReadOnly(true);
+    h->addWidget(Edit5, 1);
+    return row;
+}
+
+void TForm1::buildStatusBar()
+{
+    auto* StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+    const QString fixed[7] = {QStringLiteral("总数："), {}, QStringLiteral("进程："), {},
+                              QStringLiteral("数量："), {}, StatusIdle};
+    for (int i = 0; i < 7; ++i) {
+        auto* label = new QLabel(fixed[i], StatusBar1);
+        label->setObjectName(QStringLiteral("Panel%1").arg(i));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setMinimumWidth(PanelWidths[i]);
+        if (i < 6)
+            label->setFixedWidth(PanelWidths[i]);
+        StatusBar1->addWidget(label, i == 6 ? 1 : 0);
+        m_panels[static_cast<size_t>(i)] = label;
+    }
+    setStatusBar(StatusBar1);
+}
+
+void TForm1::buildTray()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N17 = PopupMenu1->addAction(QStringLiteral("显示主程序(&S)"));
+    N17->setObjectName(QStringLiteral("N17"));
+    N17->setEnabled(false);
+    N18 = PopupMenu1->addAction(QStringLiteral("最小化显示(&M)"));
+    N18->setObjectName(QStringLiteral("N18"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N22"));
+    N23 = PopupMenu1->addAction(QStringLiteral("退 出(&Exit)"));
+    N23->setObjectName(QStringLiteral("N23"));
+    connect(N17, &QAction::triggered, this, [this] { guarded([this] { N17Click(); }); });
+    connect(N18, &QAction::triggered, this, [this] { guarded([this] { N18Click(); }); });
+    connect(N23, &QAction::triggered, this, [this] { guarded([this] { N23Click(); }); });
+
+    antTaskbarIcon1 = std::make_unique<components::QtTaskbarIcon>(this);
+    antTaskbarIcon1->SetName(QStringLiteral("antTaskbarIcon1"));
+    antTaskbarIcon1->SetIcon(glyphs::programIcon());
+    antTaskbarIcon1->SetVisible(true);
+    antTaskbarIcon1->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
+    antTaskbarIcon1->SetPopupMenu(PopupMenu1);
+    antTaskbarIcon1->OnClick = [this](components::TantTaskbarIcon*) { guarded([this] { N17Click(); }); };
+    antTaskbarIcon1->Loaded();
+}
+
+void TForm1::FormCreate()
+{
+    // Tooltips in lime green.
+    QPalette tips = QToolTip::palette();
+    tips.setColor(QPalette::ToolTipBase, QColor(0, 255, 0));
+    tips.setColor(QPalette::ToolTipText, Qt::black);
+    QToolTip::setPalette(tips);
+    buildTray();
+    try {
+        m_run->LoadState();
+    } catch (const std::exception& e) {
+        // The program starts with whatever the state file gave before the
+        // bad line; the error is shown once the window is up.
+        const QString message = dynamic_cast<const text::AppError*>(&e)
+            ? static_cast<const text::AppError&>(e).message()
+            : QString::fromLocal8Bit(e.what());
+        QTimer::singleShot(0, this, [this, message] { dialogs().standardError(this, message); });
+    }
+}
+
+void TForm1::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    Timer1.setEnabled(false);
+    Timer2.setEnabled(false);
+    m_run->keywordList().clear();
+    m_scratch.remove();
+}
+
+bool TForm1::FormCloseQuery()
+{
+    return dialogs().confirm(this, QStringLiteral("确认退出Tessaroon吗?"));
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    bool close = false;
+    guarded([&] { close = FormCloseQuery(); });
+    if (!close) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    FormDestroy();
+    // The window may be hidden in the tray: end the program explicitly.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+        QTimer::singleShot(0, this, [this] { guarded([this] { N18Click(); }); });
+}
+
+// --- Commands -----------------------------------------------------------
+
+void TForm1::SpeedButton4Click()
+{
+    OpenDialog1.initialDir = text::exeDir();
+    const QStringList chosen = dialogs().openFiles(this, OpenDialog1);
+    if (chosen.isEmpty())
+        return;
+    const QString path = chosen.first();
+    Edit5->setText(path);
+    RepaintNow();
+    const qsizetype count = tools::countFileLines(path);
+    SetPanelText(harvest::PanelKeywordCount, QString::number(count));
+    harvest::KeywordList& keywords = m_run->keywordList();
+    keywords.clear();
+    keywords = tools::loadList(path);
+    ClearResults();
+}
+
+void TForm1::N2Click()
+{
+    m_run->Start();
+}
+
+void TForm1::N3Click()
+{
+    m_run->Stop();
+}
+
+void TForm1::N5Click()
+{
+    const std::optional<QString> target = dialogs().saveFile(this, SaveDialog1);
+    if (!target)
+        return;
+    // Every row of the run, not only the ones still on screen.
+    text::replaceFile(*target, m_scratch.contents());
+}
+
+void TForm1::SpeedButton8Click()
+{
+    m_run->SaveState();
+    PlainMessage(QStringLiteral("已经保存当前网址搜索进程"));
+}
+
+void TForm1::N20Click()
+{
+    if (Form3)
+        Form3->exec();
+}
+
+void TForm1::SpeedButton1Click()
+{
+    const QStringList sources = dialogs().openFiles(this, OpenDialog8);
+    if (sources.isEmpty())
+        return;
+    const std::optional<QString> target = dialogs().saveFile(this, SaveDialog8);
+    if (!target)
+        return;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    SetPanelText(harvest::PanelStatus, QStringLiteral("数据正处理中..."));
+    RepaintNow();
+    struct RestoreCursor {
+        ~RestoreCursor() { QGuiApplication::restoreOverrideCursor(); }
+    } restore;
+    const qsizetype count = tools::mergeFiles(sources, *target);
+    SetPanelText(harvest::PanelStatus, QStringLiteral("文件合并整理完毕！共计：%1").arg(count));
+}
+
+void TForm1::N15Click()
+{
+    if (Form2)
+        Form2->exec();
+}
+
+void TForm1::SpeedButton10Click()
+{
+    close();
+}
+
+void TForm1::ShowCleaner()
+{
+    if (delform)
+        delform->exec();
+}
+
+void TForm1::N17Click()
+{
+    N17->setEnabled(false);
+    N18->setEnabled(true);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TForm1::N18Click()
+{
+    N18->setEnabled(false);
+    N17->setEnabled(true);
+    hide();
+}
+
+void TForm1::N23Click()
+{
+    close();
+}
+
+void TForm1::Button1Click()
+{
+    m_run->NextPageStep();
+}
+
+void TForm1::BitBtn1Click()
+{
+    m_run->FinishStep();
+}
+
+void TForm1::Timer1Timer()
+{
+    guarded([this] { m_run->PollTick(); });
+}
+
+void TForm1::Timer2Timer()
+{
+    guarded([this] { m_run->WatchdogTick(); });
+}
+
+void TForm1::clearBrowserData()
+{
+    browser::clearHistoryThenCache(*m_browserProfile);
+}
+
+// --- What the run needs of the window -------------------------------------
+
+int TForm1::IntervalSetting()
+{
+    // The box corrects a typed value only when it loses the focus; until
+    // then a value that is not a whole number reads as 1, and one outside
+    // the box's range as its nearest end.
+    try {
+        return std::clamp(text::toInteger(QStringView(SpinEdit1->text()).trimmed()), 1, 1000);
+    } catch (const text::ConvertError&) {
+        return 1;
+    }
+}
+
+void TForm1::SetIntervalSetting(int seconds)
+{
+    SpinEdit1->setValue(std::clamp(seconds, 1, 1000));
+}
+
+bool TForm1::DedupeChecked()
+{
+    return CheckBox1->isChecked();
+}
+
+void TForm1::SetDedupeChecked(bool checked)
+{
+    CheckBox1->setChecked(checked);
+}
+
+QString TForm1::KeywordFileText()
+{
+    return Edit5->text();
+}
+
+void TForm1::SetKeywordFileText(const QString& text)
+{
+    Edit5->setText(text);
+}
+
+void TForm1::SetPanelText(int panel, const QString& text)
+{
+    m_panels.at(static_cast<size_t>(panel))->setText(text);
+}
+
+QString TForm1::panelText(int panel) const
+{
+    return m_panels.at(static_cast<size_t>(panel))->text();
+}
+
+void TForm1::SetCommandsEnabled(bool search, bool stop, bool import)
+{
+    SpeedButton2->setEnabled(search);
+    SpeedButton3->setEnabled(stop);
+    SpeedButton4->setEnabled(import);
+}
+
+void TForm1::RepaintNow()
+{
+    repaint();
+}
+
+int TForm1::ResultRowCount()
+{
+    return ListView1->topLevelItemCount();
+}
+
+void TForm1::ClearResults()
+{
+    ListView1->clear();
+}
+
+void TForm1::AppendResult(const QByteArray& address, const QByteArray& linkText)
+{
+    auto* item = new QTreeWidgetItem({text::fromGbk(address), text::fromGbk(linkText)});
+    ListView1->addTopLevelItem(item);
+    // Scrolling once after the page's rows shows the same as scrolling each
+    // row into view, without laying the list out again per row.
+    if (!m_scrollQueued) {
+        m_scrollQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_scrollQueued = false;
+            ListView1->scrollToBottom();
+        });
+    }
+}
+
+std::optional<QString> TForm1::InputQuery(const QString& caption, const QString& prompt, const QString& value)
+{
+    return dialogs().inputQuery(this, caption, prompt, value);
+}
+
+void TForm1::InformationBox(const QString& text)
+{
+    dialogs().information(this, text);
+}
+
+void TForm1::PlainMessage(const QString& text)
+{
+    dialogs().plainMessage(this, text);
+}
+
+} // namespace tess::app

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "app/dialogs/Dialogs.h"
+#include "browser/CompletionTracker.h"
+#include "harvest/ResultsLog.h"
+#include "harvest/SearchRun.h"
+#include "harvest/SearchWindow.h"
+#include "harvest/Timer.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QSpinBox;
+class QToolButton;
+class QTreeWidget;
+class QWebEngineView;
+
+namespace tess::browser {
+class BrowserProfile;
+class WebEngineBrowserHost;
+class WebEngineBrowserProfile;
+} // namespace tess::browser
+namespace tess::components {
+class QtTaskbarIcon;
+}
+
+namespace tess::app {
+
+// The main window: toolbar, options row, results list, the embedded
+// browser the user watches pages load in, and the status bar. It owns the
+// search run and lends it the window operations the run needs; the
+// handlers keep their designer names and call into the run and the tools.
+class TForm1 final : public QMainWindow, public harvest::SearchWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TForm1)
+
+public:
+    struct Options {
+        QByteArray engineHost;   // empty: the engine's public host
+        QString profileFolder;   // the embedded browser's own data
+        std::function<QString()> localAddress; // empty: the machine's
+    };
+
+    explicit TForm1(Options options);
+    ~TForm1() override;
+
+    // The secondary windows the toolbar and the shortcut open.
+    void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner);
+
+    harvest::SearchRun& run() { return *m_run; }
+    browser::WebEngineBrowserHost& browserHost() { return *m_browserHost; }
+    components::QtTaskbarIcon& trayIcon() { return *antTaskbarIcon1; }
+    QString scratchPath() const { return m_scratch.path(); }
+    QString statePath() const;
+    QString panelText(int panel) const;
+    browser::BrowserProfile& browserProfile();
+
+    // Commands.
+    void SpeedButton4Click(); // 导入
+    void N2Click();           // 搜索
+    void N3Click();           // 终止
+    void N5Click();           // 保存
+    void SpeedButton8Click(); // 进程
+    void N20Click();          // 创建
+    void SpeedButton1Click(); // 合并
+    void N15Click();          // 关于
+    void SpeedButton10Click(); // 退出
+    void ShowCleaner();       // Ctrl+Shift+Delete
+    void N17Click();          // show from the tray
+    void N18Click();          // hide to the tray
+    void N23Click();          // exit from the tray
+    void Button1Click();      // next-page step
+    void BitBtn1Click();      // finish step
+    void Timer1Timer();
+    void Timer2Timer();
+
+    // harvest::SearchWindow
+    int IntervalSetting() override;
+    void SetIntervalSetting(int seconds) override;
+    bool DedupeChecked() override;
+    void SetDedupeChecked(bool checked) override;
+    QString KeywordFileText() override;
+    void SetKeywordFileText(const QString& text) override;
+    void SetPanelText(int panel, const QString& text) override;
+    void SetCommandsEnabled(bool search, bool stop, bool import) override;
+    void RepaintNow() override;
+    int ResultRowCount() override;
+    void ClearResults() override;
+    void AppendResult(const QByteArray& address, const QByteArray& linkText) override;
+    std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& value) override;
+    void InformationBox(const QString& text) override;
+    void PlainMessage(const QString& text) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    bool FormCloseQuery();
+    void buildToolbar();
+    QWidget* buildOptionsRow();
+    void buildStatusBar();
+    void buildTray();
+    void clearBrowserData();
+
+    Options m_options;
+
+    QToolButton* SpeedButton4 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QToolButton* SpeedButton5 = nullptr;
+    QToolButton* SpeedButton8 = nullptr;
+    QToolButton* SpeedButton6 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton9 = nullptr;
+    QToolButton* SpeedButton10 = nullptr;
+    QSpinBox* SpinEdit1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    QTreeWidget* ListView1 = nullptr;
+    QWebEngineView* WebBrowser1 = nullptr;
+    std::array<QLabel*, 7> m_panels{};
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N17 = nullptr;
+    QAction* N18 = nullptr;
+    QAction* N23 = nullptr;
+
+    FileDialog OpenDialog1;
+    FileDialog OpenDialog8;
+    FileDialog SaveDialog8;
+    FileDialog SaveDialog1;
+
+    QDialog* Form2 = nullptr;
+    QDialog* Form3 = nullptr;
+    QDialog* delform = nullptr;
+
+    std::unique_ptr<browser::WebEngineBrowserHost> m_browserHost;
+    std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;
+    browser::CompletionTracker m_tracker;
+    harvest::QtTimer Timer1{harvest::SearchRun::PollIntervalAtStart};
+    harvest::QtTimer Timer2{harvest::SearchRun::WatchdogIntervalAtStart};
+    harvest::ResultsLog m_scratch;
+    std::unique_ptr<harvest::SearchRun> m_run;
+    std::unique_ptr<components::QtTaskbarIcon> antTaskbarIcon1;
+    bool m_destroyed = false;
+    bool m_scrollQueued = false;
+};
+
+} // namespace tess::app

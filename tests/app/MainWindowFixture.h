@@ -1,0 +1,71 @@
+#pragma once
+
+#include "app/TForm1.h"
+#include "SampleEngine.h"
+#include "support/ScriptedDialogs.h"
+#include "text/ExeDir.h"
+#include "text/Gbk.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tess::test {
+
+// The real main window with its real browser, in a program folder of its
+// own, its dialogs answered from a script.
+class MainWindowFixture : public ::testing::Test {
+protected:
+    MainWindowFixture() { text::setExeDir(dir.path()); }
+    ~MainWindowFixture() override
+    {
+        form.reset();
+        text::setExeDir(QString());
+    }
+
+    void openWindow(const QByteArray& engineHost = {})
+    {
+        form.reset();
+        form = std::make_unique<app::TForm1>(app::TForm1::Options{
+            engineHost, dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }});
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+
+    QByteArray readFile(const QString& path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // Imports a keyword file through the Import command's dialog.
+    void importKeywords(const QString& path)
+    {
+        dialogs.openAnswers.push_back({path});
+        form->SpeedButton4Click();
+    }
+
+    bool waitForStatus(const QString& text, int timeoutMs)
+    {
+        return QTest::qWaitFor([&] { return form->panelText(6) == text; }, timeoutMs);
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<app::TForm1> form;
+};
+
+} // namespace tess::test

@@ -1,0 +1,121 @@
+#include "MainWindowFixture.h"
+
+#include "browser/webengine/WebEngineBrowserHost.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTreeWidget>
+
+using namespace tess;
+using namespace tess::test;
+
+namespace {
+
+class HarvestEndToEnd : public MainWindowFixture {
+protected:
+    void startEngine(sample::EngineSettings settings)
+    {
+        engine = std::make_unique<sample::SampleEngine>(settings);
+        port = engine->start(0);
+        ASSERT_GT(port, 0);
+        openWindow(QByteArray("127.0.0.1:") + QByteArray::number(port));
+        form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
+    }
+
+    QStringList stateLines() const
+    {
+        return text::fromGbk(readFile(dir.filePath(QStringLiteral("tessaroon.ini")))).split(QStringLiteral("\r\n"));
+    }
+
+    std::unique_ptr<sample::SampleEngine> engine;
+    int port = 0;
+};
+
+TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
+{
+    startEngine({3, false});
+    const QString keywords = writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n上海 服饰\r\n"));
+    importKeywords(keywords);
+    EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), keywords);
+    EXPECT_EQ(form->panelText(1), QStringLiteral("2"));
+
+    form->N2Click();
+    EXPECT_EQ(dialogs.texts(QStringLiteral("input")).last(),
+              QStringLiteral("搜索参数设置|请输入关键字搜索断点位置        |0"));
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
+
+    // Two keywords of three pages, ten results a page; the upper-case
+    // copies, https, mail, script and the engine's own links are skipped.
+    EXPECT_EQ(form->panelText(5), QStringLiteral("60"));
+    std::vector<long long> offsets;
+    for (const auto& r : engine->requests())
+        if (r.path == "/baidu")
+            offsets.push_back(r.pn.value_or(-1));
+    EXPECT_EQ(offsets, (std::vector<long long>{0, 10, 20, 0, 10, 20}));
+    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    EXPECT_EQ(list->topLevelItemCount(), 60);
+    const QString first = list->topLevelItem(0)->text(0);
+    EXPECT_TRUE(first.startsWith(QStringLiteral("http://www.k"))) << first.toStdString();
+    EXPECT_TRUE(list->topLevelItem(0)->text(1).contains(QStringLiteral("广州 服装")));
+
+    EXPECT_EQ(stateLines(), (QStringList{keywords, QStringLiteral("1"), QStringLiteral("qcno"), QStringLiteral("1"), {}}));
+
+    // Save results writes every row of the run.
+    const QString saved = dir.filePath(QStringLiteral("results.txt"));
+    dialogs.saveAnswers.push_back(saved);
+    form->N5Click();
+    const QByteArray bytes = readFile(saved);
+    EXPECT_EQ(bytes.count("\r\n"), 60);
+    EXPECT_TRUE(bytes.startsWith(text::toGbk(first) + '\t'));
+}
+
+TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
+{
+    startEngine({10, true});
+    const QString keywords = writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\ngamma\r\n");
+    importKeywords(keywords);
+    form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
+    form->N2Click();
+    // Past the on-screen cap of a hundred rows.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->panelText(5).toInt() >= 120; }, 120000));
+    form->N3Click();
+    EXPECT_EQ(form->panelText(6), QStringLiteral("终止搜索..."));
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 30000));
+    const int harvested = form->panelText(5).toInt();
+    EXPECT_LE(form->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount(), 110);
+    EXPECT_EQ(stateLines().mid(1, 3), (QStringList{QStringLiteral("0"), QStringLiteral("qcyes"), QStringLiteral("1")}));
+
+    const QString saved = dir.filePath(QStringLiteral("all.txt"));
+    dialogs.saveAnswers.push_back(saved);
+    form->N5Click();
+    EXPECT_EQ(readFile(saved).count("\r\n"), harvested);
+
+    // Save progress, then a new start of the program restores it.
+    form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(7);
+    form->SpeedButton8Click();
+    EXPECT_EQ(dialogs.texts(QStringLiteral("plain")).last(), QStringLiteral("已经保存当前网址搜索进程"));
+    openWindow(QByteArray("127.0.0.1:") + QByteArray::number(port));
+    EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), keywords);
+    EXPECT_EQ(form->run().KeywordIndex, 0);
+    EXPECT_TRUE(form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->isChecked());
+    EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->value(), 7);
+}
+
+TEST_F(HarvestEndToEnd, AHostThatRefusesConnectionsMovesTheRunToTheNextKeyword)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 closed = probe.serverPort();
+    probe.close(); // nothing listens there now
+    openWindow(QByteArray("127.0.0.1:") + QByteArray::number(closed));
+    form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
+    importKeywords(writeFile(QStringLiteral("k.txt"), "one\r\ntwo\r\n"));
+    form->N2Click();
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 60000));
+    EXPECT_EQ(form->panelText(3), QStringLiteral("2")); // both keywords were asked for
+    EXPECT_EQ(form->panelText(5), QStringLiteral("0"));
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+#include "MainWindowFixture.h"
+
+#include "components/tray/qt/QtTaskbarIcon.h"
+#include "text/Errors.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace tess;
+using namespace tess::test;
+
+namespace {
+
+class MainWindow : public MainWindowFixture {
+protected:
+    void SetUp() override { openWindow(); }
+    QAction* action(const char* name) { return form->findChild<QAction*>(QLatin1String(name)); }
+    QToolButton* button(const char* name) { return form->findChild<QToolButton*>(QLatin1String(name)); }
+};
+
+TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)
+{
+    EXPECT_EQ(form->size(), QSize(576, 439));
+    const char* names[] = {"SpeedButton4", "SpeedButton2", "SpeedButton3", "SpeedButton5", "SpeedButton8",
+                           "SpeedButton6", "SpeedButton1", "SpeedButton9", "SpeedButton10"};
+    const char16_t* captions[] = {u"导入", u"搜索", u"终止", u"保存", u"进程", u"创建", u"合并", u"关于", u"退出"};
+    int left = -1;
+    for (size_t i = 0; i < std::size(names); ++i) {
+        QToolButton* b = button(names[i]);
+        ASSERT_NE(b, nullptr) << names[i];
+        EXPECT_EQ(b->text(), QString::fromUtf16(captions[i]));
+        EXPECT_TRUE(b->isEnabled());
+        EXPECT_GT(b->x(), left);
+        left = b->x();
+    }
+    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("网址"));
+    EXPECT_EQ(list->columnWidth(0), 175);
+    EXPECT_EQ(list->columnWidth(1), 350);
+    EXPECT_EQ(form->panelText(0), QStringLiteral("总数："));
+    EXPECT_EQ(form->panelText(2), QStringLiteral("进程："));
+    EXPECT_EQ(form->panelText(4), QStringLiteral("数量："));
+    EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->value(), 5);
+    EXPECT_EQ(form->trayIcon().Hint(), text::toGbk(u"『Tessaroon』V2.0 "));
+    EXPECT_TRUE(form->trayIcon().Visible());
+}
+
+TEST_F(MainWindow, MinimisingHidesToTheTrayAndTheMenuBringsItBack)
+{
+    EXPECT_FALSE(action("N17")->isEnabled());
+    form->showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    EXPECT_TRUE(action("N17")->isEnabled());
+    EXPECT_FALSE(action("N18")->isEnabled());
+
+    action("N17")->trigger();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_FALSE(action("N17")->isEnabled());
+    EXPECT_TRUE(action("N18")->isEnabled());
+
+    action("N18")->trigger();
+    EXPECT_FALSE(form->isVisible());
+    // A click on the tray icon shows it again.
+    ASSERT_TRUE(form->trayIcon().OnClick);
+    form->trayIcon().OnClick(&form->trayIcon());
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainWindow, ClosingAsksFirstAndRemovesTheScratchFileAtExit)
+{
+    writeFile(QStringLiteral("mirovadel.tmp"), "left over");
+    dialogs.confirmAnswers = {false, false};
+    button("SpeedButton10")->click();
+    action("N23")->trigger();
+    EXPECT_EQ(dialogs.texts(QStringLiteral("confirm")),
+              (QStringList{QStringLiteral("确认退出Tessaroon吗?"), QStringLiteral("确认退出Tessaroon吗?")}));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(QFile::exists(form->scratchPath()));
+
+    dialogs.confirmAnswers = {true};
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(QFile::exists(form->scratchPath()));
+}
+
+TEST_F(MainWindow, HandlerErrorsReachTheStandardErrorBox)
+{
+    // Search with no keyword list: the error escapes the handler.
+    button("SpeedButton2")->click();
+    EXPECT_EQ(dialogs.texts(QStringLiteral("error")), QStringList{QStringLiteral("请先导入关键字列表文件")});
+    EXPECT_EQ(text::standardErrorText(dialogs.texts(QStringLiteral("error")).first()),
+              QStringLiteral("请先导入关键字列表文件."));
+}
+
+TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
+{
+    form.reset();
+    writeFile(QStringLiteral("tessaroon.ini"), "/k.txt\r\n3\r\nqcyes\r\nabc\r\n");
+    openWindow();
+    EXPECT_EQ(form->KeywordFileText(), QStringLiteral("/k.txt"));
+    EXPECT_EQ(form->run().KeywordIndex, 3);
+    EXPECT_TRUE(form->DedupeChecked());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
+    EXPECT_EQ(dialogs.texts(QStringLiteral("error")).first(), QStringLiteral("'abc' is not a valid integer value"));
+}
+
+} // namespace

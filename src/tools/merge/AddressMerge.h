@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace tess::tools {
+
+class LineCollation;
+
+// The sources' bytes joined in the given order, nothing between them (a
+// last line without a line end runs on into the next file's first line).
+// Throws text::FileOpenError naming the source that cannot be opened and
+// text::StreamReadError on a short read.
+QByteArray joinSources(const QStringList& sources);
+
+// Merges the sources into `target`: their distinct lines (letter case
+// ignored, the first occurrence kept as written) in ascending order under
+// `order`, CR LF after every line, an empty line at the top when any source
+// held one. Every source is read before the target is touched, and the
+// target is replaced whole, so it may be one of the sources and any failure
+// leaves it exactly as it was. Returns the number of lines written.
+// Throws the errors of joinSources(), text::FileCreateError naming the
+// target when it cannot be created and text::StreamWriteError.
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order);
+
+// As above, in the collation locale of the environment.
+qsizetype mergeFiles(const QStringList& sources, const QString& target);
+
+} // namespace tess::tools

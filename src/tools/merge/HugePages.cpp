@@ -1,0 +1,22 @@
+#include "tools/merge/HugePages.h"
+
+#include <cstdint>
+#include <sys/mman.h>
+
+namespace tess::tools {
+
+void adviseHugePages(void* data, size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
+} // namespace tess::tools

@@ -1,0 +1,109 @@
+#include "tools/merge/KeywordImport.h"
+
+#include "text/Errors.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tess::tools {
+namespace {
+
+constexpr char kCtrlZ = 26;
+
+// Line-reader state carried from one chunk of a file to the next.
+struct LineCounter {
+    qsizetype count = 0;
+    bool atLineStart = true;
+    bool ended = false;
+
+    void feed(const char* p, qsizetype n)
+    {
+        const char* const end = p + n;
+        while (p < end && !ended) {
+            if (atLineStart) {
+                if (*p == kCtrlZ) {
+                    ended = true;
+                    return;
+                }
+                ++count;
+                atLineStart = false;
+            }
+            const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
+            if (!lf)
+                return;
+            p = static_cast<const char*>(lf) + 1;
+            atLineStart = true;
+        }
+    }
+};
+
+} // namespace
+
+text::Lines splitList(QByteArrayView bytes)
+{
+    text::Lines lines;
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end && *p != '\0') {
+        const char* start = p;
+        while (p < end && *p != '\r' && *p != '\n' && *p != '\0')
+            ++p;
+        lines.append(QByteArray(start, p - start));
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+    }
+    return lines;
+}
+
+qsizetype countLines(QByteArrayView bytes)
+{
+    LineCounter counter;
+    counter.feed(bytes.data(), bytes.size());
+    return counter.count;
+}
+
+qsizetype countFileLines(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw text::InOutError::fromErrno(errno, path);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw text::InOutError::fromErrno(errno, path);
+    if (S_ISDIR(st.st_mode))
+        throw text::InOutError::fromErrno(EISDIR, path);
+
+    LineCounter counter;
+    char buf[65536];
+    while (!counter.ended) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw text::InOutError(errno);
+        }
+        if (n == 0)
+            break;
+        counter.feed(buf, n);
+    }
+    return counter.count;
+}
+
+text::Lines loadList(const QString& path)
+{
+    return splitList(text::readWholeFile(path));
+}
+
+} // namespace tess::tools

@@ -1,0 +1,221 @@
+#include "tools/merge/LineCollation.h"
+
+#include "text/CaseKey.h"
+#include "text/Gbk.h"
+
+#include <unicode/ucol.h>
+#include <unicode/uset.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tess::tools {
+namespace {
+
+QString icuLocaleName(const QByteArray& posix)
+{
+    QByteArray name = posix;
+    const qsizetype cut = name.indexOf('.');
+    if (cut >= 0)
+        name.truncate(cut);
+    const qsizetype at = name.indexOf('@');
+    if (at >= 0)
+        name.truncate(at);
+    // The C locale names no language: the language-neutral order applies.
+    if (name == "C" || name == "POSIX")
+        return {};
+    return QString::fromLatin1(name);
+}
+
+UCollator* openCollator(const QString& locale)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* c = ucol_open(locale.toLatin1().constData(), &status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        c = ucol_open("", &status);
+    }
+    if (U_FAILURE(status))
+        throw std::runtime_error("no collator is available");
+    return c;
+}
+
+char16_t foldAscii(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+} // namespace
+
+LineCollation::LineCollation(const QString& locale)
+    : m_collator(openCollator(icuLocaleName(locale.toLatin1())), ucol_close)
+{
+    m_locale = icuLocaleName(locale.toLatin1());
+    buildAsciiTable();
+}
+
+LineCollation::~LineCollation() = default;
+
+QString LineCollation::localeFromEnvironment()
+{
+    for (const char* name : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty())
+            return icuLocaleName(value);
+    }
+    return {};
+}
+
+int LineCollation::compare(QByteArrayView a, QByteArrayView b) const
+{
+    const QString fa = text::fromGbk(a).toCaseFolded();
+    const QString fb = text::fromGbk(b).toCaseFolded();
+    const UCollationResult r = ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar*>(fa.utf16()),
+                                            static_cast<int32_t>(fa.size()),
+                                            reinterpret_cast<const UChar*>(fb.utf16()),
+                                            static_cast<int32_t>(fb.size()));
+    if (r != UCOL_EQUAL)
+        return r == UCOL_LESS ? -1 : 1;
+    const QByteArray ka = text::caseKey(a);
+    const QByteArray kb = text::caseKey(b);
+    return ka < kb ? -1 : (kb < ka ? 1 : 0);
+}
+
+QByteArray LineCollation::keyOfUtf16(const char16_t* s, qsizetype size) const
+{
+    QByteArray key(static_cast<qsizetype>(size * 4 + 16), Qt::Uninitialized);
+    for (;;) {
+        const int32_t n = ucol_getSortKey(m_collator.get(), reinterpret_cast<const UChar*>(s),
+                                          static_cast<int32_t>(size),
+                                          reinterpret_cast<uint8_t*>(key.data()),
+                                          static_cast<int32_t>(key.size()));
+        if (n <= key.size()) {
+            key.truncate(n);
+            return key;
+        }
+        key.resize(n);
+    }
+}
+
+QByteArray LineCollation::sortKey(QByteArrayView gbkLine) const
+{
+    const QString folded = text::fromGbk(gbkLine).toCaseFolded();
+    return keyOfUtf16(reinterpret_cast<const char16_t*>(folded.utf16()), folded.size());
+}
+
+QByteArray LineCollation::levelTail(qsizetype weighted) const
+{
+    const std::u16string run(static_cast<size_t>(weighted), m_tailChar);
+    const QByteArray key = keyOfUtf16(run.data(), weighted);
+    return key.mid(key.indexOf('\x01'));
+}
+
+QByteArray LineCollation::tableKey(QByteArrayView line) const
+{
+    QByteArray key;
+    key.reserve(line.size() * 2 + 8);
+    qsizetype weighted = 0;
+    for (char c : line) {
+        const auto b = static_cast<uint8_t>(c);
+        if (!m_covered[b])
+            return {};
+        const Weight& w = m_weights[b];
+        key.append(reinterpret_cast<const char*>(w.bytes), w.size);
+        weighted += w.size ? 1 : 0;
+    }
+    return key + levelTail(weighted);
+}
+
+void LineCollation::buildAsciiTable()
+{
+    // Contractions made of ASCII alone (the "ch" of some languages) change a
+    // byte's weight with its neighbour; such bytes stay with the collator.
+    std::array<bool, 128> inContraction {};
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<USet, void (*)(USet*)> contractions(uset_openEmpty(), uset_close);
+        ucol_getContractionsAndExpansions(m_collator.get(), contractions.get(), nullptr, true, &status);
+        if (U_FAILURE(status))
+            return;
+        const int32_t items = uset_getItemCount(contractions.get());
+        for (int32_t i = 0; i < items; ++i) {
+            UChar32 from = 0, to = 0;
+            UChar s[64];
+            const int32_t len = uset_getItem(contractions.get(), i, &from, &to, s, 64, &status);
+            if (U_FAILURE(status))
+                return;
+            bool ascii = len > 0;
+            for (int32_t k = 0; k < len && ascii; ++k)
+                ascii = s[k] < 0x80;
+            for (int32_t k = 0; ascii && k < len; ++k)
+                inContraction[foldAscii(s[k])] = true;
+        }
+    }
+
+    const char16_t tailChar = u'a';
+    const QByteArray one = keyOfUtf16(&tailChar, 1);
+    const qsizetype tailStart = one.indexOf('\x01');
+    if (tailStart <= 0 || inContraction[tailChar])
+        return;
+    const QByteArray tail = one.mid(tailStart);
+    const QByteArray ignoredKey = keyOfUtf16(nullptr, 0);
+
+    for (char16_t c = 1; c < 0x80; ++c) {
+        const char16_t folded = foldAscii(c);
+        if (c == u'\r' || c == u'\n' || inContraction[folded])
+            continue;
+        const QByteArray key = keyOfUtf16(&folded, 1);
+        Weight w;
+        if (key != ignoredKey) {
+            const qsizetype primary = key.indexOf('\x01');
+            if (primary <= 0 || primary > 3 || key.mid(primary) != tail)
+                continue;
+            w.size = static_cast<uint8_t>(primary);
+            std::memcpy(w.bytes, key.constData(), static_cast<size_t>(primary));
+        }
+        m_weights[c] = w;
+        m_covered[c] = true;
+    }
+    m_asciiTable = true;
+    if (!tableAgreesWithCollator()) {
+        m_asciiTable = false;
+        m_covered.fill(false);
+    }
+}
+
+bool LineCollation::tableAgreesWithCollator() const
+{
+    std::vector<char> bytes;
+    for (int b = 1; b < 0x80; ++b)
+        if (m_covered[static_cast<size_t>(b)])
+            bytes.push_back(static_cast<char>(b));
+    auto agrees = [this](QByteArrayView line) { return tableKey(line) == sortKey(line); };
+
+    // Every pair: weights that change with a neighbour show up here.
+    for (char a : bytes)
+        for (char b : bytes) {
+            const char pair[2] = {a, b};
+            if (!agrees(QByteArrayView(pair, 2)))
+                return false;
+        }
+    // Longer lines of every length class the level tails must cover.
+    uint32_t seed = 0x9E3779B9u;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    QByteArray line;
+    for (int i = 0; i < 2000; ++i) {
+        line.resize(static_cast<qsizetype>(1 + next() % (i < 1900 ? 120 : 600)));
+        for (char& c : line)
+            c = bytes[next() % bytes.size()];
+        if (!agrees(line))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tess::tools

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+struct UCollator;
+
+namespace tess::tools {
+
+// The order of address-list lines: the user's collation locale applied to
+// the GBK text with letter case folded away, so two lines are the same line
+// exactly when text::caseKey() says so. Lines the collator cannot tell apart
+// (it ignores control characters, for instance) are then ordered by their
+// case keys, which makes the order a strict weak order whose classes are
+// exactly the case-key classes.
+//
+// sortKey() is the collator's own key of the folded text; comparing two
+// keys bytewise, then the case keys, gives compare(). For plain ASCII lines
+// the key can be assembled from a per-byte table instead of asking the
+// collator; the table is built and checked against the collator when the
+// object is created and switched off when the locale has contractions or
+// weights that a table cannot express.
+class LineCollation final {
+public:
+    // `locale` is an ICU or POSIX locale name ("zh_CN", "zh_CN.UTF-8");
+    // empty, "C" and "POSIX" mean the language-neutral root order.
+    explicit LineCollation(const QString& locale);
+    ~LineCollation();
+    LineCollation(const LineCollation&) = delete;
+    LineCollation& operator=(const LineCollation&) = delete;
+
+    // The collation locale from LC_ALL, LC_COLLATE or LANG, first one set.
+    static QString localeFromEnvironment();
+
+    // The ICU locale the collator was opened for ("" for root).
+    const QString& locale() const { return m_locale; }
+
+    // <0, 0 or >0; 0 exactly when the lines differ only in letter case.
+    int compare(QByteArrayView a, QByteArrayView b) const;
+
+    // The collator's key of the case-folded line, ending with its 0 byte.
+    QByteArray sortKey(QByteArrayView gbkLine) const;
+
+    // What a table needs to assemble the key of a plain ASCII line: the
+    // primary weight bytes of each byte (upper case folded), and the levels
+    // after the primary part, which depend only on how many bytes carry
+    // weight.
+    struct Weight {
+        uint8_t size = 0; // 0: the byte is ignored entirely
+        uint8_t bytes[3] = {}; // never more than three
+    };
+    bool hasAsciiTable() const { return m_asciiTable; }
+    // False for bytes >= 0x80 and for ASCII the table cannot express.
+    bool tableCovers(uint8_t byte) const { return m_covered[byte]; }
+    const Weight& weight(uint8_t byte) const { return m_weights[byte]; }
+    // The bytes after the primary part of a key with `weighted` weighted
+    // bytes: level separators, the other levels and the final 0.
+    QByteArray levelTail(qsizetype weighted) const;
+
+    // The key assembled from the table; empty when a byte is not covered.
+    QByteArray tableKey(QByteArrayView asciiLine) const;
+
+private:
+    QByteArray keyOfUtf16(const char16_t* text, qsizetype size) const;
+    void buildAsciiTable();
+    bool tableAgreesWithCollator() const;
+
+    QString m_locale;
+    std::unique_ptr<UCollator, void (*)(UCollator*)> m_collator;
+    bool m_asciiTable = false;
+    std::array<bool, 256> m_covered {};
+    std::array<Weight, 256> m_weights {};
+    char16_t m_tailChar = u'a';
+};
+
+} // namespace tess::tools

@@ -1,0 +1,192 @@
+#include "text/CaseKey.h"
+#include "text/Errors.h"
+#include "text/Gbk.h"
+#include "text/TextFile.h"
+#include "tools/merge/AddressMerge.h"
+#include "tools/merge/DistinctSort.h"
+#include "tools/merge/KeywordImport.h"
+#include "tools/merge/LineCollation.h"
+#include "tools/merge/MergeCommand.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+using namespace tess;
+using tess::tools::LineCollation;
+
+namespace {
+
+QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The plain way: insert each line into a sorted list by binary search,
+// dropping it when an equal line is already there.
+text::Lines sortedInsertion(QByteArrayView joined, const LineCollation& order)
+{
+    text::Lines list;
+    for (const QByteArray& line : tools::splitList(joined)) {
+        auto at = std::lower_bound(list.begin(), list.end(), line,
+                                   [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
+        if (at == list.end() || order.compare(*at, line) != 0)
+            list.insert(at, line);
+    }
+    return list;
+}
+
+QString mergeError(const QStringList& sources, const QString& target)
+{
+    try {
+        tools::mergeFiles(sources, target, LineCollation(QString()));
+    } catch (const text::AppError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+} // namespace
+
+TEST(AddressMerge, JoinsSortsAndDropsRepeats)
+{
+    struct Case {
+        const char* name;
+        QByteArray first, second, expected;
+        qsizetype count;
+    };
+    const Case cases[] = {
+        {"first occurrence kept", "b\r\nA\r\n", "a\r\nc", "A\r\nb\r\nc\r\n", 3},
+        {"last line runs into the next file", "x\r\ny", "z\r\n", "x\r\nyz\r\n", 2},
+        {"empty line once at the top", "b\r\n\r\na\r\n", "\r\n\x01\r\n", "\r\n\x01\r\na\r\nb\r\n", 4},
+        {"nothing", "", "", "", 0},
+        {"lone cr and lf end lines", "b\ra\n", "B\n", "a\r\nb\r\n", 2},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString target = dir.filePath(QStringLiteral("out.txt"));
+        const QStringList sources{put(dir, "1.txt", c.first), put(dir, "2.txt", c.second)};
+        EXPECT_EQ(tools::mergeFiles(sources, target, LineCollation(QString())), c.count);
+        EXPECT_EQ(contents(target), c.expected);
+    }
+}
+
+TEST(AddressMerge, TargetAmongTheSourcesKeepsItsLines)
+{
+    QTemporaryDir dir;
+    const QString target = put(dir, "t.txt", "b\r\nB\r\n");
+    const QString other = put(dir, "o.txt", "a\r\n");
+    EXPECT_EQ(tools::mergeFiles({target}, target, LineCollation(QString())), 1);
+    EXPECT_EQ(contents(target), "b\r\n");
+    EXPECT_EQ(tools::mergeFiles({other, target}, target, LineCollation(QString())), 2);
+    EXPECT_EQ(contents(target), "a\r\nb\r\n");
+}
+
+TEST(AddressMerge, FailuresLeaveTheTargetAsItWas)
+{
+    QTemporaryDir dir;
+    const QString target = put(dir, "t.txt", "old\r\n");
+    const QString good = put(dir, "g.txt", "new\r\n");
+    const QString gone = dir.filePath(QStringLiteral("gone.txt"));
+    EXPECT_EQ(mergeError({good, gone}, target), QStringLiteral("Cannot open file %1").arg(gone));
+    EXPECT_EQ(mergeError({good, dir.path()}, target), QStringLiteral("Cannot open file %1").arg(dir.path()));
+    EXPECT_EQ(contents(target), "old\r\n");
+
+    const QString noFolder = dir.filePath(QStringLiteral("no/t.txt"));
+    EXPECT_EQ(mergeError({good}, noFolder), QStringLiteral("Cannot create file %1").arg(noFolder));
+    EXPECT_FALSE(QFile::exists(noFolder));
+    EXPECT_EQ(mergeError({good}, dir.path()), QStringLiteral("Cannot create file %1").arg(dir.path()));
+    EXPECT_EQ(dir.path(), QDir(dir.path()).absolutePath()); // still a folder
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+}
+
+TEST(AddressMerge, CommandLineRunsTheSameMerge)
+{
+    QTemporaryDir dir;
+    const QString a = put(dir, "a.txt", "b\r\nA\r\n");
+    const QString b = put(dir, "b.txt", "a\r\nc");
+    const QString target = dir.filePath(QStringLiteral("t.txt"));
+    auto run = [](const QStringList& args, QByteArray* errText) {
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int rc = tools::mergeMain(args, out, err);
+        std::rewind(err);
+        char buf[512] = {};
+        errText->clear();
+        while (std::fgets(buf, sizeof buf, err))
+            errText->append(buf);
+        std::fclose(out);
+        std::fclose(err);
+        return rc;
+    };
+    QByteArray err;
+    EXPECT_EQ(run({QStringLiteral("merge"), QStringLiteral("-o"), target, a, b}, &err), 0);
+    EXPECT_EQ(contents(target), "A\r\nb\r\nc\r\n");
+    const QString gone = dir.filePath(QStringLiteral("gone.txt"));
+    EXPECT_EQ(run({QStringLiteral("merge"), QStringLiteral("-o"), target, gone}, &err), 1);
+    EXPECT_EQ(err, QStringLiteral("Cannot open file %1\n").arg(gone).toLocal8Bit());
+    for (const QStringList& wrong : {QStringList{QStringLiteral("merge")},
+                                     QStringList{QStringLiteral("merge"), QStringLiteral("-o"), target},
+                                     QStringList{QStringLiteral("merge"), target, a, b}}) {
+        EXPECT_EQ(run(wrong, &err), 2);
+        EXPECT_TRUE(err.startsWith("usage: tessaroon merge -o TARGET SOURCE...")) << err.constData();
+    }
+    EXPECT_EQ(contents(target), "A\r\nb\r\nc\r\n");
+}
+
+// Random address lists full of the cases that tell two methods apart: case
+// variants, lines the collator cannot tell apart, GBK text whose trail
+// bytes look like letters, full-width letters, long shared prefixes.
+TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
+{
+    const QByteArray pieces[] = {
+        "http://", "www.", "a", "B", "c", "/", ".", "-", "_", "?q=", "1", "9", "\x01", "\x7f", "\t", " ", "Z",
+        text::toGbk(u"乤"), text::toGbk(u"丄"), text::toGbk(u"中文"), text::toGbk(u"Ａ"), text::toGbk(u"ａ"),
+        text::toGbk(u"é"), QByteArray("\x81", 1), "com", "COM"};
+    std::mt19937 rng(20240607);
+    for (const char* locale : {"", "zh_CN", "en_US_POSIX", "cs"}) {
+        SCOPED_TRACE(locale);
+        const LineCollation order{QString::fromLatin1(locale)};
+        for (int round = 0; round < 6; ++round) {
+            std::vector<QByteArray> made;
+            QByteArray joined;
+            const int lines = round < 3 ? 300 : 3000;
+            for (int i = 0; i < lines; ++i) {
+                QByteArray line;
+                if (!made.empty() && rng() % 3 == 0) {
+                    line = made[rng() % made.size()];
+                    for (char& ch : line)
+                        if (rng() % 4 == 0 && ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')))
+                            ch ^= 0x20; // may hit a GBK trail byte: that makes a new line
+                } else {
+                    const int parts = static_cast<int>(rng() % (round % 2 ? 40 : 8));
+                    for (int k = 0; k < parts; ++k)
+                        line += pieces[rng() % std::size(pieces)];
+                }
+                made.push_back(line);
+                joined += line;
+                joined += (rng() % 5 == 0) ? "\n" : "\r\n";
+            }
+            const tools::DistinctLines got = tools::sortDistinct(joined, order);
+            const text::Lines want = sortedInsertion(joined, order);
+            ASSERT_EQ(got.count, want.size());
+            ASSERT_EQ(got.content, text::joinCrLf(want)) << "round " << round;
+        }
+    }
+}

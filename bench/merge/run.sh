@@ -2,8 +2,7 @@
 # Times the command-line merge against `LC_ALL=C sort -u -f` on the same
 # generated address lists, at 1M and 5M lines: wall time and peak memory.
 # usage: bench/merge/run.sh [PROGRAM] [SIZES...]
-#   PROGRAM: the tessaroon binary (default build/release/src/app/tessaroon) or
-#            the stand-alone driver build/<dir>/bench/merge/tess_merge_driver
+#   PROGRAM: the tessaroon binary (default build/release/src/app/tessaroon)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -11,7 +10,7 @@ prog=${1:-$root/build/release/src/app/tessaroon}
 shift || true
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000000 5000000)
-gen=${GEN_URLS:-/work/shared/bench/gen_urls.py}
+gen=${GEN_URLS:-$root/../shared/bench/gen_urls.py}
 work=${BENCH_DIR:-/tmp/tess-merge-bench}
 mkdir -p "$work"
 

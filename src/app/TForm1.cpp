@@ -46,7 +46,7 @@ const QString ChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有�
 constexpr int PanelWidths[7] = {39, 50, 39, 50, 39, 50, 50};
 
 // Status bar texts the window keeps itself.
-const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon 网址搜索采集工具  support@tessaroon.example");
+const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon");
 
 } // namespace
 
@@ -438,7 +438,14 @@ void TForm1::Timer2Timer()
 
 void TForm1::clearBrowserData()
 {
-    browser::clearHistoryThenCache(*m_browserProfile);
+    // Only the history: emptying the page cache while the first request is
+    // on its way stalls that load (the cache is cleared in the background),
+    // so the cache is left to the cleaner window.
+    try {
+        browser::ClearUrlHistory(*m_browserProfile);
+    } catch (const std::exception&) {
+        // Silent, as the cleaner is.
+    }
 }
 
 // --- What the run needs of the window -------------------------------------

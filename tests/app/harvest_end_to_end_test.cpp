@@ -69,6 +69,12 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
     const QByteArray bytes = readFile(saved);
     EXPECT_EQ(bytes.count("\r\n"), 60);
     EXPECT_TRUE(bytes.startsWith(text::toGbk(first) + '\t'));
+
+    // A second run, with the browser's cache now filled, runs as the first.
+    form->N2Click();
+    ASSERT_TRUE(waitForStatus(QStringLiteral("正在搜索..."), 5000));
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
+    EXPECT_EQ(form->panelText(5), QStringLiteral("30")); // position 1 offered: the second keyword
 }
 
 TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)

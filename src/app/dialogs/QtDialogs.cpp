@@ -47,9 +47,14 @@ QStringList nameFilters(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        // QFileDialog takes the patterns from the label's parentheses; a
+        // label that shows them already is used as it stands.
+        if (parts[i].contains(QLatin1Char('(')) && parts[i].contains(QLatin1Char(')'))) {
+            out << parts[i];
+            continue;
+        }
         QString pattern = parts[i + 1];
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // QFileDialog takes the patterns from the label's parentheses.
         out << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
     }
     return out;

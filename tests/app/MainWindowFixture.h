@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,8 @@ protected:
         dialogs.openAnswers.push_back({path});
         form->SpeedButton4Click();
     }
+
+    QToolButton* button(const char* name) { return form->findChild<QToolButton*>(QLatin1String(name)); }
 
     bool waitForStatus(const QString& text, int timeoutMs)
     {

@@ -19,7 +19,6 @@ class MainWindow : public MainWindowFixture {
 protected:
     void SetUp() override { openWindow(); }
     QAction* action(const char* name) { return form->findChild<QAction*>(QLatin1String(name)); }
-    QToolButton* button(const char* name) { return form->findChild<QToolButton*>(QLatin1String(name)); }
 };
 
 TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)

@@ -1,0 +1,65 @@
+#include "browser/webengine/PageSnapshot.h"
+
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <algorithm>
+
+namespace tess::browser {
+
+namespace {
+
+// The link collection is the document's own (anchors and areas carrying an
+// href, in document order); `href` is the resolved absolute address and is
+// left as written for other schemes. innerText of the body keeps inline
+// runs (a pager of links and numbers) on one line and puts blocks on lines
+// of their own. Documents without a body (XML, images) give empty text.
+const auto kScript = QStringLiteral(R"JS((function () {
+    var doc = document;
+    var links = doc.links;
+    var n = links ? links.length : 0;
+    var hrefs = new Array(n);
+    var texts = new Array(n);
+    for (var i = 0; i < n; ++i) {
+        var link = links[i];
+        hrefs[i] = String(link.href);
+        texts[i] = String(link.innerText || '');
+    }
+    var body = doc.body;
+    return {
+        location: String(doc.URL),
+        body: body ? String(body.innerText || '') : '',
+        hrefs: hrefs,
+        texts: texts
+    };
+})())JS");
+
+QStringList toStrings(const QVariant& value)
+{
+    QStringList out;
+    const QVariantList list = value.toList();
+    out.reserve(list.size());
+    for (const QVariant& item : list)
+        out.append(item.toString());
+    return out;
+}
+
+} // namespace
+
+const QString& PageSnapshot::script() { return kScript; }
+
+PageSnapshot PageSnapshot::fromScriptResult(const QVariant& result)
+{
+    const QVariantMap map = result.toMap();
+    PageSnapshot s;
+    s.location = map.value(QStringLiteral("location")).toString();
+    s.bodyText = map.value(QStringLiteral("body")).toString();
+    s.hrefs = toStrings(map.value(QStringLiteral("hrefs")));
+    s.texts = toStrings(map.value(QStringLiteral("texts")));
+    const auto n = std::min(s.hrefs.size(), s.texts.size());
+    s.hrefs.resize(n);
+    s.texts.resize(n);
+    return s;
+}
+
+} // namespace tess::browser

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "browser/BrowserHost.h"
+#include "browser/webengine/PageSnapshot.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWebEngineView>
+
+#include <cstdint>
+
+class QWebEnginePage;
+class QWebEngineProfile;
+
+namespace tess::browser {
+
+// The browser host over Qt WebEngine.
+//
+// The host creates and owns the view the user watches pages load in; the
+// window places view() in its layout (which reparents it) and must not
+// delete it while the host lives. Deleting the host deletes the view if it
+// still exists, then the page, then the profile, in the order the engine
+// requires.
+//
+// The engine reports only top-level loads, so the whole document is one
+// frame with identity topFrame(). When a top-level load finishes, whether
+// it succeeded or ended on the engine's error page, one script copies the
+// address, body text and links out of the page; only when that copy has
+// arrived are NavigateComplete2 and then DocumentComplete raised, so the
+// getters already answer from the new page when the events come. A copy
+// that arrives after a newer load has started is thrown away. The getters
+// read that copy: before the first page they give empty text and no links.
+//
+// Should the page's process die before a load has completed, the load
+// completes as an empty document (no address, no text, no links) rather
+// than never.
+//
+// LocationURL() is the document's own address as its script sees it. For
+// the engine's error page that is the error page's internal address, not
+// the address that failed; its links are then of no web scheme and the
+// harvest passes over them.
+class WebEngineBrowserHost final : public QObject, public BrowserHost {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WebEngineBrowserHost)
+
+public:
+    // `profileFolder` keeps the browser's cookies, history and cache from
+    // one run to the next (the cache in its "cache" subfolder); it is
+    // created when missing. Only one host at a time may use a folder.
+    explicit WebEngineBrowserHost(const QString& profileFolder, QWidget* viewParent = nullptr);
+    ~WebEngineBrowserHost() override;
+
+    // Null only once someone else has deleted the view.
+    QWebEngineView* view() const { return m_view; }
+    QWebEnginePage* page() const { return m_page; }
+    QWebEngineProfile* profile() const { return m_profile; }
+    FrameId topFrame() const { return reinterpret_cast<FrameId>(this); }
+
+    // Throws tess::text::AppError when `url` is not an absolute address;
+    // stray characters in an otherwise sound address are tolerated.
+    void Navigate(const QByteArray& url) override;
+
+    QString LocationURL() const override { return m_snapshot.location; }
+    QString BodyText() const override { return m_snapshot.bodyText; }
+    int LinkCount() const override { return static_cast<int>(m_snapshot.hrefs.size()); }
+    // Out-of-range indexes give an empty string.
+    QString LinkHref(int i) const override;
+    QString LinkText(int i) const override;
+
+private:
+    void takeSnapshot();
+    void onSnapshot(std::uint64_t ticket, const QVariant& result);
+    void onPageProcessGone();
+    void complete(PageSnapshot snapshot);
+
+    QWebEngineProfile* m_profile = nullptr;
+    QWebEnginePage* m_page = nullptr;
+    QPointer<QWebEngineView> m_view;
+
+    // Moves on with every navigation, every load start and every snapshot
+    // request; a snapshot is kept only if nothing moved it since it was
+    // asked for.
+    std::uint64_t m_ticket = 0;
+    // A load is under way or its snapshot has not yet arrived.
+    bool m_busy = false;
+    PageSnapshot m_snapshot;
+};
+
+} // namespace tess::browser

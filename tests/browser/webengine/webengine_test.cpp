@@ -1,0 +1,369 @@
+#include "LocalHttpServer.h"
+
+#include "browser/CompletionTracker.h"
+#include "browser/webengine/ChromiumEnvironment.h"
+#include "browser/webengine/WebEngineBrowserHost.h"
+#include "text/Errors.h"
+
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+// Readable failure messages.
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+using namespace Qt::Literals::StringLiterals;
+using tess::browser::FrameId;
+using tess::browser::WebEngineBrowserHost;
+using tess::testing::LocalHttpServer;
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 15000;
+// How long to keep watching after a completion for events that must not come.
+constexpr int kQuietMs = 400;
+
+QByteArray page(const QByteArray& body, const QByteArray& head = {})
+{
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>t</title>" + head + "</head><body>"
+        + body + "</body></html>";
+}
+
+// QTest::qWait and qWaitFor sleep between rounds of events, which starves
+// the browser: it runs its own work through this thread's event loop and
+// loads then take seconds. Wait inside a real event loop instead.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+void wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Event {
+    const char* kind;
+    FrameId frame;
+    QString locationSeen; // what LocationURL() answered inside the handler
+};
+
+class WebEngineHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(profileDir.isValid());
+        host = std::make_unique<WebEngineBrowserHost>(profileDir.path());
+        host->view()->resize(800, 600);
+        host->view()->show();
+        host->OnNavigateComplete2 = [this](FrameId f) {
+            events.push_back({ "nav", f, host->LocationURL() });
+        };
+        host->OnDocumentComplete = [this](FrameId f) { events.push_back({ "doc", f, host->LocationURL() }); };
+    }
+
+    void TearDown() override
+    {
+        host.reset();
+        // The engine writes the profile's last state a moment after the
+        // profile is gone; let it land before the folder is removed.
+        wait(500);
+    }
+
+    int completions() const
+    {
+        int n = 0;
+        for (const Event& e : events)
+            n += QByteArray(e.kind) == "doc";
+        return n;
+    }
+
+    // Navigates and waits for the next DocumentComplete, then a little more
+    // so that stray events would be seen.
+    bool load(const QByteArray& url)
+    {
+        const int before = completions();
+        host->Navigate(url);
+        const bool done = waitUntil([&] { return completions() > before; }, kLoadTimeoutMs);
+        wait(kQuietMs);
+        return done;
+    }
+
+    QStringList bodyLines() const { return host->BodyText().split(u'\n'); }
+
+    QTemporaryDir profileDir;
+    LocalHttpServer server;
+    std::unique_ptr<WebEngineBrowserHost> host;
+    std::vector<Event> events;
+};
+
+TEST_F(WebEngineHostTest, AnswersNothingBeforeTheFirstPage)
+{
+    EXPECT_TRUE(host->LocationURL().isEmpty());
+    EXPECT_TRUE(host->BodyText().isEmpty());
+    EXPECT_EQ(host->LinkCount(), 0);
+    EXPECT_TRUE(host->LinkHref(0).isEmpty());
+    EXPECT_TRUE(host->LinkText(-1).isEmpty());
+    EXPECT_THROW(host->Navigate("no address"), tess::text::AppError);
+    EXPECT_THROW(host->Navigate("/relative/only"), tess::text::AppError);
+}
+
+TEST_F(WebEngineHostTest, KeepsItsProfileUnderTheGivenFolder)
+{
+    QWebEngineProfile* profile = host->profile();
+    EXPECT_FALSE(profile->isOffTheRecord());
+    EXPECT_EQ(profile->persistentStoragePath(), profileDir.path());
+    EXPECT_TRUE(profile->cachePath().startsWith(profileDir.path()));
+    EXPECT_EQ(host->page()->profile(), profile);
+    EXPECT_EQ(host->view()->page(), host->page());
+}
+
+TEST_F(WebEngineHostTest, OutlivesItsViewWhenTheWindowDeletesItFirst)
+{
+    delete host->view();
+    EXPECT_EQ(host->view(), nullptr);
+    server.setPage("/p.html", page("<a href=\"http://x.example.com/\">x</a>"));
+    ASSERT_TRUE(load(server.url("/p.html")));
+    EXPECT_EQ(host->LinkCount(), 1);
+}
+
+TEST_F(WebEngineHostTest, RequestsTheAddressExactlyAsGiven)
+{
+    // A keyword in GBK, percent-encoded, as the search run builds it.
+    const QByteArray path = "/s?wd=%D6%D0%CE%C4+a%2Bb&pn=10&rn=10";
+    server.setPage(path, page("<p>结果</p>"));
+    ASSERT_TRUE(load(server.url(path)));
+    EXPECT_EQ(server.requestCount(path), 1);
+    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(server.url(path)));
+}
+
+TEST_F(WebEngineHostTest, ReadsBodyTextAndEveryLinkInDocumentOrder)
+{
+    server.setPage("/dir/index.html",
+        page("<h1>结果页</h1><p>第一段文字</p>"
+             "<div id=\"pager\"><span>上一页</span> <a href=\"/s?pn=0\">[1]</a> <strong>2</strong> "
+             "<a href=\"/s?pn=20\">[3]</a> <a href=\"/s?pn=20\">下一页</a></div>"
+             "<div><a href=\"http://www.example.com/a\">普通 <b>链接</b></a>"
+             "<a href=\"https://secure.example.org/b\">HTTPS</a>"
+             "<a href=\"mailto:someone@example.com\">写信</a>"
+             "<a href=\"javascript:void(0)\">脚本</a>"
+             "<a href=\"rel/page.html?q=1\">相对</a>"
+             "<a name=\"anchor-without-address\">没有地址</a>"
+             "<a href=\"http://www.example.com/img\"><img alt=\"\" src=\"data:,\" width=\"4\" "
+             "height=\"4\"></a>"
+             "<img usemap=\"#m\" src=\"data:,\" width=\"10\" height=\"10\">"
+             "<map name=\"m\"><area shape=\"rect\" coords=\"0,0,5,5\" "
+             "href=\"http://map.example.net/区\"></map>"
+             "</div><p>末尾</p>"));
+    const QByteArray url = server.url("/dir/index.html");
+    ASSERT_TRUE(load(url));
+
+    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(url));
+    const QString origin = QString::fromLatin1(server.url(""));
+    const std::vector<std::pair<QString, QString>> expected = {
+        { origin + u"/s?pn=0"_s, u"[1]"_s },
+        { origin + u"/s?pn=20"_s, u"[3]"_s },
+        { origin + u"/s?pn=20"_s, u"下一页"_s },
+        { u"http://www.example.com/a"_s, u"普通 链接"_s },
+        { u"https://secure.example.org/b"_s, u"HTTPS"_s },
+        { u"mailto:someone@example.com"_s, u"写信"_s },
+        { u"javascript:void(0)"_s, u"脚本"_s },
+        { origin + u"/dir/rel/page.html?q=1"_s, u"相对"_s },
+        { u"http://www.example.com/img"_s, QString() },
+        { u"http://map.example.net/%E5%8C%BA"_s, QString() },
+    };
+    ASSERT_EQ(host->LinkCount(), static_cast<int>(expected.size()));
+    for (int i = 0; i < host->LinkCount(); ++i) {
+        EXPECT_EQ(host->LinkHref(i), expected[i].first) << i;
+        EXPECT_EQ(host->LinkText(i), expected[i].second) << i;
+    }
+
+    // Blocks on lines of their own; the pager, made of inline pieces, on one.
+    const QStringList lines = bodyLines();
+    EXPECT_TRUE(lines.contains(u"结果页"_s)) << host->BodyText().toStdString();
+    EXPECT_TRUE(lines.contains(u"第一段文字"_s));
+    EXPECT_TRUE(lines.contains(u"上一页 [1] 2 [3] 下一页"_s)) << host->BodyText().toStdString();
+    EXPECT_TRUE(lines.contains(u"末尾"_s));
+}
+
+TEST_F(WebEngineHostTest, RaisesOneCompletionPairPerTopLevelLoadOnceTheSnapshotIsIn)
+{
+    server.setPage("/inner.html", page("<a href=\"http://inner.example.com/\">内框链接</a>"));
+    server.setPage("/framed.html",
+        page("<p>外层</p><iframe src=\"/inner.html\"></iframe><iframe src=\"/inner.html?2\"></iframe>"
+             "<a href=\"http://outer.example.com/\">外层链接</a>"));
+    server.setPage("/inner.html?2", page("<p>第二个内框</p>"));
+    server.setPage("/plain.html", page("<p>普通页</p>"));
+
+    const QByteArray framed = server.url("/framed.html");
+    ASSERT_TRUE(load(framed));
+    ASSERT_EQ(events.size(), 2u);
+    const FrameId top = events[0].frame;
+    EXPECT_STREQ(events[0].kind, "nav");
+    EXPECT_STREQ(events[1].kind, "doc");
+    EXPECT_EQ(events[1].frame, top);
+    EXPECT_EQ(events[0].locationSeen, QString::fromLatin1(framed));
+    EXPECT_EQ(server.requestCount("/inner.html"), 1);
+    // Inner frames are documents of their own: only the top document's links.
+    ASSERT_EQ(host->LinkCount(), 1);
+    EXPECT_EQ(host->LinkHref(0), u"http://outer.example.com/"_s);
+
+    const QByteArray plain = server.url("/plain.html");
+    ASSERT_TRUE(load(plain));
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[2].frame, top);
+    EXPECT_EQ(events[3].frame, top);
+    EXPECT_EQ(events[3].locationSeen, QString::fromLatin1(plain));
+    EXPECT_EQ(host->LinkCount(), 0);
+
+    tess::browser::CompletionTracker tracker;
+    tracker.attach(*host);
+    host->Navigate(framed);
+    EXPECT_TRUE(waitUntil(
+        [&] { return tracker.tag() == tess::browser::CompletionTracker::PageLoaded; }, kLoadTimeoutMs));
+    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(framed));
+}
+
+TEST_F(WebEngineHostTest, PageScriptCannotTamperWithTheSnapshot)
+{
+    server.setPage("/tamper.html",
+        page("<p>正文</p><a href=\"http://real.example.com/1\">真的</a><a href=\"/2\">第二</a>",
+            "<script>"
+            "Object.defineProperty(document, 'links', { get: function () { return []; } });"
+            "Object.defineProperty(document, 'URL', { get: function () { return 'http://fake/'; } });"
+            "Object.defineProperty(HTMLAnchorElement.prototype, 'href', { get: function () { return "
+            "'http://evil/'; } });"
+            "Object.defineProperty(HTMLElement.prototype, 'innerText', { get: function () { return 'evil'; } "
+            "});"
+            "Array.prototype.push = function () { throw new Error('push'); };"
+            "window.String = function () { return 'evil'; };"
+            "window.Array = function () { return []; };"
+            "</script>"));
+    ASSERT_TRUE(load(server.url("/tamper.html")));
+    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(server.url("/tamper.html")));
+    EXPECT_EQ(host->BodyText().trimmed(), u"正文\n\n真的第二"_s);
+    ASSERT_EQ(host->LinkCount(), 2);
+    EXPECT_EQ(host->LinkHref(0), u"http://real.example.com/1"_s);
+    EXPECT_EQ(host->LinkText(0), u"真的"_s);
+    EXPECT_EQ(host->LinkHref(1), QString::fromLatin1(server.url("/2")));
+}
+
+TEST_F(WebEngineHostTest, RefusedConnectionCompletesOnTheErrorPage)
+{
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    ASSERT_TRUE(load("http://127.0.0.1:" + QByteArray::number(closedPort) + "/nothing"));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].frame, events[1].frame);
+    EXPECT_FALSE(host->BodyText().trimmed().isEmpty());
+    // The error page's own address, whose links the harvest passes over.
+    EXPECT_TRUE(host->LocationURL().startsWith(u"chrome-error:"_s)) << host->LocationURL().toStdString();
+    for (int i = 0; i < host->LinkCount(); ++i)
+        EXPECT_FALSE(host->LinkHref(i).startsWith(u"http://"_s)) << host->LinkHref(i).toStdString();
+}
+
+TEST_F(WebEngineHostTest, DropsThePageOfALoadThatANewerNavigationReplaced)
+{
+    server.setPage("/slow.html", page("<a href=\"http://slow.example.com/\">慢</a>"), 1500);
+    server.setPage("/fast.html", page("<a href=\"http://fast.example.com/\">快</a>"));
+    server.setPage("/first.html", page("<a href=\"http://first.example.com/\">先</a>"));
+    const QByteArray fast = server.url("/fast.html");
+
+    // Replaced while its answer is still on the way.
+    host->Navigate(server.url("/slow.html"));
+    wait(200);
+    ASSERT_TRUE(load(fast));
+    wait(1800);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].locationSeen, QString::fromLatin1(fast));
+    EXPECT_EQ(host->LinkHref(0), u"http://fast.example.com/"_s);
+
+    // Replaced after it has finished loading, before its snapshot is back.
+    events.clear();
+    bool replaced = false;
+    QObject::connect(host->page(), &QWebEnginePage::loadFinished, host.get(), [&] {
+        if (!replaced) {
+            replaced = true;
+            host->Navigate(fast);
+        }
+    });
+    host->Navigate(server.url("/first.html"));
+    ASSERT_TRUE(waitUntil([&] { return completions() > 0; }, kLoadTimeoutMs));
+    wait(kQuietMs);
+    EXPECT_TRUE(replaced);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].locationSeen, QString::fromLatin1(fast));
+}
+
+TEST_F(WebEngineHostTest, CompletesWhenThePageProcessDiesMidLoad)
+{
+    server.setPage("/stuck.html", page("<p>卡住</p><img src=\"/never.png\">"));
+    server.setPage("/never.png", "x", 8000);
+    host->Navigate(server.url("/stuck.html"));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount("/never.png") > 0; }, kLoadTimeoutMs));
+    const qint64 pid = host->page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    EXPECT_TRUE(waitUntil([&] { return completions() > 0; }, 4000));
+    wait(kQuietMs);
+    EXPECT_EQ(events.size(), 2u);
+    EXPECT_TRUE(host->LocationURL().isEmpty());
+    EXPECT_TRUE(host->BodyText().isEmpty());
+    EXPECT_EQ(host->LinkCount(), 0);
+
+    // The next page loads in a new page process as usual.
+    server.setPage("/after.html", page("<a href=\"http://after.example.com/\">之后</a>"));
+    ASSERT_TRUE(load(server.url("/after.html")));
+    EXPECT_EQ(host->LinkHref(0), u"http://after.example.com/"_s);
+}
+
+TEST(ChromiumEnvironment, AddsTheSwitchesOnceAndKeepsThoseGiven)
+{
+    const QByteArray saved = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const QByteArray sandbox = ::geteuid() == 0 ? " --no-sandbox" : "";
+    const QByteArray ours = sandbox + " --disable-background-networking --disable-component-update";
+    const std::vector<std::pair<QByteArray, QByteArray>> cases = {
+        { "", ours.mid(1) },
+        { "--disable-gpu", "--disable-gpu" + ours },
+        { "  --disable-gpu   --disable-component-update ",
+            "--disable-gpu --disable-component-update" + sandbox + " --disable-background-networking" },
+    };
+    for (const auto& [before, after] : cases) {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", before);
+        tess::browser::prepareWebEngineEnvironment();
+        tess::browser::prepareWebEngineEnvironment();
+        EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), after) << before.constData();
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", saved);
+}
+
+} // namespace

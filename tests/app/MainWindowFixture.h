@@ -6,7 +6,10 @@
 #include "text/ExeDir.h"
 #include "text/Gbk.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -25,7 +28,29 @@ protected:
     ~MainWindowFixture() override
     {
         form.reset();
+        // The browser profile writes its last state just after it is gone.
+        waitUntil([] { return false; }, 500);
         text::setExeDir(QString());
+    }
+
+    // Runs the event loop until `done` holds. Unlike QTest::qWaitFor it
+    // does not sleep between rounds, which would starve the browser's work
+    // on this thread.
+    template<typename Pred>
+    static bool waitUntil(Pred done, int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done() || clock.elapsed() > timeoutMs)
+                loop.quit();
+        });
+        poll.start(5);
+        if (!done())
+            loop.exec();
+        return done();
     }
 
     void openWindow(const QByteArray& engineHost = {})
@@ -63,7 +88,7 @@ protected:
 
     bool waitForStatus(const QString& text, int timeoutMs)
     {
-        return QTest::qWaitFor([&] { return form->panelText(6) == text; }, timeoutMs);
+        return waitUntil([&] { return form->panelText(6) == text; }, timeoutMs);
     }
 
     QTemporaryDir dir;

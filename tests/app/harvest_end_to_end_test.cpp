@@ -85,7 +85,7 @@ TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
     form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
     form->N2Click();
     // Past the on-screen cap of a hundred rows.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->panelText(5).toInt() >= 120; }, 120000));
+    ASSERT_TRUE(waitUntil([&] { return form->panelText(5).toInt() >= 120; }, 120000));
     form->N3Click();
     EXPECT_EQ(form->panelText(6), QStringLiteral("终止搜索..."));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 30000));

@@ -52,7 +52,7 @@ TEST_F(MainWindow, MinimisingHidesToTheTrayAndTheMenuBringsItBack)
 {
     EXPECT_FALSE(action("N17")->isEnabled());
     form->showMinimized();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !form->isVisible(); }, 5000));
     EXPECT_TRUE(action("N17")->isEnabled());
     EXPECT_FALSE(action("N18")->isEnabled());
 
@@ -103,7 +103,7 @@ TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
     EXPECT_EQ(form->KeywordFileText(), QStringLiteral("/k.txt"));
     EXPECT_EQ(form->run().KeywordIndex, 3);
     EXPECT_TRUE(form->DedupeChecked());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).first(), QStringLiteral("'abc' is not a valid integer value"));
 }
 

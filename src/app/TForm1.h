@@ -21,6 +21,7 @@ class QMenu;
 class QSpinBox;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QWebEngineView;
 
 namespace tess::browser {
@@ -57,6 +58,7 @@ public:
 
     harvest::SearchRun& run() { return *m_run; }
     browser::WebEngineBrowserHost& browserHost() { return *m_browserHost; }
+    browser::CompletionTracker& tracker() { return m_tracker; }
     components::QtTaskbarIcon& trayIcon() { return *antTaskbarIcon1; }
     QString scratchPath() const { return m_scratch.path(); }
     QString statePath() const;
@@ -112,6 +114,7 @@ private:
     void buildStatusBar();
     void buildTray();
     void clearBrowserData();
+    void flushResults();
 
     Options m_options;
 
@@ -153,7 +156,7 @@ private:
     std::unique_ptr<harvest::SearchRun> m_run;
     std::unique_ptr<components::QtTaskbarIcon> antTaskbarIcon1;
     bool m_destroyed = false;
-    bool m_scrollQueued = false;
+    QList<QTreeWidgetItem*> m_pendingRows; // this page's rows, not yet in the list
 };
 
 } // namespace tess::app

@@ -2,6 +2,7 @@
 
 #include "app/Glyphs.h"
 #include "app/dialogs/Application.h"
+#include "app/dialogs/WindowPlacement.h"
 #include "browser/cleaner/DelIECache.h"
 #include "browser/cleaner/ui/WebEngineBrowserProfile.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
@@ -26,7 +27,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -102,8 +102,7 @@ TForm1::TForm1(Options options)
     Timer2.OnTimer = [this] { Timer2Timer(); };
 
     resize(576, 439);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(576 / 2, 439 / 2));
+    centreOnScreen(*this);
 
     FormCreate();
 }

@@ -1,4 +1,5 @@
 #include "tools/about/TForm2.h"
+#include "app/dialogs/WindowPlacement.h"
 
 #include "components/hyperlink/TcwHyperLink.h"
 #include "components/hyperlink/WindowFont.h"
@@ -6,11 +7,9 @@
 #include "tools/about/JpegDecoder.h"
 
 #include <QBitmap>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 
 namespace tess::tools {
 namespace {
@@ -122,11 +121,7 @@ void TForm2::OKButtonClick()
 
 void TForm2::showEvent(QShowEvent* event)
 {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    app::centreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

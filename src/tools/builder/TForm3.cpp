@@ -1,4 +1,5 @@
 #include "tools/builder/TForm3.h"
+#include "app/dialogs/WindowPlacement.h"
 
 #include "app/dialogs/Application.h"
 #include "components/hyperlink/WindowFont.h"
@@ -8,10 +9,8 @@
 #include "tools/builder/BuilderGlyphs.h"
 #include "tools/builder/DisplayLines.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QTextEdit>
-#include <QScreen>
 #include <QToolButton>
 
 namespace tess::tools {
@@ -127,11 +126,7 @@ void TForm3::SpeedButton1Click()
 
 void TForm3::showEvent(QShowEvent* event)
 {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    app::centreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

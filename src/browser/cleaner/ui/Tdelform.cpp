@@ -1,11 +1,10 @@
 #include "browser/cleaner/ui/Tdelform.h"
+#include "app/dialogs/WindowPlacement.h"
 
 #include "browser/cleaner/DelIECache.h"
 #include "browser/cleaner/ui/CleanerGlyph.h"
 #include "components/hyperlink/WindowFont.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QToolButton>
 
 namespace tess::browser {
@@ -38,11 +37,7 @@ void Tdelform::N3Click()
 
 void Tdelform::showEvent(QShowEvent* event)
 {
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    app::centreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

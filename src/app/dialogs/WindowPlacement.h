@@ -1,0 +1,11 @@
+#pragma once
+
+class QWidget;
+
+namespace tess::app {
+
+// Centres the window, frame included, on the screen it is on (or the
+// primary screen).
+void centreOnScreen(QWidget& window);
+
+} // namespace tess::app

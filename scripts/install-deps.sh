@@ -10,7 +10,7 @@ packages=(
   libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
-  xvfb xauth x11-utils imagemagick time python3
+  xvfb xauth x11-utils xdotool imagemagick time python3
 )
 
 SUDO=""

@@ -263,13 +263,12 @@ void TForm1::FormCreate()
     buildTray();
     try {
         m_run->LoadState();
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
         // The program starts with whatever the state file gave before the
         // bad line; the error is shown once the window is up.
-        const QString message = dynamic_cast<const text::AppError*>(&e)
-            ? static_cast<const text::AppError&>(e).message()
-            : QString::fromLocal8Bit(e.what());
-        QTimer::singleShot(0, this, [this, message] { dialogs().standardError(this, message); });
+        QTimer::singleShot(0, this, [error = std::current_exception()] {
+            guarded([&] { std::rethrow_exception(error); });
+        });
     }
 }
 

@@ -23,8 +23,11 @@ QByteArray joinSources(const QStringList& sources)
     qsizetype expected = 0;
     for (const QString& path : sources)
         expected += QFileInfo(path).size();
+    // Room to spare, so the read that finds the end needs no larger buffer:
+    // growing it would copy everything read so far.
+    constexpr qsizetype kSlack = 65536;
     QByteArray joined;
-    joined.reserve(expected);
+    joined.reserve(expected + kSlack);
     adviseHugePages(joined.data(), static_cast<size_t>(joined.capacity()));
 
     for (const QString& path : sources) {
@@ -39,7 +42,7 @@ QByteArray joinSources(const QStringList& sources)
         if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
             throw text::FileOpenError(path);
         for (;;) {
-            if (joined.capacity() - joined.size() < 61440)
+            if (joined.capacity() - joined.size() < kSlack / 2)
                 joined.reserve(joined.size() + std::max<qsizetype>(joined.size() / 2, 1 << 20));
             const qsizetype at = joined.size();
             const qsizetype room = joined.capacity() - at;

@@ -48,7 +48,7 @@ struct Rec {
 
 class Sorter {
 public:
-    Sorter(QByteArrayView text, const LineCollation& order)
+    Sorter(QByteArrayView text, const LineCollation& order, bool useCodes)
         : m_text(reinterpret_cast<const uint8_t*>(text.data()))
         , m_order(order)
     {
@@ -57,6 +57,22 @@ public:
             for (unsigned k = 0; k < wt.size; ++k)
                 m_packed[b].bytes = (m_packed[b].bytes << 8) | wt.bytes[k];
             m_packed[b].size = wt.size;
+        }
+        m_codes = useCodes && order.hasWeightCodes();
+        if (m_codes) {
+            // Does a code stand for one byte only, up to letter case?
+            std::array<int, 256> byteOf;
+            byteOf.fill(-1);
+            m_codesNameBytes = true;
+            for (unsigned b = 0; b < 128; ++b) {
+                const uint8_t code = order.weightCode(static_cast<uint8_t>(b));
+                if (!order.tableCovers(static_cast<uint8_t>(b)) || code == 0)
+                    continue;
+                const int folded = (b >= 'A' && b <= 'Z') ? static_cast<int>(b + 32) : static_cast<int>(b);
+                if (byteOf[code] != -1 && byteOf[code] != folded)
+                    m_codesNameBytes = false;
+                byteOf[code] = folded;
+            }
         }
         split(text.size());
     }
@@ -68,8 +84,10 @@ private:
     void nextWord(Rec& r);
     const QByteArray& tail(qsizetype weighted);
     void sortAll();
-    void sortRange(size_t lo, size_t hi, unsigned pos);
+    void refill(Rec* recs, size_t lo, size_t hi);
+    void sortRange(size_t lo, size_t hi, unsigned pos, bool inAux);
     void smallSort(size_t lo, size_t hi, unsigned pos);
+    void settle(size_t lo, size_t hi, bool inAux);
     void pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const;
 
     QByteArrayView lineView(uint32_t line) const
@@ -80,6 +98,7 @@ private:
     struct Range {
         size_t lo, hi;
         unsigned pos;
+        bool inAux; // the records are in m_aux, not m_recs
     };
 
     // The table's weights as big-endian numbers, kept here for the hot loop.
@@ -90,6 +109,10 @@ private:
 
     const uint8_t* m_text;
     const LineCollation& m_order;
+    bool m_codes = false; // keys rewritten with LineCollation::weightCode
+    // With codes, table lines hold no ignored byte (the collator keys those),
+    // so when each code names one byte, equal keys mean equal lines.
+    bool m_codesNameBytes = false;
     std::array<Packed, 256> m_packed {};
     std::vector<qsizetype> m_start;
     std::vector<uint32_t> m_length; // kSlowLine: the key is in m_slowKeys
@@ -102,9 +125,30 @@ private:
     std::vector<std::pair<size_t, size_t>> m_ties; // ranges of equal keys
 };
 
+// Lines usually end in LF: counting them first saves growing the line
+// tables record by record, which copies them and touches fresh pages.
+size_t likelyLines(const uint8_t* p, qsizetype size)
+{
+    size_t n = 1;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        n += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))));
+    }
+#endif
+    for (; i < size; ++i)
+        n += p[i] == '\n';
+    return n;
+}
+
 void Sorter::split(qsizetype size)
 {
     const uint8_t* p = m_text;
+    const size_t expected = likelyLines(p, size);
+    m_start.reserve(expected);
+    m_length.reserve(expected);
     bool printableCovered = m_order.hasAsciiTable();
     for (uint8_t b = 0x20; b < 0x7F; ++b)
         printableCovered = printableCovered && m_order.tableCovers(b);
@@ -142,7 +186,7 @@ void Sorter::split(qsizetype size)
             throw std::length_error("a line or the number of lines is too large to sort");
         if (!slow && mustCheck)
             for (qsizetype k = begin; k < i; ++k)
-                if (!m_order.tableCovers(p[k])) {
+                if (!m_order.tableCovers(p[k]) || (m_codes && m_order.weightCode(p[k]) == 0)) {
                     slow = true;
                     break;
                 }
@@ -166,8 +210,9 @@ const QByteArray& Sorter::tail(qsizetype weighted)
 }
 
 // Table-keyed lines: the cursor is (byte position << 2 | bytes of that
-// byte's weight already taken), or kInTail | offset once the primary part is
-// used up. Collator-keyed lines: the cursor is the offset in m_slowKeys.
+// byte's weight already taken) or, with weight codes, the byte position;
+// kInTail | offset once the primary part is used up. Collator-keyed lines:
+// the cursor is the offset in m_slowKeys.
 void Sorter::nextWord(Rec& r)
 {
     uint64_t w = 0;
@@ -188,7 +233,23 @@ void Sorter::nextWord(Rec& r)
     }
     uint32_t c = r.cursor;
     const uint8_t* s = m_text + m_start[r.line];
-    if (!(c & kInTail)) {
+    if (m_codes) {
+        if (!(c & kInTail)) {
+            uint32_t pos = c;
+            while (pos < length) {
+                const uint8_t code = m_order.weightCode(s[pos++]);
+                if (code) {
+                    w = (w << 8) | code;
+                    if (++got == 8) {
+                        r.cursor = pos;
+                        r.word = w;
+                        return;
+                    }
+                }
+            }
+            c = kInTail;
+        }
+    } else if (!(c & kInTail)) {
         uint32_t pos = c >> 2;
         unsigned taken = c & 3;
         if (taken) { // the rest of a weight split at the previous word's end
@@ -241,6 +302,10 @@ void Sorter::sortAll()
     const size_t n = m_count = m_start.size();
     m_recs.reset(new Rec[n]);
     m_aux.reset(new Rec[n]);
+    size_t slowLines = 0;
+    for (uint32_t length : m_length)
+        slowLines += (length & kSlowLine) ? 1 : 0;
+    m_slowKeys.reserve(slowLines * 64);
     adviseHugePages(m_recs.get(), n * sizeof(Rec));
     adviseHugePages(m_aux.get(), n * sizeof(Rec));
     for (uint32_t i = 0; i < n; ++i) {
@@ -248,7 +313,8 @@ void Sorter::sortAll()
         r.line = i;
         r.cursor = 0;
         if (m_length[i] & kSlowLine) {
-            const QByteArray key = m_order.sortKey(lineView(i));
+            const QByteArray key = m_codes ? m_order.compactKey(m_order.sortKey(lineView(i)))
+                                           : m_order.sortKey(lineView(i));
             if (m_slowKeys.size() + static_cast<size_t>(key.size()) > UINT32_MAX)
                 throw std::length_error("too much text outside ASCII to sort");
             r.cursor = static_cast<uint32_t>(m_slowKeys.size());
@@ -257,41 +323,79 @@ void Sorter::sortAll()
         nextWord(r);
     }
     if (n > 1)
-        m_work.push_back({0, n, 0});
+        m_work.push_back({0, n, 0, false});
     while (!m_work.empty()) {
         const Range r = m_work.back();
         m_work.pop_back();
-        sortRange(r.lo, r.hi, r.pos);
+        sortRange(r.lo, r.hi, r.pos, r.inAux);
     }
     std::sort(m_ties.begin(), m_ties.end());
 }
 
-// Sorts m_recs[lo, hi), whose keys agree before byte `pos` of their words.
-// Equal keys keep line order, so the first of each run is the earliest line.
-void Sorter::sortRange(size_t lo, size_t hi, unsigned pos)
+// The next words of recs[lo, hi). The records are in key order by now, so
+// their text is read at random: fetch it a few records ahead.
+void Sorter::refill(Rec* recs, size_t lo, size_t hi)
 {
+    constexpr size_t kAhead = 8;
+    for (size_t i = lo; i < hi; ++i) {
+        if (i + 2 * kAhead < hi) {
+            const uint32_t line = recs[i + 2 * kAhead].line;
+            __builtin_prefetch(&m_start[line]);
+            __builtin_prefetch(&m_length[line]);
+        }
+        if (i + kAhead < hi) {
+            const Rec& r = recs[i + kAhead];
+            if (!(r.cursor & kInTail) && !(m_length[r.line] & kSlowLine))
+                __builtin_prefetch(m_text + m_start[r.line] + (m_codes ? r.cursor : r.cursor >> 2));
+        }
+        nextWord(recs[i]);
+    }
+}
+
+// Sorts [lo, hi) of m_recs or m_aux, whose keys agree before byte `pos` of
+// their words. A pass moves the records to the other buffer; whatever is
+// done with is settled in m_recs. Equal keys keep line order, so the first
+// of each run is the earliest line.
+void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux)
+{
+    Rec* const src = inAux ? m_aux.get() : m_recs.get();
+    Rec* const dst = inAux ? m_recs.get() : m_aux.get();
     for (;;) {
         if (pos == 8) {
-            for (size_t i = lo; i < hi; ++i)
-                nextWord(m_recs[i]);
+            refill(src, lo, hi);
             pos = 0;
         }
         const size_t n = hi - lo;
         if (n <= kSmallRange) {
+            settle(lo, hi, inAux);
             smallSort(lo, hi, pos);
             return;
         }
         const unsigned shift = 56 - 8 * pos;
         size_t count[256] = {};
         for (size_t i = lo; i < hi; ++i)
-            ++count[(m_recs[i].word >> shift) & 0xFF];
-        const unsigned first = (m_recs[lo].word >> shift) & 0xFF;
+            ++count[(src[i].word >> shift) & 0xFF];
+        const unsigned first = (src[lo].word >> shift) & 0xFF;
         if (count[first] == n) {
             if (first == 0) { // every key ends here: all equal
+                settle(lo, hi, inAux);
                 m_ties.emplace_back(lo, hi);
                 return;
             }
-            ++pos;
+            // Shared prefixes ("http://www.") would cost a pass a byte:
+            // find where the words first differ at once.
+            const uint64_t head = src[lo].word;
+            uint64_t diff = 0;
+            for (size_t i = lo + 1; i < hi; ++i)
+                diff |= src[i].word ^ head;
+            const unsigned differs = diff ? static_cast<unsigned>(__builtin_clzll(diff)) / 8 : 8;
+            for (unsigned k = pos + 1; k < differs; ++k)
+                if (((head >> (56 - 8 * k)) & 0xFF) == 0) { // every key ends here: all equal
+                    settle(lo, hi, inAux);
+                    m_ties.emplace_back(lo, hi);
+                    return;
+                }
+            pos = differs;
             continue;
         }
         size_t next[256];
@@ -301,20 +405,29 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos)
             at += count[b];
         }
         for (size_t i = lo; i < hi; ++i)
-            m_aux[next[(m_recs[i].word >> shift) & 0xFF]++] = m_recs[i];
-        std::copy(m_aux.get() + lo, m_aux.get() + hi, m_recs.get() + lo);
+            dst[next[(src[i].word >> shift) & 0xFF]++] = src[i];
         at = lo;
         for (unsigned b = 0; b < 256; ++b) {
-            if (count[b] > 1) {
-                if (b == 0)
+            if (count[b] == 1) {
+                settle(at, at + 1, !inAux);
+            } else if (count[b] > 1) {
+                if (b == 0) {
+                    settle(at, at + count[b], !inAux);
                     m_ties.emplace_back(at, at + count[b]);
-                else
-                    m_work.push_back({at, at + count[b], pos + 1});
+                } else {
+                    m_work.push_back({at, at + count[b], pos + 1, !inAux});
+                }
             }
             at += count[b];
         }
         return;
     }
+}
+
+void Sorter::settle(size_t lo, size_t hi, bool inAux)
+{
+    if (inAux)
+        std::copy(m_aux.get() + lo, m_aux.get() + hi, m_recs.get() + lo);
 }
 
 void Sorter::smallSort(size_t lo, size_t hi, unsigned pos)
@@ -341,7 +454,7 @@ void Sorter::smallSort(size_t lo, size_t hi, unsigned pos)
             if ((a[i].word & 0xFF) == 0) // the keys ended within this word
                 m_ties.emplace_back(i, j);
             else
-                m_work.push_back({i, j, 8});
+                m_work.push_back({i, j, 8, false});
         }
         i = j;
     }
@@ -351,8 +464,17 @@ void Sorter::smallSort(size_t lo, size_t hi, unsigned pos)
 // case-key class, the classes in case-key order.
 void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
 {
-    // Usually the same line written alike or in other letter case.
     const uint32_t head = m_recs[lo].line;
+    if (m_codesNameBytes) {
+        bool allTable = true;
+        for (size_t i = lo; i < hi && allTable; ++i)
+            allTable = !(m_length[m_recs[i].line] & kSlowLine);
+        if (allTable) {
+            out.push_back(head);
+            return;
+        }
+    }
+    // Usually the same line written alike or in other letter case.
     const QByteArrayView first = lineView(head);
     bool allSame = true;
     for (size_t i = lo + 1; i < hi && allSame; ++i) {
@@ -404,7 +526,13 @@ DistinctLines Sorter::run()
     result.content = QByteArray(size, Qt::Uninitialized);
     adviseHugePages(result.content.data(), static_cast<size_t>(size));
     char* out = result.content.data();
-    for (uint32_t line : kept) {
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i + 2 * kAhead < kept.size())
+            __builtin_prefetch(&m_start[kept[i + 2 * kAhead]]);
+        if (i + kAhead < kept.size())
+            __builtin_prefetch(m_text + m_start[kept[i + kAhead]]);
+        const uint32_t line = kept[i];
         const QByteArrayView v = lineView(line);
         std::memcpy(out, v.data(), static_cast<size_t>(v.size()));
         out += v.size();
@@ -416,9 +544,9 @@ DistinctLines Sorter::run()
 
 } // namespace
 
-DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order)
+DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order, KeyForm form)
 {
-    return Sorter(text, order).run();
+    return Sorter(text, order, form == KeyForm::Compact).run();
 }
 
 } // namespace tess::tools

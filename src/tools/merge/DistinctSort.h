@@ -17,6 +17,10 @@ struct DistinctLines {
 // letter case the first one stays, as written. The result is the same as
 // inserting the lines one by one into a sorted list that drops a line when
 // an equal one is already there, but takes O(n log n) at worst.
-DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order);
+//
+// Compact keys (LineCollation::compactKey) are read faster and sort alike;
+// Plain is the way for orders without weight codes, chosen here for tests.
+enum class KeyForm { Compact, Plain };
+DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order, KeyForm form = KeyForm::Compact);
 
 } // namespace tess::tools

@@ -6,6 +6,7 @@
 #include <unicode/ucol.h>
 #include <unicode/uset.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -183,7 +184,87 @@ void LineCollation::buildAsciiTable()
     if (!tableAgreesWithCollator()) {
         m_asciiTable = false;
         m_covered.fill(false);
+        return;
     }
+    buildWeightCodes();
+}
+
+// Why the rewriting keeps the order: a key is read as the longest run of
+// table weights from its start (prefix-free weights leave one way to read
+// it) and the rest. Two keys first differ either at a weight of each, which
+// then differ within their common length (neither is a prefix of the other)
+// and so compare as their codes do; or at a weight against a rest; or at two
+// rests. A rest is copied as it is, after a code of its own: a rest starting
+// with 0 or 1 (the key or its primary part ends) is its own code and lies
+// below every weight (whose bytes are all 2 or more); any other rest is no
+// weight and no prefix of one (it holds the key's final 0, a weight does
+// not), so it falls strictly between two neighbouring weights, and its code
+// is the even number between their odd codes. Equal gap codes leave the
+// rests to compare as they are, after equal text.
+void LineCollation::buildWeightCodes()
+{
+    std::vector<QByteArray> weights;
+    for (unsigned b = 0; b < 128; ++b) {
+        const Weight& w = m_weights[b];
+        if (!m_covered[b] || w.size == 0)
+            continue;
+        const QByteArray bytes(reinterpret_cast<const char*>(w.bytes), w.size);
+        if (bytes.contains('\0') || bytes.contains('\x01'))
+            return;
+        weights.push_back(bytes);
+    }
+    std::sort(weights.begin(), weights.end());
+    weights.erase(std::unique(weights.begin(), weights.end()), weights.end());
+    // Sorted, a weight that is a prefix of another sits right before one.
+    for (size_t i = 1; i < weights.size(); ++i)
+        if (weights[i].startsWith(weights[i - 1]))
+            return;
+    if (2 + 2 * weights.size() > 255)
+        return;
+    for (unsigned b = 0; b < 128; ++b) {
+        const Weight& w = m_weights[b];
+        if (!m_covered[b] || w.size == 0)
+            continue;
+        const QByteArray bytes(reinterpret_cast<const char*>(w.bytes), w.size);
+        const auto at = std::lower_bound(weights.begin(), weights.end(), bytes);
+        m_codes[b] = static_cast<uint8_t>(3 + 2 * (at - weights.begin()));
+    }
+    for (unsigned b = 0, i = 0; b < 256; ++b) {
+        while (i < weights.size() && static_cast<uint8_t>(weights[i][0]) < b)
+            ++i;
+        m_firstWith[b] = static_cast<uint8_t>(i);
+    }
+    m_firstWith[256] = static_cast<uint8_t>(weights.size());
+    m_sortedWeights = std::move(weights);
+    m_weightCodes = true;
+}
+
+QByteArray LineCollation::compactKey(QByteArrayView key) const
+{
+    QByteArray out;
+    out.reserve(key.size() + 1);
+    qsizetype p = 0;
+    while (p < key.size()) {
+        const auto first = static_cast<uint8_t>(key[p]);
+        if (first <= 1)
+            break;
+        const QByteArrayView rest = key.sliced(p);
+        // Only weights with the same first byte can start the rest or lie
+        // on either side of it.
+        unsigned index = m_firstWith[first];
+        const unsigned end = m_firstWith[first + 1];
+        while (index < end && QByteArrayView(m_sortedWeights[index]) < rest && !rest.startsWith(m_sortedWeights[index]))
+            ++index;
+        if (index < end && rest.startsWith(m_sortedWeights[index])) {
+            out.append(static_cast<char>(3 + 2 * index));
+            p += m_sortedWeights[index].size();
+            continue;
+        }
+        out.append(static_cast<char>(2 + 2 * index)); // `index` weights lie below the rest
+        break;
+    }
+    out.append(key.sliced(p));
+    return out;
 }
 
 bool LineCollation::tableAgreesWithCollator() const

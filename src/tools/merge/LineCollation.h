@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct UCollator;
 
@@ -65,10 +66,23 @@ public:
     // The key assembled from the table; empty when a byte is not covered.
     QByteArray tableKey(QByteArrayView asciiLine) const;
 
+    // One-byte codes for the table's weights, so a sort reads one key byte
+    // per character instead of one to three. Available when the distinct
+    // weights are prefix-free, hold no 0 or 1 byte and are few enough: then
+    // the codes, in the weights' order, with a code for each gap between
+    // them, rewrite every key (compactKey) so that rewritten keys compare
+    // bytewise exactly as the keys do. A table line's rewritten key is the
+    // codes of its bytes (weightCode, 0 for an ignored byte) followed by
+    // levelTail() unchanged.
+    bool hasWeightCodes() const { return m_weightCodes; }
+    uint8_t weightCode(uint8_t byte) const { return m_codes[byte]; }
+    QByteArray compactKey(QByteArrayView key) const;
+
 private:
     QByteArray keyOfUtf16(const char16_t* text, qsizetype size) const;
     void buildAsciiTable();
     bool tableAgreesWithCollator() const;
+    void buildWeightCodes();
 
     QString m_locale;
     std::unique_ptr<UCollator, void (*)(UCollator*)> m_collator;
@@ -76,6 +90,10 @@ private:
     std::array<bool, 256> m_covered {};
     std::array<Weight, 256> m_weights {};
     char16_t m_tailChar = u'a';
+    bool m_weightCodes = false;
+    std::array<uint8_t, 256> m_codes {};
+    std::vector<QByteArray> m_sortedWeights; // distinct, ascending; code of [i] is 3 + 2i
+    std::array<uint8_t, 257> m_firstWith {}; // first of m_sortedWeights starting with a byte >= b
 };
 
 } // namespace tess::tools

@@ -93,6 +93,62 @@ TEST(LineCollation, TableKeysMatchTheCollatorsWhereTheTableApplies)
     EXPECT_FALSE(LineCollation(QStringLiteral("")).tableCovers(0x81));
 }
 
+// Every ASCII line of up to two bytes (three under the root order), with
+// keys of the collator's own from lines outside the table, which land in
+// the gaps between weights: sorted by key, each neighbour must compare the
+// same way by compact key, equality included. Both orders being total,
+// that makes them one order.
+TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
+{
+    const QByteArray foreign[] = {gbk(u"中"), gbk(u"ａ"), gbk(u"é"), gbk(u"Ω"), QByteArray("\x81"), gbk(u"ａb中"), gbk(u"ß"),
+                                  QByteArray("ch"), QByteArray("a\x01"), QByteArray(), gbk(u"ㄅ"), gbk(u"１")};
+    for (const char* locale : {"", "zh_CN", "en_US_POSIX", "cs"}) {
+        SCOPED_TRACE(locale);
+        const LineCollation order{QString::fromLatin1(locale)};
+        ASSERT_TRUE(order.hasWeightCodes());
+        std::vector<uint8_t> bytes;
+        for (unsigned b = 1; b < 0x80; ++b)
+            if (order.tableCovers(static_cast<uint8_t>(b)) && order.weightCode(static_cast<uint8_t>(b)) != 0)
+                bytes.push_back(static_cast<uint8_t>(b));
+        const QByteArray tails[] = {order.levelTail(0), order.levelTail(1), order.levelTail(2), order.levelTail(3)};
+        std::vector<QByteArray> keys;
+        auto addTableLine = [&](std::initializer_list<uint8_t> line) {
+            QByteArray key;
+            for (uint8_t b : line)
+                key.append(reinterpret_cast<const char*>(order.weight(b).bytes), order.weight(b).size);
+            keys.push_back(key + tails[line.size()]);
+        };
+        addTableLine({});
+        for (uint8_t a : bytes) {
+            addTableLine({a});
+            for (uint8_t b : bytes) {
+                addTableLine({a, b});
+                if (*locale == 0)
+                    for (uint8_t c : bytes)
+                        addTableLine({a, b, c});
+            }
+        }
+        for (const QByteArray& f : foreign) {
+            keys.push_back(order.sortKey(f));
+            for (uint8_t a : bytes) {
+                const char one[] = {static_cast<char>(a)};
+                keys.push_back(order.sortKey(QByteArray(one, 1) + f));
+                keys.push_back(order.sortKey(f + QByteArray(one, 1)));
+            }
+        }
+        std::sort(keys.begin(), keys.end());
+        QByteArray previous = order.compactKey(keys[0]);
+        for (size_t i = 1; i < keys.size(); ++i) {
+            const QByteArray compact = order.compactKey(keys[i]);
+            if (keys[i] == keys[i - 1])
+                ASSERT_EQ(compact, previous) << keys[i].toHex().constData();
+            else
+                ASSERT_LT(previous, compact) << keys[i - 1].toHex().constData() << " < " << keys[i].toHex().constData();
+            previous = compact;
+        }
+    }
+}
+
 TEST(LineCollation, LocaleComesFromTheEnvironmentInTheUsualOrder)
 {
     const QByteArray saved[] = {qgetenv("LC_ALL"), qgetenv("LC_COLLATE"), qgetenv("LANG")};

@@ -187,6 +187,8 @@ TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
             const text::Lines want = sortedInsertion(joined, order);
             ASSERT_EQ(got.count, want.size());
             ASSERT_EQ(got.content, text::joinCrLf(want)) << "round " << round;
+            const tools::DistinctLines plain = tools::sortDistinct(joined, order, tools::KeyForm::Plain);
+            ASSERT_EQ(plain.content, got.content) << "round " << round;
         }
     }
 }

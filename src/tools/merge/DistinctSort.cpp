@@ -23,7 +23,7 @@
 namespace tess::tools {
 namespace {
 
-constexpr uint32_t kSlowLine = 0x80000000u; // in Sorter::m_length
+constexpr uint32_t kSlowLine = 0x80000000u; // in Sorter::Line::length and Rec::line
 constexpr uint32_t kInTail = 0x80000000u;   // in Rec::cursor of a table-keyed line
 constexpr size_t kSmallRange = 32;
 
@@ -42,9 +42,15 @@ bool asciiSameIgnoringCase(const char* a, const char* b, qsizetype n)
 
 struct Rec {
     uint64_t word;   // the next eight key bytes, big-endian, zero after the key
-    uint32_t line;
+    uint64_t ahead;  // the eight after those, while Range::ahead says so
+    uint32_t line;   // kSlowLine: the key is in Sorter::m_slowKeys
     uint32_t cursor; // where the key continues (see nextWord)
 };
+
+uint32_t lineOf(const Rec& r)
+{
+    return r.line & ~kSlowLine;
+}
 
 class Sorter {
 public:
@@ -60,6 +66,13 @@ public:
         }
         m_codes = useCodes && order.hasWeightCodes();
         if (m_codes) {
+            m_codesWeigh = true;
+            for (unsigned b = 0; b < 256; ++b)
+                if (order.weightCode(static_cast<uint8_t>(b)) != 0 && order.weight(static_cast<uint8_t>(b)).size == 0)
+                    m_codesWeigh = false;
+            m_direct = m_codesWeigh && text.size() < static_cast<qsizetype>(kInTail) && order.weightCode('\r') == 0
+                       && order.weightCode('\n') == 0 && order.weightCode(0) == 0;
+            m_size = static_cast<uint32_t>(std::min<qsizetype>(text.size(), kInTail));
             // Does a code stand for one byte only, up to letter case?
             std::array<int, 256> byteOf;
             byteOf.fill(-1);
@@ -84,21 +97,29 @@ private:
     void nextWord(Rec& r);
     const QByteArray& tail(qsizetype weighted);
     void sortAll();
-    void refill(Rec* recs, size_t lo, size_t hi);
-    void sortRange(size_t lo, size_t hi, unsigned pos, bool inAux);
-    void smallSort(size_t lo, size_t hi, unsigned pos);
+    void refill(Rec* recs, size_t lo, size_t hi, bool ahead);
+    void sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead);
+    void smallSort(size_t lo, size_t hi, unsigned pos, bool ahead);
     void settle(size_t lo, size_t hi, bool inAux);
+    void markTie(size_t lo, size_t hi)
+    {
+        m_recs[lo].ahead = hi;
+        m_tieStarts[lo / 64] |= uint64_t(1) << (lo % 64);
+    }
+    bool tieStartsAt(size_t i) const { return (m_tieStarts[i / 64] >> (i % 64)) & 1; }
     void pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const;
 
     QByteArrayView lineView(uint32_t line) const
     {
-        return QByteArrayView(m_text + m_start[line], m_length[line] & ~kSlowLine);
+        line &= ~kSlowLine;
+        return QByteArrayView(m_text + m_lines[line].start, m_lines[line].length & ~kSlowLine);
     }
 
     struct Range {
         size_t lo, hi;
         unsigned pos;
         bool inAux; // the records are in m_aux, not m_recs
+        bool ahead; // Rec::ahead holds the word after Rec::word
     };
 
     // The table's weights as big-endian numbers, kept here for the hot loop.
@@ -113,16 +134,34 @@ private:
     // With codes, table lines hold no ignored byte (the collator keys those),
     // so when each code names one byte, equal keys mean equal lines.
     bool m_codesNameBytes = false;
+    bool m_codesWeigh = false; // each byte with a code has a weight
+    // Table lines hold only bytes with codes, and the bytes that end a line
+    // have none: a table line's cursor can then be where it is in the text,
+    // and a refill need not look the line up until its key reaches the tail.
+    bool m_direct = false;
+    uint32_t m_size = 0;
     std::array<Packed, 256> m_packed {};
-    std::vector<qsizetype> m_start;
-    std::vector<uint32_t> m_length; // kSlowLine: the key is in m_slowKeys
+    // Start and length side by side: a refill reads both at random, and
+    // one cache miss is cheaper than two.
+    struct Line {
+        qsizetype start;
+        uint32_t length; // kSlowLine: the key is in m_slowKeys
+    };
+    std::vector<Line> m_lines;
     std::vector<uint8_t> m_slowKeys;
     std::vector<QByteArray> m_tails;
-    std::unique_ptr<Rec[]> m_recs; // not zeroed: filled or written before read
-    std::unique_ptr<Rec[]> m_aux;
+    // The records' two buffers and, once they are done with, the result: the
+    // result then lands on pages already faulted in, not on fresh ones the
+    // kernel must clear first. Not zeroed: filled or written before read.
+    QByteArray m_block;
+    Rec* m_recs = nullptr;
+    Rec* m_aux = nullptr;
+    qsizetype m_allLines = 0; // bytes of all lines with their CR LF
     size_t m_count = 0;
     std::vector<Range> m_work;
-    std::vector<std::pair<size_t, size_t>> m_ties; // ranges of equal keys
+    // Ranges of equal keys, found in no particular order: a bit marks where
+    // one starts and Rec::ahead of that record, no longer read, its end.
+    std::vector<uint64_t> m_tieStarts;
 };
 
 // Lines usually end in LF: counting them first saves growing the line
@@ -147,8 +186,7 @@ void Sorter::split(qsizetype size)
 {
     const uint8_t* p = m_text;
     const size_t expected = likelyLines(p, size);
-    m_start.reserve(expected);
-    m_length.reserve(expected);
+    m_lines.reserve(expected);
     bool printableCovered = m_order.hasAsciiTable();
     for (uint8_t b = 0x20; b < 0x7F; ++b)
         printableCovered = printableCovered && m_order.tableCovers(b);
@@ -182,7 +220,7 @@ void Sorter::split(qsizetype size)
             ++i;
         }
         const qsizetype length = i - begin;
-        if (length >= static_cast<qsizetype>(kSlowLine) || m_start.size() >= UINT32_MAX)
+        if (length >= static_cast<qsizetype>(kSlowLine) || m_lines.size() >= kSlowLine)
             throw std::length_error("a line or the number of lines is too large to sort");
         if (!slow && mustCheck)
             for (qsizetype k = begin; k < i; ++k)
@@ -190,8 +228,7 @@ void Sorter::split(qsizetype size)
                     slow = true;
                     break;
                 }
-        m_start.push_back(begin);
-        m_length.push_back(static_cast<uint32_t>(length) | (slow ? kSlowLine : 0));
+        m_lines.push_back({begin, static_cast<uint32_t>(length) | (slow ? kSlowLine : 0)});
         if (i < size && p[i] == '\r')
             ++i;
         if (i < size && p[i] == '\n')
@@ -210,15 +247,15 @@ const QByteArray& Sorter::tail(qsizetype weighted)
 }
 
 // Table-keyed lines: the cursor is (byte position << 2 | bytes of that
-// byte's weight already taken) or, with weight codes, the byte position;
-// kInTail | offset once the primary part is used up. Collator-keyed lines:
+// byte's weight already taken) or, with weight codes, the byte position
+// in the line (m_direct: in the whole text); kInTail | offset in the level
+// tail once the primary part is used up. Collator-keyed lines:
 // the cursor is the offset in m_slowKeys.
 void Sorter::nextWord(Rec& r)
 {
     uint64_t w = 0;
     unsigned got = 0;
-    const uint32_t length = m_length[r.line];
-    if (length & kSlowLine) {
+    if (r.line & kSlowLine) {
         const uint8_t* k = m_slowKeys.data() + r.cursor;
         while (got < 8) {
             w = (w << 8) | *k;
@@ -232,8 +269,26 @@ void Sorter::nextWord(Rec& r)
         return;
     }
     uint32_t c = r.cursor;
-    const uint8_t* s = m_text + m_start[r.line];
-    if (m_codes) {
+    if (m_direct && !(c & kInTail)) {
+        uint32_t pos = c;
+        for (; pos < m_size; ++pos) {
+            const uint8_t code = m_order.weightCode(m_text[pos]);
+            if (code == 0)
+                break;
+            w = (w << 8) | code;
+            if (++got == 8) {
+                r.cursor = pos + 1;
+                r.word = w;
+                return;
+            }
+        }
+        c = kInTail;
+    }
+    const uint32_t length = m_lines[r.line].length;
+    const uint8_t* s = m_text + m_lines[r.line].start;
+    if (m_direct) {
+        // only the tail is left
+    } else if (m_codes) {
         if (!(c & kInTail)) {
             uint32_t pos = c;
             while (pos < length) {
@@ -284,9 +339,11 @@ void Sorter::nextWord(Rec& r)
         }
         c = kInTail;
     }
-    qsizetype weighted = 0;
-    for (uint32_t k = 0; k < length; ++k)
-        weighted += m_order.weight(s[k]).size ? 1 : 0;
+    // With codes every byte of a table line has a code, so carries weight.
+    qsizetype weighted = m_codesWeigh ? static_cast<qsizetype>(length) : 0;
+    if (!m_codesWeigh)
+        for (uint32_t k = 0; k < length; ++k)
+            weighted += m_order.weight(s[k]).size ? 1 : 0;
     const QByteArray& t = tail(weighted);
     uint32_t off = c & ~kInTail;
     while (got < 8 && off < static_cast<uint32_t>(t.size())) {
@@ -294,59 +351,88 @@ void Sorter::nextWord(Rec& r)
         ++got;
     }
     r.cursor = kInTail | off;
-    r.word = got == 8 ? w : w << (8 * (8 - got));
+    r.word = got == 8 || got == 0 ? w : w << (8 * (8 - got)); // 0: read past the key
 }
 
 void Sorter::sortAll()
 {
-    const size_t n = m_count = m_start.size();
-    m_recs.reset(new Rec[n]);
-    m_aux.reset(new Rec[n]);
+    const size_t n = m_count = m_lines.size();
     size_t slowLines = 0;
-    for (uint32_t length : m_length)
-        slowLines += (length & kSlowLine) ? 1 : 0;
+    for (const Line& line : m_lines) {
+        slowLines += (line.length & kSlowLine) ? 1 : 0;
+        m_allLines += (line.length & ~kSlowLine) + 2;
+    }
+    const qsizetype recBytes = static_cast<qsizetype>(2 * n * sizeof(Rec) + alignof(Rec));
+    m_block = QByteArray(std::max(recBytes, m_allLines), Qt::Uninitialized);
+    const uintptr_t at = reinterpret_cast<uintptr_t>(m_block.data());
+    m_recs = reinterpret_cast<Rec*>((at + alignof(Rec) - 1) & ~uintptr_t(alignof(Rec) - 1));
+    m_aux = m_recs + n;
+    adviseHugePages(m_block.data(), static_cast<size_t>(m_block.size()));
     m_slowKeys.reserve(slowLines * 64);
-    adviseHugePages(m_recs.get(), n * sizeof(Rec));
-    adviseHugePages(m_aux.get(), n * sizeof(Rec));
     for (uint32_t i = 0; i < n; ++i) {
         Rec& r = m_recs[i];
         r.line = i;
-        r.cursor = 0;
-        if (m_length[i] & kSlowLine) {
+        r.cursor = m_direct ? static_cast<uint32_t>(m_lines[i].start) : 0;
+        if (m_lines[i].length & kSlowLine) {
+            r.line |= kSlowLine;
             const QByteArray key = m_codes ? m_order.compactKey(m_order.sortKey(lineView(i)))
                                            : m_order.sortKey(lineView(i));
-            if (m_slowKeys.size() + static_cast<size_t>(key.size()) > UINT32_MAX)
+            if (m_slowKeys.size() + static_cast<size_t>(key.size()) >= kInTail)
                 throw std::length_error("too much text outside ASCII to sort");
             r.cursor = static_cast<uint32_t>(m_slowKeys.size());
             m_slowKeys.insert(m_slowKeys.end(), key.begin(), key.end());
         }
+        // Two words while the text is read in order: the first levels
+        // then sort without reading any line again.
         nextWord(r);
+        const uint64_t first = r.word;
+        nextWord(r);
+        r.ahead = r.word;
+        r.word = first;
     }
+    m_tieStarts.assign((n + 63) / 64, 0);
     if (n > 1)
-        m_work.push_back({0, n, 0, false});
+        m_work.push_back({0, n, 0, false, true});
     while (!m_work.empty()) {
         const Range r = m_work.back();
         m_work.pop_back();
-        sortRange(r.lo, r.hi, r.pos, r.inAux);
+        sortRange(r.lo, r.hi, r.pos, r.inAux, r.ahead);
     }
-    std::sort(m_ties.begin(), m_ties.end());
 }
 
-// The next words of recs[lo, hi). The records are in key order by now, so
-// their text is read at random: fetch it a few records ahead.
-void Sorter::refill(Rec* recs, size_t lo, size_t hi)
+// The next words of recs[lo, hi): the words read ahead when there are
+// some, else from the text. The records are in key order by now, so their
+// text is read at random: fetch it a few records ahead.
+void Sorter::refill(Rec* recs, size_t lo, size_t hi, bool ahead)
 {
-    constexpr size_t kAhead = 8;
+    if (ahead) {
+        for (size_t i = lo; i < hi; ++i)
+            recs[i].word = recs[i].ahead;
+        return;
+    }
+    constexpr size_t kAhead = 16;
     for (size_t i = lo; i < hi; ++i) {
-        if (i + 2 * kAhead < hi) {
-            const uint32_t line = recs[i + 2 * kAhead].line;
-            __builtin_prefetch(&m_start[line]);
-            __builtin_prefetch(&m_length[line]);
-        }
-        if (i + kAhead < hi) {
-            const Rec& r = recs[i + kAhead];
-            if (!(r.cursor & kInTail) && !(m_length[r.line] & kSlowLine))
-                __builtin_prefetch(m_text + m_start[r.line] + (m_codes ? r.cursor : r.cursor >> 2));
+        if (m_direct) {
+            if (i + kAhead < hi) {
+                const Rec& r = recs[i + kAhead];
+                // The line's length is wanted once its key reaches the
+                // tail, which this refill may well do.
+                if (r.line & kSlowLine) {
+                    __builtin_prefetch(m_slowKeys.data() + r.cursor);
+                } else {
+                    __builtin_prefetch(&m_lines[r.line]);
+                    if (!(r.cursor & kInTail))
+                        __builtin_prefetch(m_text + r.cursor);
+                }
+            }
+        } else {
+            if (i + 2 * kAhead < hi)
+                __builtin_prefetch(&m_lines[lineOf(recs[i + 2 * kAhead])]);
+            if (i + kAhead < hi) {
+                const Rec& r = recs[i + kAhead];
+                if (!(r.cursor & kInTail) && !(r.line & kSlowLine))
+                    __builtin_prefetch(m_text + m_lines[r.line].start + (m_codes ? r.cursor : r.cursor >> 2));
+            }
         }
         nextWord(recs[i]);
     }
@@ -356,19 +442,20 @@ void Sorter::refill(Rec* recs, size_t lo, size_t hi)
 // their words. A pass moves the records to the other buffer; whatever is
 // done with is settled in m_recs. Equal keys keep line order, so the first
 // of each run is the earliest line.
-void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux)
+void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead)
 {
-    Rec* const src = inAux ? m_aux.get() : m_recs.get();
-    Rec* const dst = inAux ? m_recs.get() : m_aux.get();
+    Rec* const src = inAux ? m_aux : m_recs;
+    Rec* const dst = inAux ? m_recs : m_aux;
     for (;;) {
         if (pos == 8) {
-            refill(src, lo, hi);
+            refill(src, lo, hi, ahead);
+            ahead = false;
             pos = 0;
         }
         const size_t n = hi - lo;
         if (n <= kSmallRange) {
             settle(lo, hi, inAux);
-            smallSort(lo, hi, pos);
+            smallSort(lo, hi, pos, ahead);
             return;
         }
         const unsigned shift = 56 - 8 * pos;
@@ -379,7 +466,7 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux)
         if (count[first] == n) {
             if (first == 0) { // every key ends here: all equal
                 settle(lo, hi, inAux);
-                m_ties.emplace_back(lo, hi);
+                markTie(lo, hi);
                 return;
             }
             // Shared prefixes ("http://www.") would cost a pass a byte:
@@ -392,7 +479,7 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux)
             for (unsigned k = pos + 1; k < differs; ++k)
                 if (((head >> (56 - 8 * k)) & 0xFF) == 0) { // every key ends here: all equal
                     settle(lo, hi, inAux);
-                    m_ties.emplace_back(lo, hi);
+                    markTie(lo, hi);
                     return;
                 }
             pos = differs;
@@ -413,9 +500,9 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux)
             } else if (count[b] > 1) {
                 if (b == 0) {
                     settle(at, at + count[b], !inAux);
-                    m_ties.emplace_back(at, at + count[b]);
+                    markTie(at, at + count[b]);
                 } else {
-                    m_work.push_back({at, at + count[b], pos + 1, !inAux});
+                    m_work.push_back({at, at + count[b], pos + 1, !inAux, ahead});
                 }
             }
             at += count[b];
@@ -427,19 +514,24 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux)
 void Sorter::settle(size_t lo, size_t hi, bool inAux)
 {
     if (inAux)
-        std::copy(m_aux.get() + lo, m_aux.get() + hi, m_recs.get() + lo);
+        std::copy(m_aux + lo, m_aux + hi, m_recs + lo);
 }
 
-void Sorter::smallSort(size_t lo, size_t hi, unsigned pos)
+void Sorter::smallSort(size_t lo, size_t hi, unsigned pos, bool ahead)
 {
     const unsigned shift = 8 * pos;
-    Rec* a = m_recs.get();
+    Rec* a = m_recs;
+    // Both words when there are two: past the first, the keys are zero
+    // anyway where it ended them, so the pair compares as the key does.
+    const auto keyOf = [shift, ahead](const Rec& r) {
+        return (static_cast<unsigned __int128>(r.word << shift) << 64) | (ahead ? r.ahead : 0);
+    };
     // Insertion sort: stable, and quick on the few lines left here.
     for (size_t i = lo + 1; i < hi; ++i) {
         const Rec r = a[i];
-        const uint64_t k = r.word << shift;
+        const unsigned __int128 k = keyOf(r);
         size_t j = i;
-        while (j > lo && (a[j - 1].word << shift) > k) {
+        while (j > lo && keyOf(a[j - 1]) > k) {
             a[j] = a[j - 1];
             --j;
         }
@@ -447,14 +539,15 @@ void Sorter::smallSort(size_t lo, size_t hi, unsigned pos)
     }
     for (size_t i = lo; i < hi;) {
         size_t j = i + 1;
-        const uint64_t k = a[i].word << shift;
-        while (j < hi && (a[j].word << shift) == k)
+        const unsigned __int128 k = keyOf(a[i]);
+        while (j < hi && keyOf(a[j]) == k)
             ++j;
         if (j - i > 1) {
-            if ((a[i].word & 0xFF) == 0) // the keys ended within this word
-                m_ties.emplace_back(i, j);
+            // The keys ended within this word, or within the next one.
+            if ((a[i].word & 0xFF) == 0 || (ahead && (a[i].ahead & 0xFF) == 0))
+                markTie(i, j);
             else
-                m_work.push_back({i, j, 8, false});
+                m_work.push_back({i, j, 8, false, ahead});
         }
         i = j;
     }
@@ -464,11 +557,13 @@ void Sorter::smallSort(size_t lo, size_t hi, unsigned pos)
 // case-key class, the classes in case-key order.
 void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
 {
-    const uint32_t head = m_recs[lo].line;
+    const uint32_t head = lineOf(m_recs[lo]);
     if (m_codesNameBytes) {
+        // Keys that ended leave table lines' cursors in the tail, and
+        // collator keys end below kInTail in m_slowKeys.
         bool allTable = true;
         for (size_t i = lo; i < hi && allTable; ++i)
-            allTable = !(m_length[m_recs[i].line] & kSlowLine);
+            allTable = (m_recs[i].cursor & kInTail) != 0;
         if (allTable) {
             out.push_back(head);
             return;
@@ -478,20 +573,20 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
     const QByteArrayView first = lineView(head);
     bool allSame = true;
     for (size_t i = lo + 1; i < hi && allSame; ++i) {
-        const uint32_t line = m_recs[i].line;
+        const uint32_t line = lineOf(m_recs[i]);
         const QByteArrayView other = lineView(line);
-        if ((m_length[head] | m_length[line]) & kSlowLine)
+        if ((m_lines[head].length | m_lines[line].length) & kSlowLine)
             allSame = text::sameIgnoringCase(first, other);
         else
             allSame = first.size() == other.size() && asciiSameIgnoringCase(first.data(), other.data(), first.size());
     }
     if (allSame) {
-        out.push_back(m_recs[lo].line);
+        out.push_back(head);
         return;
     }
     std::vector<std::pair<QByteArray, uint32_t>> keyed;
     for (size_t i = lo; i < hi; ++i)
-        keyed.emplace_back(text::caseKey(lineView(m_recs[i].line)), m_recs[i].line);
+        keyed.emplace_back(text::caseKey(lineView(m_recs[i].line)), lineOf(m_recs[i]));
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
     for (size_t i = 0; i < keyed.size(); ++i)
@@ -504,34 +599,34 @@ DistinctLines Sorter::run()
     sortAll();
     std::vector<uint32_t> kept;
     kept.reserve(m_count);
-    auto tie = m_ties.begin();
     for (size_t i = 0; i < m_count;) {
-        if (tie != m_ties.end() && tie->first == i) {
-            pickFromTie(tie->first, tie->second, kept);
-            i = tie->second;
-            ++tie;
+        if (tieStartsAt(i)) {
+            const size_t end = m_recs[i].ahead;
+            pickFromTie(i, end, kept);
+            i = end;
         } else {
-            kept.push_back(m_recs[i++].line);
+            kept.push_back(lineOf(m_recs[i++]));
         }
     }
-    m_recs.reset();
-    m_aux.reset();
+    m_recs = m_aux = nullptr;
     std::vector<uint8_t>().swap(m_slowKeys);
 
-    qsizetype size = 0;
-    for (uint32_t line : kept)
-        size += (m_length[line] & ~kSlowLine) + 2;
     DistinctLines result;
     result.count = static_cast<qsizetype>(kept.size());
-    result.content = QByteArray(size, Qt::Uninitialized);
-    adviseHugePages(result.content.data(), static_cast<size_t>(size));
-    char* out = result.content.data();
+    if (kept.empty()) {
+        result.content = QByteArray(0, Qt::Uninitialized);
+        return result;
+    }
+    // The kept lines fit where all lines would; the records are no longer
+    // read, so the result overwrites them from the start.
+    char* const begin = m_block.data();
+    char* out = begin;
     constexpr size_t kAhead = 8;
     for (size_t i = 0; i < kept.size(); ++i) {
         if (i + 2 * kAhead < kept.size())
-            __builtin_prefetch(&m_start[kept[i + 2 * kAhead]]);
+            __builtin_prefetch(&m_lines[kept[i + 2 * kAhead]]);
         if (i + kAhead < kept.size())
-            __builtin_prefetch(m_text + m_start[kept[i + kAhead]]);
+            __builtin_prefetch(m_text + m_lines[kept[i + kAhead]].start);
         const uint32_t line = kept[i];
         const QByteArrayView v = lineView(line);
         std::memcpy(out, v.data(), static_cast<size_t>(v.size()));
@@ -539,6 +634,8 @@ DistinctLines Sorter::run()
         *out++ = '\r';
         *out++ = '\n';
     }
+    m_block.resize(out - begin); // keeps the buffer: no copy
+    result.content = std::move(m_block);
     return result;
 }
 

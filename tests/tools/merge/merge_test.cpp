@@ -192,3 +192,31 @@ TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
         }
     }
 }
+
+// Keys that end right at a word's end, the last line without its line end
+// (the text's end stops the key then), and a text of nothing at all.
+TEST(AddressMerge, SortingEdgesOfKeysAndTextGiveWhatSortedInsertionGives)
+{
+    static const char withNul[] = "zz\r\nyy\r\nYY\0xx\r\nww";
+    const QByteArray texts[] = {
+        "",
+        "abcdefgh",
+        "abcdefgh\r\nABCDEFGH\r\nabcdefg\r\nabcdefghi",
+        "abcdefghijklmnop\r\nabcdefghijklmnoP\r\nabcdefghijklmno\r\nabcdefghijklmnopq\r\nabcdefghijklmnop",
+        "b\r\na\r\nB\r\nA",
+        "http://www.x.cn/\r\nhttp://www.x.cn/\r\nHTTP://WWW.X.CN/\r\nhttp://www.x.cn/a\nhttp://www.x.cn/a",
+        QByteArray(withNul, sizeof withNul - 1),
+    };
+    for (const char* locale : {"", "cs"}) {
+        const LineCollation order{QString::fromLatin1(locale)};
+        for (const QByteArray& text : texts) {
+            SCOPED_TRACE(text.toPercentEncoding().constData());
+            const text::Lines want = sortedInsertion(text, order);
+            for (const tools::KeyForm form : {tools::KeyForm::Compact, tools::KeyForm::Plain}) {
+                const tools::DistinctLines got = tools::sortDistinct(text, order, form);
+                EXPECT_EQ(got.count, static_cast<qsizetype>(want.size()));
+                EXPECT_EQ(got.content, text::joinCrLf(want));
+            }
+        }
+    }
+}

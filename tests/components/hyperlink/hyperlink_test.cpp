@@ -1,4 +1,5 @@
 #include "components/hyperlink/TcwHyperLink.h"
+#include "support/UrlSink.h"
 
 #include <QDesktopServices>
 #include <QEnterEvent>
@@ -12,16 +13,9 @@
 
 namespace {
 
-using namespace tess::components;
+using tess::test::UrlSink;
 
-// Stands in for the desktop's browser and mail program.
-class UrlSink final : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
+using namespace tess::components;
 
 // Counts the paints a widget receives.
 class PaintCounter final : public QObject {
@@ -212,4 +206,3 @@ TEST(TColor, ConvertsStoredColoursAndDesktopColours)
 
 } // namespace
 
-#include "hyperlink_test.moc"

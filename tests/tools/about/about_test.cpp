@@ -1,5 +1,6 @@
 #include "tools/about/JpegDecoder.h"
 #include "tools/about/TForm2.h"
+#include "support/UrlSink.h"
 
 #include "components/hyperlink/TcwHyperLink.h"
 
@@ -14,16 +15,10 @@
 
 namespace {
 
+using tess::test::UrlSink;
+
 using tess::components::TcwHyperLink;
 using tess::tools::TForm2;
-
-class UrlSink final : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 QByteArray resource(const QString& path)
 {
@@ -149,4 +144,3 @@ TEST(JpegDecoder, DamagedDataIsAClearErrorNotACrash)
 
 } // namespace
 
-#include "about_test.moc"

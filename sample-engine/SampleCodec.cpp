@@ -52,7 +52,7 @@ std::string gbkToUtf8(std::string_view bytes)
     std::u16string wide(bytes.size() + 1, u'\0');
     UErrorCode status = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(cnv, wide.data(), static_cast<int32_t>(wide.size()), bytes.data(),
-                                    static_cast<int32_t>(bytes.size()), &status);
+        static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status))
         throw std::runtime_error("GBK conversion failed");
     std::string out(static_cast<size_t>(n) * 3 + 1, '\0');
@@ -73,7 +73,7 @@ std::string utf8ToGbk(std::string_view utf8)
     int32_t n = 0;
     UErrorCode status = U_ZERO_ERROR;
     u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &n, utf8.data(),
-                         static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+        static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
     if (U_FAILURE(status))
         throw std::runtime_error("UTF-8 conversion failed");
     UConverter* cnv = gbk();
@@ -117,7 +117,7 @@ std::string formDecode(std::string_view text)
         if (c == '+') {
             out += ' ';
         } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0
-                   && hexValue(text[i + 2]) >= 0) {
+            && hexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
             i += 2;
         } else {
@@ -133,12 +133,23 @@ std::string htmlEscape(std::string_view text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

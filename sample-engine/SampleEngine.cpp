@@ -26,10 +26,7 @@ SampleEngine::SampleEngine(EngineSettings settings)
 {
 }
 
-SampleEngine::~SampleEngine()
-{
-    stop();
-}
+SampleEngine::~SampleEngine() { stop(); }
 
 int SampleEngine::start(int port)
 {
@@ -106,15 +103,9 @@ void SampleEngine::stop()
     m_port = 0;
 }
 
-bool SampleEngine::isRunning() const
-{
-    return m_server != nullptr;
-}
+bool SampleEngine::isRunning() const { return m_server != nullptr; }
 
-int SampleEngine::port() const
-{
-    return m_port;
-}
+int SampleEngine::port() const { return m_port; }
 
 void SampleEngine::setObserver(Observer observer)
 {

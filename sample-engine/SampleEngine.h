@@ -21,7 +21,7 @@ namespace tess::sample {
 // What one request asked for, as the engine saw it.
 struct RequestRecord {
     std::string method;
-    std::string target;  // path and raw query, as sent
+    std::string target; // path and raw query, as sent
     std::string path;
     std::string wordGbk; // decoded "word" key of /baidu requests
     std::optional<long long> pn; // set for /baidu requests

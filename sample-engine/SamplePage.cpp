@@ -102,7 +102,8 @@ std::string topBar(const std::string& host, const std::string& wordHtml)
         + "<a href=\"http://" + host + "/login\">登录</a></div>\n"
         + "<form id=\"form\" name=\"f\" action=\"/baidu\" method=\"get\">\n"
           "<input type=\"hidden\" name=\"lm\" value=\"0\"><input type=\"hidden\" name=\"si\" value=\"\">"
-          "<input type=\"hidden\" name=\"rn\" value=\"10\"><input type=\"hidden\" name=\"ie\" value=\"gb2312\">"
+          "<input type=\"hidden\" name=\"rn\" value=\"10\"><input type=\"hidden\" name=\"ie\" "
+          "value=\"gb2312\">"
           "<input type=\"hidden\" name=\"ct\" value=\"0\">\n"
           "<input type=\"text\" name=\"word\" size=\"42\" maxlength=\"100\" value=\""
         + wordHtml
@@ -117,7 +118,7 @@ std::string footer(const std::string& host)
 }
 
 std::string resultBlock(const std::string& wordGbk, const std::string& word, const std::string& hash,
-                        const std::string& host, long long r)
+    const std::string& host, long long r)
 {
     const std::string address = resultAddress(wordGbk, r);
     const std::string shown = address.substr(std::string_view("http://").size());
@@ -129,8 +130,8 @@ std::string resultBlock(const std::string& wordGbk, const std::string& word, con
         + host + "/link?url=" + hash + "-" + std::to_string(r) + "\">快照</a></div>\n</div>\n";
 }
 
-std::string extras(const std::string& wordGbk, const std::string& word, const std::string& hash,
-                   long long firstResult)
+std::string extras(
+    const std::string& wordGbk, const std::string& word, const std::string& hash, long long firstResult)
 {
     std::string block = "<div id=\"rs\">相关链接：";
     for (int index : CaseTwins) {
@@ -139,7 +140,8 @@ std::string extras(const std::string& wordGbk, const std::string& word, const st
             + "（镜像）</a> ";
     }
     block += "<a href=\"https://secure.k" + hash + ".example.com/\">" + word + "安全访问</a> ";
-    block += "<a href=\"https://www.example.org/k" + hash + "/" + std::to_string(firstResult) + "\">推广</a> ";
+    block
+        += "<a href=\"https://www.example.org/k" + hash + "/" + std::to_string(firstResult) + "\">推广</a> ";
     block += "<a href=\"mailto:service@k" + hash + ".example.com\">联系我们</a> ";
     block += "<a href=\"javascript:void(0)\">收藏本页</a></div>\n";
     return block;
@@ -158,7 +160,8 @@ SearchRequest parseSearchQuery(std::string_view rawQuery)
         rawQuery = amp == std::string_view::npos ? std::string_view() : rawQuery.substr(amp + 1);
         const size_t eq = pair.find('=');
         const std::string_view key = pair.substr(0, eq);
-        const std::string_view value = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
+        const std::string_view value
+            = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
         // The first occurrence of a key counts, as on the engine the page imitates.
         if (key == "word" && !haveWord) {
             request.wordGbk = formDecode(value);
@@ -183,8 +186,8 @@ std::string resultAddress(std::string_view wordGbk, long long resultNumber)
     return "http://www.k" + shortHash(wordGbk) + "-" + r + ".example.com/item/" + r + ".html";
 }
 
-std::string renderResultPage(const SearchRequest& request, std::string_view host,
-                             const EngineSettings& settings)
+std::string renderResultPage(
+    const SearchRequest& request, std::string_view host, const EngineSettings& settings)
 {
     const std::string hostHtml = htmlEscape(host);
     const std::string word = htmlEscape(gbkToUtf8(request.wordGbk));
@@ -214,9 +217,10 @@ std::string renderResultPage(const SearchRequest& request, std::string_view host
 
 std::string renderNotFound(std::string_view target)
 {
-    return utf8ToGbk("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"gbk\">\n<title>404 找不到网页</title>\n"
-                     "</head>\n<body>\n<h1>404 找不到网页</h1>\n<p>示例搜索没有这个地址："
-                     + htmlEscape(target) + "</p>\n</body>\n</html>\n");
+    return utf8ToGbk(
+        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"gbk\">\n<title>404 找不到网页</title>\n"
+        "</head>\n<body>\n<h1>404 找不到网页</h1>\n<p>示例搜索没有这个地址："
+        + htmlEscape(target) + "</p>\n</body>\n</html>\n");
 }
 
 } // namespace tess::sample

@@ -23,7 +23,7 @@ struct EngineSettings {
 
 struct SearchRequest {
     std::string wordGbk; // decoded "word" key: GBK bytes
-    long long pn = 0;    // "pn" key; absent, malformed or negative reads as 0
+    long long pn = 0; // "pn" key; absent, malformed or negative reads as 0
 };
 
 // Reads the keys of a raw query string (the text after "?").
@@ -38,8 +38,8 @@ std::string resultAddress(std::string_view wordGbk, long long resultNumber);
 
 // The whole page, GBK-encoded. host is the authority the browser asked for;
 // the page links back to it.
-std::string renderResultPage(const SearchRequest& request, std::string_view host,
-                             const EngineSettings& settings);
+std::string renderResultPage(
+    const SearchRequest& request, std::string_view host, const EngineSettings& settings);
 
 // A small GBK page for paths the engine does not know.
 std::string renderNotFound(std::string_view target);

@@ -41,8 +41,8 @@ int parseNumber(std::string_view text, int low, int high, std::string_view optio
         value = value * 10 + (c - '0');
     }
     if (value < low || value > high)
-        throw std::invalid_argument(std::string(option) + " must be between " + std::to_string(low) + " and "
-                                    + std::to_string(high));
+        throw std::invalid_argument(
+            std::string(option) + " must be between " + std::to_string(low) + " and " + std::to_string(high));
     return value;
 }
 
@@ -113,9 +113,9 @@ int main(int argc, char** argv)
     try {
         const int port = engine.start(options.port);
         std::cout << "Sample engine on http://127.0.0.1:" << port << "/  ("
-                  << (options.settings.endlessPager ? std::string("endless pager")
-                                                    : std::to_string(options.settings.pagesPerKeyword)
-                              + " pages per keyword")
+                  << (options.settings.endlessPager
+                             ? std::string("endless pager")
+                             : std::to_string(options.settings.pagesPerKeyword) + " pages per keyword")
                   << ")\n"
                   << "Try: http://127.0.0.1:" << port << tess::sample::searchTarget("sample", 0) << '\n'
                   << "Harvester option: --engine-host 127.0.0.1:" << port << std::endl;

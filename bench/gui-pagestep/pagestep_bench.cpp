@@ -30,7 +30,8 @@ QByteArray resultsPage(int links)
 {
     QString html = QStringLiteral("<html><head><meta charset='utf-8'><title>x</title></head><body>");
     for (int i = 0; i < links; ++i)
-        html += QStringLiteral("<p><a href='http://site%1.example.com/item/%1.html'>示例网站 %1</a> 摘要</p>").arg(i);
+        html += QStringLiteral("<p><a href='http://site%1.example.com/item/%1.html'>示例网站 %1</a> 摘要</p>")
+                    .arg(i);
     return (html + QStringLiteral("<p>1 [2] [3] 下一页</p></body></html>")).toUtf8();
 }
 
@@ -65,32 +66,34 @@ int main(int argc, char** argv)
     test::ScriptedDialogs dialogs;
 
     testing::LocalHttpServer server;
-    app::TForm1 form({QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
-                      dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }});
+    app::TForm1 form({ QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
+        dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); } });
     form.show();
     // The poll timer stays out of the way: the bench takes each page itself.
     form.findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1000);
 
     std::printf("%-7s %14s %14s %14s\n", "links", "snapshot ms", "page step ms", "total ms");
-    for (int links : {100, 5000}) {
+    for (int links : { 100, 5000 }) {
         const QByteArray word = "w" + QByteArray::number(links);
-        server.setPage("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word + "&pn=0&cl=3", resultsPage(links));
+        server.setPage(
+            "/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word + "&pn=0&cl=3", resultsPage(links));
         for (int p = 1; p < 80; ++p)
-            server.setPage("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word + "&pn=" + QByteArray::number(p * 10)
-                               + "&cl=3",
-                           resultsPage(links));
+            server.setPage("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word
+                    + "&pn=" + QByteArray::number(p * 10) + "&cl=3",
+                resultsPage(links));
 
         browser::WebEngineBrowserHost& host = form.browserHost();
         QElapsedTimer clock;
         qint64 finishedAt = 0, completedAt = 0;
-        QObject::connect(host.page(), &QWebEnginePage::loadFinished, &form, [&] { finishedAt = clock.nsecsElapsed(); });
+        QObject::connect(
+            host.page(), &QWebEnginePage::loadFinished, &form, [&] { finishedAt = clock.nsecsElapsed(); });
         auto complete = host.OnDocumentComplete;
         host.OnDocumentComplete = [&, complete](browser::FrameId f) {
             completedAt = clock.nsecsElapsed();
             complete(f);
         };
 
-        form.run().keywordList() = {word};
+        form.run().keywordList() = { word };
         form.run().KeywordIndex = 0;
         clock.start();
         form.N2Click();
@@ -101,7 +104,7 @@ int main(int argc, char** argv)
             QElapsedTimer t;
             t.start();
             form.run().ProcessPage(); // requests the next page of the keyword
-            form.RepaintNow();        // the rows reach the list and the window is painted
+            form.RepaintNow(); // the rows reach the list and the window is painted
             const double stepMs = t.nsecsElapsed() / 1e6;
             if (r >= 2) { // the first loads warm the browser up
                 snapshot.push_back((completedAt - finishedAt) / 1e6);
@@ -111,9 +114,9 @@ int main(int argc, char** argv)
         form.N3Click();
         host.OnDocumentComplete = complete;
         std::printf("%-7d %14.1f %14.1f %14.1f\n", links, median(snapshot), median(step),
-                    median(snapshot) + median(step));
+            median(snapshot) + median(step));
     }
-    dialogs.confirmAnswers = {true};
+    dialogs.confirmAnswers = { true };
     form.close();
     return 0;
 }

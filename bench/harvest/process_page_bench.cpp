@@ -24,12 +24,21 @@ test::FakePage makePage(int links)
     p.body = body;
     for (int i = 0; i < links; ++i) {
         switch (i % 10) {
-        case 0: p.links.append({QStringLiteral("http://www.baidu.com/link?url=%1").arg(i), QStringLiteral("百度快照")}); break;
-        case 1: p.links.append({QStringLiteral("https://secure%1.example.com/").arg(i), QStringLiteral("secure")}); break;
-        case 2: p.links.append({QStringLiteral("http://SITE%1.example.com/").arg(i - 1), QStringLiteral("重复")}); break;
+        case 0:
+            p.links.append(
+                { QStringLiteral("http://www.baidu.com/link?url=%1").arg(i), QStringLiteral("百度快照") });
+            break;
+        case 1:
+            p.links.append(
+                { QStringLiteral("https://secure%1.example.com/").arg(i), QStringLiteral("secure") });
+            break;
+        case 2:
+            p.links.append(
+                { QStringLiteral("http://SITE%1.example.com/").arg(i - 1), QStringLiteral("重复") });
+            break;
         default:
-            p.links.append({QStringLiteral("http://site%1.example.com/path/page%1.html?id=%1").arg(i),
-                            QStringLiteral("示例网站 %1 的标题文字").arg(i)});
+            p.links.append({ QStringLiteral("http://site%1.example.com/path/page%1.html?id=%1").arg(i),
+                QStringLiteral("示例网站 %1 的标题文字").arg(i) });
         }
     }
     return p;
@@ -39,20 +48,20 @@ class CountingWindow final : public harvest::SearchWindow {
 public:
     int rows = 0;
     int IntervalSetting() override { return 5; }
-    void SetIntervalSetting(int) override {}
+    void SetIntervalSetting(int) override { }
     bool DedupeChecked() override { return false; }
-    void SetDedupeChecked(bool) override {}
+    void SetDedupeChecked(bool) override { }
     QString KeywordFileText() override { return {}; }
-    void SetKeywordFileText(const QString&) override {}
-    void SetPanelText(int, const QString&) override {}
-    void SetCommandsEnabled(bool, bool, bool) override {}
-    void RepaintNow() override {}
+    void SetKeywordFileText(const QString&) override { }
+    void SetPanelText(int, const QString&) override { }
+    void SetCommandsEnabled(bool, bool, bool) override { }
+    void RepaintNow() override { }
     int ResultRowCount() override { return rows; }
     void ClearResults() override { rows = 0; }
     void AppendResult(const QByteArray&, const QByteArray&) override { ++rows; }
     std::optional<QString> InputQuery(const QString&, const QString&, const QString& v) override { return v; }
-    void InformationBox(const QString&) override {}
-    void PlainMessage(const QString&) override {}
+    void InformationBox(const QString&) override { }
+    void PlainMessage(const QString&) override { }
 };
 
 void BM_ProcessPage(benchmark::State& state)
@@ -63,9 +72,9 @@ void BM_ProcessPage(benchmark::State& state)
     test::ManualTimer poll, watchdog;
     const test::FakePage page = makePage(static_cast<int>(state.range(0)));
     browser.server = [&](const QByteArray&) { return page; };
-    harvest::SearchRun run{{window, browser, tracker, poll, watchdog, QStringLiteral("/dev/null"),
-                            [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr}};
-    run.keywordList() = {"x"};
+    harvest::SearchRun run { { window, browser, tracker, poll, watchdog, QStringLiteral("/dev/null"),
+        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr } };
+    run.keywordList() = { "x" };
     run.Start();
     browser.finishLoad();
     for (auto _ : state) {

@@ -46,17 +46,16 @@ CommandLine CommandLine::parse(const QStringList& args)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral(
-        "Usage:\n"
-        "  tessaroon [--engine-host HOST[:PORT]]\n"
-        "      Start the program. --engine-host sends the searches to another\n"
-        "      engine host (default www.baidu.com), e.g. the sample engine at\n"
-        "      127.0.0.1:8642.\n"
-        "  tessaroon merge -o TARGET SOURCE...\n"
-        "      Merge address lists into TARGET: the sources joined in order,\n"
-        "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
-        "      Exit status 0 on success; otherwise the error on standard error.\n"
-        "  tessaroon --help\n");
+    return QStringLiteral("Usage:\n"
+                          "  tessaroon [--engine-host HOST[:PORT]]\n"
+                          "      Start the program. --engine-host sends the searches to another\n"
+                          "      engine host (default www.baidu.com), e.g. the sample engine at\n"
+                          "      127.0.0.1:8642.\n"
+                          "  tessaroon merge -o TARGET SOURCE...\n"
+                          "      Merge address lists into TARGET: the sources joined in order,\n"
+                          "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
+                          "      Exit status 0 on success; otherwise the error on standard error.\n"
+                          "  tessaroon --help\n");
 }
 
 } // namespace tess::app

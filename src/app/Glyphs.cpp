@@ -14,7 +14,7 @@ namespace {
 QIcon draw(const std::function<void(QPainter&)>& paint)
 {
     QIcon icon;
-    for (int scale : {1, 2}) {
+    for (int scale : { 1, 2 }) {
         QPixmap pm(16 * scale, 16 * scale);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
@@ -28,10 +28,7 @@ QIcon draw(const std::function<void(QPainter&)>& paint)
     return icon;
 }
 
-QPen pen(const QColor& c, qreal w = 1.2)
-{
-    return QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
+QPen pen(const QColor& c, qreal w = 1.2) { return QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
 
 void page(QPainter& p, const QRectF& r, const QColor& fill = QColor(0xFF, 0xFF, 0xFF))
 {
@@ -58,7 +55,7 @@ void arrow(QPainter& p, QPointF from, QPointF to, const QColor& c)
     const qreal len = std::hypot(d.x(), d.y());
     const QPointF u = d / len;
     const QPointF n(-u.y(), u.x());
-    QPolygonF head{to + u * 1.5, to - u * 3 + n * 3, to - u * 3 - n * 3};
+    QPolygonF head { to + u * 1.5, to - u * 3 + n * 3, to - u * 3 - n * 3 };
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     p.drawPolygon(head);
@@ -69,7 +66,7 @@ void arrow(QPainter& p, QPointF from, QPointF to, const QColor& c)
 QIcon programIcon()
 {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
+    for (int size : { 16, 24, 32, 48, 64, 128 }) {
         QPixmap pm(size, size);
         pm.fill(Qt::transparent);
         QPainter p(&pm);

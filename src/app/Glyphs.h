@@ -10,15 +10,15 @@ namespace tess::app {
 namespace glyphs {
 
 QIcon programIcon();
-QIcon importList();   // 导入
-QIcon search();       // 搜索
-QIcon stop();         // 终止
-QIcon saveResults();  // 保存
+QIcon importList(); // 导入
+QIcon search(); // 搜索
+QIcon stop(); // 终止
+QIcon saveResults(); // 保存
 QIcon saveProgress(); // 进程
-QIcon create();       // 创建
-QIcon merge();        // 合并
-QIcon about();        // 关于
-QIcon exitProgram();  // 退出
+QIcon create(); // 创建
+QIcon merge(); // 合并
+QIcon about(); // 关于
+QIcon exitProgram(); // 退出
 
 } // namespace glyphs
 } // namespace tess::app

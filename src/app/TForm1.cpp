@@ -43,7 +43,7 @@ namespace {
 
 const QString TextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
 const QString ChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
-constexpr int PanelWidths[7] = {39, 50, 39, 50, 39, 50, 50};
+constexpr int PanelWidths[7] = { 39, 50, 39, 50, 39, 50, 50 };
 
 // Status bar texts the window keeps itself.
 const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon");
@@ -73,7 +73,7 @@ TForm1::TForm1(Options options)
     column->addWidget(buildOptionsRow());
     ListView1 = new QTreeWidget(client);
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setHeaderLabels({QStringLiteral("网址"), QStringLiteral("标题")});
+    ListView1->setHeaderLabels({ QStringLiteral("网址"), QStringLiteral("标题") });
     ListView1->setColumnWidth(0, 175);
     ListView1->setColumnWidth(1, 350);
     ListView1->setRootIsDecorated(false);
@@ -85,17 +85,21 @@ TForm1::TForm1(Options options)
     setCentralWidget(client);
     buildStatusBar();
 
-    OpenDialog1 = {QStringLiteral("导入关键字列表文件"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, false};
-    OpenDialog8 = {QStringLiteral("选择待合并的数据文件"), ChineseFilter, QStringLiteral("*.txt"), {}, {}, true, true, false};
-    SaveDialog8 = {QStringLiteral("合并后的数据文件保存为"), ChineseFilter, QStringLiteral("*.txt"), {}, {}, false, false, true};
-    SaveDialog1 = {QStringLiteral("搜索结果保存为"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, true};
+    OpenDialog1 = { QStringLiteral("导入关键字列表文件"), TextFilter, QStringLiteral("txt"), {}, {}, false,
+        false, false };
+    OpenDialog8 = { QStringLiteral("选择待合并的数据文件"), ChineseFilter, QStringLiteral("*.txt"), {}, {},
+        true, true, false };
+    SaveDialog8 = { QStringLiteral("合并后的数据文件保存为"), ChineseFilter, QStringLiteral("*.txt"), {}, {},
+        false, false, true };
+    SaveDialog1
+        = { QStringLiteral("搜索结果保存为"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, true };
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { guarded([this] { ShowCleaner(); }); });
 
-    m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services{
-        *this, *m_browserHost, m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {},
-        [this] { clearBrowserData(); }, &m_scratch});
+    m_run = std::make_unique<harvest::SearchRun>(
+        harvest::SearchRun::Services { *this, *m_browserHost, m_tracker, Timer1, Timer2, statePath(),
+            m_options.localAddress, {}, [this] { clearBrowserData(); }, &m_scratch });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);
     Timer1.OnTimer = [this] { Timer1Timer(); };
@@ -123,15 +127,9 @@ void TForm1::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* clea
     delform = cleaner;
 }
 
-browser::BrowserProfile& TForm1::browserProfile()
-{
-    return *m_browserProfile;
-}
+browser::BrowserProfile& TForm1::browserProfile() { return *m_browserProfile; }
 
-QString TForm1::statePath() const
-{
-    return text::exeDir() + QLatin1String(harvest::StateFileName);
-}
+QString TForm1::statePath() const { return text::exeDir() + QLatin1String(harvest::StateFileName); }
 
 void TForm1::buildToolbar()
 {
@@ -155,27 +153,28 @@ void TForm1::buildToolbar()
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setFixedSize(55, 23);
         CoolBar1->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        connect(b, &QToolButton::clicked, this,
+            [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
         return b;
     };
-    SpeedButton4 = add("SpeedButton4", QStringLiteral("导入"), QStringLiteral("导入关键字列表"), glyphs::importList(),
-                       &TForm1::SpeedButton4Click);
-    SpeedButton2 = add("SpeedButton2", QStringLiteral("搜索"), QStringLiteral("开始网址搜索"), glyphs::search(),
-                       &TForm1::N2Click);
+    SpeedButton4 = add("SpeedButton4", QStringLiteral("导入"), QStringLiteral("导入关键字列表"),
+        glyphs::importList(), &TForm1::SpeedButton4Click);
+    SpeedButton2 = add("SpeedButton2", QStringLiteral("搜索"), QStringLiteral("开始网址搜索"),
+        glyphs::search(), &TForm1::N2Click);
     SpeedButton3 = add("SpeedButton3", QStringLiteral("终止"), QStringLiteral("终止网址搜索"), glyphs::stop(),
-                       &TForm1::N3Click);
-    SpeedButton5 = add("SpeedButton5", QStringLiteral("保存"), QStringLiteral("保存搜索结果"), glyphs::saveResults(),
-                       &TForm1::N5Click);
-    SpeedButton8 = add("SpeedButton8", QStringLiteral("进程"), QStringLiteral("保存搜索进程"), glyphs::saveProgress(),
-                       &TForm1::SpeedButton8Click);
-    SpeedButton6 = add("SpeedButton6", QStringLiteral("创建"), QStringLiteral("创建搜索文件"), glyphs::create(),
-                       &TForm1::N20Click);
-    SpeedButton1 = add("SpeedButton1", QStringLiteral("合并"), QStringLiteral("合并网址列表"), glyphs::merge(),
-                       &TForm1::SpeedButton1Click);
+        &TForm1::N3Click);
+    SpeedButton5 = add("SpeedButton5", QStringLiteral("保存"), QStringLiteral("保存搜索结果"),
+        glyphs::saveResults(), &TForm1::N5Click);
+    SpeedButton8 = add("SpeedButton8", QStringLiteral("进程"), QStringLiteral("保存搜索进程"),
+        glyphs::saveProgress(), &TForm1::SpeedButton8Click);
+    SpeedButton6 = add("SpeedButton6", QStringLiteral("创建"), QStringLiteral("创建搜索文件"),
+        glyphs::create(), &TForm1::N20Click);
+    SpeedButton1 = add("SpeedButton1", QStringLiteral("合并"), QStringLiteral("合并网址列表"),
+        glyphs::merge(), &TForm1::SpeedButton1Click);
     SpeedButton9 = add("SpeedButton9", QStringLiteral("关于"), QStringLiteral("关于本软件"), glyphs::about(),
-                       &TForm1::N15Click);
+        &TForm1::N15Click);
     SpeedButton10 = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
-                        glyphs::exitProgram(), &TForm1::SpeedButton10Click);
+        glyphs::exitProgram(), &TForm1::SpeedButton10Click);
 }
 
 QWidget* TForm1::buildOptionsRow()
@@ -212,8 +211,8 @@ void TForm1::buildStatusBar()
     auto* StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(true);
-    const QString fixed[7] = {QStringLiteral("总数："), {}, QStringLiteral("进程："), {},
-                              QStringLiteral("数量："), {}, StatusIdle};
+    const QString fixed[7] = { QStringLiteral("总数："), {}, QStringLiteral("进程："), {},
+        QStringLiteral("数量："), {}, StatusIdle };
     for (int i = 0; i < 7; ++i) {
         auto* label = new QLabel(fixed[i], StatusBar1);
         label->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -266,9 +265,8 @@ void TForm1::FormCreate()
     } catch (const std::exception&) {
         // The program starts with whatever the state file gave before the
         // bad line; the error is shown once the window is up.
-        QTimer::singleShot(0, this, [error = std::current_exception()] {
-            guarded([&] { std::rethrow_exception(error); });
-        });
+        QTimer::singleShot(
+            0, this, [error = std::current_exception()] { guarded([&] { std::rethrow_exception(error); }); });
     }
 }
 
@@ -283,10 +281,7 @@ void TForm1::FormDestroy()
     m_scratch.remove();
 }
 
-bool TForm1::FormCloseQuery()
-{
-    return dialogs().confirm(this, QStringLiteral("确认退出Tessaroon吗?"));
-}
+bool TForm1::FormCloseQuery() { return dialogs().confirm(this, QStringLiteral("确认退出Tessaroon吗?")); }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
@@ -328,15 +323,9 @@ void TForm1::SpeedButton4Click()
     ClearResults();
 }
 
-void TForm1::N2Click()
-{
-    m_run->Start();
-}
+void TForm1::N2Click() { m_run->Start(); }
 
-void TForm1::N3Click()
-{
-    m_run->Stop();
-}
+void TForm1::N3Click() { m_run->Stop(); }
 
 void TForm1::N5Click()
 {
@@ -383,10 +372,7 @@ void TForm1::N15Click()
         Form2->exec();
 }
 
-void TForm1::SpeedButton10Click()
-{
-    close();
-}
+void TForm1::SpeedButton10Click() { close(); }
 
 void TForm1::ShowCleaner()
 {
@@ -410,20 +396,11 @@ void TForm1::N18Click()
     hide();
 }
 
-void TForm1::N23Click()
-{
-    close();
-}
+void TForm1::N23Click() { close(); }
 
-void TForm1::Button1Click()
-{
-    m_run->NextPageStep();
-}
+void TForm1::Button1Click() { m_run->NextPageStep(); }
 
-void TForm1::BitBtn1Click()
-{
-    m_run->FinishStep();
-}
+void TForm1::BitBtn1Click() { m_run->FinishStep(); }
 
 void TForm1::Timer1Timer()
 {
@@ -461,40 +438,22 @@ int TForm1::IntervalSetting()
     }
 }
 
-void TForm1::SetIntervalSetting(int seconds)
-{
-    SpinEdit1->setValue(std::clamp(seconds, 1, 1000));
-}
+void TForm1::SetIntervalSetting(int seconds) { SpinEdit1->setValue(std::clamp(seconds, 1, 1000)); }
 
-bool TForm1::DedupeChecked()
-{
-    return CheckBox1->isChecked();
-}
+bool TForm1::DedupeChecked() { return CheckBox1->isChecked(); }
 
-void TForm1::SetDedupeChecked(bool checked)
-{
-    CheckBox1->setChecked(checked);
-}
+void TForm1::SetDedupeChecked(bool checked) { CheckBox1->setChecked(checked); }
 
-QString TForm1::KeywordFileText()
-{
-    return Edit5->text();
-}
+QString TForm1::KeywordFileText() { return Edit5->text(); }
 
-void TForm1::SetKeywordFileText(const QString& text)
-{
-    Edit5->setText(text);
-}
+void TForm1::SetKeywordFileText(const QString& text) { Edit5->setText(text); }
 
 void TForm1::SetPanelText(int panel, const QString& text)
 {
     m_panels.at(static_cast<size_t>(panel))->setText(text);
 }
 
-QString TForm1::panelText(int panel) const
-{
-    return m_panels.at(static_cast<size_t>(panel))->text();
-}
+QString TForm1::panelText(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
 
 void TForm1::SetCommandsEnabled(bool search, bool stop, bool import)
 {
@@ -527,7 +486,7 @@ void TForm1::AppendResult(const QByteArray& address, const QByteArray& linkText)
     // page is over: nothing is painted in between, so the user sees the
     // same as with one insertion and one scroll per row, at a fraction of
     // the cost on a page of thousands of links.
-    m_pendingRows.append(new QTreeWidgetItem({text::fromGbk(address), text::fromGbk(linkText)}));
+    m_pendingRows.append(new QTreeWidgetItem({ text::fromGbk(address), text::fromGbk(linkText) }));
     if (m_pendingRows.size() == 1)
         QTimer::singleShot(0, this, [this] { flushResults(); });
 }
@@ -546,14 +505,8 @@ std::optional<QString> TForm1::InputQuery(const QString& caption, const QString&
     return dialogs().inputQuery(this, caption, prompt, value);
 }
 
-void TForm1::InformationBox(const QString& text)
-{
-    dialogs().information(this, text);
-}
+void TForm1::InformationBox(const QString& text) { dialogs().information(this, text); }
 
-void TForm1::PlainMessage(const QString& text)
-{
-    dialogs().plainMessage(this, text);
-}
+void TForm1::PlainMessage(const QString& text) { dialogs().plainMessage(this, text); }
 
 } // namespace tess::app

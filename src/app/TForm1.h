@@ -45,8 +45,8 @@ class TForm1 final : public QMainWindow, public harvest::SearchWindow {
 
 public:
     struct Options {
-        QByteArray engineHost;   // empty: the engine's public host
-        QString profileFolder;   // the embedded browser's own data
+        QByteArray engineHost; // empty: the engine's public host
+        QString profileFolder; // the embedded browser's own data
         std::function<QString()> localAddress; // empty: the machine's
     };
 
@@ -67,20 +67,20 @@ public:
 
     // Commands.
     void SpeedButton4Click(); // 导入
-    void N2Click();           // 搜索
-    void N3Click();           // 终止
-    void N5Click();           // 保存
+    void N2Click(); // 搜索
+    void N3Click(); // 终止
+    void N5Click(); // 保存
     void SpeedButton8Click(); // 进程
-    void N20Click();          // 创建
+    void N20Click(); // 创建
     void SpeedButton1Click(); // 合并
-    void N15Click();          // 关于
+    void N15Click(); // 关于
     void SpeedButton10Click(); // 退出
-    void ShowCleaner();       // Ctrl+Shift+Delete
-    void N17Click();          // show from the tray
-    void N18Click();          // hide to the tray
-    void N23Click();          // exit from the tray
-    void Button1Click();      // next-page step
-    void BitBtn1Click();      // finish step
+    void ShowCleaner(); // Ctrl+Shift+Delete
+    void N17Click(); // show from the tray
+    void N18Click(); // hide to the tray
+    void N23Click(); // exit from the tray
+    void Button1Click(); // next-page step
+    void BitBtn1Click(); // finish step
     void Timer1Timer();
     void Timer2Timer();
 
@@ -97,7 +97,8 @@ public:
     int ResultRowCount() override;
     void ClearResults() override;
     void AppendResult(const QByteArray& address, const QByteArray& linkText) override;
-    std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& value) override;
+    std::optional<QString> InputQuery(
+        const QString& caption, const QString& prompt, const QString& value) override;
     void InformationBox(const QString& text) override;
     void PlainMessage(const QString& text) override;
 
@@ -132,7 +133,7 @@ private:
     QLineEdit* Edit5 = nullptr;
     QTreeWidget* ListView1 = nullptr;
     QWebEngineView* WebBrowser1 = nullptr;
-    std::array<QLabel*, 7> m_panels{};
+    std::array<QLabel*, 7> m_panels {};
     QMenu* PopupMenu1 = nullptr;
     QAction* N17 = nullptr;
     QAction* N18 = nullptr;
@@ -150,8 +151,8 @@ private:
     std::unique_ptr<browser::WebEngineBrowserHost> m_browserHost;
     std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;
     browser::CompletionTracker m_tracker;
-    harvest::QtTimer Timer1{harvest::SearchRun::PollIntervalAtStart};
-    harvest::QtTimer Timer2{harvest::SearchRun::WatchdogIntervalAtStart};
+    harvest::QtTimer Timer1 { harvest::SearchRun::PollIntervalAtStart };
+    harvest::QtTimer Timer2 { harvest::SearchRun::WatchdogIntervalAtStart };
     harvest::ResultsLog m_scratch;
     std::unique_ptr<harvest::SearchRun> m_run;
     std::unique_ptr<components::QtTaskbarIcon> antTaskbarIcon1;

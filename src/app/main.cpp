@@ -38,7 +38,7 @@ int main(int argc, char** argv)
         return 0;
     case app::CommandLine::Action::Error:
         std::fprintf(stderr, "tessaroon: %s\n\n%s", cl.error.toLocal8Bit().constData(),
-                     app::CommandLine::usage().toLocal8Bit().constData());
+            app::CommandLine::usage().toLocal8Bit().constData());
         return 2;
     case app::CommandLine::Action::RunWindow:
         break;
@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     QApplication::setFont(components::songtiFont(12));
     QApplication::setWindowIcon(app::glyphs::programIcon());
 
-    app::TForm1 Form1({cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}});
+    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {} });
     tools::TForm2 Form2;
     tools::TForm3 Form3;
     browser::Tdelform delform(Form1.browserProfile());

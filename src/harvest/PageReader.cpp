@@ -61,9 +61,6 @@ bool PageLinkList::contains(const QByteArray& address) const
     return m_keys.contains(text::caseKey(address));
 }
 
-void PageLinkList::add(const QByteArray& address)
-{
-    m_keys.insert(text::caseKey(address));
-}
+void PageLinkList::add(const QByteArray& address) { m_keys.insert(text::caseKey(address)); }
 
 } // namespace tess::harvest

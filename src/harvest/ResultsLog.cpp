@@ -10,10 +10,7 @@ ResultsLog::ResultsLog(const QString& path)
 {
 }
 
-ResultsLog::~ResultsLog()
-{
-    m_file.close();
-}
+ResultsLog::~ResultsLog() { m_file.close(); }
 
 QByteArray ResultsLog::formatRow(const QByteArray& address, const QByteArray& linkText)
 {

@@ -29,10 +29,7 @@ SearchRun::SearchRun(Services services)
     m_s.watchdogTimer.OnTimer = [this] { WatchdogTick(); };
 }
 
-int SearchRun::IntervalMs() const
-{
-    return m_s.window.IntervalSetting() * 1000;
-}
+int SearchRun::IntervalMs() const { return m_s.window.IntervalSetting() * 1000; }
 
 void SearchRun::Start()
 {
@@ -48,8 +45,7 @@ void SearchRun::Start()
     if (KeywordIndex > 1)
         --KeywordIndex;
     const std::optional<QString> answer = w.InputQuery(QStringLiteral("搜索参数设置"),
-                                                       QStringLiteral("请输入关键字搜索断点位置        "),
-                                                       QString::number(KeywordIndex));
+        QStringLiteral("请输入关键字搜索断点位置        "), QString::number(KeywordIndex));
     if (!answer)
         return;
     KeywordIndex = std::max(0, text::toInteger(*answer));
@@ -234,32 +230,18 @@ void SearchRun::HarvestLinks()
 void SearchRun::SaveState()
 {
     SearchWindow& w = m_s.window;
-    SaveStateFile(m_s.statePath, {w.KeywordFileText(), KeywordIndex, w.DedupeChecked(), w.IntervalSetting()});
+    SaveStateFile(
+        m_s.statePath, { w.KeywordFileText(), KeywordIndex, w.DedupeChecked(), w.IntervalSetting() });
 }
 
-bool SearchRun::LoadState()
-{
-    return LoadStateFile(m_s.statePath, *this);
-}
+bool SearchRun::LoadState() { return LoadStateFile(m_s.statePath, *this); }
 
-void SearchRun::RestoreKeywordFile(const QString& path)
-{
-    m_s.window.SetKeywordFileText(path);
-}
+void SearchRun::RestoreKeywordFile(const QString& path) { m_s.window.SetKeywordFileText(path); }
 
-void SearchRun::RestoreKeywordIndex(int value)
-{
-    KeywordIndex = value;
-}
+void SearchRun::RestoreKeywordIndex(int value) { KeywordIndex = value; }
 
-void SearchRun::RestoreDedupe(bool checked)
-{
-    m_s.window.SetDedupeChecked(checked);
-}
+void SearchRun::RestoreDedupe(bool checked) { m_s.window.SetDedupeChecked(checked); }
 
-void SearchRun::RestoreInterval(int seconds)
-{
-    m_s.window.SetIntervalSetting(seconds);
-}
+void SearchRun::RestoreInterval(int seconds) { m_s.window.SetIntervalSetting(seconds); }
 
 } // namespace tess::harvest

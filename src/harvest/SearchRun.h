@@ -37,7 +37,7 @@ public:
         SearchWindow& window;
         browser::BrowserHost& browser;
         browser::CompletionTracker& tracker;
-        Timer& pollTimer;     // Timer1
+        Timer& pollTimer; // Timer1
         Timer& watchdogTimer; // Timer2
         QString statePath;
         // The machine's IPv4 address (GetLocalAddress by default).
@@ -107,7 +107,7 @@ private:
     QByteArray m_engineHost;
     KeywordList m_keywords;
     PageLinkList m_pageLinks; // PageLinkList: this page's addresses
-    PageLinkList m_runLinks;  // every address of the run, for 去重
+    PageLinkList m_runLinks; // every address of the run, for 去重
     qint64 m_pagesTaken = 0;
     qint64 m_watchdogSeenPages = 0;
 };

@@ -12,7 +12,7 @@ enum Panel : int {
     PanelKeywordCount = 1, // lines of the imported keyword file
     PanelKeywordIndex = 3, // KeywordIndex at each page request
     PanelHarvestCount = 5, // links harvested since Start
-    PanelStatus = 6,       // status messages
+    PanelStatus = 6, // status messages
 };
 
 // What the search run needs of its window, and nothing more. The main
@@ -43,8 +43,9 @@ public:
     virtual void AppendResult(const QByteArray& address, const QByteArray& linkText) = 0;
 
     // The input prompt; nothing when the user cancels.
-    virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                              const QString& value) = 0;
+    virtual std::optional<QString> InputQuery(
+        const QString& caption, const QString& prompt, const QString& value)
+        = 0;
     virtual void InformationBox(const QString& text) = 0;
     virtual void PlainMessage(const QString& text) = 0;
 };

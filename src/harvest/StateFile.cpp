@@ -10,7 +10,7 @@ namespace tess::harvest {
 
 void SaveStateFile(const QString& path, const SavedState& state)
 {
-    const text::Lines lines{
+    const text::Lines lines {
         text::toGbk(state.keywordFile),
         QByteArray::number(state.keywordIndex - 1),
         state.dedupe ? QByteArray("qcyes") : QByteArray("qcno"),

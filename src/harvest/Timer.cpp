@@ -8,15 +8,9 @@ QtTimer::QtTimer(int intervalMs)
     QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
 }
 
-void QtTimer::setInterval(int ms)
-{
-    m_timer.setInterval(ms);
-}
+void QtTimer::setInterval(int ms) { m_timer.setInterval(ms); }
 
-int QtTimer::interval() const
-{
-    return m_timer.interval();
-}
+int QtTimer::interval() const { return m_timer.interval(); }
 
 void QtTimer::setEnabled(bool enabled)
 {
@@ -26,9 +20,6 @@ void QtTimer::setEnabled(bool enabled)
         m_timer.stop();
 }
 
-bool QtTimer::enabled() const
-{
-    return m_timer.isActive();
-}
+bool QtTimer::enabled() const { return m_timer.isActive(); }
 
 } // namespace tess::harvest

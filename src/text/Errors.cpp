@@ -45,10 +45,14 @@ namespace {
 QString inOutText(int code)
 {
     switch (code) {
-    case 2: return QStringLiteral("File not found");
-    case 3: return QStringLiteral("Invalid filename");
-    case 5: return QStringLiteral("File access denied");
-    default: return QStringLiteral("I/O error %1").arg(code);
+    case 2:
+        return QStringLiteral("File not found");
+    case 3:
+        return QStringLiteral("Invalid filename");
+    case 5:
+        return QStringLiteral("File access denied");
+    default:
+        return QStringLiteral("I/O error %1").arg(code);
     }
 }
 

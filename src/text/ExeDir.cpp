@@ -40,9 +40,6 @@ QString exeDir()
     return dir;
 }
 
-void setExeDir(const QString& dir)
-{
-    overridden() = dir.isEmpty() ? QString() : withSlash(dir);
-}
+void setExeDir(const QString& dir) { overridden() = dir.isEmpty() ? QString() : withSlash(dir); }
 
 } // namespace tess::text

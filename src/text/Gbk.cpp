@@ -57,8 +57,7 @@ QByteArray toGbk(QStringView text)
     QByteArray out(static_cast<qsizetype>(UCNV_GET_MAX_BYTES_FOR_STRING(text.size(), 2)), Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
     const int32_t n = ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()),
-                                      reinterpret_cast<const UChar*>(text.utf16()),
-                                      static_cast<int32_t>(text.size()), &status);
+        reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()), &status);
     if (U_FAILURE(status))
         throw std::runtime_error("GBK conversion failed");
     out.truncate(n);
@@ -77,8 +76,7 @@ QString fromGbk(QByteArrayView bytes)
     QString out(bytes.size(), Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()),
-                                    static_cast<int32_t>(out.size()), bytes.data(),
-                                    static_cast<int32_t>(bytes.size()), &status);
+        static_cast<int32_t>(out.size()), bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status))
         throw std::runtime_error("GBK conversion failed");
     out.truncate(n);

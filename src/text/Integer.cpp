@@ -23,7 +23,7 @@ std::optional<std::int32_t> parse(QStringView s)
         base = 16;
         ++i;
     } else if (i + 1 < s.size() && s[i] == QLatin1Char('0')
-               && (s[i + 1] == QLatin1Char('x') || s[i + 1] == QLatin1Char('X'))) {
+        && (s[i + 1] == QLatin1Char('x') || s[i + 1] == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }
@@ -42,7 +42,7 @@ std::optional<std::int32_t> parse(QStringView s)
         else
             return std::nullopt;
         value = value * base + digit;
-        if (value > (std::int64_t{1} << 32))
+        if (value > (std::int64_t { 1 } << 32))
             return std::nullopt;
     }
     if (negative)
@@ -51,7 +51,7 @@ std::optional<std::int32_t> parse(QStringView s)
         return std::nullopt;
     if (base == 16) {
         // Hexadecimal forms wrap into the signed range, as the framework's do.
-        if (value > UINT32_MAX || value < -std::int64_t{UINT32_MAX})
+        if (value > UINT32_MAX || value < -std::int64_t { UINT32_MAX })
             return std::nullopt;
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
     }
@@ -67,9 +67,6 @@ std::int32_t toInteger(QStringView text)
     throw ConvertError(text.toString());
 }
 
-std::int32_t toInteger(QByteArrayView gbkText)
-{
-    return toInteger(fromGbk(gbkText));
-}
+std::int32_t toInteger(QByteArrayView gbkText) { return toInteger(fromGbk(gbkText)); }
 
 } // namespace tess::text

@@ -16,12 +16,24 @@ namespace {
 // Closes a descriptor when it goes out of scope.
 class Fd {
 public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
-    int release() { int fd = m_fd; m_fd = -1; return fd; }
+    int release()
+    {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;
@@ -63,7 +75,7 @@ QByteArray readWholeFile(const QString& path)
     Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw FileOpenError(path);
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
         throw FileOpenError(path);
     QByteArray out;
@@ -88,7 +100,7 @@ Lines readLinesLf(const QString& path)
     Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw InOutError::fromErrno(errno, path);
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd.get(), &st) != 0)
         throw InOutError::fromErrno(errno, path);
     if (S_ISDIR(st.st_mode))
@@ -126,13 +138,13 @@ void replaceFile(const QString& path, const QByteArray& content)
 {
     const QFileInfo target(path);
     const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
-    struct stat st {};
+    struct stat st { };
     const bool exists = ::stat(targetName.constData(), &st) == 0;
     if (exists && (S_ISDIR(st.st_mode) || ::access(targetName.constData(), W_OK) != 0))
         throw FileCreateError(path);
 
-    QByteArray tmpl = QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(target.fileName())
-        + ".XXXXXX";
+    QByteArray tmpl
+        = QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
     Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0)
         throw FileCreateError(path);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/TForm1.h"
 #include "SampleEngine.h"
+#include "app/TForm1.h"
 #include "support/ScriptedDialogs.h"
 #include "text/ExeDir.h"
 #include "text/Gbk.h"
@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -36,8 +36,7 @@ protected:
     // Runs the event loop until `done` holds. Unlike QTest::qWaitFor it
     // does not sleep between rounds, which would starve the browser's work
     // on this thread.
-    template<typename Pred>
-    static bool waitUntil(Pred done, int timeoutMs)
+    template <typename Pred> static bool waitUntil(Pred done, int timeoutMs)
     {
         QElapsedTimer clock;
         clock.start();
@@ -56,8 +55,8 @@ protected:
     void openWindow(const QByteArray& engineHost = {})
     {
         form.reset();
-        form = std::make_unique<app::TForm1>(app::TForm1::Options{
-            engineHost, dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }});
+        form = std::make_unique<app::TForm1>(app::TForm1::Options { engineHost,
+            dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); } });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -80,7 +79,7 @@ protected:
     // Imports a keyword file through the Import command's dialog.
     void importKeywords(const QString& path)
     {
-        dialogs.openAnswers.push_back({path});
+        dialogs.openAnswers.push_back({ path });
         form->SpeedButton4Click();
     }
 

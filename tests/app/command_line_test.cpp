@@ -6,24 +6,26 @@ using tess::app::CommandLine;
 
 TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
 {
-    auto cl = CommandLine::parse({QStringLiteral("--engine-host"), QStringLiteral("127.0.0.1:8642")});
+    auto cl = CommandLine::parse({ QStringLiteral("--engine-host"), QStringLiteral("127.0.0.1:8642") });
     EXPECT_EQ(cl.action, CommandLine::Action::RunWindow);
     EXPECT_EQ(cl.engineHost, QByteArray("127.0.0.1:8642"));
-    EXPECT_EQ(CommandLine::parse({QStringLiteral("--engine-host=www.example.com")}).engineHost,
-              QByteArray("www.example.com"));
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=www.example.com") }).engineHost,
+        QByteArray("www.example.com"));
 
-    cl = CommandLine::parse({QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt")});
+    cl = CommandLine::parse(
+        { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
     EXPECT_EQ(cl.action, CommandLine::Action::Merge);
-    EXPECT_EQ(cl.mergeArgs, (QStringList{QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt")}));
-    EXPECT_EQ(CommandLine::parse({QStringLiteral("--help")}).action, CommandLine::Action::Help);
+    EXPECT_EQ(cl.mergeArgs,
+        (QStringList { QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") }));
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--help") }).action, CommandLine::Action::Help);
     EXPECT_EQ(CommandLine::parse({}).engineHost, QByteArray());
 }
 
 TEST(CommandLine, RefusesAHostThatWouldChangeTheRequest)
 {
-    for (const char* bad : {"evil.com/x?", "a b", "host:port", "", "x@y"})
-        EXPECT_EQ(CommandLine::parse({QStringLiteral("--engine-host"), QString::fromLatin1(bad)}).action,
-                  CommandLine::Action::Error)
+    for (const char* bad : { "evil.com/x?", "a b", "host:port", "", "x@y" })
+        EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host"), QString::fromLatin1(bad) }).action,
+            CommandLine::Action::Error)
             << bad;
-    EXPECT_EQ(CommandLine::parse({QStringLiteral("--engine-host")}).action, CommandLine::Action::Error);
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host") }).action, CommandLine::Action::Error);
 }

@@ -26,7 +26,8 @@ protected:
 
     QStringList stateLines() const
     {
-        return text::fromGbk(readFile(dir.filePath(QStringLiteral("tessaroon.ini")))).split(QStringLiteral("\r\n"));
+        return text::fromGbk(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))))
+            .split(QStringLiteral("\r\n"));
     }
 
     std::unique_ptr<sample::SampleEngine> engine;
@@ -35,15 +36,16 @@ protected:
 
 TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
 {
-    startEngine({3, false});
-    const QString keywords = writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n上海 服饰\r\n"));
+    startEngine({ 3, false });
+    const QString keywords
+        = writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n上海 服饰\r\n"));
     importKeywords(keywords);
     EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), keywords);
     EXPECT_EQ(form->panelText(1), QStringLiteral("2"));
 
     form->N2Click();
     EXPECT_EQ(dialogs.texts(QStringLiteral("input")).last(),
-              QStringLiteral("搜索参数设置|请输入关键字搜索断点位置        |0"));
+        QStringLiteral("搜索参数设置|请输入关键字搜索断点位置        |0"));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
 
     // Two keywords of three pages, ten results a page; the upper-case
@@ -53,14 +55,15 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
     for (const auto& r : engine->requests())
         if (r.path == "/baidu")
             offsets.push_back(r.pn.value_or(-1));
-    EXPECT_EQ(offsets, (std::vector<long long>{0, 10, 20, 0, 10, 20}));
+    EXPECT_EQ(offsets, (std::vector<long long> { 0, 10, 20, 0, 10, 20 }));
     auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
     EXPECT_EQ(list->topLevelItemCount(), 60);
     const QString first = list->topLevelItem(0)->text(0);
     EXPECT_TRUE(first.startsWith(QStringLiteral("http://www.k"))) << first.toStdString();
     EXPECT_TRUE(list->topLevelItem(0)->text(1).contains(QStringLiteral("广州 服装")));
 
-    EXPECT_EQ(stateLines(), (QStringList{keywords, QStringLiteral("1"), QStringLiteral("qcno"), QStringLiteral("1"), {}}));
+    EXPECT_EQ(stateLines(),
+        (QStringList { keywords, QStringLiteral("1"), QStringLiteral("qcno"), QStringLiteral("1"), {} }));
 
     // Save results writes every row of the run.
     const QString saved = dir.filePath(QStringLiteral("results.txt"));
@@ -79,7 +82,7 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
 
 TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
 {
-    startEngine({10, true});
+    startEngine({ 10, true });
     const QString keywords = writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\ngamma\r\n");
     importKeywords(keywords);
     form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
@@ -91,7 +94,8 @@ TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 30000));
     const int harvested = form->panelText(5).toInt();
     EXPECT_LE(form->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount(), 110);
-    EXPECT_EQ(stateLines().mid(1, 3), (QStringList{QStringLiteral("0"), QStringLiteral("qcyes"), QStringLiteral("1")}));
+    EXPECT_EQ(stateLines().mid(1, 3),
+        (QStringList { QStringLiteral("0"), QStringLiteral("qcyes"), QStringLiteral("1") }));
 
     const QString saved = dir.filePath(QStringLiteral("all.txt"));
     dialogs.saveAnswers.push_back(saved);

@@ -24,9 +24,10 @@ protected:
 TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)
 {
     EXPECT_EQ(form->size(), QSize(576, 439));
-    const char* names[] = {"SpeedButton4", "SpeedButton2", "SpeedButton3", "SpeedButton5", "SpeedButton8",
-                           "SpeedButton6", "SpeedButton1", "SpeedButton9", "SpeedButton10"};
-    const char16_t* captions[] = {u"导入", u"搜索", u"终止", u"保存", u"进程", u"创建", u"合并", u"关于", u"退出"};
+    const char* names[] = { "SpeedButton4", "SpeedButton2", "SpeedButton3", "SpeedButton5", "SpeedButton8",
+        "SpeedButton6", "SpeedButton1", "SpeedButton9", "SpeedButton10" };
+    const char16_t* captions[]
+        = { u"导入", u"搜索", u"终止", u"保存", u"进程", u"创建", u"合并", u"关于", u"退出" };
     int left = -1;
     for (size_t i = 0; i < std::size(names); ++i) {
         QToolButton* b = button(names[i]);
@@ -73,15 +74,15 @@ TEST_F(MainWindow, MinimisingHidesToTheTrayAndTheMenuBringsItBack)
 TEST_F(MainWindow, ClosingAsksFirstAndRemovesTheScratchFileAtExit)
 {
     writeFile(QStringLiteral("mirovadel.tmp"), "left over");
-    dialogs.confirmAnswers = {false, false};
+    dialogs.confirmAnswers = { false, false };
     button("SpeedButton10")->click();
     action("N23")->trigger();
     EXPECT_EQ(dialogs.texts(QStringLiteral("confirm")),
-              (QStringList{QStringLiteral("确认退出Tessaroon吗?"), QStringLiteral("确认退出Tessaroon吗?")}));
+        (QStringList { QStringLiteral("确认退出Tessaroon吗?"), QStringLiteral("确认退出Tessaroon吗?") }));
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(QFile::exists(form->scratchPath()));
 
-    dialogs.confirmAnswers = {true};
+    dialogs.confirmAnswers = { true };
     EXPECT_TRUE(form->close());
     EXPECT_FALSE(QFile::exists(form->scratchPath()));
 }
@@ -90,9 +91,10 @@ TEST_F(MainWindow, HandlerErrorsReachTheStandardErrorBox)
 {
     // Search with no keyword list: the error escapes the handler.
     button("SpeedButton2")->click();
-    EXPECT_EQ(dialogs.texts(QStringLiteral("error")), QStringList{QStringLiteral("请先导入关键字列表文件")});
+    EXPECT_EQ(
+        dialogs.texts(QStringLiteral("error")), QStringList { QStringLiteral("请先导入关键字列表文件") });
     EXPECT_EQ(text::standardErrorText(dialogs.texts(QStringLiteral("error")).first()),
-              QStringLiteral("请先导入关键字列表文件."));
+        QStringLiteral("请先导入关键字列表文件."));
 }
 
 TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
@@ -104,7 +106,8 @@ TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
     EXPECT_EQ(form->run().KeywordIndex, 3);
     EXPECT_TRUE(form->DedupeChecked());
     ASSERT_TRUE(waitUntil([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
-    EXPECT_EQ(dialogs.texts(QStringLiteral("error")).first(), QStringLiteral("'abc' is not a valid integer value"));
+    EXPECT_EQ(
+        dialogs.texts(QStringLiteral("error")).first(), QStringLiteral("'abc' is not a valid integer value"));
 }
 
 } // namespace

@@ -29,14 +29,14 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
 
     // A file that does not exist: the path shows, nothing else changes.
     const QString missing = dir.filePath(QStringLiteral("none.txt"));
-    dialogs.openAnswers.push_back({missing});
+    dialogs.openAnswers.push_back({ missing });
     button("SpeedButton4")->click();
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(), QStringLiteral("File not found"));
     EXPECT_EQ(form->KeywordFileText(), missing);
     EXPECT_EQ(form->panelText(1), QStringLiteral("3"));
     EXPECT_EQ(form->run().keywordList().size(), 3);
 
-    dialogs.openAnswers.push_back({dir.filePath(QStringLiteral("nodir/none.txt"))});
+    dialogs.openAnswers.push_back({ dir.filePath(QStringLiteral("nodir/none.txt")) });
     button("SpeedButton4")->click();
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(), QStringLiteral("Invalid filename"));
 
@@ -56,7 +56,7 @@ TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)
     const QString a = writeFile(QStringLiteral("a.txt"), "b\r\nA\r\n");
     const QString b = writeFile(QStringLiteral("b.txt"), "a\r\nc");
     const QString target = dir.filePath(QStringLiteral("merged.txt"));
-    dialogs.openAnswers.push_back({a, b});
+    dialogs.openAnswers.push_back({ a, b });
     dialogs.saveAnswers.push_back(target);
     button("SpeedButton1")->click();
     EXPECT_EQ(readFile(target), QByteArray("A\r\nb\r\nc\r\n"));
@@ -65,17 +65,18 @@ TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)
 
     const QString viaCli = dir.filePath(QStringLiteral("cli.txt"));
     FILE* sink = std::tmpfile();
-    EXPECT_EQ(tools::mergeMain({QStringLiteral("merge"), QStringLiteral("-o"), viaCli, a, b}, sink, sink), 0);
+    EXPECT_EQ(
+        tools::mergeMain({ QStringLiteral("merge"), QStringLiteral("-o"), viaCli, a, b }, sink, sink), 0);
     std::fclose(sink);
     EXPECT_EQ(readFile(viaCli), readFile(target));
 
     // A source gone since it was chosen: the target stays as it was and the
     // busy pointer is restored.
-    dialogs.openAnswers.push_back({a, dir.filePath(QStringLiteral("gone.txt"))});
+    dialogs.openAnswers.push_back({ a, dir.filePath(QStringLiteral("gone.txt")) });
     dialogs.saveAnswers.push_back(target);
     button("SpeedButton1")->click();
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(),
-              QStringLiteral("Cannot open file ") + dir.filePath(QStringLiteral("gone.txt")));
+        QStringLiteral("Cannot open file ") + dir.filePath(QStringLiteral("gone.txt")));
     EXPECT_EQ(readFile(target), QByteArray("A\r\nb\r\nc\r\n"));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

@@ -51,14 +51,14 @@ public:
         stopEnabled = st;
         importEnabled = i;
     }
-    void RepaintNow() override {}
+    void RepaintNow() override { }
     int ResultRowCount() override { return static_cast<int>(rows.size()); }
     void ClearResults() override
     {
         rows.clear();
         ++clears;
     }
-    void AppendResult(const QByteArray& a, const QByteArray& t) override { rows.append({a, t}); }
+    void AppendResult(const QByteArray& a, const QByteArray& t) override { rows.append({ a, t }); }
     std::optional<QString> InputQuery(const QString&, const QString&, const QString& value) override
     {
         prompts << value;

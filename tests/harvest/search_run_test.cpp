@@ -1,6 +1,6 @@
+#include "harvest/FakeWindow.h"
 #include "harvest/ResultsLog.h"
 #include "harvest/SearchRun.h"
-#include "harvest/FakeWindow.h"
 #include "support/FakeBrowser.h"
 #include "text/Errors.h"
 
@@ -36,7 +36,7 @@ protected:
     {
         tracker.attach(browser);
         browser.server = [this](const QByteArray& url) { return serve(url); };
-        run.keywordList() = {"alpha", "beta", "gamma"};
+        run.keywordList() = { "alpha", "beta", "gamma" };
     }
 
     // A results page of the fake engine: three outbound links, one of the
@@ -54,12 +54,16 @@ protected:
         QString pager = page == 1 ? QStringLiteral("1") : QStringLiteral("上一页 [1] %1").arg(page);
         if (pages < 0 || page < pages)
             pager += QStringLiteral(" [%1] 下一页").arg(page + 1);
-        p.body = QStringLiteral("%1 的搜索结果\n").arg(QString::fromLatin1(word)) + pager + QStringLiteral("\n©2026");
+        p.body = QStringLiteral("%1 的搜索结果\n").arg(QString::fromLatin1(word)) + pager
+            + QStringLiteral("\n©2026");
         for (int i = 0; i < 3; ++i)
-            p.links.append({QStringLiteral("http://%1-%2-%3.example.com/").arg(QString::fromLatin1(word)).arg(page).arg(i),
-                            QStringLiteral("标题 %1").arg(i)});
-        p.links.append({QStringLiteral("http://www.baidu.com/link?url=1"), QStringLiteral("百度快照")});
-        p.links.append({QStringLiteral("https://secure.example.com/"), QStringLiteral("secure")});
+            p.links.append({ QStringLiteral("http://%1-%2-%3.example.com/")
+                                 .arg(QString::fromLatin1(word))
+                                 .arg(page)
+                                 .arg(i),
+                QStringLiteral("标题 %1").arg(i) });
+        p.links.append({ QStringLiteral("http://www.baidu.com/link?url=1"), QStringLiteral("百度快照") });
+        p.links.append({ QStringLiteral("https://secure.example.com/"), QStringLiteral("secure") });
         return p;
     }
 
@@ -86,10 +90,10 @@ protected:
     FakeBrowser browser;
     browser::CompletionTracker tracker;
     test::ManualTimer poll, watchdog;
-    QMap<QByteArray, int> pagesFor{{"alpha", 3}, {"beta", 1}, {"gamma", 2}};
-    ResultsLog log{dir.filePath(QStringLiteral("mirovadel.tmp"))};
-    SearchRun run{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
-                   [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, &log}};
+    QMap<QByteArray, int> pagesFor { { "alpha", 3 }, { "beta", 1 }, { "gamma", 2 } };
+    ResultsLog log { dir.filePath(QStringLiteral("mirovadel.tmp")) };
+    SearchRun run { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
+        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, &log } };
 };
 
 TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
@@ -103,16 +107,17 @@ TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
     EXPECT_EQ(poll.interval(), 5000);
     EXPECT_TRUE(watchdog.enabled());
     EXPECT_EQ(browser.requests.first(),
-              QByteArray("http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=alpha&pn=0&cl=3"));
+        QByteArray("http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=alpha&pn=0&cl=3"));
 
     runToEnd();
-    EXPECT_EQ(requestedPages(), (QStringList{QStringLiteral("alpha:0"), QStringLiteral("alpha:10"),
-                                             QStringLiteral("alpha:20"), QStringLiteral("beta:0"),
-                                             QStringLiteral("gamma:0"), QStringLiteral("gamma:10")}));
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("alpha:20"),
+            QStringLiteral("beta:0"), QStringLiteral("gamma:0"), QStringLiteral("gamma:10") }));
     // Three outbound links a page; the engine's own and https links are skipped.
     EXPECT_EQ(run.HarvestCount, 18);
     EXPECT_EQ(window.rows.size(), 18);
-    EXPECT_EQ(window.rows.first(), qMakePair(QByteArray("http://alpha-1-0.example.com/"), QByteArray("\xB1\xEA\xCC\xE2 0")));
+    EXPECT_EQ(window.rows.first(),
+        qMakePair(QByteArray("http://alpha-1-0.example.com/"), QByteArray("\xB1\xEA\xCC\xE2 0")));
     EXPECT_EQ(window.panels[PanelHarvestCount], QStringLiteral("18"));
     EXPECT_EQ(window.panels[PanelKeywordIndex], QStringLiteral("3"));
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
@@ -120,7 +125,7 @@ TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
     EXPECT_FALSE(window.stopEnabled);
     EXPECT_FALSE(watchdog.enabled());
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))),
-              QByteArray("/data/\xB4\xCA.txt\r\n2\r\nqcno\r\n5\r\n"));
+        QByteArray("/data/\xB4\xCA.txt\r\n2\r\nqcno\r\n5\r\n"));
     EXPECT_EQ(log.rowCount(), 18);
 }
 
@@ -139,7 +144,7 @@ TEST_F(SearchRunTest, StopStillHarvestsTheLoadingPageThenFinishesAndKeepsTheKeyw
 {
     run.Start();
     browser.finishLoad();
-    poll.fire();          // alpha page 1 taken; page 2 requested
+    poll.fire(); // alpha page 1 taken; page 2 requested
     run.Stop();
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("终止搜索..."));
     EXPECT_TRUE(window.searchEnabled);
@@ -165,19 +170,19 @@ TEST_F(SearchRunTest, RestartOffersTheSavedPositionByTheDesignsRules)
 
     // Saved 5 is offered as 4; a cancel keeps the lowered value.
     run.KeywordIndex = 5;
-    window.answers = {std::nullopt};
+    window.answers = { std::nullopt };
     run.Start();
     EXPECT_EQ(window.prompts.last(), QStringLiteral("4"));
     run.Start();
     EXPECT_EQ(window.prompts.last(), QStringLiteral("3"));
     // 3 == the number of keywords: out of range, start at the first.
-    EXPECT_EQ(window.plains, QStringList{QStringLiteral("搜索断点位置超过关键字文件行数！")});
+    EXPECT_EQ(window.plains, QStringList { QStringLiteral("搜索断点位置超过关键字文件行数！") });
     EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:0"));
 }
 
 TEST_F(SearchRunTest, StartAnswersThatAreNotPositions)
 {
-    window.answers = {QStringLiteral("-4")};
+    window.answers = { QStringLiteral("-4") };
     run.KeywordIndex = 2;
     run.Start();
     EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:0")); // negative becomes 0
@@ -185,18 +190,18 @@ TEST_F(SearchRunTest, StartAnswersThatAreNotPositions)
     runToEnd();
 
     const qsizetype before = browser.requests.size();
-    window.answers = {QStringLiteral("x1")};
+    window.answers = { QStringLiteral("x1") };
     EXPECT_THROW(run.Start(), text::ConvertError);
     EXPECT_EQ(browser.requests.size(), before);
 }
 
 TEST_F(SearchRunTest, StartRefusesWithoutANetworkOrKeywords)
 {
-    SearchRun offline{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("s.ini")),
-                       [] { return QStringLiteral("127.0.0.1"); }, [](int) {}, {}, nullptr}};
-    offline.keywordList() = {"a"};
+    SearchRun offline { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("s.ini")),
+        [] { return QStringLiteral("127.0.0.1"); }, [](int) {}, {}, nullptr } };
+    offline.keywordList() = { "a" };
     offline.Start();
-    EXPECT_EQ(window.infos, QStringList{QStringLiteral("您还没有连接到网上！")});
+    EXPECT_EQ(window.infos, QStringList { QStringLiteral("您还没有连接到网上！") });
     EXPECT_TRUE(browser.requests.isEmpty());
 
     run.keywordList().clear();
@@ -214,8 +219,9 @@ TEST_F(SearchRunTest, AFailedNavigationEndsOnAnErrorPageAndMovesToTheNextKeyword
     pagesFor.remove("alpha"); // the engine cannot be reached for alpha
     run.Start();
     runToEnd();
-    EXPECT_EQ(requestedPages(), (QStringList{QStringLiteral("alpha:0"), QStringLiteral("beta:0"),
-                                             QStringLiteral("gamma:0"), QStringLiteral("gamma:10")}));
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("alpha:0"), QStringLiteral("beta:0"), QStringLiteral("gamma:0"),
+            QStringLiteral("gamma:10") }));
     EXPECT_EQ(run.HarvestCount, 9);
 }
 
@@ -234,13 +240,13 @@ TEST_F(SearchRunTest, OnlyTheTopLevelCompletionTakesAPageWithInnerFrames)
 
 TEST_F(SearchRunTest, DuplicatesAreDroppedPerPageOrAcrossTheRunWhen去重IsChecked)
 {
-    run.keywordList() = {"alpha"};
+    run.keywordList() = { "alpha" };
     pagesFor["alpha"] = 2;
     browser.server = [this](const QByteArray& url) {
         auto p = serve(url);
-        p->links = {{QStringLiteral("http://Dup.example.com/A"), QStringLiteral("first")},
-                    {QStringLiteral("http://dup.EXAMPLE.com/a"), QStringLiteral("second")},
-                    {QStringLiteral("http://dup.example.com/a/"), QStringLiteral("other")}};
+        p->links = { { QStringLiteral("http://Dup.example.com/A"), QStringLiteral("first") },
+            { QStringLiteral("http://dup.EXAMPLE.com/a"), QStringLiteral("second") },
+            { QStringLiteral("http://dup.example.com/a/"), QStringLiteral("other") } };
         return p;
     };
     run.Start();
@@ -260,7 +266,7 @@ TEST_F(SearchRunTest, DuplicatesAreDroppedPerPageOrAcrossTheRunWhen去重IsCheck
 TEST_F(SearchRunTest, TheListIsEmptiedPastAHundredRowsButTheLogKeepsEveryRow)
 {
     pagesFor["alpha"] = -1;
-    run.keywordList() = {"alpha"};
+    run.keywordList() = { "alpha" };
     run.Start();
     runToEnd();
     EXPECT_EQ(run.HarvestCount, 75 * 3);
@@ -284,9 +290,10 @@ TEST_F(SearchRunTest, StartingAgainWhileAStoppedPageLoadsBeginsANewRunWithoutFin
 
 TEST_F(SearchRunTest, AFailedStateSaveLeavesTheFinishStepUndone)
 {
-    SearchRun unsaved{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("no/such/dir/s.ini")),
-                       [] { return QStringLiteral(""); }, [](int) {}, {}, nullptr}};
-    unsaved.keywordList() = {"beta"};
+    SearchRun unsaved { { window, browser, tracker, poll, watchdog,
+        dir.filePath(QStringLiteral("no/such/dir/s.ini")), [] { return QStringLiteral(""); }, [](int) {}, {},
+        nullptr } };
+    unsaved.keywordList() = { "beta" };
     unsaved.Start();
     browser.finishLoad();
     EXPECT_THROW(poll.fire(), text::FileCreateError);
@@ -299,7 +306,7 @@ TEST_F(SearchRunTest, TheWatchdogAsksAgainForAPageThatNeverCompletes)
 {
     run.Start();
     ASSERT_EQ(browser.requests.size(), 1);
-    poll.fire();     // nothing loaded yet
+    poll.fire(); // nothing loaded yet
     watchdog.fire(); // no page taken for a whole interval since Start
     ASSERT_EQ(browser.requests.size(), 2);
     EXPECT_EQ(browser.requests[1], browser.requests[0]);
@@ -307,7 +314,7 @@ TEST_F(SearchRunTest, TheWatchdogAsksAgainForAPageThatNeverCompletes)
     EXPECT_EQ(run.HarvestCount, 18);
 
     // Steady progress over one-page keywords is no stall.
-    pagesFor = {{"alpha", 1}, {"beta", 1}, {"gamma", 1}};
+    pagesFor = { { "alpha", 1 }, { "beta", 1 }, { "gamma", 1 } };
     run.KeywordIndex = 0;
     run.Start();
     const qsizetype before = browser.requests.size();

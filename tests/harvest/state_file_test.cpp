@@ -35,7 +35,8 @@ protected:
     test::FakeBrowser browser;
     browser::CompletionTracker tracker;
     test::ManualTimer poll, watchdog;
-    SearchRun run{{window, browser, tracker, poll, watchdog, path(), [] { return QString(); }, [](int) {}, {}, nullptr}};
+    SearchRun run { { window, browser, tracker, poll, watchdog, path(), [] { return QString(); }, [](int) {},
+        {}, nullptr } };
 };
 
 TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
@@ -45,10 +46,11 @@ TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
     window.interval = 12;
     run.KeywordIndex = 0; // before any run: "-1"
     run.SaveState();
-    EXPECT_EQ(read(), QByteArray("/home/\xD3\xC3\xBB\xA7/\xB9\xD8\xBC\xFC\xB4\xCA.txt\r\n-1\r\nqcyes\r\n12\r\n"));
+    EXPECT_EQ(
+        read(), QByteArray("/home/\xD3\xC3\xBB\xA7/\xB9\xD8\xBC\xFC\xB4\xCA.txt\r\n-1\r\nqcyes\r\n12\r\n"));
 
     test::FakeWindow fresh;
-    SearchRun restored{{fresh, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr}};
+    SearchRun restored { { fresh, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr } };
     EXPECT_TRUE(restored.LoadState());
     EXPECT_EQ(fresh.keywordFile, window.keywordFile);
     EXPECT_EQ(restored.KeywordIndex, -1);
@@ -66,16 +68,17 @@ TEST_F(StateFileTest, LoadAppliesLinesInOrderByTheLineRules)
         int interval;
         bool convertError;
     } cases[] = {
-        {"a.txt\r\n7\r\nqcyes\r\n9\r\n", QStringLiteral("a.txt"), 7, true, 9, false},
-        {"a.txt\n7\nQCYES\n5000", QStringLiteral("a.txt"), 7, false, 1000, false}, // case-sensitive; clamped
-        {"a\rb.txt\r\n3\r\nqcyes\r\n2\r\n", QStringLiteral("ab.txt"), 3, true, 2, false}, // lone CR dropped
-        {"only.txt\r\n4\r\n", QStringLiteral("only.txt"), 4, false, 5, true},   // line 4 missing
-        {"p.txt\r\nfive\r\nqcyes\r\n9\r\n", QStringLiteral("p.txt"), 0, false, 5, true}, // stops at line 2
+        { "a.txt\r\n7\r\nqcyes\r\n9\r\n", QStringLiteral("a.txt"), 7, true, 9, false },
+        { "a.txt\n7\nQCYES\n5000", QStringLiteral("a.txt"), 7, false, 1000,
+            false }, // case-sensitive; clamped
+        { "a\rb.txt\r\n3\r\nqcyes\r\n2\r\n", QStringLiteral("ab.txt"), 3, true, 2, false }, // lone CR dropped
+        { "only.txt\r\n4\r\n", QStringLiteral("only.txt"), 4, false, 5, true }, // line 4 missing
+        { "p.txt\r\nfive\r\nqcyes\r\n9\r\n", QStringLiteral("p.txt"), 0, false, 5, true }, // stops at line 2
     };
     for (const auto& c : cases) {
         write(c.file);
         test::FakeWindow w;
-        SearchRun r{{w, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr}};
+        SearchRun r { { w, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr } };
         bool threw = false;
         try {
             r.LoadState();
@@ -115,7 +118,8 @@ TEST_F(StateFileTest, AFailedSaveKeepsThePreviousFile)
         EXPECT_EQ(read(), before);
     }
 
-    SearchRun elsewhere{{window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("gone/s.ini")), {}, {}, {}, nullptr}};
+    SearchRun elsewhere { { window, browser, tracker, poll, watchdog,
+        dir.filePath(QStringLiteral("gone/s.ini")), {}, {}, {}, nullptr } };
     EXPECT_THROW(elsewhere.SaveState(), text::FileCreateError);
 }
 

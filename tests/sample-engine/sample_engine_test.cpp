@@ -256,7 +256,8 @@ TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
     EXPECT_TRUE(has([](const std::string& l) { return startsWith(l, "mailto:"); }));
     EXPECT_TRUE(has([](const std::string& l) { return startsWith(l, "javascript:"); }));
     const std::string twin = "http://" + lower(resultAddress(ZhongWen, 32)).substr(7);
-    EXPECT_TRUE(has([&](const std::string& l) { return l != resultAddress(ZhongWen, 32) && lower(l) == twin; }));
+    EXPECT_TRUE(
+        has([&](const std::string& l) { return l != resultAddress(ZhongWen, 32) && lower(l) == twin; }));
 
     // The page's own host reduces to "0.1:<port>"; relative links resolve to it.
     const std::string siteDomain = "0.1:" + std::to_string(port);

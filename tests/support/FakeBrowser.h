@@ -16,7 +16,7 @@ struct FakePage {
     QString location;
     QString body;
     QList<QPair<QString, QString>> links; // href, text
-    int innerFrames = 0;                  // each raises its own completion pair
+    int innerFrames = 0; // each raises its own completion pair
 };
 
 // A scriptable browser: Navigate() remembers the request, finishLoad()
@@ -51,10 +51,10 @@ public:
         m_hasPending = false;
         std::optional<FakePage> page = server ? server(m_pending) : std::nullopt;
         if (!page) {
-            page = FakePage{QStringLiteral("chrome-error://chromewebdata/"),
-                            QStringLiteral("无法访问此网站\n%1 拒绝了连接请求。").arg(QString::fromLatin1(m_pending)),
-                            {{QStringLiteral("chrome-error://chromewebdata/#buttons"), QStringLiteral("详细信息")}},
-                            0};
+            page = FakePage { QStringLiteral("chrome-error://chromewebdata/"),
+                QStringLiteral("无法访问此网站\n%1 拒绝了连接请求。").arg(QString::fromLatin1(m_pending)),
+                { { QStringLiteral("chrome-error://chromewebdata/#buttons"), QStringLiteral("详细信息") } },
+                0 };
         }
         m_page = *page;
         raiseNavigateComplete2(TopFrame);

@@ -22,12 +22,12 @@ public:
     ScriptedDialogs() { app::setDialogs(this); }
     ~ScriptedDialogs() override { app::setDialogs(nullptr); }
 
-    std::deque<bool> confirmAnswers;                    // default: yes
-    std::deque<std::optional<QString>> inputAnswers;    // default: accept the value
-    std::deque<QStringList> openAnswers;                // default: cancel
-    std::deque<std::optional<QString>> saveAnswers;     // default: cancel
+    std::deque<bool> confirmAnswers; // default: yes
+    std::deque<std::optional<QString>> inputAnswers; // default: accept the value
+    std::deque<QStringList> openAnswers; // default: cancel
+    std::deque<std::optional<QString>> saveAnswers; // default: cancel
     std::vector<Shown> shown;
-    std::vector<app::FileDialog> fileDialogs;           // each file dialog as it was opened
+    std::vector<app::FileDialog> fileDialogs; // each file dialog as it was opened
 
     QStringList texts(const QString& kind) const
     {
@@ -38,23 +38,33 @@ public:
         return out;
     }
 
-    void information(QWidget*, const QString& text) override { shown.push_back({QStringLiteral("information"), text}); }
+    void information(QWidget*, const QString& text) override
+    {
+        shown.push_back({ QStringLiteral("information"), text });
+    }
     bool confirm(QWidget*, const QString& text) override
     {
-        shown.push_back({QStringLiteral("confirm"), text});
+        shown.push_back({ QStringLiteral("confirm"), text });
         return take(confirmAnswers, true);
     }
-    void plainMessage(QWidget*, const QString& text) override { shown.push_back({QStringLiteral("plain"), text}); }
-    std::optional<QString> inputQuery(QWidget*, const QString& caption, const QString& prompt,
-                                      const QString& value) override
+    void plainMessage(QWidget*, const QString& text) override
     {
-        shown.push_back({QStringLiteral("input"), caption + QLatin1Char('|') + prompt + QLatin1Char('|') + value});
+        shown.push_back({ QStringLiteral("plain"), text });
+    }
+    std::optional<QString> inputQuery(
+        QWidget*, const QString& caption, const QString& prompt, const QString& value) override
+    {
+        shown.push_back(
+            { QStringLiteral("input"), caption + QLatin1Char('|') + prompt + QLatin1Char('|') + value });
         return take(inputAnswers, std::optional<QString>(value));
     }
-    void standardError(QWidget*, const QString& message) override { shown.push_back({QStringLiteral("error"), message}); }
+    void standardError(QWidget*, const QString& message) override
+    {
+        shown.push_back({ QStringLiteral("error"), message });
+    }
     QStringList openFiles(QWidget*, app::FileDialog& d) override
     {
-        shown.push_back({QStringLiteral("open"), d.title});
+        shown.push_back({ QStringLiteral("open"), d.title });
         fileDialogs.push_back(d);
         QStringList r = take(openAnswers, QStringList());
         if (!r.isEmpty())
@@ -63,7 +73,7 @@ public:
     }
     std::optional<QString> saveFile(QWidget*, app::FileDialog& d) override
     {
-        shown.push_back({QStringLiteral("save"), d.title});
+        shown.push_back({ QStringLiteral("save"), d.title });
         fileDialogs.push_back(d);
         auto r = take(saveAnswers, std::optional<QString>());
         if (r)
@@ -72,8 +82,7 @@ public:
     }
 
 private:
-    template<typename Q, typename T>
-    static T take(Q& queue, T fallback)
+    template <typename Q, typename T> static T take(Q& queue, T fallback)
     {
         if (queue.empty())
             return fallback;

@@ -23,8 +23,7 @@ namespace tess::app {
 
 // Runs a window's handler; an error it raises is shown in the standard error
 // box instead of unwinding through the toolkit.
-template<typename F>
-void guarded(F&& handler)
+template <typename F> void guarded(F&& handler)
 {
     try {
         handler();

@@ -9,10 +9,7 @@ Dialogs* installed = nullptr;
 
 } // namespace
 
-QString applicationTitle()
-{
-    return QStringLiteral("『Tessaroon』V2.0 ");
-}
+QString applicationTitle() { return QStringLiteral("『Tessaroon』V2.0 "); }
 
 Dialogs& dialogs()
 {
@@ -20,9 +17,6 @@ Dialogs& dialogs()
     return installed ? *installed : real;
 }
 
-void setDialogs(Dialogs* replacement)
-{
-    installed = replacement;
-}
+void setDialogs(Dialogs* replacement) { installed = replacement; }
 
 } // namespace tess::app

@@ -13,13 +13,13 @@ namespace tess::app {
 // file name it held after its previous use in this run.
 struct FileDialog {
     QString title;
-    QString filter;        // "label|pattern|label|pattern", as the program writes them
+    QString filter; // "label|pattern|label|pattern", as the program writes them
     QString defaultSuffix; // added to a name typed without extension
-    QString initialDir;    // empty: the dialog's own choice
-    QString fileName;      // proposed at the next use; the chosen one afterwards
+    QString initialDir; // empty: the dialog's own choice
+    QString fileName; // proposed at the next use; the chosen one afterwards
     bool multiSelect = false;
-    bool mustExist = false;        // open dialogs: folder and files must exist
-    bool overwritePrompt = false;  // save dialogs: ask before overwriting
+    bool mustExist = false; // open dialogs: folder and files must exist
+    bool overwritePrompt = false; // save dialogs: ask before overwriting
 };
 
 // Every message box, input prompt and file dialog of the program goes
@@ -35,8 +35,9 @@ public:
     // The application title as caption, no icon, "确定".
     virtual void plainMessage(QWidget* parent, const QString& text) = 0;
     // A one-line prompt with "确定" / "取消"; nothing when cancelled.
-    virtual std::optional<QString> inputQuery(QWidget* parent, const QString& caption,
-                                              const QString& prompt, const QString& value) = 0;
+    virtual std::optional<QString> inputQuery(
+        QWidget* parent, const QString& caption, const QString& prompt, const QString& value)
+        = 0;
     // The application's standard error box; `message` is shown through
     // standardErrorText().
     virtual void standardError(QWidget* parent, const QString& message) = 0;

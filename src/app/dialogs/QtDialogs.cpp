@@ -11,13 +11,10 @@
 namespace tess::app {
 namespace {
 
-QString appTitle()
-{
-    return applicationTitle();
-}
+QString appTitle() { return applicationTitle(); }
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
-             const QString& okText)
+    const QString& okText)
 {
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
     box.addButton(okText, QMessageBox::AcceptRole);
@@ -81,8 +78,8 @@ void QtDialogs::plainMessage(QWidget* parent, const QString& text)
     showBox(parent, QMessageBox::NoIcon, appTitle(), text, QStringLiteral("确定"));
 }
 
-std::optional<QString> QtDialogs::inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
-                                             const QString& value)
+std::optional<QString> QtDialogs::inputQuery(
+    QWidget* parent, const QString& caption, const QString& prompt, const QString& value)
 {
     QInputDialog dlg(parent);
     dlg.setWindowTitle(caption);
@@ -97,7 +94,8 @@ std::optional<QString> QtDialogs::inputQuery(QWidget* parent, const QString& cap
 
 void QtDialogs::standardError(QWidget* parent, const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, appTitle(), text::standardErrorText(message), QMessageBox::Ok, parent);
+    QMessageBox box(
+        QMessageBox::Critical, appTitle(), text::standardErrorText(message), QMessageBox::Ok, parent);
     box.exec();
 }
 

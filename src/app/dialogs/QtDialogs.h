@@ -11,8 +11,8 @@ public:
     void information(QWidget* parent, const QString& text) override;
     bool confirm(QWidget* parent, const QString& text) override;
     void plainMessage(QWidget* parent, const QString& text) override;
-    std::optional<QString> inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
-                                      const QString& value) override;
+    std::optional<QString> inputQuery(
+        QWidget* parent, const QString& caption, const QString& prompt, const QString& value) override;
     void standardError(QWidget* parent, const QString& message) override;
     QStringList openFiles(QWidget* parent, FileDialog& dialog) override;
     std::optional<QString> saveFile(QWidget* parent, FileDialog& dialog) override;

@@ -2,15 +2,9 @@
 
 namespace tess::browser {
 
-void ClearUrlHistory(BrowserProfile& profile)
-{
-    profile.clearHistory();
-}
+void ClearUrlHistory(BrowserProfile& profile) { profile.clearHistory(); }
 
-void ClearUrlCache(BrowserProfile& profile)
-{
-    profile.clearCache();
-}
+void ClearUrlCache(BrowserProfile& profile) { profile.clearCache(); }
 
 void clearHistoryThenCache(BrowserProfile& profile) noexcept
 {

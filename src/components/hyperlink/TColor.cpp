@@ -7,21 +7,36 @@ namespace {
 QPalette::ColorRole roleForIndex(unsigned index)
 {
     switch (index) {
-    case 5: return QPalette::Base;          // window background
-    case 6: return QPalette::Shadow;        // window frame
-    case 7: return QPalette::Text;          // menu text
-    case 8: return QPalette::WindowText;    // window text
-    case 13: return QPalette::Highlight;
-    case 14: return QPalette::HighlightedText;
-    case 15: return QPalette::Button;       // button face
-    case 16: return QPalette::Dark;         // button shadow
-    case 18: return QPalette::ButtonText;
-    case 20: return QPalette::Light;        // button highlight
-    case 21: return QPalette::Shadow;       // 3-D dark shadow
-    case 22: return QPalette::Midlight;     // 3-D light
-    case 23: return QPalette::ToolTipText;
-    case 24: return QPalette::ToolTipBase;
-    default: return QPalette::Window;
+    case 5:
+        return QPalette::Base; // window background
+    case 6:
+        return QPalette::Shadow; // window frame
+    case 7:
+        return QPalette::Text; // menu text
+    case 8:
+        return QPalette::WindowText; // window text
+    case 13:
+        return QPalette::Highlight;
+    case 14:
+        return QPalette::HighlightedText;
+    case 15:
+        return QPalette::Button; // button face
+    case 16:
+        return QPalette::Dark; // button shadow
+    case 18:
+        return QPalette::ButtonText;
+    case 20:
+        return QPalette::Light; // button highlight
+    case 21:
+        return QPalette::Shadow; // 3-D dark shadow
+    case 22:
+        return QPalette::Midlight; // 3-D light
+    case 23:
+        return QPalette::ToolTipText;
+    case 24:
+        return QPalette::ToolTipBase;
+    default:
+        return QPalette::Window;
     }
 }
 

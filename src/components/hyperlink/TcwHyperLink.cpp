@@ -56,7 +56,7 @@ QFont TcwHyperLink::textFont() const
 {
     QFont f = font();
     if (!m_fontName.isEmpty())
-        f.setFamilies({m_fontName});
+        f.setFamilies({ m_fontName });
     f.setBold(true);
     f.setUnderline(true);
     return f;

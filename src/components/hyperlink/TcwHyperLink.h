@@ -27,10 +27,10 @@ public:
     TColor fontColor() const { return m_fontColor; }
 
     // Each write does nothing when the value is the stored one.
-    void setUrl(const QString& url);          // no repaint; the caption stays
-    void setCaption(const QString& caption);  // repaint; the address stays
-    void setColor(TColor color);              // background; repaint
-    void setFontName(const QString& name);    // face of the text; repaint
+    void setUrl(const QString& url); // no repaint; the caption stays
+    void setCaption(const QString& caption); // repaint; the address stays
+    void setColor(TColor color); // background; repaint
+    void setFontName(const QString& name); // face of the text; repaint
 
     // While a form is being designed a press must not open anything.
     bool designing() const { return m_designing; }

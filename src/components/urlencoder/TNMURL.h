@@ -13,7 +13,8 @@ namespace tess::components {
 // keyword is so encoded as its GBK bytes, and the result is pure ASCII.
 class TNMURL final {
 public:
-    using TOnErrorEvent = std::function<void(TNMURL* sender, const QString& operation, const QString& errMsg)>;
+    using TOnErrorEvent
+        = std::function<void(TNMURL* sender, const QString& operation, const QString& errMsg)>;
 
     // Inputs are held with a 16-bit byte count; longer ones fail to encode.
     static constexpr qsizetype MaxInputBytes = 65535;

@@ -92,8 +92,8 @@ QImage decodeJpeg(QByteArrayView data, const QString& name)
         throw JpegError(QStringLiteral("Cannot decode JPEG picture %1: no data").arg(name));
     QImage image;
     char message[JMSG_LENGTH_MAX];
-    if (!decodeInto(reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned long>(data.size()),
-                    image, message)) {
+    if (!decodeInto(reinterpret_cast<const unsigned char*>(data.data()),
+            static_cast<unsigned long>(data.size()), image, message)) {
         throw JpegError(
             QStringLiteral("Cannot decode JPEG picture %1: %2").arg(name, QString::fromLocal8Bit(message)));
     }

@@ -44,7 +44,8 @@ QLabel* picture(QWidget* parent, const char* name, const QPixmap& pixmap, int le
     return l;
 }
 
-QLabel* textLabel(QWidget* parent, const char* name, const QString& text, const QFont& font, int left, int top)
+QLabel* textLabel(
+    QWidget* parent, const char* name, const QString& text, const QFont& font, int left, int top)
 {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
@@ -57,8 +58,8 @@ QLabel* textLabel(QWidget* parent, const char* name, const QString& text, const 
     return l;
 }
 
-components::TcwHyperLink* link(QWidget* parent, const char* name, const QString& caption, const QString& url,
-                               int left, int top)
+components::TcwHyperLink* link(
+    QWidget* parent, const char* name, const QString& caption, const QString& url, int left, int top)
 {
     auto* l = new components::TcwHyperLink(parent);
     l->setObjectName(QLatin1String(name));
@@ -72,8 +73,8 @@ components::TcwHyperLink* link(QWidget* parent, const char* name, const QString&
 
 TForm2::TForm2(QWidget* parent)
     : QDialog(parent,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                  | Qt::WindowStaysOnTopHint)
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+            | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("关于本软件"));
@@ -90,19 +91,19 @@ TForm2::TForm2(QWidget* parent)
     nameFont.setBold(true);
     ProductName = textLabel(Panel1, "ProductName", QStringLiteral("『Tessaroon』"), nameFont, 96, 16);
     QFont versionFont;
-    versionFont.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                             QStringLiteral("DejaVu Sans")});
+    versionFont.setFamilies(
+        { QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") });
     versionFont.setPixelSize(13);
     Version = textLabel(Panel1, "Version", QStringLiteral("Ver 2.0"), versionFont, 216, 14);
 
     Image1 = picture(Panel1, "Image1", QPixmap::fromImage(loadJpeg(CreditPicture)), 20, 64);
 
     cwHyperLink1 = link(Panel1, "cwHyperLink1", QStringLiteral("主页: http://www.tessaroon.example/"),
-                        QStringLiteral("http://www.tessaroon.example/"), 16, 88);
+        QStringLiteral("http://www.tessaroon.example/"), 16, 88);
     cwHyperLink3 = link(Panel1, "cwHyperLink3", QStringLiteral("下载: http://download.tessaroon.example/"),
-                        QStringLiteral("http://download.tessaroon.example/"), 16, 108);
+        QStringLiteral("http://download.tessaroon.example/"), 16, 108);
     cwHyperLink2 = link(Panel1, "cwHyperLink2", QStringLiteral("联系: support@tessaroon.example"),
-                        QStringLiteral("mailto:support@tessaroon.example"), 16, 130);
+        QStringLiteral("mailto:support@tessaroon.example"), 16, 130);
 
     // On the window itself, above the panel.
     OKButton = new QPushButton(QStringLiteral("确 定"), this);
@@ -114,10 +115,7 @@ TForm2::TForm2(QWidget* parent)
     connect(OKButton, &QPushButton::clicked, this, &TForm2::OKButtonClick);
 }
 
-void TForm2::OKButtonClick()
-{
-    accept();
-}
+void TForm2::OKButtonClick() { accept(); }
 
 void TForm2::showEvent(QShowEvent* event)
 {

@@ -40,8 +40,8 @@ QTextEdit* memo(QWidget* parent, const char* name, const QRect& geometry, const 
     return m;
 }
 
-QToolButton* speedButton(QWidget* parent, const char* name, const QString& caption, const QIcon& glyph,
-                         const QRect& geometry)
+QToolButton* speedButton(
+    QWidget* parent, const char* name, const QString& caption, const QIcon& glyph, const QRect& geometry)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
@@ -78,8 +78,10 @@ TForm3::TForm3(QWidget* parent)
     Memo2 = memo(this, "Memo2", QRect(168, 24, 137, 65), QStringLiteral("服装\n服饰\n制衣\n时装"));
     Label3 = label(this, "Label3", QStringLiteral("百度搜索关键词列表文件内容"), 72, 104);
     Memo3 = memo(this, "Memo3", QRect(8, 120, 297, 73), QString());
-    SpeedButton2 = speedButton(this, "SpeedButton2", QStringLiteral("创建"), createGlyph(), QRect(72, 204, 65, 25));
-    SpeedButton1 = speedButton(this, "SpeedButton1", QStringLiteral("保存"), saveGlyph(), QRect(176, 204, 65, 25));
+    SpeedButton2
+        = speedButton(this, "SpeedButton2", QStringLiteral("创建"), createGlyph(), QRect(72, 204, 65, 25));
+    SpeedButton1
+        = speedButton(this, "SpeedButton1", QStringLiteral("保存"), saveGlyph(), QRect(176, 204, 65, 25));
     setTabOrder(Memo1, Memo2);
     setTabOrder(Memo2, Memo3);
     connect(SpeedButton2, &QToolButton::clicked, this, &TForm3::SpeedButton2Click);

@@ -37,8 +37,8 @@ QByteArray joinSources(const QStringList& sources)
         struct Closer {
             int fd;
             ~Closer() { ::close(fd); }
-        } closer{fd};
-        struct stat st {};
+        } closer { fd };
+        struct stat st { };
         if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
             throw text::FileOpenError(path);
         for (;;) {

@@ -24,7 +24,7 @@ namespace tess::tools {
 namespace {
 
 constexpr uint32_t kSlowLine = 0x80000000u; // in Sorter::Line::length and Rec::line
-constexpr uint32_t kInTail = 0x80000000u;   // in Rec::cursor of a table-keyed line
+constexpr uint32_t kInTail = 0x80000000u; // in Rec::cursor of a table-keyed line
 constexpr size_t kSmallRange = 32;
 
 bool asciiSameIgnoringCase(const char* a, const char* b, qsizetype n)
@@ -41,16 +41,13 @@ bool asciiSameIgnoringCase(const char* a, const char* b, qsizetype n)
 }
 
 struct Rec {
-    uint64_t word;   // the next eight key bytes, big-endian, zero after the key
-    uint64_t ahead;  // the eight after those, while Range::ahead says so
-    uint32_t line;   // kSlowLine: the key is in Sorter::m_slowKeys
+    uint64_t word; // the next eight key bytes, big-endian, zero after the key
+    uint64_t ahead; // the eight after those, while Range::ahead says so
+    uint32_t line; // kSlowLine: the key is in Sorter::m_slowKeys
     uint32_t cursor; // where the key continues (see nextWord)
 };
 
-uint32_t lineOf(const Rec& r)
-{
-    return r.line & ~kSlowLine;
-}
+uint32_t lineOf(const Rec& r) { return r.line & ~kSlowLine; }
 
 class Sorter {
 public:
@@ -68,10 +65,11 @@ public:
         if (m_codes) {
             m_codesWeigh = true;
             for (unsigned b = 0; b < 256; ++b)
-                if (order.weightCode(static_cast<uint8_t>(b)) != 0 && order.weight(static_cast<uint8_t>(b)).size == 0)
+                if (order.weightCode(static_cast<uint8_t>(b)) != 0
+                    && order.weight(static_cast<uint8_t>(b)).size == 0)
                     m_codesWeigh = false;
-            m_direct = m_codesWeigh && text.size() < static_cast<qsizetype>(kInTail) && order.weightCode('\r') == 0
-                       && order.weightCode('\n') == 0 && order.weightCode(0) == 0;
+            m_direct = m_codesWeigh && text.size() < static_cast<qsizetype>(kInTail)
+                && order.weightCode('\r') == 0 && order.weightCode('\n') == 0 && order.weightCode(0) == 0;
             m_size = static_cast<uint32_t>(std::min<qsizetype>(text.size(), kInTail));
             // Does a code stand for one byte only, up to letter case?
             std::array<int, 256> byteOf;
@@ -174,7 +172,8 @@ size_t likelyLines(const uint8_t* p, qsizetype size)
     const __m128i lf = _mm_set1_epi8('\n');
     for (; i + 16 <= size; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        n += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))));
+        n += static_cast<size_t>(
+            __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))));
     }
 #endif
     for (; i < size; ++i)
@@ -202,7 +201,8 @@ void Sorter::split(qsizetype size)
         while (i + 16 <= size) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             // Signed compare: bytes >= 0x80 count as below the space too.
-            const int special = _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, del)));
+            const int special
+                = _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, del)));
             if (special == 0) {
                 i += 16;
                 continue;
@@ -228,7 +228,7 @@ void Sorter::split(qsizetype size)
                     slow = true;
                     break;
                 }
-        m_lines.push_back({begin, static_cast<uint32_t>(length) | (slow ? kSlowLine : 0)});
+        m_lines.push_back({ begin, static_cast<uint32_t>(length) | (slow ? kSlowLine : 0) });
         if (i < size && p[i] == '\r')
             ++i;
         if (i < size && p[i] == '\n')
@@ -375,8 +375,8 @@ void Sorter::sortAll()
         r.cursor = m_direct ? static_cast<uint32_t>(m_lines[i].start) : 0;
         if (m_lines[i].length & kSlowLine) {
             r.line |= kSlowLine;
-            const QByteArray key = m_codes ? m_order.compactKey(m_order.sortKey(lineView(i)))
-                                           : m_order.sortKey(lineView(i));
+            const QByteArray key
+                = m_codes ? m_order.compactKey(m_order.sortKey(lineView(i))) : m_order.sortKey(lineView(i));
             if (m_slowKeys.size() + static_cast<size_t>(key.size()) >= kInTail)
                 throw std::length_error("too much text outside ASCII to sort");
             r.cursor = static_cast<uint32_t>(m_slowKeys.size());
@@ -392,7 +392,7 @@ void Sorter::sortAll()
     }
     m_tieStarts.assign((n + 63) / 64, 0);
     if (n > 1)
-        m_work.push_back({0, n, 0, false, true});
+        m_work.push_back({ 0, n, 0, false, true });
     while (!m_work.empty()) {
         const Range r = m_work.back();
         m_work.pop_back();
@@ -502,7 +502,7 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahea
                     settle(at, at + count[b], !inAux);
                     markTie(at, at + count[b]);
                 } else {
-                    m_work.push_back({at, at + count[b], pos + 1, !inAux, ahead});
+                    m_work.push_back({ at, at + count[b], pos + 1, !inAux, ahead });
                 }
             }
             at += count[b];
@@ -547,7 +547,7 @@ void Sorter::smallSort(size_t lo, size_t hi, unsigned pos, bool ahead)
             if ((a[i].word & 0xFF) == 0 || (ahead && (a[i].ahead & 0xFF) == 0))
                 markTie(i, j);
             else
-                m_work.push_back({i, j, 8, false, ahead});
+                m_work.push_back({ i, j, 8, false, ahead });
         }
         i = j;
     }
@@ -578,7 +578,8 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
         if ((m_lines[head].length | m_lines[line].length) & kSlowLine)
             allSame = text::sameIgnoringCase(first, other);
         else
-            allSame = first.size() == other.size() && asciiSameIgnoringCase(first.data(), other.data(), first.size());
+            allSame = first.size() == other.size()
+                && asciiSameIgnoringCase(first.data(), other.data(), first.size());
     }
     if (allSame) {
         out.push_back(head);
@@ -587,8 +588,8 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
     std::vector<std::pair<QByteArray, uint32_t>> keyed;
     for (size_t i = lo; i < hi; ++i)
         keyed.emplace_back(text::caseKey(lineView(m_recs[i].line)), lineOf(m_recs[i]));
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(
+        keyed.begin(), keyed.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     for (size_t i = 0; i < keyed.size(); ++i)
         if (i == 0 || keyed[i].first != keyed[i - 1].first)
             out.push_back(keyed[i].second);

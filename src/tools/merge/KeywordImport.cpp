@@ -77,9 +77,9 @@ qsizetype countFileLines(const QString& path)
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
-    } closer{fd};
+    } closer { fd };
 
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0)
         throw text::InOutError::fromErrno(errno, path);
     if (S_ISDIR(st.st_mode))
@@ -101,9 +101,6 @@ qsizetype countFileLines(const QString& path)
     return counter.count;
 }
 
-text::Lines loadList(const QString& path)
-{
-    return splitList(text::readWholeFile(path));
-}
+text::Lines loadList(const QString& path) { return splitList(text::readWholeFile(path)); }
 
 } // namespace tess::tools

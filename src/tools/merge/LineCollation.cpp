@@ -62,7 +62,7 @@ LineCollation::~LineCollation() = default;
 
 QString LineCollation::localeFromEnvironment()
 {
-    for (const char* name : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+    for (const char* name : { "LC_ALL", "LC_COLLATE", "LANG" }) {
         const QByteArray value = qgetenv(name);
         if (!value.isEmpty())
             return icuLocaleName(value);
@@ -75,9 +75,8 @@ int LineCollation::compare(QByteArrayView a, QByteArrayView b) const
     const QString fa = text::fromGbk(a).toCaseFolded();
     const QString fb = text::fromGbk(b).toCaseFolded();
     const UCollationResult r = ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar*>(fa.utf16()),
-                                            static_cast<int32_t>(fa.size()),
-                                            reinterpret_cast<const UChar*>(fb.utf16()),
-                                            static_cast<int32_t>(fb.size()));
+        static_cast<int32_t>(fa.size()), reinterpret_cast<const UChar*>(fb.utf16()),
+        static_cast<int32_t>(fb.size()));
     if (r != UCOL_EQUAL)
         return r == UCOL_LESS ? -1 : 1;
     const QByteArray ka = text::caseKey(a);
@@ -89,10 +88,9 @@ QByteArray LineCollation::keyOfUtf16(const char16_t* s, qsizetype size) const
 {
     QByteArray key(static_cast<qsizetype>(size * 4 + 16), Qt::Uninitialized);
     for (;;) {
-        const int32_t n = ucol_getSortKey(m_collator.get(), reinterpret_cast<const UChar*>(s),
-                                          static_cast<int32_t>(size),
-                                          reinterpret_cast<uint8_t*>(key.data()),
-                                          static_cast<int32_t>(key.size()));
+        const int32_t n
+            = ucol_getSortKey(m_collator.get(), reinterpret_cast<const UChar*>(s), static_cast<int32_t>(size),
+                reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
         if (n <= key.size()) {
             key.truncate(n);
             return key;
@@ -253,7 +251,8 @@ QByteArray LineCollation::compactKey(QByteArrayView key) const
         // on either side of it.
         unsigned index = m_firstWith[first];
         const unsigned end = m_firstWith[first + 1];
-        while (index < end && QByteArrayView(m_sortedWeights[index]) < rest && !rest.startsWith(m_sortedWeights[index]))
+        while (index < end && QByteArrayView(m_sortedWeights[index]) < rest
+            && !rest.startsWith(m_sortedWeights[index]))
             ++index;
         if (index < end && rest.startsWith(m_sortedWeights[index])) {
             out.append(static_cast<char>(3 + 2 * index));
@@ -278,7 +277,7 @@ bool LineCollation::tableAgreesWithCollator() const
     // Every pair: weights that change with a neighbour show up here.
     for (char a : bytes)
         for (char b : bytes) {
-            const char pair[2] = {a, b};
+            const char pair[2] = { a, b };
             if (!agrees(QByteArrayView(pair, 2)))
                 return false;
         }

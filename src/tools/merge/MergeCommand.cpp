@@ -13,12 +13,13 @@ int mergeMain(const QStringList& args, FILE* out, FILE* err)
         std::fputs("usage: tessaroon merge -o TARGET SOURCE...\n"
                    "Merges the address lists SOURCE... into TARGET: distinct lines, letter case\n"
                    "ignored, in ascending order, each line ended with CR LF.\n",
-                   err);
+            err);
         return 2;
     }
     try {
         const qsizetype count = mergeFiles(args.mid(3), args[2]);
-        std::fprintf(out, "%s\n", QStringLiteral("文件合并整理完毕！共计：%1").arg(count).toLocal8Bit().constData());
+        std::fprintf(
+            out, "%s\n", QStringLiteral("文件合并整理完毕！共计：%1").arg(count).toLocal8Bit().constData());
         return 0;
     } catch (const text::AppError& e) {
         std::fprintf(err, "%s\n", e.message().toLocal8Bit().constData());

@@ -15,7 +15,7 @@ struct Case {
     QStringList expectedCalls;
 };
 
-class CleanerTest : public ::testing::TestWithParam<Case> {};
+class CleanerTest : public ::testing::TestWithParam<Case> { };
 
 TEST_P(CleanerTest, HistoryThenCacheSilentlyAndStopsAtFirstFailure)
 {
@@ -27,13 +27,12 @@ TEST_P(CleanerTest, HistoryThenCacheSilentlyAndStopsAtFirstFailure)
     EXPECT_EQ(profile.calls, c.expectedCalls);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CleanerTest,
+INSTANTIATE_TEST_SUITE_P(Cases, CleanerTest,
     ::testing::Values(
-        Case{"BothWork", false, false, {QStringLiteral("history"), QStringLiteral("cache")}},
-        Case{"HistoryFailsCacheUntouched", true, false, {QStringLiteral("history")}},
-        Case{"CacheFailsSilently", false, true, {QStringLiteral("history"), QStringLiteral("cache")}},
-        Case{"BothFail", true, true, {QStringLiteral("history")}}),
+        Case { "BothWork", false, false, { QStringLiteral("history"), QStringLiteral("cache") } },
+        Case { "HistoryFailsCacheUntouched", true, false, { QStringLiteral("history") } },
+        Case { "CacheFailsSilently", false, true, { QStringLiteral("history"), QStringLiteral("cache") } },
+        Case { "BothFail", true, true, { QStringLiteral("history") } }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CleanerRoutines, LetFailuresThrough)

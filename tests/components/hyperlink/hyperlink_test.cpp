@@ -33,7 +33,7 @@ class HyperLinkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* scheme : {"http", "mailto"})
+        for (const char* scheme : { "http", "mailto" })
             QDesktopServices::setUrlHandler(QLatin1String(scheme), &sink, "open");
         window = std::make_unique<QWidget>();
         window->resize(400, 100);
@@ -42,7 +42,7 @@ protected:
     }
     void TearDown() override
     {
-        for (const char* scheme : {"http", "mailto"})
+        for (const char* scheme : { "http", "mailto" })
             QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     }
 
@@ -60,7 +60,7 @@ protected:
     QSize fitted(const QString& caption) const
     {
         const QFontMetrics m(link->textFont());
-        return {m.horizontalAdvance(caption) + 6, m.height() + 2};
+        return { m.horizontalAdvance(caption) + 6, m.height() + 2 };
     }
     void enter()
     {
@@ -128,13 +128,13 @@ TEST_F(HyperLinkTest, RepaintsOnlyWhenAWriteChangesSomethingShown)
         bool repaints;
     };
     const std::vector<Write> writes = {
-        {"same caption", [&] { link->setCaption(link->caption()); }, false},
-        {"same colour", [&] { link->setColor(clBtnFace); }, false},
-        {"same (empty) face", [&] { link->setFontName(QString()); }, false},
-        {"new address", [&] { link->setUrl(QStringLiteral("http://x.tessaroon.example/")); }, false},
-        {"new caption", [&] { link->setCaption(QStringLiteral("主页")); }, true},
-        {"new colour", [&] { link->setColor(0x00FFFF); }, true},
-        {"new face", [&] { link->setFontName(QStringLiteral("DejaVu Sans")); }, true},
+        { "same caption", [&] { link->setCaption(link->caption()); }, false },
+        { "same colour", [&] { link->setColor(clBtnFace); }, false },
+        { "same (empty) face", [&] { link->setFontName(QString()); }, false },
+        { "new address", [&] { link->setUrl(QStringLiteral("http://x.tessaroon.example/")); }, false },
+        { "new caption", [&] { link->setCaption(QStringLiteral("主页")); }, true },
+        { "new colour", [&] { link->setColor(0x00FFFF); }, true },
+        { "new face", [&] { link->setFontName(QStringLiteral("DejaVu Sans")); }, true },
     };
     for (const Write& w : writes) {
         counter.paints = 0;
@@ -205,4 +205,3 @@ TEST(TColor, ConvertsStoredColoursAndDesktopColours)
 }
 
 } // namespace
-

@@ -1,6 +1,6 @@
+#include "support/UrlSink.h"
 #include "tools/about/JpegDecoder.h"
 #include "tools/about/TForm2.h"
-#include "support/UrlSink.h"
 
 #include "components/hyperlink/TcwHyperLink.h"
 
@@ -73,14 +73,15 @@ TEST(AboutWindow, ContentAndPlacement)
     EXPECT_EQ(form.windowTitle(), QStringLiteral("关于本软件"));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("『Tessaroon』"));
+    EXPECT_EQ(
+        form.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("『Tessaroon』"));
     EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Ver 2.0"));
     auto* ok = form.findChild<QPushButton*>(QStringLiteral("OKButton"));
     EXPECT_EQ(ok->text(), QStringLiteral("确 定"));
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->parentWidget(), &form);
     EXPECT_EQ(form.findChild<TcwHyperLink*>(QStringLiteral("cwHyperLink2"))->url(),
-              QStringLiteral("mailto:support@tessaroon.example"));
+        QStringLiteral("mailto:support@tessaroon.example"));
     EXPECT_TRUE(form.findChild<TcwHyperLink*>(QStringLiteral("cwHyperLink3"))->url().startsWith(u"http://"));
 
     const QPixmap logo = form.findChild<QLabel*>(QStringLiteral("ProgramIcon"))->pixmap();
@@ -122,12 +123,12 @@ TEST(JpegDecoder, DamagedDataIsAClearErrorNotACrash)
         scrambled[i] = char(0xFF);
 
     const std::vector<std::pair<const char*, QByteArray>> cases = {
-        {"empty", QByteArray()},
-        {"not a JPEG", QByteArray("GIF89a, or anything else at all")},
-        {"header only", good.left(40)},
-        {"truncated", good.left(good.size() / 2)},
-        {"zero size", badFrame},
-        {"scrambled data", scrambled},
+        { "empty", QByteArray() },
+        { "not a JPEG", QByteArray("GIF89a, or anything else at all") },
+        { "header only", good.left(40) },
+        { "truncated", good.left(good.size() / 2) },
+        { "zero size", badFrame },
+        { "scrambled data", scrambled },
     };
     for (const auto& [name, bytes] : cases) {
         try {
@@ -143,4 +144,3 @@ TEST(JpegDecoder, DamagedDataIsAClearErrorNotACrash)
 }
 
 } // namespace
-

@@ -9,9 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
-#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -43,9 +43,9 @@ TEST(BuilderCreate, DefaultWordsGiveSixteenCombinationsInOrder)
     TForm3 form;
     create(form);
     EXPECT_EQ(form.memo3()->toPlainText(),
-              lines({"广州 服装", "广州 服饰", "广州 制衣", "广州 时装", "上海 服装", "上海 服饰", "上海 制衣",
-                     "上海 时装", "北京 服装", "北京 服饰", "北京 制衣", "北京 时装", "苏州 服装", "苏州 服饰",
-                     "苏州 制衣", "苏州 时装"}));
+        lines({ "广州 服装", "广州 服饰", "广州 制衣", "广州 时装", "上海 服装", "上海 服饰", "上海 制衣",
+            "上海 时装", "北京 服装", "北京 服饰", "北京 制衣", "北京 时装", "苏州 服装", "苏州 服饰",
+            "苏州 制衣", "苏州 时装" }));
 }
 
 struct CreateCase {
@@ -55,7 +55,7 @@ struct CreateCase {
     const char* expected;
 };
 
-class BuilderCreateCases : public ::testing::TestWithParam<CreateCase> {};
+class BuilderCreateCases : public ::testing::TestWithParam<CreateCase> { };
 
 TEST_P(BuilderCreateCases, CombinesEveryLineWithEveryLine)
 {
@@ -68,25 +68,23 @@ TEST_P(BuilderCreateCases, CombinesEveryLineWithEveryLine)
     EXPECT_EQ(form.memo3()->toPlainText(), QString::fromUtf8(c.expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BuilderCreateCases,
-    ::testing::Values(CreateCase{"OneRegionTwoTrades", "上海", "服装\n时装", "上海 服装\n上海 时装\n"},
-                      CreateCase{"EmptyRegionLine", "广州\n\n上海", "服装", "广州 服装\n 服装\n上海 服装\n"},
-                      CreateCase{"EmptyTradeLine", "广州", "服装\n\n时装", "广州 服装\n广州 \n广州 时装\n"},
-                      CreateCase{"LeadingBlankLine", "\n广州", "服装", " 服装\n广州 服装\n"},
-                      CreateCase{"FinalLineBreakIsNoLine", "广州\n", "服装\n", "广州 服装\n"},
-                      CreateCase{"OnlyALineBreak", "\n", "服装", " 服装\n"},
-                      CreateCase{"BlanksKept", "  广州 ", " 服装", "  广州   服装\n"},
-                      CreateCase{"NoRegions", "", "服装", ""},
-                      CreateCase{"NoTrades", "广州", "", ""}),
+INSTANTIATE_TEST_SUITE_P(Cases, BuilderCreateCases,
+    ::testing::Values(CreateCase { "OneRegionTwoTrades", "上海", "服装\n时装", "上海 服装\n上海 时装\n" },
+        CreateCase { "EmptyRegionLine", "广州\n\n上海", "服装", "广州 服装\n 服装\n上海 服装\n" },
+        CreateCase { "EmptyTradeLine", "广州", "服装\n\n时装", "广州 服装\n广州 \n广州 时装\n" },
+        CreateCase { "LeadingBlankLine", "\n广州", "服装", " 服装\n广州 服装\n" },
+        CreateCase { "FinalLineBreakIsNoLine", "广州\n", "服装\n", "广州 服装\n" },
+        CreateCase { "OnlyALineBreak", "\n", "服装", " 服装\n" },
+        CreateCase { "BlanksKept", "  广州 ", " 服装", "  广州   服装\n" },
+        CreateCase { "NoRegions", "", "服装", "" }, CreateCase { "NoTrades", "广州", "", "" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A word wider than its box is read as the pieces the box shows.
 TEST(BuilderCreate, WrappedWordCountsAsOneLinePerDisplayLine)
 {
-    for (bool shown : {false, true}) {
-        for (const QString& word : {QStringLiteral("中华人民共和国广东省广州市天河区珠江新城"),
-                                    QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789abcdefghijkl")}) {
+    for (bool shown : { false, true }) {
+        for (const QString& word : { QStringLiteral("中华人民共和国广东省广州市天河区珠江新城"),
+                 QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789abcdefghijkl") }) {
             TForm3 form;
             if (shown) {
                 form.show();
@@ -204,7 +202,7 @@ TEST_F(BuilderSave, UnwritableTargetShowsTheErrorAndKeepsTheWindowAsItWas)
 
     // Root may write anywhere, so use targets that cannot be created at all.
     QDir(dir.path()).mkdir(QStringLiteral("folder.txt"));
-    const QStringList targets = {path("missing/out.txt"), path("folder.txt")};
+    const QStringList targets = { path("missing/out.txt"), path("folder.txt") };
     for (const QString& target : targets)
         dialogs.saveAnswers.push_back(target);
     for (int i = 0; i < targets.size(); ++i)
@@ -230,7 +228,8 @@ TEST(BuilderWindow, LayoutAndNames)
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(form.memo1()->geometry(), QRect(8, 24, 137, 65));
     EXPECT_EQ(form.memo3()->geometry(), QRect(8, 120, 297, 73));
-    for (const char* name : {"Label1", "Label2", "Label3", "Memo1", "Memo2", "Memo3", "SpeedButton1", "SpeedButton2"})
+    for (const char* name :
+        { "Label1", "Label2", "Label3", "Memo1", "Memo2", "Memo3", "SpeedButton1", "SpeedButton2" })
         EXPECT_NE(form.findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(form.findChild<QToolButton*>(QStringLiteral("SpeedButton2"))->text(), QStringLiteral("创建"));
     EXPECT_EQ(form.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->text(), QStringLiteral("保存"));

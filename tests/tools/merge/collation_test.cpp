@@ -14,27 +14,26 @@ using tess::tools::LineCollation;
 
 namespace {
 
-QByteArray gbk(const char16_t* s)
-{
-    return text::toGbk(QStringView(s));
-}
+QByteArray gbk(const char16_t* s) { return text::toGbk(QStringView(s)); }
 
 } // namespace
 
 TEST(LineCollation, SameLineExactlyWhenOnlyLetterCaseDiffers)
 {
-    for (const char* locale : {"", "zh_CN", "en_US_POSIX"}) {
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX" }) {
         SCOPED_TRACE(locale);
-        const LineCollation order{QString::fromLatin1(locale)};
+        const LineCollation order { QString::fromLatin1(locale) };
         EXPECT_EQ(order.compare("HTTP://A.com/X", "http://a.COM/x"), 0);
         EXPECT_EQ(order.compare(gbk(u"ＡＢ"), gbk(u"ａｂ")), 0);
         const QByteArray distinct[][2] = {
-            {gbk(u"乤"), gbk(u"丄")},        // GBK 81 61 and 81 41: the trail bytes are no letters
-            {gbk(u"ａ"), QByteArray("a")}, // width
-            {gbk(u"é"), QByteArray("e")},  // accent
-            {"a\x01" "b", "ab"},            // a control character the collator ignores
-            {"a-b", "ab"},                  // punctuation
-            {"a", ""},
+            { gbk(u"乤"), gbk(u"丄") }, // GBK 81 61 and 81 41: the trail bytes are no letters
+            { gbk(u"ａ"), QByteArray("a") }, // width
+            { gbk(u"é"), QByteArray("e") }, // accent
+            { "a\x01"
+              "b",
+                "ab" }, // a control character the collator ignores
+            { "a-b", "ab" }, // punctuation
+            { "a", "" },
         };
         for (const auto& pair : distinct) {
             const int ab = order.compare(pair[0], pair[1]);
@@ -47,12 +46,13 @@ TEST(LineCollation, SameLineExactlyWhenOnlyLetterCaseDiffers)
 
 TEST(LineCollation, MixedChineseAndLatinOrderUnderAPinnedLocale)
 {
-    const QByteArray lines[] = {gbk(u"中国"), QByteArray("Zebra"), gbk(u"北京"), QByteArray("apple"),
-                                gbk(u"上海"), QByteArray("10"), gbk(u"ａpple"), QByteArray("-x")};
+    const QByteArray lines[] = { gbk(u"中国"), QByteArray("Zebra"), gbk(u"北京"), QByteArray("apple"),
+        gbk(u"上海"), QByteArray("10"), gbk(u"ａpple"), QByteArray("-x") };
     auto sorted = [&](const char* locale) {
-        const LineCollation order{QString::fromLatin1(locale)};
+        const LineCollation order { QString::fromLatin1(locale) };
         std::vector<QByteArray> v(std::begin(lines), std::end(lines));
-        std::sort(v.begin(), v.end(), [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
+        std::sort(v.begin(), v.end(),
+            [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
         QStringList out;
         for (const QByteArray& l : v)
             out << text::fromGbk(l);
@@ -70,9 +70,10 @@ TEST(LineCollation, TableKeysMatchTheCollatorsWhereTheTableApplies)
         bool table;
     };
     // Czech "ch" is one letter: the table cannot cover c and h.
-    for (const Expect& e : {Expect{"", true}, Expect{"zh_CN", true}, Expect{"en_US_POSIX", true}, Expect{"cs", true}}) {
+    for (const Expect& e : { Expect { "", true }, Expect { "zh_CN", true }, Expect { "en_US_POSIX", true },
+             Expect { "cs", true } }) {
         SCOPED_TRACE(e.locale);
-        const LineCollation order{QString::fromLatin1(e.locale)};
+        const LineCollation order { QString::fromLatin1(e.locale) };
         ASSERT_EQ(order.hasAsciiTable(), e.table);
         uint32_t seed = 7;
         for (int i = 0; i < 3000; ++i) {
@@ -100,17 +101,19 @@ TEST(LineCollation, TableKeysMatchTheCollatorsWhereTheTableApplies)
 // that makes them one order.
 TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
 {
-    const QByteArray foreign[] = {gbk(u"中"), gbk(u"ａ"), gbk(u"é"), gbk(u"Ω"), QByteArray("\x81"), gbk(u"ａb中"), gbk(u"ß"),
-                                  QByteArray("ch"), QByteArray("a\x01"), QByteArray(), gbk(u"ㄅ"), gbk(u"１")};
-    for (const char* locale : {"", "zh_CN", "en_US_POSIX", "cs"}) {
+    const QByteArray foreign[]
+        = { gbk(u"中"), gbk(u"ａ"), gbk(u"é"), gbk(u"Ω"), QByteArray("\x81"), gbk(u"ａb中"), gbk(u"ß"),
+              QByteArray("ch"), QByteArray("a\x01"), QByteArray(), gbk(u"ㄅ"), gbk(u"１") };
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs" }) {
         SCOPED_TRACE(locale);
-        const LineCollation order{QString::fromLatin1(locale)};
+        const LineCollation order { QString::fromLatin1(locale) };
         ASSERT_TRUE(order.hasWeightCodes());
         std::vector<uint8_t> bytes;
         for (unsigned b = 1; b < 0x80; ++b)
             if (order.tableCovers(static_cast<uint8_t>(b)) && order.weightCode(static_cast<uint8_t>(b)) != 0)
                 bytes.push_back(static_cast<uint8_t>(b));
-        const QByteArray tails[] = {order.levelTail(0), order.levelTail(1), order.levelTail(2), order.levelTail(3)};
+        const QByteArray tails[]
+            = { order.levelTail(0), order.levelTail(1), order.levelTail(2), order.levelTail(3) };
         std::vector<QByteArray> keys;
         auto addTableLine = [&](std::initializer_list<uint8_t> line) {
             QByteArray key;
@@ -120,18 +123,18 @@ TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
         };
         addTableLine({});
         for (uint8_t a : bytes) {
-            addTableLine({a});
+            addTableLine({ a });
             for (uint8_t b : bytes) {
-                addTableLine({a, b});
+                addTableLine({ a, b });
                 if (*locale == 0)
                     for (uint8_t c : bytes)
-                        addTableLine({a, b, c});
+                        addTableLine({ a, b, c });
             }
         }
         for (const QByteArray& f : foreign) {
             keys.push_back(order.sortKey(f));
             for (uint8_t a : bytes) {
-                const char one[] = {static_cast<char>(a)};
+                const char one[] = { static_cast<char>(a) };
                 keys.push_back(order.sortKey(QByteArray(one, 1) + f));
                 keys.push_back(order.sortKey(f + QByteArray(one, 1)));
             }
@@ -143,7 +146,8 @@ TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
             if (keys[i] == keys[i - 1])
                 ASSERT_EQ(compact, previous) << keys[i].toHex().constData();
             else
-                ASSERT_LT(previous, compact) << keys[i - 1].toHex().constData() << " < " << keys[i].toHex().constData();
+                ASSERT_LT(previous, compact)
+                    << keys[i - 1].toHex().constData() << " < " << keys[i].toHex().constData();
             previous = compact;
         }
     }
@@ -151,7 +155,7 @@ TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
 
 TEST(LineCollation, LocaleComesFromTheEnvironmentInTheUsualOrder)
 {
-    const QByteArray saved[] = {qgetenv("LC_ALL"), qgetenv("LC_COLLATE"), qgetenv("LANG")};
+    const QByteArray saved[] = { qgetenv("LC_ALL"), qgetenv("LC_COLLATE"), qgetenv("LANG") };
     qunsetenv("LC_ALL");
     qputenv("LC_COLLATE", "zh_CN.GBK");
     qputenv("LANG", "de_DE.UTF-8@euro");
@@ -161,7 +165,7 @@ TEST(LineCollation, LocaleComesFromTheEnvironmentInTheUsualOrder)
     qunsetenv("LC_ALL");
     qunsetenv("LC_COLLATE");
     EXPECT_EQ(LineCollation::localeFromEnvironment(), u"de_DE");
-    const char* names[] = {"LC_ALL", "LC_COLLATE", "LANG"};
+    const char* names[] = { "LC_ALL", "LC_COLLATE", "LANG" };
     for (int i = 0; i < 3; ++i)
         saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
 }

@@ -32,17 +32,30 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 TEST(KeywordImport, CountsAndSplitsByTheirOwnRules)
 {
     const ImportCase cases[] = {
-        {"crlf without final end", QByteArray("a\r\nb"), 2, {"a", "b"}},
-        {"crlf with final end", QByteArray("a\r\nb\r\n"), 2, {"a", "b"}},
-        {"empty line", QByteArray("a\r\n\r\n"), 2, {"a", ""}},
-        {"lone cr", QByteArray("a\rb\r"), 1, {"a", "b"}},
-        {"lf then cr", QByteArray("a\n\rb"), 2, {"a", "", "b"}},
-        {"nul bytes", QByteArray("a\0b\r\nc\r\n", 8), 2, {"a"}},
-        {"nul at a line start", QByteArray("a\r\n\0b", 5), 2, {"a"}},
-        {"ctrl-z at third line", QByteArray("a\r\nb\r\n\x1a" "c\r\nd\r\n"), 2, {"a", "b", "\x1a" "c", "d"}},
-        {"ctrl-z inside a line", QByteArray("a\x1a" "b\r\nc"), 2, {"a\x1a" "b", "c"}},
-        {"empty file", QByteArray(), 0, {}},
-        {"only a line end", QByteArray("\r\n"), 1, {""}},
+        { "crlf without final end", QByteArray("a\r\nb"), 2, { "a", "b" } },
+        { "crlf with final end", QByteArray("a\r\nb\r\n"), 2, { "a", "b" } },
+        { "empty line", QByteArray("a\r\n\r\n"), 2, { "a", "" } },
+        { "lone cr", QByteArray("a\rb\r"), 1, { "a", "b" } },
+        { "lf then cr", QByteArray("a\n\rb"), 2, { "a", "", "b" } },
+        { "nul bytes", QByteArray("a\0b\r\nc\r\n", 8), 2, { "a" } },
+        { "nul at a line start", QByteArray("a\r\n\0b", 5), 2, { "a" } },
+        { "ctrl-z at third line",
+            QByteArray("a\r\nb\r\n\x1a"
+                       "c\r\nd\r\n"),
+            2,
+            { "a", "b",
+                "\x1a"
+                "c",
+                "d" } },
+        { "ctrl-z inside a line",
+            QByteArray("a\x1a"
+                       "b\r\nc"),
+            2,
+            { "a\x1a"
+              "b",
+                "c" } },
+        { "empty file", QByteArray(), 0, {} },
+        { "only a line end", QByteArray("\r\n"), 1, { "" } },
     };
     QTemporaryDir dir;
     for (const ImportCase& c : cases) {
@@ -59,7 +72,8 @@ TEST(KeywordImport, CountingAFileLargerThanOneReadKeepsLineState)
 {
     // A line end falling exactly on a chunk boundary, then byte 26 after it.
     QByteArray bytes(65535, 'x');
-    bytes += "\n\x1a" "after";
+    bytes += "\n\x1a"
+             "after";
     QTemporaryDir dir;
     EXPECT_EQ(tools::countFileLines(writeFile(dir, QStringLiteral("big.txt"), bytes)), 1);
     bytes = QByteArray(65536, 'x') + "\r\ny";

@@ -44,7 +44,7 @@ text::Lines sortedInsertion(QByteArrayView joined, const LineCollation& order)
     text::Lines list;
     for (const QByteArray& line : tools::splitList(joined)) {
         auto at = std::lower_bound(list.begin(), list.end(), line,
-                                   [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
+            [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
         if (at == list.end() || order.compare(*at, line) != 0)
             list.insert(at, line);
     }
@@ -71,17 +71,17 @@ TEST(AddressMerge, JoinsSortsAndDropsRepeats)
         qsizetype count;
     };
     const Case cases[] = {
-        {"first occurrence kept", "b\r\nA\r\n", "a\r\nc", "A\r\nb\r\nc\r\n", 3},
-        {"last line runs into the next file", "x\r\ny", "z\r\n", "x\r\nyz\r\n", 2},
-        {"empty line once at the top", "b\r\n\r\na\r\n", "\r\n\x01\r\n", "\r\n\x01\r\na\r\nb\r\n", 4},
-        {"nothing", "", "", "", 0},
-        {"lone cr and lf end lines", "b\ra\n", "B\n", "a\r\nb\r\n", 2},
+        { "first occurrence kept", "b\r\nA\r\n", "a\r\nc", "A\r\nb\r\nc\r\n", 3 },
+        { "last line runs into the next file", "x\r\ny", "z\r\n", "x\r\nyz\r\n", 2 },
+        { "empty line once at the top", "b\r\n\r\na\r\n", "\r\n\x01\r\n", "\r\n\x01\r\na\r\nb\r\n", 4 },
+        { "nothing", "", "", "", 0 },
+        { "lone cr and lf end lines", "b\ra\n", "B\n", "a\r\nb\r\n", 2 },
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString target = dir.filePath(QStringLiteral("out.txt"));
-        const QStringList sources{put(dir, "1.txt", c.first), put(dir, "2.txt", c.second)};
+        const QStringList sources { put(dir, "1.txt", c.first), put(dir, "2.txt", c.second) };
         EXPECT_EQ(tools::mergeFiles(sources, target, LineCollation(QString())), c.count);
         EXPECT_EQ(contents(target), c.expected);
     }
@@ -92,9 +92,9 @@ TEST(AddressMerge, TargetAmongTheSourcesKeepsItsLines)
     QTemporaryDir dir;
     const QString target = put(dir, "t.txt", "b\r\nB\r\n");
     const QString other = put(dir, "o.txt", "a\r\n");
-    EXPECT_EQ(tools::mergeFiles({target}, target, LineCollation(QString())), 1);
+    EXPECT_EQ(tools::mergeFiles({ target }, target, LineCollation(QString())), 1);
     EXPECT_EQ(contents(target), "b\r\n");
-    EXPECT_EQ(tools::mergeFiles({other, target}, target, LineCollation(QString())), 2);
+    EXPECT_EQ(tools::mergeFiles({ other, target }, target, LineCollation(QString())), 2);
     EXPECT_EQ(contents(target), "a\r\nb\r\n");
 }
 
@@ -104,14 +104,15 @@ TEST(AddressMerge, FailuresLeaveTheTargetAsItWas)
     const QString target = put(dir, "t.txt", "old\r\n");
     const QString good = put(dir, "g.txt", "new\r\n");
     const QString gone = dir.filePath(QStringLiteral("gone.txt"));
-    EXPECT_EQ(mergeError({good, gone}, target), QStringLiteral("Cannot open file %1").arg(gone));
-    EXPECT_EQ(mergeError({good, dir.path()}, target), QStringLiteral("Cannot open file %1").arg(dir.path()));
+    EXPECT_EQ(mergeError({ good, gone }, target), QStringLiteral("Cannot open file %1").arg(gone));
+    EXPECT_EQ(
+        mergeError({ good, dir.path() }, target), QStringLiteral("Cannot open file %1").arg(dir.path()));
     EXPECT_EQ(contents(target), "old\r\n");
 
     const QString noFolder = dir.filePath(QStringLiteral("no/t.txt"));
-    EXPECT_EQ(mergeError({good}, noFolder), QStringLiteral("Cannot create file %1").arg(noFolder));
+    EXPECT_EQ(mergeError({ good }, noFolder), QStringLiteral("Cannot create file %1").arg(noFolder));
     EXPECT_FALSE(QFile::exists(noFolder));
-    EXPECT_EQ(mergeError({good}, dir.path()), QStringLiteral("Cannot create file %1").arg(dir.path()));
+    EXPECT_EQ(mergeError({ good }, dir.path()), QStringLiteral("Cannot create file %1").arg(dir.path()));
     EXPECT_EQ(dir.path(), QDir(dir.path()).absolutePath()); // still a folder
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
 }
@@ -136,14 +137,14 @@ TEST(AddressMerge, CommandLineRunsTheSameMerge)
         return rc;
     };
     QByteArray err;
-    EXPECT_EQ(run({QStringLiteral("merge"), QStringLiteral("-o"), target, a, b}, &err), 0);
+    EXPECT_EQ(run({ QStringLiteral("merge"), QStringLiteral("-o"), target, a, b }, &err), 0);
     EXPECT_EQ(contents(target), "A\r\nb\r\nc\r\n");
     const QString gone = dir.filePath(QStringLiteral("gone.txt"));
-    EXPECT_EQ(run({QStringLiteral("merge"), QStringLiteral("-o"), target, gone}, &err), 1);
+    EXPECT_EQ(run({ QStringLiteral("merge"), QStringLiteral("-o"), target, gone }, &err), 1);
     EXPECT_EQ(err, QStringLiteral("Cannot open file %1\n").arg(gone).toLocal8Bit());
-    for (const QStringList& wrong : {QStringList{QStringLiteral("merge")},
-                                     QStringList{QStringLiteral("merge"), QStringLiteral("-o"), target},
-                                     QStringList{QStringLiteral("merge"), target, a, b}}) {
+    for (const QStringList& wrong : { QStringList { QStringLiteral("merge") },
+             QStringList { QStringLiteral("merge"), QStringLiteral("-o"), target },
+             QStringList { QStringLiteral("merge"), target, a, b } }) {
         EXPECT_EQ(run(wrong, &err), 2);
         EXPECT_TRUE(err.startsWith("usage: tessaroon merge -o TARGET SOURCE...")) << err.constData();
     }
@@ -155,14 +156,13 @@ TEST(AddressMerge, CommandLineRunsTheSameMerge)
 // bytes look like letters, full-width letters, long shared prefixes.
 TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
 {
-    const QByteArray pieces[] = {
-        "http://", "www.", "a", "B", "c", "/", ".", "-", "_", "?q=", "1", "9", "\x01", "\x7f", "\t", " ", "Z",
-        text::toGbk(u"乤"), text::toGbk(u"丄"), text::toGbk(u"中文"), text::toGbk(u"Ａ"), text::toGbk(u"ａ"),
-        text::toGbk(u"é"), QByteArray("\x81", 1), "com", "COM"};
+    const QByteArray pieces[] = { "http://", "www.", "a", "B", "c", "/", ".", "-", "_", "?q=", "1", "9",
+        "\x01", "\x7f", "\t", " ", "Z", text::toGbk(u"乤"), text::toGbk(u"丄"), text::toGbk(u"中文"),
+        text::toGbk(u"Ａ"), text::toGbk(u"ａ"), text::toGbk(u"é"), QByteArray("\x81", 1), "com", "COM" };
     std::mt19937 rng(20240607);
-    for (const char* locale : {"", "zh_CN", "en_US_POSIX", "cs"}) {
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs" }) {
         SCOPED_TRACE(locale);
-        const LineCollation order{QString::fromLatin1(locale)};
+        const LineCollation order { QString::fromLatin1(locale) };
         for (int round = 0; round < 6; ++round) {
             std::vector<QByteArray> made;
             QByteArray joined;
@@ -207,12 +207,12 @@ TEST(AddressMerge, SortingEdgesOfKeysAndTextGiveWhatSortedInsertionGives)
         "http://www.x.cn/\r\nhttp://www.x.cn/\r\nHTTP://WWW.X.CN/\r\nhttp://www.x.cn/a\nhttp://www.x.cn/a",
         QByteArray(withNul, sizeof withNul - 1),
     };
-    for (const char* locale : {"", "cs"}) {
-        const LineCollation order{QString::fromLatin1(locale)};
+    for (const char* locale : { "", "cs" }) {
+        const LineCollation order { QString::fromLatin1(locale) };
         for (const QByteArray& text : texts) {
             SCOPED_TRACE(text.toPercentEncoding().constData());
             const text::Lines want = sortedInsertion(text, order);
-            for (const tools::KeyForm form : {tools::KeyForm::Compact, tools::KeyForm::Plain}) {
+            for (const tools::KeyForm form : { tools::KeyForm::Compact, tools::KeyForm::Plain }) {
                 const tools::DistinctLines got = tools::sortDistinct(text, order, form);
                 EXPECT_EQ(got.count, static_cast<qsizetype>(want.size()));
                 EXPECT_EQ(got.content, text::joinCrLf(want));

@@ -30,10 +30,7 @@ Tdelform::Tdelform(BrowserProfile& profile, QWidget* parent)
     connect(SpeedButton4, &QToolButton::clicked, this, &Tdelform::N3Click);
 }
 
-void Tdelform::N3Click()
-{
-    clearHistoryThenCache(m_profile);
-}
+void Tdelform::N3Click() { clearHistoryThenCache(m_profile); }
 
 void Tdelform::showEvent(QShowEvent* event)
 {

@@ -18,8 +18,8 @@ QWebEngineProfile& existing(const QPointer<QWebEngineProfile>& profile)
 
 } // namespace
 
-WebEngineBrowserProfile::WebEngineBrowserProfile(QWebEngineProfile* profile,
-                                                 std::function<void()> clearPageHistory)
+WebEngineBrowserProfile::WebEngineBrowserProfile(
+    QWebEngineProfile* profile, std::function<void()> clearPageHistory)
     : m_profile(profile)
     , m_clearPageHistory(std::move(clearPageHistory))
 {
@@ -41,9 +41,6 @@ void WebEngineBrowserProfile::clearHistory()
         m_clearPageHistory();
 }
 
-void WebEngineBrowserProfile::clearCache()
-{
-    existing(m_profile).clearHttpCache();
-}
+void WebEngineBrowserProfile::clearCache() { existing(m_profile).clearHttpCache(); }
 
 } // namespace tess::browser

@@ -30,12 +30,12 @@ TEST(CleanerWindow, ButtonClearsHistoryThenCacheAndStaysSilentOnFailure)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(cleanButton(form), Qt::LeftButton);
-    EXPECT_EQ(profile.calls, QStringList({QStringLiteral("history"), QStringLiteral("cache")}));
+    EXPECT_EQ(profile.calls, QStringList({ QStringLiteral("history"), QStringLiteral("cache") }));
 
     profile.calls.clear();
     profile.historyFails = true;
     QTest::mouseClick(cleanButton(form), Qt::LeftButton);
-    EXPECT_EQ(profile.calls, QStringList({QStringLiteral("history")}));
+    EXPECT_EQ(profile.calls, QStringList({ QStringLiteral("history") }));
     EXPECT_TRUE(form.isVisible());
 }
 

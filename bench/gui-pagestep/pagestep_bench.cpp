@@ -4,7 +4,7 @@
 //
 //   bench_gui_pagestep [rounds]     (offscreen: QT_QPA_PLATFORM=offscreen)
 #include "LocalHttpServer.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "support/ScriptedDialogs.h"

@@ -8,8 +8,9 @@ CommandLine CommandLine::parse(const QStringList& args)
 {
     CommandLine cl;
     if (!args.isEmpty() && args.first() == QLatin1String("merge")) {
-        cl.action = Action::Merge;
-        cl.mergeArgs = args.mid(1);
+        const std::optional<tools::MergeArguments> merge = tools::parseMergeArguments(args.mid(1));
+        cl.action = merge ? Action::Merge : Action::MergeUsage;
+        cl.merge = merge.value_or(tools::MergeArguments {});
         return cl;
     }
     for (qsizetype i = 0; i < args.size(); ++i) {

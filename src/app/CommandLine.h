@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/merge/MergeCommand.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -8,10 +10,11 @@ namespace tess::app {
 
 // What the program was asked to do on its command line.
 struct CommandLine {
-    enum class Action { RunWindow, Merge, Help, Error };
+    // MergeUsage: "merge" with words that do not fit its form.
+    enum class Action { RunWindow, Merge, MergeUsage, Help, Error };
     Action action = Action::RunWindow;
     QByteArray engineHost; // --engine-host HOST[:PORT]
-    QStringList mergeArgs; // everything after "merge"
+    tools::MergeArguments merge; // with Action::Merge
     QString error;
 
     static CommandLine parse(const QStringList& args); // without the program name

@@ -1,14 +1,14 @@
 #include "app/CommandLine.h"
 #include "app/Glyphs.h"
-#include "app/TForm1.h"
-#include "app/dialogs/Application.h"
-#include "browser/cleaner/ui/Tdelform.h"
+#include "app/MainWindow.h"
+#include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
-#include "components/hyperlink/WindowFont.h"
 #include "text/ExeDir.h"
-#include "tools/about/TForm2.h"
-#include "tools/builder/TForm3.h"
+#include "tools/about/AboutWindow.h"
+#include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"
+#include "ui/Application.h"
+#include "ui/WindowFont.h"
 
 #include <cstdio>
 
@@ -32,7 +32,10 @@ int main(int argc, char** argv)
     switch (cl.action) {
     case app::CommandLine::Action::Merge:
         // No window and no browser: the same merge as the toolbar's.
-        return tools::mergeMain(arguments(argc, argv), stdout, stderr);
+        return tools::runMergeCommand(cl.merge, stdout, stderr);
+    case app::CommandLine::Action::MergeUsage:
+        std::fputs(tools::mergeUsage(), stderr);
+        return 2;
     case app::CommandLine::Action::Help:
         std::fputs(app::CommandLine::usage().toLocal8Bit().constData(), stdout);
         return 0;
@@ -45,9 +48,9 @@ int main(int argc, char** argv)
     }
 
     browser::prepareWebEngineEnvironment();
-    app::Application application(argc, argv);
+    ui::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tessaroon"));
-    QApplication::setFont(components::songtiFont(12));
+    QApplication::setFont(ui::songtiFont(12));
     QApplication::setWindowIcon(app::glyphs::programIcon());
 
     app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {} });

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "browser/PageSnapshot.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 namespace tess::browser {
 
@@ -13,8 +16,9 @@ using FrameId = std::uintptr_t;
 
 // What the harvest engine needs of the embedded browser. The engine never
 // fetches or parses a page itself: it asks the browser to load one and then
-// reads the document through these operations. All calls and events happen
-// on the user-interface thread.
+// reads the document through these operations. A host only produces page
+// snapshots; the reading is the same for every host. All calls and events
+// happen on the user-interface thread.
 class BrowserHost {
 public:
     virtual ~BrowserHost() = default;
@@ -23,17 +27,24 @@ public:
     // returns at once. May throw when the load cannot even start.
     virtual void Navigate(const QByteArray& url) = 0;
 
+    // The document loaded last, as the host took it when it completed.
+    const PageSnapshot& snapshot() const { return m_snapshot; }
+
+    // The getters the harvest reads the document through, all answering
+    // from snapshot(). Before the first page they give empty text and no
+    // links.
+    //
     // The address of the loaded top-level document; empty when none.
-    virtual QString LocationURL() const = 0;
+    QString LocationURL() const { return m_snapshot.location; }
     // The plain text of the document's body, blocks on lines of their own.
-    virtual QString BodyText() const = 0;
+    QString BodyText() const { return m_snapshot.bodyText; }
     // The document's links (anchors and image-map areas with an address),
     // in document order.
-    virtual int LinkCount() const = 0;
-    // Link i's absolute address, other schemes as written.
-    virtual QString LinkHref(int i) const = 0;
-    // Link i's visible text, possibly empty.
-    virtual QString LinkText(int i) const = 0;
+    int LinkCount() const { return static_cast<int>(m_snapshot.links.size()); }
+    // Link i's absolute address, other schemes as written; "" out of range.
+    QString LinkHref(int i) const;
+    // Link i's visible text, possibly empty; "" out of range.
+    QString LinkText(int i) const;
 
     // Raised when a navigation of some frame has been committed.
     std::function<void(FrameId frame)> OnNavigateComplete2;
@@ -41,6 +52,10 @@ public:
     std::function<void(FrameId frame)> OnDocumentComplete;
 
 protected:
+    // Hosts hand over each completed document here before they raise its
+    // completion events.
+    void setSnapshot(PageSnapshot snapshot) { m_snapshot = std::move(snapshot); }
+
     void raiseNavigateComplete2(FrameId frame)
     {
         if (OnNavigateComplete2)
@@ -51,6 +66,9 @@ protected:
         if (OnDocumentComplete)
             OnDocumentComplete(frame);
     }
+
+private:
+    PageSnapshot m_snapshot;
 };
 
 } // namespace tess::browser

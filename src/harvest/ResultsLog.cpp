@@ -2,15 +2,27 @@
 
 #include "text/Errors.h"
 
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tess::harvest {
+namespace {
+
+int openLog(const QString& path, int flags)
+{
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
+}
+
+} // namespace
 
 ResultsLog::ResultsLog(const QString& path)
     : m_path(path)
-    , m_file(path)
 {
 }
 
-ResultsLog::~ResultsLog() { m_file.close(); }
+ResultsLog::~ResultsLog() = default;
 
 QByteArray ResultsLog::formatRow(const QByteArray& address, const QByteArray& linkText)
 {
@@ -23,33 +35,35 @@ QByteArray ResultsLog::formatRow(const QByteArray& address, const QByteArray& li
 
 bool ResultsLog::ensureOpen()
 {
-    if (m_file.isOpen())
-        return true;
-    return m_file.open(QIODevice::ReadWrite | QIODevice::Append);
+    if (!m_file.isOpen())
+        m_file = text::FileDescriptor(openLog(m_path, O_APPEND));
+    return m_file.isOpen();
 }
 
 void ResultsLog::restart()
 {
-    m_file.close();
+    m_unwritten.clear();
     m_rows = 0;
     // A log that cannot be kept must not stop the harvest: the rows still
     // reach the list, and Save results reports the problem instead of
     // saving part of the rows.
-    m_broken = !m_file.open(QIODevice::ReadWrite | QIODevice::Truncate);
+    m_file = text::FileDescriptor(openLog(m_path, O_TRUNC | O_APPEND));
+    m_broken = !m_file.isOpen();
 }
 
 void ResultsLog::append(const QByteArray& address, const QByteArray& linkText)
 {
     ++m_rows;
-    const QByteArray row = formatRow(address, linkText);
-    if (!ensureOpen() || m_file.write(row) != row.size())
-        m_broken = true;
+    m_unwritten += formatRow(address, linkText);
 }
 
 void ResultsLog::flush()
 {
-    if (m_file.isOpen() && !m_file.flush())
+    if (m_unwritten.isEmpty())
+        return;
+    if (!ensureOpen() || !text::writeAll(m_file.get(), m_unwritten.constData(), m_unwritten.size()))
         m_broken = true;
+    m_unwritten.clear();
 }
 
 QByteArray ResultsLog::contents()
@@ -59,22 +73,16 @@ QByteArray ResultsLog::contents()
     flush();
     if (m_broken)
         throw text::FileCreateError(m_path);
-    QFile reader(m_path);
-    if (!reader.open(QIODevice::ReadOnly))
-        throw text::FileOpenError(m_path);
-    QByteArray all = reader.readAll();
-    if (reader.error() != QFileDevice::NoError)
-        throw text::StreamReadError();
-    return all;
+    return text::readWholeFile(m_path);
 }
 
 void ResultsLog::remove()
 {
-    m_file.close();
+    m_file.reset();
+    m_unwritten.clear();
     m_rows = 0;
     m_broken = false;
-    if (QFile::exists(m_path))
-        QFile::remove(m_path);
+    ::unlink(QFile::encodeName(m_path).constData());
 }
 
 } // namespace tess::harvest

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "text/TextFile.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 namespace tess::harvest {
@@ -40,7 +41,8 @@ private:
     bool ensureOpen();
 
     QString m_path;
-    QFile m_file;
+    text::FileDescriptor m_file;
+    QByteArray m_unwritten; // rows appended since the last flush
     qint64 m_rows = 0;
     bool m_broken = false; // a row could not be written
 };

@@ -23,10 +23,12 @@ SearchRun::SearchRun(Services services)
         m_s.pause = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
     m_s.pollTimer.setInterval(PollIntervalAtStart);
     m_s.pollTimer.setEnabled(false);
-    m_s.pollTimer.OnTimer = [this] { PollTick(); };
+    if (!m_s.runTick)
+        m_s.runTick = [](const std::function<void()>& tick) { tick(); };
+    m_s.pollTimer.OnTimer = [this] { m_s.runTick([this] { PollTick(); }); };
     m_s.watchdogTimer.setInterval(WatchdogIntervalAtStart);
     m_s.watchdogTimer.setEnabled(false);
-    m_s.watchdogTimer.OnTimer = [this] { WatchdogTick(); };
+    m_s.watchdogTimer.OnTimer = [this] { m_s.runTick([this] { WatchdogTick(); }); };
 }
 
 int SearchRun::IntervalMs() const { return m_s.window.IntervalSetting() * 1000; }

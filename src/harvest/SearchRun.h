@@ -49,6 +49,9 @@ public:
         std::function<void()> clearBrowserData;
         // Keeps every harvested row of the run. Optional.
         ResultsLog* log = nullptr;
+        // Runs each timer tick; the window passes its error guard so that
+        // a failing tick reaches the user. Optional: ticks run as they are.
+        std::function<void(const std::function<void()>& tick)> runTick;
     };
 
     static constexpr int MaxPagesPerKeyword = 75;

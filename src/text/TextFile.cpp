@@ -5,39 +5,105 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tess::text {
-namespace {
 
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    {
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_fd = other.release();
     }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
+    return *this;
+}
 
-private:
-    int m_fd;
-};
+int FileDescriptor::release()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+bool FileDescriptor::reset()
+{
+    if (m_fd < 0)
+        return true;
+    const int fd = release();
+    return ::close(fd) == 0;
+}
+
+FileReader::FileReader(const QString& path, ReadFailure failure)
+    : m_path(path)
+    , m_failure(failure)
+    , m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+{
+    if (!m_fd.isOpen())
+        failToOpen(errno);
+    struct stat st { };
+    if (::fstat(m_fd.get(), &st) != 0)
+        failToOpen(errno);
+    if (S_ISDIR(st.st_mode))
+        failToOpen(EISDIR);
+    m_size = st.st_size;
+}
+
+void FileReader::failToOpen(int error) const
+{
+    if (m_failure == ReadFailure::InOut)
+        throw InOutError::fromErrno(error, m_path);
+    throw FileOpenError(m_path);
+}
+
+qsizetype FileReader::readSome(char* buffer, qsizetype size)
+{
+    for (;;) {
+        const ssize_t n = ::read(m_fd.get(), buffer, static_cast<size_t>(size));
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (m_failure == ReadFailure::InOut)
+            throw InOutError(errno);
+        throw StreamReadError();
+    }
+}
+
+void FileReader::readAllInto(QByteArray& out, qsizetype slack)
+{
+    for (;;) {
+        if (out.capacity() - out.size() < slack / 2)
+            out.reserve(
+                out.size() + std::max<qsizetype>(out.size() / 2, std::max<qsizetype>(slack, 1 << 20)));
+        // Read straight into the buffer's spare room.
+        const qsizetype at = out.size();
+        out.resize(out.capacity());
+        qsizetype n = 0;
+        try {
+            n = readSome(out.data() + at, out.size() - at);
+        } catch (...) {
+            out.truncate(at);
+            throw;
+        }
+        out.truncate(at + n);
+        if (n == 0)
+            return;
+    }
+}
+
+void FileReader::readChunks(const std::function<bool(const char* data, qsizetype size)>& consume)
+{
+    char buffer[65536];
+    for (;;) {
+        const qsizetype n = readSome(buffer, sizeof buffer);
+        if (n == 0 || !consume(buffer, n))
+            return;
+    }
+}
 
 bool writeAll(int fd, const char* data, qsizetype size)
 {
@@ -53,8 +119,6 @@ bool writeAll(int fd, const char* data, qsizetype size)
     }
     return true;
 }
-
-} // namespace
 
 QByteArray joinCrLf(const Lines& lines)
 {
@@ -72,54 +136,21 @@ QByteArray joinCrLf(const Lines& lines)
 
 QByteArray readWholeFile(const QString& path)
 {
-    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw FileOpenError(path);
-    struct stat st { };
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw FileOpenError(path);
+    FileReader reader(path, ReadFailure::Stream);
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(st.st_size));
-    char buf[61440];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw StreamReadError();
-        }
-        if (n == 0)
-            break;
-        out.append(buf, n);
-    }
+    out.reserve(static_cast<qsizetype>(reader.size()) + FileReader::DefaultSlack);
+    reader.readAllInto(out);
     return out;
 }
 
 Lines readLinesLf(const QString& path)
 {
-    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw InOutError::fromErrno(errno, path);
-    struct stat st { };
-    if (::fstat(fd.get(), &st) != 0)
-        throw InOutError::fromErrno(errno, path);
-    if (S_ISDIR(st.st_mode))
-        throw InOutError::fromErrno(EISDIR, path);
-
+    FileReader reader(path, ReadFailure::InOut);
     Lines lines;
     QByteArray line;
-    char buf[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw InOutError(errno);
-        }
-        if (n == 0)
-            break;
-        for (ssize_t i = 0; i < n; ++i) {
-            const char c = buf[i];
+    reader.readChunks([&](const char* data, qsizetype size) {
+        for (qsizetype i = 0; i < size; ++i) {
+            const char c = data[i];
             if (c == '\n') {
                 lines.append(line);
                 line.clear();
@@ -128,7 +159,8 @@ Lines readLinesLf(const QString& path)
                 line.append(c);
             }
         }
-    }
+        return true;
+    });
     if (!line.isEmpty())
         lines.append(line);
     return lines;
@@ -145,8 +177,8 @@ void replaceFile(const QString& path, const QByteArray& content)
 
     QByteArray tmpl
         = QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
-    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
-    if (fd.get() < 0)
+    FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+    if (!fd.isOpen())
         throw FileCreateError(path);
     auto discard = [&] { ::unlink(tmpl.constData()); };
 
@@ -163,7 +195,7 @@ void replaceFile(const QString& path, const QByteArray& content)
         discard();
         throw StreamWriteError();
     }
-    if (::close(fd.release()) != 0) {
+    if (!fd.reset()) {
         discard();
         throw StreamWriteError();
     }

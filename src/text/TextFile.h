@@ -4,13 +4,88 @@
 #include <QList>
 #include <QString>
 
-// Whole-file and line-by-line access to the program's text files. Files the
-// program writes are replaced whole: the new content goes to a temporary
-// file beside the target, which is then renamed over it, so a failure never
-// leaves a half-written file.
+#include <functional>
+
+// The one place the program reads and writes its files. Files the program
+// writes are replaced whole: the new content goes to a temporary file beside
+// the target, which is then renamed over it, so a failure never leaves a
+// half-written file.
 namespace tess::text {
 
 using Lines = QList<QByteArray>;
+
+// A file descriptor that closes itself.
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor&& other) noexcept
+        : m_fd(other.release())
+    {
+    }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
+    // Gives the descriptor up without closing it.
+    int release();
+    // Closes the descriptor, if any; false when closing reported an error.
+    bool reset();
+
+private:
+    int m_fd;
+};
+
+// Which error texts a failed read reports. The program reads its files in
+// two ways, and each way keeps the texts users know from it.
+enum class ReadFailure {
+    // FileOpenError naming the file; StreamReadError on a short read.
+    Stream,
+    // InOutError: "File not found", "Invalid filename", "File access
+    // denied", "I/O error %d".
+    InOut,
+};
+
+// A file open for reading. A folder is refused as a file that cannot be
+// opened; interrupted reads are retried.
+class FileReader final {
+public:
+    // Throws as `failure` says when the file cannot be opened.
+    FileReader(const QString& path, ReadFailure failure);
+
+    // The file's size when it was opened.
+    qint64 size() const { return m_size; }
+
+    // Reads up to `size` bytes into `buffer`; 0 at the end of the file.
+    qsizetype readSome(char* buffer, qsizetype size);
+    // Appends the rest of the file to `out`, growing it as needed. A read
+    // always has at least half of `slack` bytes of room, so a buffer
+    // reserved with that much to spare is never grown for the read that
+    // finds the end.
+    void readAllInto(QByteArray& out, qsizetype slack = DefaultSlack);
+    // Hands the rest of the file to `consume` chunk by chunk, until the end
+    // or until `consume` returns false.
+    void readChunks(const std::function<bool(const char* data, qsizetype size)>& consume);
+
+    static constexpr qsizetype DefaultSlack = 65536;
+
+private:
+    [[noreturn]] void failToOpen(int error) const;
+
+    QString m_path;
+    ReadFailure m_failure;
+    FileDescriptor m_fd;
+    qint64 m_size = 0;
+};
+
+// Writes all of `data`, retrying interrupted and short writes. False on
+// failure, with errno set.
+bool writeAll(int fd, const char* data, qsizetype size);
 
 // Each line followed by CR LF, the last one included; no lines, no bytes.
 QByteArray joinCrLf(const Lines& lines);
@@ -21,7 +96,7 @@ QByteArray readWholeFile(const QString& path);
 
 // Reads the file line by line: a line ends at LF, a CR directly before that
 // LF belongs to the line end, a CR elsewhere is dropped. Throws InOutError
-// when the file cannot be opened.
+// when the file cannot be opened or read.
 Lines readLinesLf(const QString& path);
 
 // Replaces the file with `content`. Throws FileCreateError when the file or

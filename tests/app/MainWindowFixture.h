@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SampleEngine.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "support/ScriptedDialogs.h"
 #include "text/ExeDir.h"
 #include "text/Gbk.h"

@@ -15,8 +15,11 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
     cl = CommandLine::parse(
         { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
     EXPECT_EQ(cl.action, CommandLine::Action::Merge);
-    EXPECT_EQ(cl.mergeArgs,
-        (QStringList { QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") }));
+    EXPECT_EQ(cl.merge.target, QStringLiteral("t.txt"));
+    EXPECT_EQ(cl.merge.sources, QStringList { QStringLiteral("a.txt") });
+    EXPECT_EQ(
+        CommandLine::parse({ QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt") }).action,
+        CommandLine::Action::MergeUsage);
     EXPECT_EQ(CommandLine::parse({ QStringLiteral("--help") }).action, CommandLine::Action::Help);
     EXPECT_EQ(CommandLine::parse({}).engineHost, QByteArray());
 }

@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "tools/builder/TForm3.h"
+#include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"
 
 #include <QGuiApplication>
@@ -65,8 +65,7 @@ TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)
 
     const QString viaCli = dir.filePath(QStringLiteral("cli.txt"));
     FILE* sink = std::tmpfile();
-    EXPECT_EQ(
-        tools::mergeMain({ QStringLiteral("merge"), QStringLiteral("-o"), viaCli, a, b }, sink, sink), 0);
+    EXPECT_EQ(tools::runMergeCommand({ viaCli, { a, b } }, sink, sink), 0);
     std::fclose(sink);
     EXPECT_EQ(readFile(viaCli), readFile(target));
 

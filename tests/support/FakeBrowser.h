@@ -11,7 +11,8 @@
 
 namespace tess::test {
 
-// A page the fake browser serves.
+// A page the fake browser serves, as the test describes it; the fake hands
+// it over as a snapshot, as a real host does.
 struct FakePage {
     QString location;
     QString body;
@@ -56,20 +57,17 @@ public:
                 { { QStringLiteral("chrome-error://chromewebdata/#buttons"), QStringLiteral("详细信息") } },
                 0 };
         }
-        m_page = *page;
+        browser::PageSnapshot snapshot { page->location, page->body, {} };
+        for (const auto& [href, text] : page->links)
+            snapshot.links.append({ href, text });
+        setSnapshot(std::move(snapshot));
         raiseNavigateComplete2(TopFrame);
-        for (int f = 0; f < m_page.innerFrames; ++f) {
+        for (int f = 0; f < page->innerFrames; ++f) {
             raiseNavigateComplete2(100 + f);
             raiseDocumentComplete(100 + f);
         }
         raiseDocumentComplete(TopFrame);
     }
-
-    QString LocationURL() const override { return m_page.location; }
-    QString BodyText() const override { return m_page.body; }
-    int LinkCount() const override { return static_cast<int>(m_page.links.size()); }
-    QString LinkHref(int i) const override { return m_page.links.at(i).first; }
-    QString LinkText(int i) const override { return m_page.links.at(i).second; }
 
     using BrowserHost::raiseDocumentComplete;
     using BrowserHost::raiseNavigateComplete2;
@@ -77,7 +75,6 @@ public:
 private:
     QByteArray m_pending;
     bool m_hasPending = false;
-    FakePage m_page;
 };
 
 } // namespace tess::test

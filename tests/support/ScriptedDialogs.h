@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QDir>
 #include <QStringList>
@@ -12,22 +12,22 @@ namespace tess::test {
 
 // Answers the program's dialogs from a script and records what was shown,
 // so window tests never block on a modal box. Installed for its lifetime.
-class ScriptedDialogs final : public app::Dialogs {
+class ScriptedDialogs final : public ui::Dialogs {
 public:
     struct Shown {
         QString kind; // "information", "confirm", "plain", "input", "error", "open", "save"
         QString text; // message, prompt, or the file dialog's title
     };
 
-    ScriptedDialogs() { app::setDialogs(this); }
-    ~ScriptedDialogs() override { app::setDialogs(nullptr); }
+    ScriptedDialogs() { ui::setDialogs(this); }
+    ~ScriptedDialogs() override { ui::setDialogs(nullptr); }
 
     std::deque<bool> confirmAnswers; // default: yes
     std::deque<std::optional<QString>> inputAnswers; // default: accept the value
     std::deque<QStringList> openAnswers; // default: cancel
     std::deque<std::optional<QString>> saveAnswers; // default: cancel
     std::vector<Shown> shown;
-    std::vector<app::FileDialog> fileDialogs; // each file dialog as it was opened
+    std::vector<ui::FileDialog> fileDialogs; // each file dialog as it was opened
 
     QStringList texts(const QString& kind) const
     {
@@ -62,7 +62,7 @@ public:
     {
         shown.push_back({ QStringLiteral("error"), message });
     }
-    QStringList openFiles(QWidget*, app::FileDialog& d) override
+    QStringList openFiles(QWidget*, ui::FileDialog& d) override
     {
         shown.push_back({ QStringLiteral("open"), d.title });
         fileDialogs.push_back(d);
@@ -71,7 +71,7 @@ public:
             d.fileName = r.first();
         return r;
     }
-    std::optional<QString> saveFile(QWidget*, app::FileDialog& d) override
+    std::optional<QString> saveFile(QWidget*, ui::FileDialog& d) override
     {
         shown.push_back({ QStringLiteral("save"), d.title });
         fileDialogs.push_back(d);

@@ -1,5 +1,6 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 
+#include "browser/webengine/SnapshotScript.h"
 #include "text/Errors.h"
 
 #include <QDir>
@@ -59,22 +60,12 @@ void WebEngineBrowserHost::Navigate(const QByteArray& url)
     m_page->load(target);
 }
 
-QString WebEngineBrowserHost::LinkHref(int i) const
-{
-    return i >= 0 && i < LinkCount() ? m_snapshot.hrefs.at(i) : QString();
-}
-
-QString WebEngineBrowserHost::LinkText(int i) const
-{
-    return i >= 0 && i < LinkCount() ? m_snapshot.texts.at(i) : QString();
-}
-
 void WebEngineBrowserHost::takeSnapshot()
 {
     const std::uint64_t ticket = ++m_ticket;
     QPointer<WebEngineBrowserHost> self(this);
     m_page->runJavaScript(
-        PageSnapshot::script(), QWebEngineScript::ApplicationWorld, [self, ticket](const QVariant& result) {
+        snapshotscript::source(), QWebEngineScript::ApplicationWorld, [self, ticket](const QVariant& result) {
             if (self)
                 self->onSnapshot(ticket, result);
         });
@@ -84,7 +75,7 @@ void WebEngineBrowserHost::onSnapshot(std::uint64_t ticket, const QVariant& resu
 {
     if (ticket != m_ticket)
         return;
-    complete(PageSnapshot::fromScriptResult(result));
+    complete(snapshotscript::read(result));
 }
 
 void WebEngineBrowserHost::onPageProcessGone()
@@ -101,7 +92,7 @@ void WebEngineBrowserHost::onPageProcessGone()
 
 void WebEngineBrowserHost::complete(PageSnapshot snapshot)
 {
-    m_snapshot = std::move(snapshot);
+    setSnapshot(std::move(snapshot));
     m_busy = false;
     raiseNavigateComplete2(topFrame());
     raiseDocumentComplete(topFrame());

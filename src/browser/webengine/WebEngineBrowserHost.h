@@ -1,7 +1,6 @@
 #pragma once
 
 #include "browser/BrowserHost.h"
-#include "browser/webengine/PageSnapshot.h"
 
 #include <QObject>
 #include <QPointer>
@@ -28,8 +27,7 @@ namespace tess::browser {
 // address, body text and links out of the page; only when that copy has
 // arrived are NavigateComplete2 and then DocumentComplete raised, so the
 // getters already answer from the new page when the events come. A copy
-// that arrives after a newer load has started is thrown away. The getters
-// read that copy: before the first page they give empty text and no links.
+// that arrives after a newer load has started is thrown away.
 //
 // Should the page's process die before a load has completed, the load
 // completes as an empty document (no address, no text, no links) rather
@@ -60,13 +58,6 @@ public:
     // stray characters in an otherwise sound address are tolerated.
     void Navigate(const QByteArray& url) override;
 
-    QString LocationURL() const override { return m_snapshot.location; }
-    QString BodyText() const override { return m_snapshot.bodyText; }
-    int LinkCount() const override { return static_cast<int>(m_snapshot.hrefs.size()); }
-    // Out-of-range indexes give an empty string.
-    QString LinkHref(int i) const override;
-    QString LinkText(int i) const override;
-
 private:
     void takeSnapshot();
     void onSnapshot(std::uint64_t ticket, const QVariant& result);
@@ -83,7 +74,6 @@ private:
     std::uint64_t m_ticket = 0;
     // A load is under way or its snapshot has not yet arrived.
     bool m_busy = false;
-    PageSnapshot m_snapshot;
 };
 
 } // namespace tess::browser

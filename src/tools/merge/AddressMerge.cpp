@@ -1,18 +1,11 @@
 #include "tools/merge/AddressMerge.h"
 
-#include "text/Errors.h"
 #include "text/TextFile.h"
 #include "tools/merge/DistinctSort.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
 
-#include <QFile>
 #include <QFileInfo>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tess::tools {
 
@@ -25,39 +18,12 @@ QByteArray joinSources(const QStringList& sources)
         expected += QFileInfo(path).size();
     // Room to spare, so the read that finds the end needs no larger buffer:
     // growing it would copy everything read so far.
-    constexpr qsizetype kSlack = 65536;
     QByteArray joined;
-    joined.reserve(expected + kSlack);
+    joined.reserve(expected + text::FileReader::DefaultSlack);
     adviseHugePages(joined.data(), static_cast<size_t>(joined.capacity()));
 
-    for (const QString& path : sources) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            throw text::FileOpenError(path);
-        struct Closer {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer { fd };
-        struct stat st { };
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-            throw text::FileOpenError(path);
-        for (;;) {
-            if (joined.capacity() - joined.size() < kSlack / 2)
-                joined.reserve(joined.size() + std::max<qsizetype>(joined.size() / 2, 1 << 20));
-            const qsizetype at = joined.size();
-            const qsizetype room = joined.capacity() - at;
-            joined.resize(joined.capacity());
-            const ssize_t n = ::read(fd, joined.data() + at, static_cast<size_t>(room));
-            joined.truncate(at + std::max<ssize_t>(n, 0));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw text::StreamReadError();
-            }
-            if (n == 0)
-                break;
-        }
-    }
+    for (const QString& path : sources)
+        text::FileReader(path, text::ReadFailure::Stream).readAllInto(joined);
     return joined;
 }
 
@@ -72,10 +38,15 @@ qsizetype mergeFiles(const QStringList& sources, const QString& target, const Li
     return merged.count;
 }
 
-qsizetype mergeFiles(const QStringList& sources, const QString& target)
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const MergeReport& report)
 {
+    if (report.working)
+        report.working(QStringLiteral("数据正处理中..."));
     const LineCollation order(LineCollation::localeFromEnvironment());
-    return mergeFiles(sources, target, order);
+    const qsizetype count = mergeFiles(sources, target, order);
+    if (report.finished)
+        report.finished(QStringLiteral("文件合并整理完毕！共计：%1").arg(count));
+    return count;
 }
 
 } // namespace tess::tools

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace tess::tools {
 
 class LineCollation;
@@ -24,7 +26,18 @@ QByteArray joinSources(const QStringList& sources);
 // target when it cannot be created and text::StreamWriteError.
 qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order);
 
-// As above, in the collation locale of the environment.
-qsizetype mergeFiles(const QStringList& sources, const QString& target);
+// How a merge tells its user how it is getting on; the window shows the
+// texts in its status bar, the command line prints the last one. Each part
+// is optional.
+struct MergeReport {
+    // Raised before the sources are read: "数据正处理中...".
+    std::function<void(const QString& text)> working;
+    // Raised once the target is written: "文件合并整理完毕！共计：N".
+    std::function<void(const QString& text)> finished;
+};
+
+// As above, in the collation locale of the environment, telling `report`
+// how it is getting on.
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const MergeReport& report = {});
 
 } // namespace tess::tools

@@ -7,19 +7,27 @@
 
 namespace tess::tools {
 
-int mergeMain(const QStringList& args, FILE* out, FILE* err)
+std::optional<MergeArguments> parseMergeArguments(const QStringList& words)
 {
-    if (args.size() < 4 || args[0] != u"merge" || args[1] != u"-o" || args[2].isEmpty()) {
-        std::fputs("usage: tessaroon merge -o TARGET SOURCE...\n"
-                   "Merges the address lists SOURCE... into TARGET: distinct lines, letter case\n"
-                   "ignored, in ascending order, each line ended with CR LF.\n",
-            err);
-        return 2;
-    }
+    if (words.size() < 3 || words[0] != u"-o" || words[1].isEmpty())
+        return std::nullopt;
+    return MergeArguments { words[1], words.mid(2) };
+}
+
+const char* mergeUsage()
+{
+    return "usage: tessaroon merge -o TARGET SOURCE...\n"
+           "Merges the address lists SOURCE... into TARGET: distinct lines, letter case\n"
+           "ignored, in ascending order, each line ended with CR LF.\n";
+}
+
+int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
+{
+    MergeReport report;
+    report.finished
+        = [out](const QString& text) { std::fprintf(out, "%s\n", text.toLocal8Bit().constData()); };
     try {
-        const qsizetype count = mergeFiles(args.mid(3), args[2]);
-        std::fprintf(
-            out, "%s\n", QStringLiteral("文件合并整理完毕！共计：%1").arg(count).toLocal8Bit().constData());
+        mergeFiles(arguments.sources, arguments.target, report);
         return 0;
     } catch (const text::AppError& e) {
         std::fprintf(err, "%s\n", e.message().toLocal8Bit().constData());

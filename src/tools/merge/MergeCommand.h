@@ -1,17 +1,29 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace tess::tools {
 
-// The merge from the command line: `args` are the words after the program
-// name, starting with "merge": merge -o TARGET SOURCE...
-// The same merge as the window's, in the collation locale of the environment.
-// Prints the completion text to `out` and returns 0; prints the error to
-// `err` and returns 1 when the merge fails, or the usage and 2 when the
-// arguments are wrong.
-int mergeMain(const QStringList& args, FILE* out, FILE* err);
+// What `tessaroon merge -o TARGET SOURCE...` asks for.
+struct MergeArguments {
+    QString target;
+    QStringList sources;
+};
+
+// Reads the words after "merge"; nothing when they do not fit the form.
+std::optional<MergeArguments> parseMergeArguments(const QStringList& words);
+
+// What the merge command prints when its words do not fit.
+const char* mergeUsage();
+
+// The merge from the command line: the same merge as the window's, in the
+// collation locale of the environment. Prints the completion text to `out`
+// and returns 0; prints the error to `err` and returns 1 when the merge
+// fails.
+int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err);
 
 } // namespace tess::tools

@@ -1,6 +1,6 @@
 #include "support/UrlSink.h"
+#include "tools/about/AboutWindow.h"
 #include "tools/about/JpegDecoder.h"
-#include "tools/about/TForm2.h"
 
 #include "components/hyperlink/TcwHyperLink.h"
 

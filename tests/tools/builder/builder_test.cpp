@@ -1,4 +1,4 @@
-#include "tools/builder/TForm3.h"
+#include "tools/builder/KeywordListBuilder.h"
 
 #include "support/ScriptedDialogs.h"
 #include "text/ExeDir.h"
@@ -150,7 +150,7 @@ TEST_F(BuilderSave, EmptyBoxWritesZeroBytesThroughTheProgramsDialog)
     EXPECT_EQ(contents(path("out.txt")), QByteArray());
 
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
-    const tess::app::FileDialog& d = dialogs.fileDialogs[0];
+    const tess::ui::FileDialog& d = dialogs.fileDialogs[0];
     EXPECT_EQ(d.title, QStringLiteral("生成搜索关键词列表文件"));
     EXPECT_EQ(d.filter, QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*"));
     EXPECT_EQ(d.defaultSuffix, QStringLiteral("txt"));

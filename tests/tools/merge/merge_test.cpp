@@ -2,9 +2,9 @@
 #include "text/Errors.h"
 #include "text/Gbk.h"
 #include "text/TextFile.h"
+#include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
 #include "tools/merge/DistinctSort.h"
-#include "tools/merge/KeywordImport.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/MergeCommand.h"
 
@@ -126,7 +126,9 @@ TEST(AddressMerge, CommandLineRunsTheSameMerge)
     auto run = [](const QStringList& args, QByteArray* errText) {
         FILE* out = std::tmpfile();
         FILE* err = std::tmpfile();
-        const int rc = tools::mergeMain(args, out, err);
+        const std::optional<tools::MergeArguments> parsed = tools::parseMergeArguments(args.mid(1));
+        const int rc
+            = parsed ? tools::runMergeCommand(*parsed, out, err) : (std::fputs(tools::mergeUsage(), err), 2);
         std::rewind(err);
         char buf[512] = {};
         errText->clear();

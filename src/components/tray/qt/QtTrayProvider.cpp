@@ -1,9 +1,9 @@
 #include "components/tray/qt/QtTrayProvider.h"
 
-#include "app/dialogs/Application.h"
 #include "components/tray/qt/QtTrayHandles.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
+#include "ui/Application.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -121,7 +121,7 @@ void QtTrayProvider::send(TrayHandle window, quint32 msg, quintptr wParam, qintp
     TMessage message { msg, wParam, lParam, 0 };
     // Handlers' errors are shown to the user here rather than unwinding
     // through the toolkit's signal machinery.
-    app::guarded([&] { procedure(message); });
+    ui::guarded([&] { procedure(message); });
 }
 
 bool QtTrayProvider::PostMessage(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam)

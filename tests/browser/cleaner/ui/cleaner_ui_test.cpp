@@ -1,5 +1,5 @@
-#include "browser/cleaner/ui/Tdelform.h"
-#include "browser/cleaner/ui/WebEngineBrowserProfile.h"
+#include "browser/cleaner/ui/CleanerWindow.h"
+#include "browser/webengine/WebEngineBrowserProfile.h"
 
 #include "browser/cleaner/FakeBrowserProfile.h"
 

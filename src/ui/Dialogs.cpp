@@ -1,8 +1,8 @@
-#include "app/dialogs/Dialogs.h"
+#include "ui/Dialogs.h"
 
-#include "app/dialogs/QtDialogs.h"
+#include "ui/QtDialogs.h"
 
-namespace tess::app {
+namespace tess::ui {
 namespace {
 
 Dialogs* installed = nullptr;
@@ -19,4 +19,4 @@ Dialogs& dialogs()
 
 void setDialogs(Dialogs* replacement) { installed = replacement; }
 
-} // namespace tess::app
+} // namespace tess::ui

@@ -1,9 +1,9 @@
-#include "app/dialogs/Application.h"
+#include "ui/Application.h"
 
-#include "app/dialogs/Dialogs.h"
 #include "text/Errors.h"
+#include "ui/Dialogs.h"
 
-namespace tess::app {
+namespace tess::ui {
 
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -28,4 +28,4 @@ void showStandardError(const std::exception& error)
         dialogs().standardError(QApplication::activeWindow(), QString::fromLocal8Bit(error.what()));
 }
 
-} // namespace tess::app
+} // namespace tess::ui

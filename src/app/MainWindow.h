@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/dialogs/Dialogs.h"
 #include "browser/CompletionTracker.h"
 #include "harvest/ResultsLog.h"
 #include "harvest/SearchRun.h"
 #include "harvest/SearchWindow.h"
 #include "harvest/Timer.h"
+#include "ui/Dialogs.h"
 
 #include <QMainWindow>
 
@@ -81,8 +81,6 @@ public:
     void N23Click(); // exit from the tray
     void Button1Click(); // next-page step
     void BitBtn1Click(); // finish step
-    void Timer1Timer();
-    void Timer2Timer();
 
     // harvest::SearchWindow
     int IntervalSetting() override;
@@ -139,10 +137,10 @@ private:
     QAction* N18 = nullptr;
     QAction* N23 = nullptr;
 
-    FileDialog OpenDialog1;
-    FileDialog OpenDialog8;
-    FileDialog SaveDialog8;
-    FileDialog SaveDialog1;
+    ui::FileDialog OpenDialog1;
+    ui::FileDialog OpenDialog8;
+    ui::FileDialog SaveDialog8;
+    ui::FileDialog SaveDialog1;
 
     QDialog* Form2 = nullptr;
     QDialog* Form3 = nullptr;

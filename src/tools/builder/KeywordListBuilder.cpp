@@ -1,13 +1,11 @@
-#include "tools/builder/TForm3.h"
-#include "app/dialogs/WindowPlacement.h"
+#include "tools/builder/KeywordListBuilder.h"
 
-#include "app/dialogs/Application.h"
-#include "components/hyperlink/WindowFont.h"
 #include "text/ExeDir.h"
 #include "text/Gbk.h"
 #include "text/TextFile.h"
 #include "tools/builder/BuilderGlyphs.h"
 #include "tools/builder/DisplayLines.h"
+#include "ui/Application.h"
 
 #include <QLabel>
 #include <QTextEdit>
@@ -65,11 +63,10 @@ QByteArray fileBytes(const QString& boxText)
 } // namespace
 
 TForm3::TForm3(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : ui::SecondaryWindow(parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("创建关键词列表文件"));
-    setFont(components::songtiFont(12));
     resize(310, 236);
 
     Label1 = label(this, "Label1", QStringLiteral("地区分类词语"), 40, 8);
@@ -113,23 +110,17 @@ void TForm3::SpeedButton2Click()
 
 void TForm3::SpeedButton1Click()
 {
-    app::guarded([this] {
+    ui::guarded([this] {
         SaveDialog1.initialDir = text::exeDir();
         SaveDialog1.fileName = ProposedFileName;
         repaint();
-        const std::optional<QString> path = app::dialogs().saveFile(this, SaveDialog1);
+        const std::optional<QString> path = ui::dialogs().saveFile(this, SaveDialog1);
         if (!path)
             return;
         // Written to a companion file and renamed over the target, so a
         // failed save leaves any earlier file whole.
         text::replaceFile(*path, fileBytes(Memo3->toPlainText()));
     });
-}
-
-void TForm3::showEvent(QShowEvent* event)
-{
-    app::centreOnScreen(*this);
-    QDialog::showEvent(event);
 }
 
 } // namespace tess::tools

@@ -1,10 +1,10 @@
-#include "app/dialogs/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
-namespace tess::app {
+namespace tess::ui {
 
 void centreOnScreen(QWidget& window)
 {
@@ -16,4 +16,4 @@ void centreOnScreen(QWidget& window)
     window.move(frame.topLeft());
 }
 
-} // namespace tess::app
+} // namespace tess::ui

@@ -1,5 +1,5 @@
 #include "text/Errors.h"
-#include "tools/merge/KeywordImport.h"
+#include "tools/import/KeywordImport.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/SecondaryWindow.h"
 
 class QToolButton;
 
@@ -10,7 +10,7 @@ class BrowserProfile;
 
 // The small window that empties the embedded browser's history and cache
 // behind one button. Nothing is reported, neither success nor failure.
-class Tdelform final : public QDialog {
+class Tdelform final : public ui::SecondaryWindow {
     Q_OBJECT
 public:
     // `profile` is not owned and must outlive the window.
@@ -19,9 +19,6 @@ public:
 public slots:
     // SpeedButton4's click: history, then cache.
     void N3Click();
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     BrowserProfile& m_profile;

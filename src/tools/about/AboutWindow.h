@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/SecondaryWindow.h"
 
 class QLabel;
 class QPushButton;
@@ -15,7 +15,7 @@ class BevelPanel;
 
 // The About window: logo, product name, version and three links. Created
 // once; each showing shows the same window, so visited links stay visited.
-class TForm2 final : public QDialog {
+class TForm2 final : public ui::SecondaryWindow {
     Q_OBJECT
 public:
     static inline const QString LogoPicture = QStringLiteral(":/about/logo.jpg");
@@ -28,9 +28,6 @@ public:
 public slots:
     // Closes the window, which ends a modal showing.
     void OKButtonClick();
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     BevelPanel* Panel1;

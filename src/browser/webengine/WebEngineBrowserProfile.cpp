@@ -1,4 +1,4 @@
-#include "browser/cleaner/ui/WebEngineBrowserProfile.h"
+#include "browser/webengine/WebEngineBrowserProfile.h"
 
 #include <QWebEngineHistory>
 #include <QWebEnginePage>

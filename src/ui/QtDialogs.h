@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/dialogs/Dialogs.h"
+#include "ui/Dialogs.h"
 
-namespace tess::app {
+namespace tess::ui {
 
 // The real dialogs: QMessageBox, QInputDialog and QFileDialog with the
 // program's captions and button texts.
@@ -21,4 +21,4 @@ public:
 // "Text files(*.txt)|*.txt|All files(*.*)|*.*" as QFileDialog name filters.
 QStringList nameFilters(const QString& filter);
 
-} // namespace tess::app
+} // namespace tess::ui

@@ -2,10 +2,10 @@
 
 class QWidget;
 
-namespace tess::app {
+namespace tess::ui {
 
 // Centres the window, frame included, on the screen it is on (or the
 // primary screen).
 void centreOnScreen(QWidget& window);
 
-} // namespace tess::app
+} // namespace tess::ui

@@ -1,21 +1,18 @@
-#include "browser/cleaner/ui/Tdelform.h"
-#include "app/dialogs/WindowPlacement.h"
+#include "browser/cleaner/ui/CleanerWindow.h"
 
 #include "browser/cleaner/DelIECache.h"
 #include "browser/cleaner/ui/CleanerGlyph.h"
-#include "components/hyperlink/WindowFont.h"
 
 #include <QToolButton>
 
 namespace tess::browser {
 
 Tdelform::Tdelform(BrowserProfile& profile, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : ui::SecondaryWindow(parent)
     , m_profile(profile)
 {
     setObjectName(QStringLiteral("delform"));
     setWindowTitle(QStringLiteral("清空IE历史数据"));
-    setFont(components::songtiFont(12));
     resize(194, 84);
 
     SpeedButton4 = new QToolButton(this);
@@ -31,11 +28,5 @@ Tdelform::Tdelform(BrowserProfile& profile, QWidget* parent)
 }
 
 void Tdelform::N3Click() { clearHistoryThenCache(m_profile); }
-
-void Tdelform::showEvent(QShowEvent* event)
-{
-    app::centreOnScreen(*this);
-    QDialog::showEvent(event);
-}
 
 } // namespace tess::browser

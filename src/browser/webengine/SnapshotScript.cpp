@@ -1,11 +1,11 @@
-#include "browser/webengine/PageSnapshot.h"
+#include "browser/webengine/SnapshotScript.h"
 
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <algorithm>
 
-namespace tess::browser {
+namespace tess::browser::snapshotscript {
 
 namespace {
 
@@ -46,20 +46,21 @@ QStringList toStrings(const QVariant& value)
 
 } // namespace
 
-const QString& PageSnapshot::script() { return kScript; }
+const QString& source() { return kScript; }
 
-PageSnapshot PageSnapshot::fromScriptResult(const QVariant& result)
+PageSnapshot read(const QVariant& result)
 {
     const QVariantMap map = result.toMap();
     PageSnapshot s;
     s.location = map.value(QStringLiteral("location")).toString();
     s.bodyText = map.value(QStringLiteral("body")).toString();
-    s.hrefs = toStrings(map.value(QStringLiteral("hrefs")));
-    s.texts = toStrings(map.value(QStringLiteral("texts")));
-    const auto n = std::min(s.hrefs.size(), s.texts.size());
-    s.hrefs.resize(n);
-    s.texts.resize(n);
+    const QStringList hrefs = toStrings(map.value(QStringLiteral("hrefs")));
+    const QStringList texts = toStrings(map.value(QStringLiteral("texts")));
+    const auto n = std::min(hrefs.size(), texts.size());
+    s.links.reserve(n);
+    for (qsizetype i = 0; i < n; ++i)
+        s.links.append(PageLink { hrefs.at(i), texts.at(i) });
     return s;
 }
 
-} // namespace tess::browser
+} // namespace tess::browser::snapshotscript

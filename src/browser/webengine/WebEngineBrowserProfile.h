@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browser/cleaner/BrowserProfile.h"
+#include "browser/BrowserProfile.h"
 
 #include <QPointer>
 

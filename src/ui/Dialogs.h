@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace tess::app {
+namespace tess::ui {
 
 // One file dialog of a window, e.g. OpenDialog1: its settings, and the
 // file name it held after its previous use in this run.
@@ -56,4 +56,4 @@ Dialogs& dialogs();
 // Installs `replacement` (not owned); nullptr restores the real dialogs.
 void setDialogs(Dialogs* replacement);
 
-} // namespace tess::app
+} // namespace tess::ui

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-namespace tess::app {
+namespace tess::ui {
 
 // The program's application object. An error that a handler lets through
 // reaches the user in the standard error box, and the program goes on.
@@ -17,9 +17,9 @@ public:
 // their message, anything else with what the runtime says of it.
 void showStandardError(const std::exception& error);
 
-} // namespace tess::app
+} // namespace tess::ui
 
-namespace tess::app {
+namespace tess::ui {
 
 // Runs a window's handler; an error it raises is shown in the standard error
 // box instead of unwinding through the toolkit.
@@ -32,4 +32,4 @@ template <typename F> void guarded(F&& handler)
     }
 }
 
-} // namespace tess::app
+} // namespace tess::ui

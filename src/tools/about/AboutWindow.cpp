@@ -1,10 +1,9 @@
-#include "tools/about/TForm2.h"
-#include "app/dialogs/WindowPlacement.h"
+#include "tools/about/AboutWindow.h"
 
 #include "components/hyperlink/TcwHyperLink.h"
-#include "components/hyperlink/WindowFont.h"
 #include "tools/about/BevelPanel.h"
 #include "tools/about/JpegDecoder.h"
+#include "ui/WindowFont.h"
 
 #include <QBitmap>
 #include <QLabel>
@@ -72,13 +71,10 @@ components::TcwHyperLink* link(
 } // namespace
 
 TForm2::TForm2(QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-            | Qt::WindowStaysOnTopHint)
+    : ui::SecondaryWindow(parent, Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("关于本软件"));
-    setFont(components::songtiFont(12));
     setFixedSize(272, 190);
 
     Panel1 = new BevelPanel(this);
@@ -87,7 +83,7 @@ TForm2::TForm2(QWidget* parent)
 
     ProgramIcon = picture(Panel1, "ProgramIcon", transparentPicture(loadJpeg(LogoPicture)), 20, 8);
 
-    QFont nameFont = components::songtiFont(12);
+    QFont nameFont = ui::songtiFont(12);
     nameFont.setBold(true);
     ProductName = textLabel(Panel1, "ProductName", QStringLiteral("『Tessaroon』"), nameFont, 96, 16);
     QFont versionFont;
@@ -108,7 +104,7 @@ TForm2::TForm2(QWidget* parent)
     // On the window itself, above the panel.
     OKButton = new QPushButton(QStringLiteral("确 定"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
-    OKButton->setFont(components::songtiFont(12));
+    OKButton->setFont(ui::songtiFont(12));
     OKButton->setGeometry(207, 156, 50, 25);
     OKButton->setDefault(true);
     OKButton->raise();
@@ -116,11 +112,5 @@ TForm2::TForm2(QWidget* parent)
 }
 
 void TForm2::OKButtonClick() { accept(); }
-
-void TForm2::showEvent(QShowEvent* event)
-{
-    app::centreOnScreen(*this);
-    QDialog::showEvent(event);
-}
 
 } // namespace tess::tools

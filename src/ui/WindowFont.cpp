@@ -1,8 +1,8 @@
-#include "components/hyperlink/WindowFont.h"
+#include "ui/WindowFont.h"
 
 #include <QStringList>
 
-namespace tess::components {
+namespace tess::ui {
 
 QFont songtiFont(int pixelSize)
 {
@@ -14,4 +14,4 @@ QFont songtiFont(int pixelSize)
     return font;
 }
 
-} // namespace tess::components
+} // namespace tess::ui

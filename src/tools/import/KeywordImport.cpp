@@ -1,14 +1,6 @@
-#include "tools/merge/KeywordImport.h"
+#include "tools/import/KeywordImport.h"
 
-#include "text/Errors.h"
-
-#include <QFile>
-
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tess::tools {
 namespace {
@@ -71,33 +63,12 @@ qsizetype countLines(QByteArrayView bytes)
 
 qsizetype countFileLines(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw text::InOutError::fromErrno(errno, path);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer { fd };
-
-    struct stat st { };
-    if (::fstat(fd, &st) != 0)
-        throw text::InOutError::fromErrno(errno, path);
-    if (S_ISDIR(st.st_mode))
-        throw text::InOutError::fromErrno(EISDIR, path);
-
+    text::FileReader reader(path, text::ReadFailure::InOut);
     LineCounter counter;
-    char buf[65536];
-    while (!counter.ended) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw text::InOutError(errno);
-        }
-        if (n == 0)
-            break;
-        counter.feed(buf, n);
-    }
+    reader.readChunks([&](const char* data, qsizetype size) {
+        counter.feed(data, size);
+        return !counter.ended;
+    });
     return counter.count;
 }
 

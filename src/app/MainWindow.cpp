@@ -1,11 +1,9 @@
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 
 #include "app/Glyphs.h"
-#include "app/dialogs/Application.h"
-#include "app/dialogs/WindowPlacement.h"
 #include "browser/cleaner/DelIECache.h"
-#include "browser/cleaner/ui/WebEngineBrowserProfile.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
+#include "browser/webengine/WebEngineBrowserProfile.h"
 #include "components/tray/qt/QtTaskbarIcon.h"
 #include "harvest/StateFile.h"
 #include "text/Errors.h"
@@ -13,8 +11,10 @@
 #include "text/Gbk.h"
 #include "text/Integer.h"
 #include "text/TextFile.h"
+#include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
-#include "tools/merge/KeywordImport.h"
+#include "ui/Application.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,6 +44,8 @@ namespace {
 const QString TextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
 const QString ChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
 constexpr int PanelWidths[7] = { 39, 50, 39, 50, 39, 50, 50 };
+// The last panel carries the messages: the run's and the merge's.
+constexpr size_t MessagePanel = 6;
 
 // Status bar texts the window keeps itself.
 const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon");
@@ -95,18 +97,16 @@ TForm1::TForm1(Options options)
         = { QStringLiteral("搜索结果保存为"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, true };
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
-    connect(cleanerKey, &QShortcut::activated, this, [this] { guarded([this] { ShowCleaner(); }); });
+    connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { ShowCleaner(); }); });
 
-    m_run = std::make_unique<harvest::SearchRun>(
-        harvest::SearchRun::Services { *this, *m_browserHost, m_tracker, Timer1, Timer2, statePath(),
-            m_options.localAddress, {}, [this] { clearBrowserData(); }, &m_scratch });
+    m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
+        m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
+        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); } });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);
-    Timer1.OnTimer = [this] { Timer1Timer(); };
-    Timer2.OnTimer = [this] { Timer2Timer(); };
 
     resize(576, 439);
-    centreOnScreen(*this);
+    ui::centreOnScreen(*this);
 
     FormCreate();
 }
@@ -154,7 +154,7 @@ void TForm1::buildToolbar()
         b->setFixedSize(55, 23);
         CoolBar1->addWidget(b);
         connect(b, &QToolButton::clicked, this,
-            [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+            [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
         return b;
     };
     SpeedButton4 = add("SpeedButton4", QStringLiteral("导入"), QStringLiteral("导入关键字列表"),
@@ -238,9 +238,9 @@ void TForm1::buildTray()
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N22"));
     N23 = PopupMenu1->addAction(QStringLiteral("退 出(&Exit)"));
     N23->setObjectName(QStringLiteral("N23"));
-    connect(N17, &QAction::triggered, this, [this] { guarded([this] { N17Click(); }); });
-    connect(N18, &QAction::triggered, this, [this] { guarded([this] { N18Click(); }); });
-    connect(N23, &QAction::triggered, this, [this] { guarded([this] { N23Click(); }); });
+    connect(N17, &QAction::triggered, this, [this] { ui::guarded([this] { N17Click(); }); });
+    connect(N18, &QAction::triggered, this, [this] { ui::guarded([this] { N18Click(); }); });
+    connect(N23, &QAction::triggered, this, [this] { ui::guarded([this] { N23Click(); }); });
 
     antTaskbarIcon1 = std::make_unique<components::QtTaskbarIcon>(this);
     antTaskbarIcon1->SetName(QStringLiteral("antTaskbarIcon1"));
@@ -248,7 +248,7 @@ void TForm1::buildTray()
     antTaskbarIcon1->SetVisible(true);
     antTaskbarIcon1->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
     antTaskbarIcon1->SetPopupMenu(PopupMenu1);
-    antTaskbarIcon1->OnClick = [this](components::TantTaskbarIcon*) { guarded([this] { N17Click(); }); };
+    antTaskbarIcon1->OnClick = [this](components::TantTaskbarIcon*) { ui::guarded([this] { N17Click(); }); };
     antTaskbarIcon1->Loaded();
 }
 
@@ -265,8 +265,8 @@ void TForm1::FormCreate()
     } catch (const std::exception&) {
         // The program starts with whatever the state file gave before the
         // bad line; the error is shown once the window is up.
-        QTimer::singleShot(
-            0, this, [error = std::current_exception()] { guarded([&] { std::rethrow_exception(error); }); });
+        QTimer::singleShot(0, this,
+            [error = std::current_exception()] { ui::guarded([&] { std::rethrow_exception(error); }); });
     }
 }
 
@@ -281,12 +281,12 @@ void TForm1::FormDestroy()
     m_scratch.remove();
 }
 
-bool TForm1::FormCloseQuery() { return dialogs().confirm(this, QStringLiteral("确认退出Tessaroon吗?")); }
+bool TForm1::FormCloseQuery() { return ui::dialogs().confirm(this, QStringLiteral("确认退出Tessaroon吗?")); }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
     bool close = false;
-    guarded([&] { close = FormCloseQuery(); });
+    ui::guarded([&] { close = FormCloseQuery(); });
     if (!close) {
         event->ignore();
         return;
@@ -301,7 +301,7 @@ void TForm1::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
-        QTimer::singleShot(0, this, [this] { guarded([this] { N18Click(); }); });
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { N18Click(); }); });
 }
 
 // --- Commands -----------------------------------------------------------
@@ -309,7 +309,7 @@ void TForm1::changeEvent(QEvent* event)
 void TForm1::SpeedButton4Click()
 {
     OpenDialog1.initialDir = text::exeDir();
-    const QStringList chosen = dialogs().openFiles(this, OpenDialog1);
+    const QStringList chosen = ui::dialogs().openFiles(this, OpenDialog1);
     if (chosen.isEmpty())
         return;
     const QString path = chosen.first();
@@ -329,7 +329,7 @@ void TForm1::N3Click() { m_run->Stop(); }
 
 void TForm1::N5Click()
 {
-    const std::optional<QString> target = dialogs().saveFile(this, SaveDialog1);
+    const std::optional<QString> target = ui::dialogs().saveFile(this, SaveDialog1);
     if (!target)
         return;
     // Every row of the run, not only the ones still on screen.
@@ -350,20 +350,23 @@ void TForm1::N20Click()
 
 void TForm1::SpeedButton1Click()
 {
-    const QStringList sources = dialogs().openFiles(this, OpenDialog8);
+    const QStringList sources = ui::dialogs().openFiles(this, OpenDialog8);
     if (sources.isEmpty())
         return;
-    const std::optional<QString> target = dialogs().saveFile(this, SaveDialog8);
+    const std::optional<QString> target = ui::dialogs().saveFile(this, SaveDialog8);
     if (!target)
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    SetPanelText(harvest::PanelStatus, QStringLiteral("数据正处理中..."));
-    RepaintNow();
     struct RestoreCursor {
         ~RestoreCursor() { QGuiApplication::restoreOverrideCursor(); }
     } restore;
-    const qsizetype count = tools::mergeFiles(sources, *target);
-    SetPanelText(harvest::PanelStatus, QStringLiteral("文件合并整理完毕！共计：%1").arg(count));
+    tools::MergeReport report;
+    report.working = [this](const QString& text) {
+        m_panels[MessagePanel]->setText(text);
+        RepaintNow();
+    };
+    report.finished = [this](const QString& text) { m_panels[MessagePanel]->setText(text); };
+    tools::mergeFiles(sources, *target, report);
 }
 
 void TForm1::N15Click()
@@ -401,16 +404,6 @@ void TForm1::N23Click() { close(); }
 void TForm1::Button1Click() { m_run->NextPageStep(); }
 
 void TForm1::BitBtn1Click() { m_run->FinishStep(); }
-
-void TForm1::Timer1Timer()
-{
-    guarded([this] { m_run->PollTick(); });
-}
-
-void TForm1::Timer2Timer()
-{
-    guarded([this] { m_run->WatchdogTick(); });
-}
 
 void TForm1::clearBrowserData()
 {
@@ -502,11 +495,11 @@ void TForm1::flushResults()
 
 std::optional<QString> TForm1::InputQuery(const QString& caption, const QString& prompt, const QString& value)
 {
-    return dialogs().inputQuery(this, caption, prompt, value);
+    return ui::dialogs().inputQuery(this, caption, prompt, value);
 }
 
-void TForm1::InformationBox(const QString& text) { dialogs().information(this, text); }
+void TForm1::InformationBox(const QString& text) { ui::dialogs().information(this, text); }
 
-void TForm1::PlainMessage(const QString& text) { dialogs().plainMessage(this, text); }
+void TForm1::PlainMessage(const QString& text) { ui::dialogs().plainMessage(this, text); }
 
 } // namespace tess::app

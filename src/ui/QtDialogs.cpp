@@ -1,4 +1,4 @@
-#include "app/dialogs/QtDialogs.h"
+#include "ui/QtDialogs.h"
 
 #include "text/Errors.h"
 
@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace tess::app {
+namespace tess::ui {
 namespace {
 
 QString appTitle() { return applicationTitle(); }
@@ -124,4 +124,4 @@ std::optional<QString> QtDialogs::saveFile(QWidget* parent, FileDialog& d)
     return d.fileName;
 }
 
-} // namespace tess::app
+} // namespace tess::ui

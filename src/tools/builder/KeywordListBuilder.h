@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/dialogs/Dialogs.h"
+#include "ui/Dialogs.h"
 
-#include <QDialog>
+#include "ui/SecondaryWindow.h"
 
 class QLabel;
 class QTextEdit;
@@ -14,7 +14,7 @@ namespace tess::tools {
 // word into a keyword list file for the Import command. One instance lives
 // for the whole run, so the three boxes keep their contents between
 // showings.
-class TForm3 final : public QDialog {
+class TForm3 final : public ui::SecondaryWindow {
     Q_OBJECT
 public:
     static inline const QString ProposedFileName = QStringLiteral("搜索关键词列表文件.txt");
@@ -24,16 +24,13 @@ public:
     QTextEdit* memo1() const { return Memo1; }
     QTextEdit* memo2() const { return Memo2; }
     QTextEdit* memo3() const { return Memo3; }
-    const app::FileDialog& saveDialog() const { return SaveDialog1; }
+    const ui::FileDialog& saveDialog() const { return SaveDialog1; }
 
 public slots:
     // Create: each line of Memo1 with each line of Memo2, as "R T".
     void SpeedButton2Click();
     // Save: Memo3's text, as GBK with CR LF line ends, to a chosen file.
     void SpeedButton1Click();
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* Label1;
@@ -44,7 +41,7 @@ private:
     QTextEdit* Memo3;
     QToolButton* SpeedButton2;
     QToolButton* SpeedButton1;
-    app::FileDialog SaveDialog1;
+    ui::FileDialog SaveDialog1;
 };
 
 } // namespace tess::tools

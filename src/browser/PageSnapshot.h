@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace tess::browser {
+
+// One link of a loaded document.
+struct PageLink {
+    QString href; // the absolute address; other schemes as written
+    QString text; // the visible text, possibly empty
+};
+
+// Everything the harvest reads of one loaded document, taken in one go so
+// that later reads need no round trip to the browser and always agree with
+// each other. An empty snapshot stands for no document.
+struct PageSnapshot {
+    QString location; // the top-level document's address
+    QString bodyText; // the body's plain text, blocks on lines of their own
+    QList<PageLink> links; // anchors and image-map areas with an address, in document order
+};
+
+} // namespace tess::browser

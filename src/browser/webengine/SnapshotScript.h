@@ -1,0 +1,22 @@
+#pragma once
+
+#include "browser/PageSnapshot.h"
+
+#include <QString>
+#include <QVariant>
+
+// How the WebEngine host copies a loaded document out of the page: one
+// script run whose result is read into a PageSnapshot.
+namespace tess::browser::snapshotscript {
+
+// The script that copies the document. It must run in a world of its own,
+// where the page's script cannot have replaced the DOM accessors or the
+// built-in prototypes it uses.
+const QString& source();
+
+// Reads the script's result. Anything malformed yields what could be read:
+// missing parts are empty, and when the script's lists of addresses and
+// texts differ in length the longer one is cut to the shorter.
+PageSnapshot read(const QVariant& result);
+
+} // namespace tess::browser::snapshotscript

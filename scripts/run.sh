@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESS_TESTS=OFF -DTESS_BENCHMARKS=OFF
-cmake --build build/release --parallel "$(nproc)"
+cmake --preset release
+cmake --build --preset release --parallel "$(nproc)"
 
 # The embedded browser cannot use its sandbox when run as root.
 if [ "$(id -u)" = 0 ] && [ -z "${QTWEBENGINE_CHROMIUM_FLAGS:-}" ]; then

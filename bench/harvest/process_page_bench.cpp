@@ -73,7 +73,7 @@ void BM_ProcessPage(benchmark::State& state)
     const test::FakePage page = makePage(static_cast<int>(state.range(0)));
     browser.server = [&](const QByteArray&) { return page; };
     harvest::SearchRun run { { window, browser, tracker, poll, watchdog, QStringLiteral("/dev/null"),
-        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr } };
+        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr, {} } };
     run.keywordList() = { "x" };
     run.Start();
     browser.finishLoad();

@@ -93,7 +93,7 @@ protected:
     QMap<QByteArray, int> pagesFor { { "alpha", 3 }, { "beta", 1 }, { "gamma", 2 } };
     ResultsLog log { dir.filePath(QStringLiteral("mirovadel.tmp")) };
     SearchRun run { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
-        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, &log } };
+        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, &log, {} } };
 };
 
 TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
@@ -198,7 +198,7 @@ TEST_F(SearchRunTest, StartAnswersThatAreNotPositions)
 TEST_F(SearchRunTest, StartRefusesWithoutANetworkOrKeywords)
 {
     SearchRun offline { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("s.ini")),
-        [] { return QStringLiteral("127.0.0.1"); }, [](int) {}, {}, nullptr } };
+        [] { return QStringLiteral("127.0.0.1"); }, [](int) {}, {}, nullptr, {} } };
     offline.keywordList() = { "a" };
     offline.Start();
     EXPECT_EQ(window.infos, QStringList { QStringLiteral("您还没有连接到网上！") });
@@ -292,7 +292,7 @@ TEST_F(SearchRunTest, AFailedStateSaveLeavesTheFinishStepUndone)
 {
     SearchRun unsaved { { window, browser, tracker, poll, watchdog,
         dir.filePath(QStringLiteral("no/such/dir/s.ini")), [] { return QStringLiteral(""); }, [](int) {}, {},
-        nullptr } };
+        nullptr, {} } };
     unsaved.keywordList() = { "beta" };
     unsaved.Start();
     browser.finishLoad();

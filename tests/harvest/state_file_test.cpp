@@ -36,7 +36,7 @@ protected:
     browser::CompletionTracker tracker;
     test::ManualTimer poll, watchdog;
     SearchRun run { { window, browser, tracker, poll, watchdog, path(), [] { return QString(); }, [](int) {},
-        {}, nullptr } };
+        {}, nullptr, {} } };
 };
 
 TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
@@ -50,7 +50,7 @@ TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
         read(), QByteArray("/home/\xD3\xC3\xBB\xA7/\xB9\xD8\xBC\xFC\xB4\xCA.txt\r\n-1\r\nqcyes\r\n12\r\n"));
 
     test::FakeWindow fresh;
-    SearchRun restored { { fresh, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr } };
+    SearchRun restored { { fresh, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr, {} } };
     EXPECT_TRUE(restored.LoadState());
     EXPECT_EQ(fresh.keywordFile, window.keywordFile);
     EXPECT_EQ(restored.KeywordIndex, -1);
@@ -78,7 +78,7 @@ TEST_F(StateFileTest, LoadAppliesLinesInOrderByTheLineRules)
     for (const auto& c : cases) {
         write(c.file);
         test::FakeWindow w;
-        SearchRun r { { w, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr } };
+        SearchRun r { { w, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr, {} } };
         bool threw = false;
         try {
             r.LoadState();
@@ -119,7 +119,7 @@ TEST_F(StateFileTest, AFailedSaveKeepsThePreviousFile)
     }
 
     SearchRun elsewhere { { window, browser, tracker, poll, watchdog,
-        dir.filePath(QStringLiteral("gone/s.ini")), {}, {}, {}, nullptr } };
+        dir.filePath(QStringLiteral("gone/s.ini")), {}, {}, {}, nullptr, {} } };
     EXPECT_THROW(elsewhere.SaveState(), text::FileCreateError);
 }
 

@@ -84,11 +84,11 @@ public:
 private:
     template <typename Q, typename T> static T take(Q& queue, T fallback)
     {
-        if (queue.empty())
-            return fallback;
-        T v = queue.front();
-        queue.pop_front();
-        return v;
+        if (!queue.empty()) {
+            fallback = std::move(queue.front());
+            queue.pop_front();
+        }
+        return fallback;
     }
 };
 

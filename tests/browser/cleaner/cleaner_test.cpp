@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CleanerTest,
         Case { "HistoryFailsCacheUntouched", true, false, { QStringLiteral("history") } },
         Case { "CacheFailsSilently", false, true, { QStringLiteral("history"), QStringLiteral("cache") } },
         Case { "BothFail", true, true, { QStringLiteral("history") } }),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& c) { return std::string(c.param.name); });
 
 TEST(CleanerRoutines, LetFailuresThrough)
 {

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BuilderCreateCases,
         CreateCase { "OnlyALineBreak", "\n", "服装", " 服装\n" },
         CreateCase { "BlanksKept", "  广州 ", " 服装", "  广州   服装\n" },
         CreateCase { "NoRegions", "", "服装", "" }, CreateCase { "NoTrades", "广州", "", "" }),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& c) { return std::string(c.param.name); });
 
 // A word wider than its box is read as the pieces the box shows.
 TEST(BuilderCreate, WrappedWordCountsAsOneLinePerDisplayLine)

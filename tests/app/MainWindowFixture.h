@@ -2,6 +2,8 @@
 
 #include "SampleEngine.h"
 #include "app/MainWindow.h"
+#include "support/EventLoop.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "text/ExeDir.h"
 #include "text/Gbk.h"
@@ -29,27 +31,8 @@ protected:
     {
         form.reset();
         // The browser profile writes its last state just after it is gone.
-        waitUntil([] { return false; }, 500);
+        runEventsFor(500);
         text::setExeDir(QString());
-    }
-
-    // Runs the event loop until `done` holds. Unlike QTest::qWaitFor it
-    // does not sleep between rounds, which would starve the browser's work
-    // on this thread.
-    template <typename Pred> static bool waitUntil(Pred done, int timeoutMs)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (done() || clock.elapsed() > timeoutMs)
-                loop.quit();
-        });
-        poll.start(5);
-        if (!done())
-            loop.exec();
-        return done();
     }
 
     void openWindow(const QByteArray& engineHost = {})
@@ -61,19 +44,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
+    // Writes a file in the program folder.
     QString writeFile(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return path;
-    }
-
-    QByteArray readFile(const QString& path) const
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return test::writeFile(dir.filePath(name), bytes);
     }
 
     // Imports a keyword file through the Import command's dialog.

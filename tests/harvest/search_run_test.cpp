@@ -2,6 +2,7 @@
 #include "harvest/ResultsLog.h"
 #include "harvest/SearchRun.h"
 #include "support/FakeBrowser.h"
+#include "support/Files.h"
 #include "text/Errors.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@ using namespace tess;
 using namespace tess::harvest;
 using test::FakeBrowser;
 using test::FakePage;
+using test::readFile;
 
 namespace {
 
@@ -22,12 +24,6 @@ QByteArray between(const QByteArray& s, const char* from, const char* to)
 {
     const qsizetype a = s.indexOf(from) + qstrlen(from);
     return s.mid(a, s.indexOf(to, a) - a);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 class SearchRunTest : public ::testing::Test {
@@ -158,7 +154,7 @@ TEST_F(SearchRunTest, StopStillHarvestsTheLoadingPageThenFinishesAndKeepsTheKeyw
     EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))).startsWith("\r\n0\r\n"));
 }
 
-TEST_F(SearchRunTest, RestartOffersTheSavedPositionByTheDesignsRules)
+TEST_F(SearchRunTest, RestartOffersTheSavedPositionOneKeywordBack)
 {
     // Saved 1 (searching "beta"): offered unchanged, and beta is taken first.
     run.KeywordIndex = 1;

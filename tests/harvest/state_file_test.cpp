@@ -1,6 +1,7 @@
 #include "harvest/FakeWindow.h"
 #include "harvest/SearchRun.h"
 #include "support/FakeBrowser.h"
+#include "support/Files.h"
 #include "text/Errors.h"
 
 #include <QFile>
@@ -18,17 +19,8 @@ namespace {
 class StateFileTest : public ::testing::Test {
 protected:
     QString path() const { return dir.filePath(QStringLiteral("tessaroon.ini")); }
-    void write(const QByteArray& bytes)
-    {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray read() const
-    {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    void write(const QByteArray& bytes) { test::writeFile(path(), bytes); }
+    QByteArray read() const { return test::readFile(path()); }
 
     QTemporaryDir dir;
     test::FakeWindow window;

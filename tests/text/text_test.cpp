@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "text/CaseKey.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
@@ -15,19 +16,6 @@
 using namespace tess::text;
 
 namespace {
-
-void writeRaw(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readRaw(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 } // namespace
 
@@ -112,11 +100,11 @@ TEST(ReadLinesLf, SplitsAtLfDropsCrAndKeepsALastUnendedLine)
 {
     QTemporaryDir dir;
     const QString p = dir.filePath(QStringLiteral("f.txt"));
-    writeRaw(p, "a\r\nb\rc\n\nlast");
+    tess::test::writeFile(p, "a\r\nb\rc\n\nlast");
     EXPECT_EQ(readLinesLf(p), (Lines { "a", "bc", "", "last" }));
-    writeRaw(p, "x\r\n");
+    tess::test::writeFile(p, "x\r\n");
     EXPECT_EQ(readLinesLf(p), (Lines { "x" }));
-    writeRaw(p, "");
+    tess::test::writeFile(p, "");
     EXPECT_TRUE(readLinesLf(p).isEmpty());
 }
 
@@ -142,17 +130,17 @@ TEST(ReplaceFile, WritesWholeAndLeavesTheOldFileOnFailure)
     QTemporaryDir dir;
     const QString p = dir.filePath(QStringLiteral("out.txt"));
     replaceFile(p, joinCrLf({ "a", "", "b" }));
-    EXPECT_EQ(readRaw(p), QByteArray("a\r\n\r\nb\r\n"));
+    EXPECT_EQ(tess::test::readFile(p), QByteArray("a\r\n\r\nb\r\n"));
     replaceFile(p, joinCrLf({}));
-    EXPECT_EQ(readRaw(p), QByteArray());
+    EXPECT_EQ(tess::test::readFile(p), QByteArray());
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
-    writeRaw(p, "old");
+    tess::test::writeFile(p, "old");
     ::chmod(QFile::encodeName(p).constData(), 0444);
     if (::geteuid() != 0) { // root may write anything
         EXPECT_THROW(replaceFile(p, "new"), FileCreateError);
-        EXPECT_EQ(readRaw(p), QByteArray("old"));
+        EXPECT_EQ(tess::test::readFile(p), QByteArray("old"));
     }
     EXPECT_THROW(replaceFile(dir.filePath(QStringLiteral("nodir/x.txt")), "new"), FileCreateError);
 }

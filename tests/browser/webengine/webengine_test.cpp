@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "support/EventLoop.h"
 
 #include "browser/CompletionTracker.h"
 #include "browser/webengine/ChromiumEnvironment.h"
@@ -27,6 +28,8 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 using namespace Qt::Literals::StringLiterals;
 using tess::browser::FrameId;
 using tess::browser::WebEngineBrowserHost;
+using tess::test::runEventsFor;
+using tess::test::waitUntil;
 using tess::testing::LocalHttpServer;
 
 namespace {
@@ -39,32 +42,6 @@ QByteArray page(const QByteArray& body, const QByteArray& head = {})
 {
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>t</title>" + head + "</head><body>"
         + body + "</body></html>";
-}
-
-// QTest::qWait and qWaitFor sleep between rounds of events, which starves
-// the browser: it runs its own work through this thread's event loop and
-// loads then take seconds. Wait inside a real event loop instead.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-void wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 struct Event {
@@ -92,7 +69,7 @@ protected:
         host.reset();
         // The engine writes the profile's last state a moment after the
         // profile is gone; let it land before the folder is removed.
-        wait(500);
+        runEventsFor(500);
     }
 
     int completions() const
@@ -110,7 +87,7 @@ protected:
         const int before = completions();
         host->Navigate(url);
         const bool done = waitUntil([&] { return completions() > before; }, kLoadTimeoutMs);
-        wait(kQuietMs);
+        runEventsFor(kQuietMs);
         return done;
     }
 
@@ -300,9 +277,9 @@ TEST_F(WebEngineHostTest, DropsThePageOfALoadThatANewerNavigationReplaced)
 
     // Replaced while its answer is still on the way.
     host->Navigate(server.url("/slow.html"));
-    wait(200);
+    runEventsFor(200);
     ASSERT_TRUE(load(fast));
-    wait(1800);
+    runEventsFor(1800);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].locationSeen, QString::fromLatin1(fast));
     EXPECT_EQ(host->LinkHref(0), u"http://fast.example.com/"_s);
@@ -318,7 +295,7 @@ TEST_F(WebEngineHostTest, DropsThePageOfALoadThatANewerNavigationReplaced)
     });
     host->Navigate(server.url("/first.html"));
     ASSERT_TRUE(waitUntil([&] { return completions() > 0; }, kLoadTimeoutMs));
-    wait(kQuietMs);
+    runEventsFor(kQuietMs);
     EXPECT_TRUE(replaced);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].locationSeen, QString::fromLatin1(fast));
@@ -334,7 +311,7 @@ TEST_F(WebEngineHostTest, CompletesWhenThePageProcessDiesMidLoad)
     ASSERT_GT(pid, 0);
     ::kill(static_cast<pid_t>(pid), SIGKILL);
     EXPECT_TRUE(waitUntil([&] { return completions() > 0; }, 4000));
-    wait(kQuietMs);
+    runEventsFor(kQuietMs);
     EXPECT_EQ(events.size(), 2u);
     EXPECT_TRUE(host->LocationURL().isEmpty());
     EXPECT_TRUE(host->BodyText().isEmpty());

@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "support/UrlSink.h"
 #include "tools/about/AboutWindow.h"
 #include "tools/about/JpegDecoder.h"
@@ -20,12 +21,7 @@ using tess::test::UrlSink;
 using tess::components::TcwHyperLink;
 using tess::tools::TForm2;
 
-QByteArray resource(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
+QByteArray resource(const QString& path) { return tess::test::readFile(path); }
 
 // Shows the window modally and runs `whileShown` once it is up.
 int showModal(TForm2& form, std::function<void()> whileShown)

@@ -1,5 +1,6 @@
 #include "tools/builder/KeywordListBuilder.h"
 
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "text/ExeDir.h"
 #include "text/Gbk.h"
@@ -130,12 +131,7 @@ protected:
     void TearDown() override { tess::text::setExeDir(QString()); }
 
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    static QByteArray contents(const QString& p)
-    {
-        QFile f(p);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << p.toStdString();
-        return f.readAll();
-    }
+    static QByteArray contents(const QString& p) { return tess::test::readFile(p); }
 
     QTemporaryDir dir;
     tess::test::ScriptedDialogs dialogs;

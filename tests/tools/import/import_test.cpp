@@ -1,3 +1,4 @@
+#include "support/Files.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 
@@ -20,11 +21,7 @@ struct ImportCase {
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
+    return test::writeFile(dir.filePath(name), bytes);
 }
 
 } // namespace

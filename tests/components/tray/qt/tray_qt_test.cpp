@@ -26,11 +26,13 @@ QIcon redSquare()
 } // namespace
 
 // The main window's setup, on a desktop without a tray: the component keeps
-// its state, every activation Qt can report comes out as the designed events,
-// and the menu pops up and closes like any other.
+// its state, every activation Qt can report comes out as the shell's mouse
+// notices in their usual order, and the menu pops up and closes like any
+// other.
 TEST(QtTray, WorksWithoutATrayAndTranslatesActivations)
 {
-    EXPECT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "this desktop has a tray; the test is about a desktop without one";
 
     QStringList journal;
     auto menu = std::make_unique<QMenu>();

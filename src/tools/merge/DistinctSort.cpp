@@ -1,4 +1,4 @@
-#include "tools/merge/DistinctSort.h"
+#include "tools/merge/DistinctSortInternal.h"
 
 #include "text/CaseKey.h"
 #include "tools/merge/HugePages.h"
@@ -645,6 +645,11 @@ DistinctLines Sorter::run()
 DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order, KeyForm form)
 {
     return Sorter(text, order, form == KeyForm::Compact).run();
+}
+
+DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order)
+{
+    return sortDistinct(text, order, KeyForm::Compact);
 }
 
 } // namespace tess::tools

@@ -3,7 +3,7 @@
 #include "text/Gbk.h"
 #include "text/TextFile.h"
 #include "tools/merge/AddressMerge.h"
-#include "tools/merge/DistinctSort.h"
+#include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/KeywordImport.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/MergeCommand.h"

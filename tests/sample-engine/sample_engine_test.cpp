@@ -1,6 +1,9 @@
 #include "SampleCodec.h"
 #include "SampleEngine.h"
 #include "SamplePage.h"
+#include "harvest/PageReader.h"
+
+#include <QByteArray>
 
 #include <httplib.h>
 
@@ -27,7 +30,9 @@ std::string stripTags(const std::string& html)
     return std::regex_replace(text, amp, "&");
 }
 
-// The page as the harvester's pager test sees it: one line per block, tags gone.
+// The page's lines with the tags gone. The sample writes each block on a
+// source line of its own, so this stands in for the browser's body text,
+// which puts blocks on lines of their own.
 std::vector<std::string> textLines(const std::string& html)
 {
     std::vector<std::string> lines;
@@ -43,16 +48,13 @@ std::vector<std::string> textLines(const std::string& html)
 bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
-// The harvester's reading of a result page: a further page exists when a line
-// holds "下一页", "[" and "]" and begins with "上一页" or "1".
+// The harvester's own pager test on the page's text.
 bool offersNextPage(const std::string& gbkHtml)
 {
-    const std::string next = utf8ToGbk("下一页"), previous = utf8ToGbk("上一页");
-    bool answer = false;
+    std::string bodyText;
     for (const std::string& line : textLines(gbkHtml))
-        if (contains(line, next) && contains(line, "[") && contains(line, "]"))
-            answer = answer || startsWith(line, previous) || startsWith(line, "1");
-    return answer;
+        bodyText += line + '\n';
+    return tess::harvest::ReadPagerState(QByteArray::fromStdString(bodyText));
 }
 
 std::string pagerText(const std::string& gbkHtml)
@@ -259,17 +261,20 @@ TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
     EXPECT_TRUE(
         has([&](const std::string& l) { return l != resultAddress(ZhongWen, 32) && lower(l) == twin; }));
 
-    // The page's own host reduces to "0.1:<port>"; relative links resolve to it.
-    const std::string siteDomain = "0.1:" + std::to_string(port);
-    std::vector<std::string> taken, keys;
+    // The page's own host reduces to "0.1:<port>"; relative links resolve to it,
+    // as the browser gives them. Then the harvester's own rules pick the links.
+    const QByteArray siteDomain
+        = tess::harvest::SiteDomain(QByteArray::fromStdString("http://" + host + searchTarget(ZhongWen, 30)));
+    EXPECT_EQ(siteDomain.toStdString(), "0.1:" + std::to_string(port));
+    tess::harvest::PageLinkList pageLinks;
+    std::vector<std::string> taken;
     for (std::string link : links) {
         if (startsWith(link, "/"))
             link = "http://" + host + link;
-        if (!startsWith(link, "http://") || contains(link, siteDomain))
+        const QByteArray href = QByteArray::fromStdString(link);
+        if (!tess::harvest::IsOutboundLink(href, siteDomain) || pageLinks.contains(href))
             continue;
-        if (std::find(keys.begin(), keys.end(), lower(link)) != keys.end())
-            continue;
-        keys.push_back(lower(link));
+        pageLinks.add(href);
         taken.push_back(link);
     }
     std::vector<std::string> expected;

@@ -1,14 +1,13 @@
-#include "tools/merge/DistinctSort.h"
+#include "tools/merge/DistinctSortInternal.h"
 
 #include "text/CaseKey.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
+#include "tools/merge/SortKeys.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -19,12 +18,13 @@
 // Sorting by collation keys without keeping them: each line's key is made
 // eight bytes at a time, only as deep as the radix sort needs to tell it
 // from its neighbours. Plain ASCII lines make their keys from the table of
-// LineCollation; other lines get the collator's key once, kept in an arena.
+// LineCollation; other lines get the collator's key once, kept in an arena
+// (see SortKeys.h).
 namespace tess::tools {
 namespace {
 
+using keys::kInTail; // in Rec::cursor of a table-keyed line
 constexpr uint32_t kSlowLine = 0x80000000u; // in Sorter::Line::length and Rec::line
-constexpr uint32_t kInTail = 0x80000000u; // in Rec::cursor of a table-keyed line
 constexpr size_t kSmallRange = 32;
 
 bool asciiSameIgnoringCase(const char* a, const char* b, qsizetype n)
@@ -43,7 +43,7 @@ bool asciiSameIgnoringCase(const char* a, const char* b, qsizetype n)
 struct Rec {
     uint64_t word; // the next eight key bytes, big-endian, zero after the key
     uint64_t ahead; // the eight after those, while Range::ahead says so
-    uint32_t line; // kSlowLine: the key is in Sorter::m_slowKeys
+    uint32_t line; // kSlowLine: the key is in Sorter::m_collatorKeys
     uint32_t cursor; // where the key continues (see nextWord)
 };
 
@@ -54,37 +54,9 @@ public:
     Sorter(QByteArrayView text, const LineCollation& order, bool useCodes)
         : m_text(reinterpret_cast<const uint8_t*>(text.data()))
         , m_order(order)
+        , m_table(text, order, useCodes)
+        , m_tails(order, m_table.codesWeigh())
     {
-        for (unsigned b = 0; b < 256; ++b) {
-            const LineCollation::Weight& wt = order.weight(static_cast<uint8_t>(b));
-            for (unsigned k = 0; k < wt.size; ++k)
-                m_packed[b].bytes = (m_packed[b].bytes << 8) | wt.bytes[k];
-            m_packed[b].size = wt.size;
-        }
-        m_codes = useCodes && order.hasWeightCodes();
-        if (m_codes) {
-            m_codesWeigh = true;
-            for (unsigned b = 0; b < 256; ++b)
-                if (order.weightCode(static_cast<uint8_t>(b)) != 0
-                    && order.weight(static_cast<uint8_t>(b)).size == 0)
-                    m_codesWeigh = false;
-            m_direct = m_codesWeigh && text.size() < static_cast<qsizetype>(kInTail)
-                && order.weightCode('\r') == 0 && order.weightCode('\n') == 0 && order.weightCode(0) == 0;
-            m_size = static_cast<uint32_t>(std::min<qsizetype>(text.size(), kInTail));
-            // Does a code stand for one byte only, up to letter case?
-            std::array<int, 256> byteOf;
-            byteOf.fill(-1);
-            m_codesNameBytes = true;
-            for (unsigned b = 0; b < 128; ++b) {
-                const uint8_t code = order.weightCode(static_cast<uint8_t>(b));
-                if (!order.tableCovers(static_cast<uint8_t>(b)) || code == 0)
-                    continue;
-                const int folded = (b >= 'A' && b <= 'Z') ? static_cast<int>(b + 32) : static_cast<int>(b);
-                if (byteOf[code] != -1 && byteOf[code] != folded)
-                    m_codesNameBytes = false;
-                byteOf[code] = folded;
-            }
-        }
         split(text.size());
     }
 
@@ -93,7 +65,8 @@ public:
 private:
     void split(qsizetype size);
     void nextWord(Rec& r);
-    const QByteArray& tail(qsizetype weighted);
+    uint32_t tableWord(uint32_t line, uint32_t cursor, keys::WordFill& fill);
+    QByteArray collatorKey(uint32_t line) const;
     void sortAll();
     void refill(Rec* recs, size_t lo, size_t hi, bool ahead);
     void sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead);
@@ -120,34 +93,19 @@ private:
         bool ahead; // Rec::ahead holds the word after Rec::word
     };
 
-    // The table's weights as big-endian numbers, kept here for the hot loop.
-    struct Packed {
-        uint64_t bytes = 0;
-        unsigned size = 0;
-    };
-
     const uint8_t* m_text;
     const LineCollation& m_order;
-    bool m_codes = false; // keys rewritten with LineCollation::weightCode
-    // With codes, table lines hold no ignored byte (the collator keys those),
-    // so when each code names one byte, equal keys mean equal lines.
-    bool m_codesNameBytes = false;
-    bool m_codesWeigh = false; // each byte with a code has a weight
-    // Table lines hold only bytes with codes, and the bytes that end a line
-    // have none: a table line's cursor can then be where it is in the text,
-    // and a refill need not look the line up until its key reaches the tail.
-    bool m_direct = false;
-    uint32_t m_size = 0;
-    std::array<Packed, 256> m_packed {};
+    // The three sources of key bytes; m_tails is made after m_table, from it.
+    keys::TableKeys m_table;
+    keys::LevelTails m_tails;
+    keys::CollatorKeys m_collatorKeys;
     // Start and length side by side: a refill reads both at random, and
     // one cache miss is cheaper than two.
     struct Line {
         qsizetype start;
-        uint32_t length; // kSlowLine: the key is in m_slowKeys
+        uint32_t length; // kSlowLine: the key is in m_collatorKeys
     };
     std::vector<Line> m_lines;
-    std::vector<uint8_t> m_slowKeys;
-    std::vector<QByteArray> m_tails;
     // The records' two buffers and, once they are done with, the result: the
     // result then lands on pages already faulted in, not on fresh ones the
     // kernel must clear first. Not zeroed: filled or written before read.
@@ -224,7 +182,7 @@ void Sorter::split(qsizetype size)
             throw std::length_error("a line or the number of lines is too large to sort");
         if (!slow && mustCheck)
             for (qsizetype k = begin; k < i; ++k)
-                if (!m_order.tableCovers(p[k]) || (m_codes && m_order.weightCode(p[k]) == 0)) {
+                if (!m_order.tableCovers(p[k]) || (m_table.codes() && m_order.weightCode(p[k]) == 0)) {
                     slow = true;
                     break;
                 }
@@ -236,122 +194,38 @@ void Sorter::split(qsizetype size)
     }
 }
 
-const QByteArray& Sorter::tail(qsizetype weighted)
-{
-    if (static_cast<size_t>(weighted) >= m_tails.size())
-        m_tails.resize(static_cast<size_t>(weighted) + 1);
-    QByteArray& t = m_tails[static_cast<size_t>(weighted)];
-    if (t.isEmpty())
-        t = m_order.levelTail(weighted);
-    return t;
-}
-
-// Table-keyed lines: the cursor is (byte position << 2 | bytes of that
-// byte's weight already taken) or, with weight codes, the byte position
-// in the line (m_direct: in the whole text); kInTail | offset in the level
-// tail once the primary part is used up. Collator-keyed lines:
-// the cursor is the offset in m_slowKeys.
+// A collator-keyed line's cursor is the offset in m_collatorKeys; for the
+// cursor of a table-keyed line see keys::TableKeys, and kInTail | offset
+// in the level tail once the primary part is used up.
 void Sorter::nextWord(Rec& r)
 {
-    uint64_t w = 0;
-    unsigned got = 0;
-    if (r.line & kSlowLine) {
-        const uint8_t* k = m_slowKeys.data() + r.cursor;
-        while (got < 8) {
-            w = (w << 8) | *k;
-            ++got;
-            if (*k == 0)
-                break;
-            ++k;
+    keys::WordFill fill;
+    if (r.line & kSlowLine)
+        r.cursor = m_collatorKeys.read(r.cursor, fill);
+    else
+        r.cursor = tableWord(r.line, r.cursor, fill);
+    r.word = fill.word();
+}
+
+// The primary part from the text, then the level tail; returns the cursor.
+uint32_t Sorter::tableWord(uint32_t line, uint32_t cursor, keys::WordFill& fill)
+{
+    if (!(cursor & kInTail)) {
+        if (m_table.direct()) {
+            if (m_table.readText(cursor, fill))
+                return cursor;
+        } else if (m_table.readLine(m_text + m_lines[line].start, m_lines[line].length, cursor, fill)) {
+            return cursor;
         }
-        r.cursor = static_cast<uint32_t>(k - m_slowKeys.data());
-        r.word = got == 8 ? w : w << (8 * (8 - got));
-        return;
+        cursor = kInTail;
     }
-    uint32_t c = r.cursor;
-    if (m_direct && !(c & kInTail)) {
-        uint32_t pos = c;
-        for (; pos < m_size; ++pos) {
-            const uint8_t code = m_order.weightCode(m_text[pos]);
-            if (code == 0)
-                break;
-            w = (w << 8) | code;
-            if (++got == 8) {
-                r.cursor = pos + 1;
-                r.word = w;
-                return;
-            }
-        }
-        c = kInTail;
-    }
-    const uint32_t length = m_lines[r.line].length;
-    const uint8_t* s = m_text + m_lines[r.line].start;
-    if (m_direct) {
-        // only the tail is left
-    } else if (m_codes) {
-        if (!(c & kInTail)) {
-            uint32_t pos = c;
-            while (pos < length) {
-                const uint8_t code = m_order.weightCode(s[pos++]);
-                if (code) {
-                    w = (w << 8) | code;
-                    if (++got == 8) {
-                        r.cursor = pos;
-                        r.word = w;
-                        return;
-                    }
-                }
-            }
-            c = kInTail;
-        }
-    } else if (!(c & kInTail)) {
-        uint32_t pos = c >> 2;
-        unsigned taken = c & 3;
-        if (taken) { // the rest of a weight split at the previous word's end
-            const LineCollation::Weight& wt = m_order.weight(s[pos]);
-            while (taken < wt.size) {
-                w = (w << 8) | wt.bytes[taken++];
-                ++got;
-            }
-            ++pos;
-            taken = 0;
-        }
-        // Whole weights while they fit; a weight is at most three bytes.
-        while (pos < length) {
-            const Packed pw = m_packed[s[pos]];
-            if (got + pw.size > 8)
-                break;
-            w = (w << (8 * pw.size)) | pw.bytes;
-            got += pw.size;
-            ++pos;
-        }
-        if (got < 8 && pos < length) {
-            const LineCollation::Weight& wt = m_order.weight(s[pos]);
-            while (got < 8) {
-                w = (w << 8) | wt.bytes[taken++];
-                ++got;
-            }
-        }
-        if (got == 8) {
-            r.cursor = pos << 2 | taken;
-            r.word = w;
-            return;
-        }
-        c = kInTail;
-    }
-    // With codes every byte of a table line has a code, so carries weight.
-    qsizetype weighted = m_codesWeigh ? static_cast<qsizetype>(length) : 0;
-    if (!m_codesWeigh)
-        for (uint32_t k = 0; k < length; ++k)
-            weighted += m_order.weight(s[k]).size ? 1 : 0;
-    const QByteArray& t = tail(weighted);
-    uint32_t off = c & ~kInTail;
-    while (got < 8 && off < static_cast<uint32_t>(t.size())) {
-        w = (w << 8) | static_cast<uint8_t>(t[off++]);
-        ++got;
-    }
-    r.cursor = kInTail | off;
-    r.word = got == 8 || got == 0 ? w : w << (8 * (8 - got)); // 0: read past the key
+    return m_tails.read(m_text + m_lines[line].start, m_lines[line].length, cursor & ~kInTail, fill);
+}
+
+QByteArray Sorter::collatorKey(uint32_t line) const
+{
+    const QByteArray key = m_order.sortKey(lineView(line));
+    return m_table.codes() ? m_order.compactKey(key) : key;
 }
 
 void Sorter::sortAll()
@@ -368,19 +242,14 @@ void Sorter::sortAll()
     m_recs = reinterpret_cast<Rec*>((at + alignof(Rec) - 1) & ~uintptr_t(alignof(Rec) - 1));
     m_aux = m_recs + n;
     adviseHugePages(m_block.data(), static_cast<size_t>(m_block.size()));
-    m_slowKeys.reserve(slowLines * 64);
+    m_collatorKeys.reserve(slowLines * 64);
     for (uint32_t i = 0; i < n; ++i) {
         Rec& r = m_recs[i];
         r.line = i;
-        r.cursor = m_direct ? static_cast<uint32_t>(m_lines[i].start) : 0;
+        r.cursor = m_table.direct() ? static_cast<uint32_t>(m_lines[i].start) : 0;
         if (m_lines[i].length & kSlowLine) {
             r.line |= kSlowLine;
-            const QByteArray key
-                = m_codes ? m_order.compactKey(m_order.sortKey(lineView(i))) : m_order.sortKey(lineView(i));
-            if (m_slowKeys.size() + static_cast<size_t>(key.size()) >= kInTail)
-                throw std::length_error("too much text outside ASCII to sort");
-            r.cursor = static_cast<uint32_t>(m_slowKeys.size());
-            m_slowKeys.insert(m_slowKeys.end(), key.begin(), key.end());
+            r.cursor = m_collatorKeys.add(collatorKey(i));
         }
         // Two words while the text is read in order: the first levels
         // then sort without reading any line again.
@@ -412,13 +281,13 @@ void Sorter::refill(Rec* recs, size_t lo, size_t hi, bool ahead)
     }
     constexpr size_t kAhead = 16;
     for (size_t i = lo; i < hi; ++i) {
-        if (m_direct) {
+        if (m_table.direct()) {
             if (i + kAhead < hi) {
                 const Rec& r = recs[i + kAhead];
                 // The line's length is wanted once its key reaches the
                 // tail, which this refill may well do.
                 if (r.line & kSlowLine) {
-                    __builtin_prefetch(m_slowKeys.data() + r.cursor);
+                    __builtin_prefetch(m_collatorKeys.at(r.cursor));
                 } else {
                     __builtin_prefetch(&m_lines[r.line]);
                     if (!(r.cursor & kInTail))
@@ -431,7 +300,8 @@ void Sorter::refill(Rec* recs, size_t lo, size_t hi, bool ahead)
             if (i + kAhead < hi) {
                 const Rec& r = recs[i + kAhead];
                 if (!(r.cursor & kInTail) && !(r.line & kSlowLine))
-                    __builtin_prefetch(m_text + m_lines[r.line].start + (m_codes ? r.cursor : r.cursor >> 2));
+                    __builtin_prefetch(
+                        m_text + m_lines[r.line].start + (m_table.codes() ? r.cursor : r.cursor >> 2));
             }
         }
         nextWord(recs[i]);
@@ -558,9 +428,9 @@ void Sorter::smallSort(size_t lo, size_t hi, unsigned pos, bool ahead)
 void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
 {
     const uint32_t head = lineOf(m_recs[lo]);
-    if (m_codesNameBytes) {
+    if (m_table.codesNameBytes()) {
         // Keys that ended leave table lines' cursors in the tail, and
-        // collator keys end below kInTail in m_slowKeys.
+        // collator keys end below kInTail in m_collatorKeys.
         bool allTable = true;
         for (size_t i = lo; i < hi && allTable; ++i)
             allTable = (m_recs[i].cursor & kInTail) != 0;
@@ -610,7 +480,7 @@ DistinctLines Sorter::run()
         }
     }
     m_recs = m_aux = nullptr;
-    std::vector<uint8_t>().swap(m_slowKeys);
+    m_collatorKeys.release();
 
     DistinctLines result;
     result.count = static_cast<qsizetype>(kept.size());
@@ -645,6 +515,11 @@ DistinctLines Sorter::run()
 DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order, KeyForm form)
 {
     return Sorter(text, order, form == KeyForm::Compact).run();
+}
+
+DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order)
+{
+    return sortDistinct(text, order, KeyForm::Compact);
 }
 
 } // namespace tess::tools

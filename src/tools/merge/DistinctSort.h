@@ -17,10 +17,6 @@ struct DistinctLines {
 // letter case the first one stays, as written. The result is the same as
 // inserting the lines one by one into a sorted list that drops a line when
 // an equal one is already there, but takes O(n log n) at worst.
-//
-// Compact keys (LineCollation::compactKey) are read faster and sort alike;
-// Plain is the way for orders without weight codes, chosen here for tests.
-enum class KeyForm { Compact, Plain };
-DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order, KeyForm form = KeyForm::Compact);
+DistinctLines sortDistinct(QByteArrayView text, const LineCollation& order);
 
 } // namespace tess::tools

@@ -1,10 +1,11 @@
+#include "support/Files.h"
 #include "text/CaseKey.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
 #include "text/TextFile.h"
 #include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
-#include "tools/merge/DistinctSort.h"
+#include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/MergeCommand.h"
 
@@ -24,18 +25,10 @@ namespace {
 
 QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
 {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
+    return test::writeFile(dir.filePath(QString::fromLatin1(name)), bytes);
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+QByteArray contents(const QString& path) { return test::readFile(path); }
 
 // The plain way: insert each line into a sorted list by binary search,
 // dropping it when an equal line is already there.

@@ -13,6 +13,8 @@ bash scripts/install-deps.sh
 
 echo "== Formatting"
 bash scripts/check-format.sh
+echo "== Layers"
+bash scripts/check-layers.sh
 
 run_suite() {
   cmake --preset "$1"

@@ -4,18 +4,9 @@
 
 #include <QFile>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace tess::harvest {
-namespace {
-
-int openLog(const QString& path, int flags)
-{
-    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
-}
-
-} // namespace
 
 ResultsLog::ResultsLog(const QString& path)
     : m_path(path)
@@ -36,7 +27,7 @@ QByteArray ResultsLog::formatRow(const QByteArray& address, const QByteArray& li
 bool ResultsLog::ensureOpen()
 {
     if (!m_file.isOpen())
-        m_file = text::FileDescriptor(openLog(m_path, O_APPEND));
+        m_file = text::openForAppend(m_path, false);
     return m_file.isOpen();
 }
 
@@ -47,7 +38,7 @@ void ResultsLog::restart()
     // A log that cannot be kept must not stop the harvest: the rows still
     // reach the list, and Save results reports the problem instead of
     // saving part of the rows.
-    m_file = text::FileDescriptor(openLog(m_path, O_TRUNC | O_APPEND));
+    m_file = text::openForAppend(m_path, true);
     m_broken = !m_file.isOpen();
 }
 

@@ -105,6 +105,12 @@ void FileReader::readChunks(const std::function<bool(const char* data, qsizetype
     }
 }
 
+FileDescriptor openForAppend(const QString& path, bool truncate)
+{
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0);
+    return FileDescriptor(::open(QFile::encodeName(path).constData(), flags, 0666));
+}
+
 bool writeAll(int fd, const char* data, qsizetype size)
 {
     while (size > 0) {

@@ -83,6 +83,10 @@ private:
     qint64 m_size = 0;
 };
 
+// Opens the file for appending, creating it when missing (and emptying it
+// when `truncate`). Returns a closed descriptor on failure, with errno set.
+FileDescriptor openForAppend(const QString& path, bool truncate);
+
 // Writes all of `data`, retrying interrupted and short writes. False on
 // failure, with errno set.
 bool writeAll(int fd, const char* data, qsizetype size);

@@ -67,7 +67,7 @@ int main(int argc, char** argv)
 
     testing::LocalHttpServer server;
     app::TForm1 form({ QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
-        dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); } });
+        dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }, {} });
     form.show();
     // The poll timer stays out of the way: the bench takes each page itself.
     form.findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1000);

@@ -62,6 +62,7 @@ public:
     std::optional<QString> InputQuery(const QString&, const QString&, const QString& v) override { return v; }
     void InformationBox(const QString&) override { }
     void PlainMessage(const QString&) override { }
+    void ReportError(const QString&) override { }
 };
 
 void BM_ProcessPage(benchmark::State& state)

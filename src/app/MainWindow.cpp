@@ -30,6 +30,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -107,12 +108,15 @@ TForm1::TForm1(Options options)
 
     resize(576, 439);
     ui::centreOnScreen(*this);
+    ui::setBoxOwner([this] { return boxParent(); });
+    m_scratch.OnWriteFailure = [this](const QString& message) { ReportError(message); };
 
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
+    ui::setBoxOwner({});
     FormDestroy();
     qDeleteAll(m_pendingRows);
     // The run and the tray icon go before the browser they use.
@@ -268,6 +272,11 @@ void TForm1::FormCreate()
         QTimer::singleShot(0, this,
             [error = std::current_exception()] { ui::guarded([&] { std::rethrow_exception(error); }); });
     }
+    // Rows of a run the program never finished (killed, crashed, a power
+    // cut) wait for 保存 until the next 搜索.
+    if (const qint64 rows = m_scratch.recover(); rows > 0)
+        SetPanelText(harvest::PanelStatus,
+            QStringLiteral("上次搜索意外中断，留下 %1 条结果，可点击“保存”保存").arg(rows));
 }
 
 void TForm1::FormDestroy()
@@ -281,7 +290,10 @@ void TForm1::FormDestroy()
     m_scratch.remove();
 }
 
-bool TForm1::FormCloseQuery() { return ui::dialogs().confirm(this, QStringLiteral("确认退出Tessaroon吗?")); }
+bool TForm1::FormCloseQuery()
+{
+    return ui::dialogs().confirm(boxParent(), QStringLiteral("确认退出Tessaroon吗?"));
+}
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
@@ -300,7 +312,10 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+    // Into the tray only when there is one to bring the window back from;
+    // without one the window is minimised as usual.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
+        && trayAvailable())
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { N18Click(); }); });
 }
 
@@ -309,7 +324,7 @@ void TForm1::changeEvent(QEvent* event)
 void TForm1::SpeedButton4Click()
 {
     OpenDialog1.initialDir = text::exeDir();
-    const QStringList chosen = ui::dialogs().openFiles(this, OpenDialog1);
+    const QStringList chosen = ui::dialogs().openFiles(boxParent(), OpenDialog1);
     if (chosen.isEmpty())
         return;
     const QString path = chosen.first();
@@ -329,7 +344,7 @@ void TForm1::N3Click() { m_run->Stop(); }
 
 void TForm1::N5Click()
 {
-    const std::optional<QString> target = ui::dialogs().saveFile(this, SaveDialog1);
+    const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), SaveDialog1);
     if (!target)
         return;
     // Every row of the run, not only the ones still on screen.
@@ -350,10 +365,10 @@ void TForm1::N20Click()
 
 void TForm1::SpeedButton1Click()
 {
-    const QStringList sources = ui::dialogs().openFiles(this, OpenDialog8);
+    const QStringList sources = ui::dialogs().openFiles(boxParent(), OpenDialog8);
     if (sources.isEmpty())
         return;
-    const std::optional<QString> target = ui::dialogs().saveFile(this, SaveDialog8);
+    const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), SaveDialog8);
     if (!target)
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
@@ -387,7 +402,10 @@ void TForm1::N17Click()
 {
     N17->setEnabled(false);
     N18->setEnabled(true);
-    showNormal();
+    if (m_maximizedBeforeHiding)
+        showMaximized();
+    else
+        showNormal();
     raise();
     activateWindow();
 }
@@ -396,7 +414,44 @@ void TForm1::N18Click()
 {
     N18->setEnabled(false);
     N17->setEnabled(true);
+    m_maximizedBeforeHiding = windowState() & Qt::WindowMaximized;
     hide();
+}
+
+QWidget* TForm1::boxParent()
+{
+    if (isHidden())
+        N17Click();
+    return this;
+}
+
+bool TForm1::trayAvailable() const
+{
+    return m_options.trayAvailable ? m_options.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TForm1::ReportError(const QString& text)
+{
+    // Shown from the event loop, not from inside the run's step that met
+    // the error.
+    QTimer::singleShot(0, this, [this, text] { ui::dialogs().standardError(boxParent(), text); });
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_outerSizeSet)
+        return;
+    m_outerSizeSet = true;
+    // 576 × 439 is the size of the whole window, frame included; the frame
+    // is known only once the window manager has framed the window.
+    QTimer::singleShot(200, this, [this] {
+        if (isMaximized() || isMinimized())
+            return;
+        const QSize frame = frameGeometry().size() - geometry().size();
+        resize(QSize(576, 439) - frame);
+        ui::centreOnScreen(*this);
+    });
 }
 
 void TForm1::N23Click() { close(); }
@@ -495,11 +550,11 @@ void TForm1::flushResults()
 
 std::optional<QString> TForm1::InputQuery(const QString& caption, const QString& prompt, const QString& value)
 {
-    return ui::dialogs().inputQuery(this, caption, prompt, value);
+    return ui::dialogs().inputQuery(boxParent(), caption, prompt, value);
 }
 
-void TForm1::InformationBox(const QString& text) { ui::dialogs().information(this, text); }
+void TForm1::InformationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
 
-void TForm1::PlainMessage(const QString& text) { ui::dialogs().plainMessage(this, text); }
+void TForm1::PlainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
 
 } // namespace tess::app

@@ -48,6 +48,7 @@ public:
         QByteArray engineHost; // empty: the engine's public host
         QString profileFolder; // the embedded browser's own data
         std::function<QString()> localAddress; // empty: the machine's
+        std::function<bool()> trayAvailable; // empty: whether the desktop has a tray now
     };
 
     explicit TForm1(Options options);
@@ -99,10 +100,12 @@ public:
         const QString& caption, const QString& prompt, const QString& value) override;
     void InformationBox(const QString& text) override;
     void PlainMessage(const QString& text) override;
+    void ReportError(const QString& text) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
@@ -114,6 +117,9 @@ private:
     void buildTray();
     void clearBrowserData();
     void flushResults();
+    // The window boxes go over, brought back from the tray first.
+    QWidget* boxParent();
+    bool trayAvailable() const;
 
     Options m_options;
 
@@ -155,6 +161,8 @@ private:
     std::unique_ptr<harvest::SearchRun> m_run;
     std::unique_ptr<components::QtTaskbarIcon> antTaskbarIcon1;
     bool m_destroyed = false;
+    bool m_maximizedBeforeHiding = false;
+    bool m_outerSizeSet = false;
     QList<QTreeWidgetItem*> m_pendingRows; // this page's rows, not yet in the list
 };
 

@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     QApplication::setFont(ui::songtiFont(12));
     QApplication::setWindowIcon(app::glyphs::programIcon());
 
-    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {} });
+    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {} });
     tools::TForm2 Form2;
     tools::TForm3 Form3;
     browser::Tdelform delform(Form1.browserProfile());

@@ -4,6 +4,9 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tess::harvest {
@@ -24,22 +27,39 @@ QByteArray ResultsLog::formatRow(const QByteArray& address, const QByteArray& li
     return address + '\t' + text + "\r\n";
 }
 
-bool ResultsLog::ensureOpen()
+qint64 ResultsLog::recover()
 {
-    if (!m_file.isOpen())
-        m_file = text::openForAppend(m_path, false);
-    return m_file.isOpen();
+    m_file.reset();
+    m_unwritten.clear();
+    m_inMemory.clear();
+    m_failed = false;
+    m_onDisk = 0;
+    m_rows = 0;
+    struct stat st { };
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    QByteArray rows;
+    try {
+        rows = text::readWholeFile(m_path);
+    } catch (const text::AppError&) {
+        return 0;
+    }
+    // A row cut short by the crash is no row.
+    m_onDisk = rows.lastIndexOf('\n') + 1;
+    m_rows = rows.left(m_onDisk).count('\n');
+    return m_rows;
 }
 
 void ResultsLog::restart()
 {
     m_unwritten.clear();
+    m_inMemory.clear();
+    m_onDisk = 0;
     m_rows = 0;
-    // A log that cannot be kept must not stop the harvest: the rows still
-    // reach the list, and Save results reports the problem instead of
-    // saving part of the rows.
+    m_failed = false;
     m_file = text::openForAppend(m_path, true);
-    m_broken = !m_file.isOpen();
+    if (!m_file.isOpen())
+        fail(errno);
 }
 
 void ResultsLog::append(const QByteArray& address, const QByteArray& linkText)
@@ -52,9 +72,39 @@ void ResultsLog::flush()
 {
     if (m_unwritten.isEmpty())
         return;
-    if (!ensureOpen() || !text::writeAll(m_file.get(), m_unwritten.constData(), m_unwritten.size()))
-        m_broken = true;
+    if (!m_failed && !m_file.isOpen()) {
+        m_file = text::openForAppend(m_path, false);
+        if (!m_file.isOpen())
+            fail(errno);
+    }
+    if (!m_failed) {
+        if (text::writeAll(m_file.get(), m_unwritten.constData(), m_unwritten.size())) {
+            m_onDisk += m_unwritten.size();
+            m_unwritten.clear();
+            return;
+        }
+        const int error = errno;
+        // Whatever part of the page's rows reached the file goes again, in
+        // memory: the file keeps whole rows only.
+        if (::ftruncate(m_file.get(), m_onDisk) != 0) {
+            // Left as it is: contents() reads only the whole rows anyway.
+        }
+        fail(error);
+    }
+    m_inMemory += m_unwritten;
     m_unwritten.clear();
+}
+
+void ResultsLog::fail(int error)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_file.reset();
+    if (OnWriteFailure)
+        OnWriteFailure(
+            QStringLiteral("无法写入临时结果文件 %1：%2\n本次搜索的结果改为保存在内存中，仍可用“保存”保存。")
+                .arg(m_path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 QByteArray ResultsLog::contents()
@@ -62,17 +112,25 @@ QByteArray ResultsLog::contents()
     if (m_rows == 0)
         return {};
     flush();
-    if (m_broken)
-        throw text::FileCreateError(m_path);
-    return text::readWholeFile(m_path);
+    QByteArray all;
+    if (m_onDisk > 0) {
+        all = text::readWholeFile(m_path);
+        if (all.size() < m_onDisk)
+            throw text::StreamReadError();
+        all.truncate(m_onDisk);
+    }
+    all += m_inMemory;
+    return all;
 }
 
 void ResultsLog::remove()
 {
     m_file.reset();
     m_unwritten.clear();
+    m_inMemory.clear();
+    m_onDisk = 0;
     m_rows = 0;
-    m_broken = false;
+    m_failed = false;
     ::unlink(QFile::encodeName(m_path).constData());
 }
 

@@ -5,12 +5,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace tess::harvest {
 
 // Every row harvested since Start, kept in the scratch file beside the
 // program while the on-screen list is capped at about a hundred rows. Each
-// page's rows are flushed as soon as the page is harvested, so a crash
-// loses nothing; Save results copies the whole file.
+// page's rows are written as soon as the page is harvested, so a crash
+// loses nothing: the next start takes the rows over (recover()) and Save
+// results can still save them. Should the file refuse a row (a full disk,
+// a folder gone read-only), the rows from then on are kept in memory and
+// Save results still saves every one.
 //
 // One row a line: the address, a TAB, the link text; GBK, CR LF. Line
 // breaks and TABs inside a link text become blanks.
@@ -23,14 +28,22 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // Raised once a run, when the scratch file first refuses rows; the
+    // message names the file and the reason.
+    std::function<void(const QString& message)> OnWriteFailure;
+
+    // Takes over the rows a run that never reached the program's exit left
+    // in the scratch file (a torn last row is left out); returns how many.
+    qint64 recover();
     // Starts an empty log (a new run).
     void restart();
     void append(const QByteArray& address, const QByteArray& linkText);
-    // Puts the rows appended so far on disk.
+    // Puts the rows appended so far on disk, or in memory when the disk
+    // refuses them.
     void flush();
     qint64 rowCount() const { return m_rows; }
-    // The rows as the saved-results file holds them. Throws when the log
-    // could not keep every row.
+    // The rows as the saved-results file holds them. Throws when the rows
+    // on disk cannot be read back.
     QByteArray contents();
     // Closes and deletes the scratch file (program exit).
     void remove();
@@ -38,13 +51,15 @@ public:
     static QByteArray formatRow(const QByteArray& address, const QByteArray& linkText);
 
 private:
-    bool ensureOpen();
+    void fail(int error);
 
     QString m_path;
     text::FileDescriptor m_file;
     QByteArray m_unwritten; // rows appended since the last flush
+    QByteArray m_inMemory; // rows the file refused, in order after the ones on disk
+    qint64 m_onDisk = 0; // bytes of whole rows in the file
     qint64 m_rows = 0;
-    bool m_broken = false; // a row could not be written
+    bool m_failed = false; // the file refused rows in this run
 };
 
 } // namespace tess::harvest

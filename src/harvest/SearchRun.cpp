@@ -40,8 +40,12 @@ void SearchRun::Start()
         w.InformationBox(QStringLiteral("您还没有连接到网上！"));
         return;
     }
-    if (m_keywords.isEmpty())
+    if (m_keywords.isEmpty()) {
+        // An imported file without a single keyword is not "nothing imported".
+        if (!w.KeywordFileText().isEmpty())
+            throw text::AppError(QStringLiteral("关键字列表文件中没有关键字：%1").arg(w.KeywordFileText()));
         throw text::AppError(QStringLiteral("请先导入关键字列表文件"));
+    }
 
     // A stopped run has already taken the keyword it was searching.
     if (KeywordIndex > 1)
@@ -66,6 +70,7 @@ void SearchRun::Start()
     w.ClearResults();
     m_pageLinks.clear();
     m_runLinks.clear();
+    m_stateSaveFailed = false;
     if (m_s.log)
         m_s.log->restart();
 
@@ -133,10 +138,25 @@ void SearchRun::FinishStep()
 {
     m_s.pollTimer.setEnabled(false);
     m_s.watchdogTimer.setEnabled(false);
-    SaveState();
+    // The window is idle again whatever becomes of the state file; a
+    // failed save is reported after that.
     m_s.window.SetPanelText(PanelStatus, QStringLiteral("搜索已经结束！"));
     m_s.window.RepaintNow();
     m_s.window.SetCommandsEnabled(true, false, true);
+    SaveState();
+}
+
+void SearchRun::SaveStateDuringRun()
+{
+    try {
+        SaveState();
+    } catch (const text::AppError& e) {
+        // The run goes on; the user hears of it once, and the finish step
+        // tries again.
+        if (!m_stateSaveFailed)
+            m_s.window.ReportError(e.message());
+        m_stateSaveFailed = true;
+    }
 }
 
 void SearchRun::PollTick()
@@ -193,6 +213,7 @@ void SearchRun::ProcessPage()
         return;
     }
     TakeKeyword();
+    SaveStateDuringRun();
     RequestPage();
 }
 

@@ -83,7 +83,9 @@ public:
     // Reads the page just taken and moves on.
     void ProcessPage();
 
-    // The state file.
+    // The state file. The run writes it whenever it takes the next keyword,
+    // so a run that ends without the finish step (a crash, a power cut, the
+    // program killed) can be resumed from there.
     void SaveState();
     // Returns false when there is no state file; throws as LoadStateFile.
     bool LoadState();
@@ -97,6 +99,7 @@ public:
 
 private:
     void TakeKeyword();
+    void SaveStateDuringRun();
     void RequestPage();
     void HarvestLinks();
     int IntervalMs() const;
@@ -113,6 +116,7 @@ private:
     PageLinkList m_runLinks; // every address of the run, for 去重
     qint64 m_pagesTaken = 0;
     qint64 m_watchdogSeenPages = 0;
+    bool m_stateSaveFailed = false; // reported once a run
 };
 
 } // namespace tess::harvest

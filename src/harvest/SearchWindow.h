@@ -48,6 +48,9 @@ public:
         = 0;
     virtual void InformationBox(const QString& text) = 0;
     virtual void PlainMessage(const QString& text) = 0;
+    // Tells the user of an error the run goes on after; shown once the
+    // current step is over, in the standard error box.
+    virtual void ReportError(const QString& text) = 0;
 };
 
 } // namespace tess::harvest

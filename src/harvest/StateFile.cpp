@@ -6,13 +6,17 @@
 
 #include <QFileInfo>
 
+#include <limits>
+
 namespace tess::harvest {
 
 void SaveStateFile(const QString& path, const SavedState& state)
 {
     const text::Lines lines {
         text::toGbk(state.keywordFile),
-        QByteArray::number(state.keywordIndex - 1),
+        // A hand-edited minimum stays the minimum instead of wrapping round.
+        QByteArray::number(state.keywordIndex == std::numeric_limits<int>::min() ? state.keywordIndex
+                                                                                 : state.keywordIndex - 1),
         state.dedupe ? QByteArray("qcyes") : QByteArray("qcno"),
         QByteArray::number(state.intervalSeconds),
     };

@@ -20,12 +20,30 @@ bool Application::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
+namespace {
+
+std::function<QWidget*()>& ownerFunction()
+{
+    static std::function<QWidget*()> owner;
+    return owner;
+}
+
+} // namespace
+
+void setBoxOwner(std::function<QWidget*()> owner) { ownerFunction() = std::move(owner); }
+
+QWidget* boxOwner()
+{
+    const auto& owner = ownerFunction();
+    return owner ? owner() : QApplication::activeWindow();
+}
+
 void showStandardError(const std::exception& error)
 {
     if (const auto* app = dynamic_cast<const text::AppError*>(&error))
-        dialogs().standardError(QApplication::activeWindow(), app->message());
+        dialogs().standardError(boxOwner(), app->message());
     else
-        dialogs().standardError(QApplication::activeWindow(), QString::fromLocal8Bit(error.what()));
+        dialogs().standardError(boxOwner(), QString::fromLocal8Bit(error.what()));
 }
 
 } // namespace tess::ui

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <functional>
+
 namespace tess::ui {
 
 // The program's application object. An error that a handler lets through
@@ -16,6 +18,13 @@ public:
 // Shows an escaped error in the standard error box: our own errors with
 // their message, anything else with what the runtime says of it.
 void showStandardError(const std::exception& error);
+
+// The window every box is shown over. The main window sets it to bring
+// itself back (out of the tray, say) and answer itself, so that a box never
+// stands alone: closing a lone box would otherwise leave the program with
+// no visible window. Unset, boxes go over the active window.
+void setBoxOwner(std::function<QWidget*()> owner);
+QWidget* boxOwner();
 
 } // namespace tess::ui
 

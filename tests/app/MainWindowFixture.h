@@ -38,8 +38,9 @@ protected:
     void openWindow(const QByteArray& engineHost = {})
     {
         form.reset();
-        form = std::make_unique<app::TForm1>(app::TForm1::Options { engineHost,
-            dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); } });
+        form = std::make_unique<app::TForm1>(
+            app::TForm1::Options { engineHost, dir.filePath(QStringLiteral("browser")),
+                [] { return QStringLiteral("192.0.2.1"); }, [this] { return trayAvailable; } });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -66,6 +67,7 @@ protected:
 
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
+    bool trayAvailable = true; // what the window is told of the desktop
     std::unique_ptr<app::TForm1> form;
 };
 

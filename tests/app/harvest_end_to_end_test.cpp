@@ -3,10 +3,14 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTreeWidget>
+
+#include <csignal>
 
 using namespace tess;
 using namespace tess::test;
@@ -29,6 +33,8 @@ protected:
         return text::fromGbk(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))))
             .split(QStringLiteral("\r\n"));
     }
+
+    QString scratch() const { return dir.filePath(QStringLiteral("mirovadel.tmp")); }
 
     std::unique_ptr<sample::SampleEngine> engine;
     int port = 0;
@@ -129,3 +135,51 @@ TEST_F(HarvestEndToEnd, AHostThatRefusesConnectionsMovesTheRunToTheNextKeyword)
 }
 
 } // namespace
+
+// The other half of the test below: a whole program run in a process of
+// its own, in the folder the parent names, until the parent kills it.
+TEST_F(HarvestEndToEnd, KilledChildRunsUntilKilled)
+{
+    const QByteArray folder = qgetenv("TESS_KILLED_RUN_FOLDER");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "run by KillMinusNineThenRestartGivesBackThePositionAndTheRows";
+    form.reset();
+    text::setExeDir(QString::fromLocal8Bit(folder) + QLatin1Char('/'));
+    startEngine({ 2, false });
+    importKeywords(QString::fromLocal8Bit(folder) + QStringLiteral("/k.txt"));
+    form->N2Click();
+    waitUntil([] { return false; }, 600000);
+}
+
+TEST_F(HarvestEndToEnd, KillMinusNineThenRestartGivesBackThePositionAndTheRows)
+{
+    writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\ngamma\r\ndelta\r\n");
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TESS_KILLED_RUN_FOLDER"), dir.path());
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--gtest_filter=HarvestEndToEnd.KilledChildRunsUntilKilled") });
+    ASSERT_TRUE(child.waitForStarted(10000));
+
+    // Two pages a keyword: kill the run once it is past its first keyword.
+    const QString state = dir.filePath(QStringLiteral("tessaroon.ini"));
+    ASSERT_TRUE(waitUntil([&] { return stateLines().value(1) == QStringLiteral("1"); }, 60000))
+        << child.readAllStandardError().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return readFile(scratch()).count("\r\n") >= 30; }, 60000));
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished(10000));
+    const QByteArray left = readFile(scratch());
+    const qsizetype rows = left.count("\r\n");
+
+    openWindow();
+    EXPECT_EQ(
+        form->panelText(6), QStringLiteral("上次搜索意外中断，留下 %1 条结果，可点击“保存”保存").arg(rows));
+    EXPECT_EQ(form->KeywordFileText(), dir.filePath(QStringLiteral("k.txt")));
+    EXPECT_GE(form->run().KeywordIndex, 1);
+    const QString saved = dir.filePath(QStringLiteral("rescued.txt"));
+    dialogs.saveAnswers.push_back(saved);
+    form->N5Click();
+    EXPECT_EQ(readFile(saved), left.left(left.lastIndexOf('\n') + 1));
+    EXPECT_GE(rows, 30);
+}

@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "ui/Application.h"
 
 #include "components/tray/qt/QtTaskbarIcon.h"
 #include "text/Errors.h"
@@ -69,6 +70,51 @@ TEST_F(MainWindow, MinimisingHidesToTheTrayAndTheMenuBringsItBack)
     ASSERT_TRUE(form->trayIcon().OnClick);
     form->trayIcon().OnClick(&form->trayIcon());
     EXPECT_TRUE(form->isVisible());
+}
+
+// Without a tray there is nothing to bring a hidden window back from: the
+// window is minimised as usual and stays where the desktop can find it.
+TEST_F(MainWindow, WithoutATrayMinimisingLeavesTheWindowFindable)
+{
+    trayAvailable = false;
+    form->showMinimized();
+    runEventsFor(200);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_FALSE(action("N17")->isEnabled());
+    EXPECT_TRUE(action("N18")->isEnabled());
+
+    // The tray appears later (a panel started after the program): from then
+    // on minimising hides into it again.
+    form->showNormal();
+    trayAvailable = true;
+    form->showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return !form->isVisible(); }, 5000));
+}
+
+TEST_F(MainWindow, AMaximisedWindowComesBackFromTheTrayMaximised)
+{
+    form->showMaximized();
+    ASSERT_TRUE(waitUntil([&] { return form->isMaximized(); }, 2000));
+    action("N18")->trigger();
+    EXPECT_FALSE(form->isVisible());
+    action("N17")->trigger();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->isMaximized());
+}
+
+// A box over a window hidden in the tray would stand alone; the window
+// comes back first and carries it.
+TEST_F(MainWindow, AnErrorWhileHiddenBringsTheWindowBackUnderItsBox)
+{
+    action("N18")->trigger();
+    ASSERT_FALSE(form->isVisible());
+    form->ReportError(QStringLiteral("Cannot create file /x/tessaroon.ini"));
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(ui::boxOwner(), form.get());
+    EXPECT_EQ(dialogs.texts(QStringLiteral("error")),
+        QStringList { QStringLiteral("Cannot create file /x/tessaroon.ini") });
 }
 
 TEST_F(MainWindow, ClosingAsksFirstAndRemovesTheScratchFileAtExit)

@@ -36,7 +36,7 @@ public:
     QList<QPair<QByteArray, QByteArray>> rows;
     int clears = 0;
     std::deque<std::optional<QString>> answers; // default: accept the offer
-    QStringList prompts, infos, plains;
+    QStringList prompts, infos, plains, errors;
 
     int IntervalSetting() override { return interval; }
     void SetIntervalSetting(int s) override { interval = std::clamp(s, 1, 1000); }
@@ -71,6 +71,7 @@ public:
     }
     void InformationBox(const QString& t) override { infos << t; }
     void PlainMessage(const QString& t) override { plains << t; }
+    void ReportError(const QString& t) override { errors << t; }
 };
 
 } // namespace tess::test

@@ -284,18 +284,72 @@ TEST_F(SearchRunTest, StartingAgainWhileAStoppedPageLoadsBeginsANewRunWithoutFin
     EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
 }
 
-TEST_F(SearchRunTest, AFailedStateSaveLeavesTheFinishStepUndone)
+TEST_F(SearchRunTest, AFailedStateSaveIsReportedOnceTheWindowIsIdle)
 {
     SearchRun unsaved { { window, browser, tracker, poll, watchdog,
         dir.filePath(QStringLiteral("no/such/dir/s.ini")), [] { return QStringLiteral(""); }, [](int) {}, {},
         nullptr, {} } };
-    unsaved.keywordList() = { "beta" };
+    unsaved.keywordList() = { "alpha", "beta" };
     unsaved.Start();
+    // Saving the position at the next keyword fails: told once, the run goes on.
+    for (int i = 0; i < 3; ++i) {
+        browser.finishLoad();
+        poll.fire();
+    }
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
+    ASSERT_EQ(window.errors.size(), 1);
+    EXPECT_TRUE(window.errors.first().startsWith(QStringLiteral("Cannot create file ")));
     browser.finishLoad();
     EXPECT_THROW(poll.fire(), text::FileCreateError);
     EXPECT_FALSE(poll.enabled());
-    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
-    EXPECT_FALSE(window.searchEnabled);
+    EXPECT_FALSE(watchdog.enabled());
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
+    EXPECT_TRUE(window.searchEnabled);
+    EXPECT_FALSE(window.stopEnabled);
+    EXPECT_TRUE(window.importEnabled);
+}
+
+// A run that never reaches its finish step (killed, crashed, power cut) can
+// be resumed: the position is on disk as soon as a keyword is done, in the
+// form the finish step writes.
+TEST_F(SearchRunTest, ThePositionIsSavedAtEveryKeywordChange)
+{
+    const QString state = dir.filePath(QStringLiteral("tessaroon.ini"));
+    window.keywordFile = QStringLiteral("k.txt");
+    run.Start();
+    EXPECT_FALSE(QFile::exists(state));
+    for (int i = 0; i < 3; ++i) { // alpha's three pages
+        browser.finishLoad();
+        poll.fire();
+    }
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
+    EXPECT_EQ(readFile(state), QByteArray("k.txt\r\n1\r\nqcno\r\n5\r\n"));
+    browser.finishLoad();
+    poll.fire(); // beta done, gamma taken
+    EXPECT_EQ(readFile(state), QByteArray("k.txt\r\n2\r\nqcno\r\n5\r\n"));
+    // Stopping now writes the same position as the keyword change did.
+    run.Stop();
+    runToEnd();
+    EXPECT_EQ(readFile(state), QByteArray("k.txt\r\n2\r\nqcno\r\n5\r\n"));
+    EXPECT_TRUE(window.errors.isEmpty());
+}
+
+TEST_F(SearchRunTest, AnImportedFileWithoutKeywordsIsNamedInsteadOfAskingForAnImport)
+{
+    run.keywordList().clear();
+    EXPECT_THROW(
+        try { run.Start(); } catch (const text::AppError& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("请先导入关键字列表文件"));
+            throw;
+        },
+        text::AppError);
+    window.keywordFile = QStringLiteral("/data/empty.txt");
+    EXPECT_THROW(
+        try { run.Start(); } catch (const text::AppError& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("关键字列表文件中没有关键字：/data/empty.txt"));
+            throw;
+        },
+        text::AppError);
 }
 
 TEST_F(SearchRunTest, TheWatchdogAsksAgainForAPageThatNeverCompletes)

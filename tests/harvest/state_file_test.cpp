@@ -50,6 +50,14 @@ TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
     EXPECT_EQ(fresh.interval, 12);
 }
 
+TEST_F(StateFileTest, AHandEditedMinimumIndexIsSavedWithoutWrappingRound)
+{
+    write("a.txt\r\n-2147483648\r\nqcno\r\n5\r\n");
+    ASSERT_TRUE(run.LoadState());
+    run.SaveState();
+    EXPECT_EQ(read(), QByteArray("a.txt\r\n-2147483648\r\nqcno\r\n5\r\n"));
+}
+
 TEST_F(StateFileTest, LoadAppliesLinesInOrderByTheLineRules)
 {
     struct Case {

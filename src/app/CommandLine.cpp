@@ -34,8 +34,10 @@ CommandLine CommandLine::parse(const QStringList& args)
         }
         // A host name or address, with an optional port: nothing that could
         // change the request's path or query.
-        static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9.-]+(:[0-9]{1,5})?$"));
-        if (!valid.match(host).hasMatch()) {
+        static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9.-]+(:([0-9]{1,5}))?$"));
+        const QRegularExpressionMatch match = valid.match(host);
+        const int port = match.captured(2).isEmpty() ? 80 : match.captured(2).toInt();
+        if (!match.hasMatch() || port < 1 || port > 65535) {
             cl.action = Action::Error;
             cl.error = QStringLiteral("not a HOST[:PORT]: %1").arg(host);
             return cl;

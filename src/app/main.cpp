@@ -4,11 +4,16 @@
 #include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "text/ExeDir.h"
+#include "text/FolderLock.h"
+#include "text/PathName.h"
 #include "tools/about/AboutWindow.h"
 #include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/WindowFont.h"
+
+#include <QDir>
 
 #include <cstdio>
 
@@ -20,7 +25,7 @@ QStringList arguments(int argc, char** argv)
 {
     QStringList out;
     for (int i = 1; i < argc; ++i)
-        out << QString::fromLocal8Bit(argv[i]);
+        out << text::decodePath(argv[i]); // file names come as bytes, in any encoding
     return out;
 }
 
@@ -52,6 +57,17 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("tessaroon"));
     QApplication::setFont(ui::songtiFont(12));
     QApplication::setWindowIcon(app::glyphs::programIcon());
+    // The program ends through its close confirmation only, never because
+    // a box happened to be its last visible window.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    text::FolderLock folderLock;
+    if (folderLock.acquire(text::exeDir()) == text::FolderLock::Result::HeldElsewhere) {
+        ui::dialogs().plainMessage(nullptr,
+            QStringLiteral("另一个 Tessaroon 正在使用这个文件夹，本程序不再启动：\n%1")
+                .arg(QDir::toNativeSeparators(text::exeDir())));
+        return 1;
+    }
 
     app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {} });
     tools::TForm2 Form2;

@@ -47,7 +47,10 @@ QStringList nameFilters(const QString& filter)
         // QFileDialog takes the patterns from the label's parentheses; a
         // label that shows them already is used as it stands.
         if (parts[i].contains(QLatin1Char('(')) && parts[i].contains(QLatin1Char(')'))) {
-            out << parts[i];
+            // "*.*" would hide every file without a dot in its name, which
+            // on this system is most of them; the label stays as written
+            // and the real pattern follows it.
+            out << (parts[i + 1] == QLatin1String("*.*") ? parts[i] + QStringLiteral(" (*)") : parts[i]);
             continue;
         }
         QString pattern = parts[i + 1];

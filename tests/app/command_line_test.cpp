@@ -11,6 +11,8 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
     EXPECT_EQ(cl.engineHost, QByteArray("127.0.0.1:8642"));
     EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=www.example.com") }).engineHost,
         QByteArray("www.example.com"));
+    EXPECT_EQ(
+        CommandLine::parse({ QStringLiteral("--engine-host=h:65535") }).engineHost, QByteArray("h:65535"));
 
     cl = CommandLine::parse(
         { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
@@ -26,7 +28,7 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
 
 TEST(CommandLine, RefusesAHostThatWouldChangeTheRequest)
 {
-    for (const char* bad : { "evil.com/x?", "a b", "host:port", "", "x@y" })
+    for (const char* bad : { "evil.com/x?", "a b", "host:port", "", "x@y", "h:65536", "h:99999", "h:0" })
         EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host"), QString::fromLatin1(bad) }).action,
             CommandLine::Action::Error)
             << bad;

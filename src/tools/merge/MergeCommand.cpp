@@ -1,6 +1,7 @@
 #include "tools/merge/MergeCommand.h"
 
 #include "text/Errors.h"
+#include "text/PathName.h"
 #include "tools/merge/AddressMerge.h"
 
 #include <new>
@@ -25,12 +26,13 @@ int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
 {
     MergeReport report;
     report.finished
-        = [out](const QString& text) { std::fprintf(out, "%s\n", text.toLocal8Bit().constData()); };
+        = [out](const QString& text) { std::fprintf(out, "%s\n", text::encodePath(text).constData()); };
     try {
         mergeFiles(arguments.sources, arguments.target, report);
         return 0;
     } catch (const text::AppError& e) {
-        std::fprintf(err, "%s\n", e.message().toLocal8Bit().constData());
+        // File names in the message go out as the bytes they were given as.
+        std::fprintf(err, "%s\n", text::encodePath(e.message()).constData());
     } catch (const std::bad_alloc&) {
         std::fputs("Out of memory\n", err);
     } catch (const std::exception& e) {

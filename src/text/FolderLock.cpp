@@ -1,0 +1,27 @@
+#include "text/FolderLock.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace tess::text {
+
+FolderLock::Result FolderLock::acquire(const QString& folder)
+{
+    const QByteArray path = QFile::encodeName(folder + QLatin1String(FileName));
+    FileDescriptor file(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!file.isOpen())
+        return Result::Unavailable;
+    while (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        return errno == EWOULDBLOCK ? Result::HeldElsewhere : Result::Unavailable;
+    }
+    m_file = std::move(file);
+    return Result::Acquired;
+}
+
+} // namespace tess::text

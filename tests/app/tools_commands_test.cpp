@@ -26,6 +26,15 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
     importKeywords(writeFile(QStringLiteral("good.txt"), "a\r\nb\r\nc"));
     EXPECT_EQ(form->panelText(1), QStringLiteral("3"));
     EXPECT_EQ(form->run().keywordList().size(), 3);
+    EXPECT_EQ(form->panelText(6), QStringLiteral("欢迎使用 Tessaroon")); // count and list agree
+
+    // Where the file's lines and its keywords part (here a lone CR), the
+    // status bar says so.
+    importKeywords(writeFile(QStringLiteral("mixed.txt"), "a\rb\r\nc\r\n"));
+    EXPECT_EQ(form->panelText(1), QStringLiteral("2"));
+    EXPECT_EQ(form->run().keywordList().size(), 3); // a lone CR ends a keyword too
+    EXPECT_EQ(form->panelText(6), QStringLiteral("文件共 2 行，读入关键字 3 个"));
+    importKeywords(writeFile(QStringLiteral("good.txt"), "a\r\nb\r\nc"));
 
     // A file that does not exist: the path shows, nothing else changes.
     const QString missing = dir.filePath(QStringLiteral("none.txt"));

@@ -4,6 +4,7 @@
 #include "text/Errors.h"
 
 #include <QDir>
+#include <QFile>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -19,8 +20,21 @@ WebEngineBrowserHost::WebEngineBrowserHost(const QString& profileFolder, QWidget
     const QString root = QDir(profileFolder).absolutePath();
     QDir().mkpath(root);
     // A named profile is kept on disk; its paths must be set before the
-    // first page uses it.
-    m_profile = new QWebEngineProfile(QStringLiteral("tessaroon"), this);
+    // first page uses it. The engine writes its preferences at the default
+    // path of a named profile the moment it is made, before any path of
+    // ours can be set; that default path follows XDG_DATA_HOME, so for that
+    // moment it points inside our own folder, and nothing is written
+    // outside it.
+    {
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root + QStringLiteral("/defaults")));
+        m_profile = new QWebEngineProfile(QStringLiteral("tessaroon"), this);
+        if (wasSet)
+            qputenv("XDG_DATA_HOME", saved);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
     m_profile->setPersistentStoragePath(root);
     m_profile->setCachePath(root + QStringLiteral("/cache"));
 

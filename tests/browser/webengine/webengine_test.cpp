@@ -6,7 +6,9 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "text/Errors.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -344,3 +346,22 @@ TEST(ChromiumEnvironment, AddsTheSwitchesOnceAndKeepsThoseGiven)
 }
 
 } // namespace
+
+// The profile is made before its folder can be set, and the engine writes
+// its preferences at once: they must land in the host's folder, not in the
+// user's data folder.
+TEST(WebEngineHostProfile, WritesNothingOutsideItsFolder)
+{
+    QTemporaryDir userData, folder;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(userData.path()));
+    {
+        WebEngineBrowserHost host(folder.path());
+        runEventsFor(300);
+    }
+    runEventsFor(500);
+    EXPECT_EQ(qgetenv("XDG_DATA_HOME"), QFile::encodeName(userData.path()));
+    EXPECT_TRUE(QDir(userData.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    EXPECT_FALSE(QDir(folder.path()).isEmpty());
+    qputenv("XDG_DATA_HOME", saved);
+}

@@ -148,7 +148,9 @@ void Sorter::split(qsizetype size)
     for (uint8_t b = 0x20; b < 0x7F; ++b)
         printableCovered = printableCovered && m_order.tableCovers(b);
     qsizetype i = 0;
-    while (i < size && p[i] != 0) {
+    // Only CR and LF end a line: a NUL byte is text like any other, and the
+    // lines after it are as much the user's as those before.
+    while (i < size) {
         const qsizetype begin = i;
         bool slow = !m_order.hasAsciiTable();
         bool mustCheck = !printableCovered;
@@ -167,13 +169,13 @@ void Sorter::split(qsizetype size)
             }
             i += __builtin_ctz(static_cast<unsigned>(special));
             const uint8_t b = p[i];
-            if (b == '\r' || b == '\n' || b == 0)
+            if (b == '\r' || b == '\n')
                 break;
             mustCheck = true;
             ++i;
         }
 #endif
-        while (i < size && p[i] != '\r' && p[i] != '\n' && p[i] != 0) {
+        while (i < size && p[i] != '\r' && p[i] != '\n') {
             mustCheck = true;
             ++i;
         }

@@ -37,7 +37,7 @@ void TableKeys::findCodeProperties(QByteArrayView text)
             && m_order.weight(static_cast<uint8_t>(b)).size == 0)
             m_codesWeigh = false;
     m_direct = m_codesWeigh && text.size() < static_cast<qsizetype>(kInTail) && m_order.weightCode('\r') == 0
-        && m_order.weightCode('\n') == 0 && m_order.weightCode(0) == 0;
+        && m_order.weightCode('\n') == 0;
     m_size = static_cast<uint32_t>(std::min<qsizetype>(text.size(), kInTail));
     // Does a code stand for one byte only, up to letter case?
     std::array<int, 256> byteOf;

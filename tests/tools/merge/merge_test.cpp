@@ -3,7 +3,6 @@
 #include "text/Errors.h"
 #include "text/Gbk.h"
 #include "text/TextFile.h"
-#include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
 #include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
@@ -30,12 +29,34 @@ QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
 
 QByteArray contents(const QString& path) { return test::readFile(path); }
 
+// A literal's bytes, NUL bytes included.
+template <size_t N> QByteArray bytes(const char (&literal)[N]) { return QByteArray(literal, N - 1); }
+
+// Lines end at CR LF, a lone CR or a lone LF and nowhere else; the text's
+// end ends the last one.
+text::Lines splitLines(QByteArrayView text)
+{
+    text::Lines lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.append(text.sliced(start, i - start).toByteArray());
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.sliced(start).toByteArray());
+    return lines;
+}
+
 // The plain way: insert each line into a sorted list by binary search,
 // dropping it when an equal line is already there.
 text::Lines sortedInsertion(QByteArrayView joined, const LineCollation& order)
 {
     text::Lines list;
-    for (const QByteArray& line : tools::splitList(joined)) {
+    for (const QByteArray& line : splitLines(joined)) {
         auto at = std::lower_bound(list.begin(), list.end(), line,
             [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
         if (at == list.end() || order.compare(*at, line) != 0)
@@ -69,6 +90,10 @@ TEST(AddressMerge, JoinsSortsAndDropsRepeats)
         { "empty line once at the top", "b\r\n\r\na\r\n", "\r\n\x01\r\n", "\r\n\x01\r\na\r\nb\r\n", 4 },
         { "nothing", "", "", "", 0 },
         { "lone cr and lf end lines", "b\ra\n", "B\n", "a\r\nb\r\n", 2 },
+        { "nul is text, the rest of the file and the next file stay", bytes("b\r\nx\0y\r\na"), "c\r\n",
+            bytes("ac\r\nb\r\nx\0y\r\n"), 3 },
+        { "nul lines equal only ignoring case", bytes("x\0Y\r\nxy\r\n"), bytes("X\0y\r\n\0"),
+            bytes("\0\r\nx\0Y\r\nxy\r\n"), 3 },
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {

@@ -1,6 +1,5 @@
 #include "tools/merge/DistinctSortInternal.h"
 
-#include "text/CaseKey.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/SortKeys.h"
@@ -448,7 +447,7 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
         const uint32_t line = lineOf(m_recs[i]);
         const QByteArrayView other = lineView(line);
         if ((m_lines[head].length | m_lines[line].length) & kSlowLine)
-            allSame = text::sameIgnoringCase(first, other);
+            allSame = LineCollation::sameLine(first, other);
         else
             allSame = first.size() == other.size()
                 && asciiSameIgnoringCase(first.data(), other.data(), first.size());
@@ -459,7 +458,7 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
     }
     std::vector<std::pair<QByteArray, uint32_t>> keyed;
     for (size_t i = lo; i < hi; ++i)
-        keyed.emplace_back(text::caseKey(lineView(m_recs[i].line)), lineOf(m_recs[i]));
+        keyed.emplace_back(LineCollation::caseKey(lineView(m_recs[i].line)), lineOf(m_recs[i]));
     std::stable_sort(
         keyed.begin(), keyed.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     for (size_t i = 0; i < keyed.size(); ++i)

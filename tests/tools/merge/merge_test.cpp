@@ -94,6 +94,8 @@ TEST(AddressMerge, JoinsSortsAndDropsRepeats)
             bytes("ac\r\nb\r\nx\0y\r\n"), 3 },
         { "nul lines equal only ignoring case", bytes("x\0Y\r\nxy\r\n"), bytes("X\0y\r\n\0"),
             bytes("\0\r\nx\0Y\r\nxy\r\n"), 3 },
+        { "undecodable bytes make lines of their own", "x\x81\r\nx\x82\r\n", "x\xFF\r\nx\xFE\r\nX\x81\r\n",
+            "x\xFF\r\nx\x81\r\nx\x82\r\nx\xFE\r\n", 4 },
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -173,12 +175,14 @@ TEST(AddressMerge, CommandLineRunsTheSameMerge)
 
 // Random address lists full of the cases that tell two methods apart: case
 // variants, lines the collator cannot tell apart, GBK text whose trail
-// bytes look like letters, full-width letters, long shared prefixes.
+// bytes look like letters, full-width letters, long shared prefixes, bytes
+// that are no part of a GBK character, NUL bytes.
 TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
 {
     const QByteArray pieces[] = { "http://", "www.", "a", "B", "c", "/", ".", "-", "_", "?q=", "1", "9",
         "\x01", "\x7f", "\t", " ", "Z", text::toGbk(u"乤"), text::toGbk(u"丄"), text::toGbk(u"中文"),
-        text::toGbk(u"Ａ"), text::toGbk(u"ａ"), text::toGbk(u"é"), QByteArray("\x81", 1), "com", "COM" };
+        text::toGbk(u"Ａ"), text::toGbk(u"ａ"), text::toGbk(u"é"), "\x81", "\x82", "\xFE", "\xFF", "\x80",
+        "\x81\x7F", bytes("\0"), "com", "COM" };
     std::mt19937 rng(20240607);
     for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs" }) {
         SCOPED_TRACE(locale);

@@ -54,7 +54,7 @@ public:
         : m_text(reinterpret_cast<const uint8_t*>(text.data()))
         , m_order(order)
         , m_table(text, order, useCodes)
-        , m_tails(order, m_table.codesWeigh())
+        , m_tails(order, m_table.everyByteWeighs())
     {
         split(text.size());
     }
@@ -143,16 +143,18 @@ void Sorter::split(qsizetype size)
     const uint8_t* p = m_text;
     const size_t expected = likelyLines(p, size);
     m_lines.reserve(expected);
-    bool printableCovered = m_order.hasAsciiTable();
+    // When every printable byte can be in a table line, a line of printable
+    // bytes alone needs no look at each of them.
+    bool printableTaken = m_order.hasAsciiTable();
     for (uint8_t b = 0x20; b < 0x7F; ++b)
-        printableCovered = printableCovered && m_order.tableCovers(b);
+        printableTaken = printableTaken && m_table.takes(b);
     qsizetype i = 0;
     // Only CR and LF end a line: a NUL byte is text like any other, and the
     // lines after it are as much the user's as those before.
     while (i < size) {
         const qsizetype begin = i;
         bool slow = !m_order.hasAsciiTable();
-        bool mustCheck = !printableCovered;
+        bool mustCheck = !printableTaken;
         // Scan to the line end; on plain printable ASCII sixteen bytes a step.
 #if defined(__SSE2__)
         const __m128i space = _mm_set1_epi8(0x20);
@@ -183,7 +185,7 @@ void Sorter::split(qsizetype size)
             throw std::length_error("a line or the number of lines is too large to sort");
         if (!slow && mustCheck)
             for (qsizetype k = begin; k < i; ++k)
-                if (!m_order.tableCovers(p[k]) || (m_table.codes() && m_order.weightCode(p[k]) == 0)) {
+                if (!m_table.takes(p[k])) {
                     slow = true;
                     break;
                 }

@@ -109,7 +109,7 @@ TEST(LineCollation, TableKeysMatchTheCollatorsWhereTheTableApplies)
     };
     // Czech "ch" is one letter: the table cannot cover c and h.
     for (const Expect& e : { Expect { "", true }, Expect { "zh_CN", true }, Expect { "en_US_POSIX", true },
-             Expect { "cs", true } }) {
+             Expect { "cs", true }, Expect { "th", true } }) {
         SCOPED_TRACE(e.locale);
         const LineCollation order { QString::fromLatin1(e.locale) };
         ASSERT_EQ(order.hasAsciiTable(), e.table);
@@ -142,7 +142,7 @@ TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
     const QByteArray foreign[]
         = { gbk(u"中"), gbk(u"ａ"), gbk(u"é"), gbk(u"Ω"), QByteArray("\x81"), gbk(u"ａb中"), gbk(u"ß"),
               QByteArray("ch"), QByteArray("a\x01"), QByteArray(), gbk(u"ㄅ"), gbk(u"１") };
-    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs" }) {
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs", "th" }) {
         SCOPED_TRACE(locale);
         const LineCollation order { QString::fromLatin1(locale) };
         ASSERT_TRUE(order.hasWeightCodes());

@@ -71,7 +71,7 @@ TEST(SortKeys, TableLinesReadWordByWordGiveTheTableKey)
     for (const char* line : TableLines) {
         SCOPED_TRACE(line);
         const keys::TableKeys table(line, order, false);
-        keys::LevelTails tails(order, table.codesWeigh());
+        keys::LevelTails tails(order, table.everyByteWeighs());
         const auto* bytes = reinterpret_cast<const uint8_t*>(line);
         const auto length = static_cast<uint32_t>(qstrlen(line));
         const ReadKey got = readTableKey(line, tails,
@@ -85,7 +85,7 @@ TEST(SortKeys, TableLinesReadWordByWordGiveTheTableKey)
     const QByteArray ignoring("a\x07"
                               "b\x01\x02");
     const keys::TableKeys table(ignoring, order, false);
-    keys::LevelTails tails(order, table.codesWeigh());
+    keys::LevelTails tails(order, table.everyByteWeighs());
     const ReadKey got = readTableKey(ignoring, tails, [&](uint32_t& cursor, WordFill& fill) {
         return table.readLine(reinterpret_cast<const uint8_t*>(ignoring.data()), 5, cursor, fill);
     });
@@ -103,7 +103,7 @@ TEST(SortKeys, TableLinesWithCodesGiveTheCompactKeyFromTheLineOrTheText)
 
         const keys::TableKeys lineKeys(line, order, true);
         ASSERT_TRUE(lineKeys.codes());
-        keys::LevelTails tails(order, lineKeys.codesWeigh());
+        keys::LevelTails tails(order, lineKeys.everyByteWeighs());
         const ReadKey fromLine = readTableKey(line, tails, [&](uint32_t& cursor, WordFill& fill) {
             return lineKeys.readLine(reinterpret_cast<const uint8_t*>(line), length, cursor, fill);
         });
@@ -146,4 +146,41 @@ TEST(SortKeys, CollatorKeysReadBackAsAddedEachStoppingAtItsEnd)
         EXPECT_EQ(got.key.toHex(' '), added[i].toHex(' ')) << i;
         EXPECT_EQ(got.after, 0u) << i;
     }
+}
+
+// Thai ignores most punctuation, so its table lines hold bytes without
+// codes: read from the line they must still give the compact key, the tail
+// counting only the bytes that weigh, and the text cannot be read straight
+// (a read would stop at the first "/"), nor equal keys mean equal lines.
+TEST(SortKeys, TableLinesHoldingIgnoredBytesGiveTheCompactKey)
+{
+    const LineCollation order { QStringLiteral("th") };
+    ASSERT_TRUE(order.hasWeightCodes());
+    ASSERT_TRUE(order.tableCovers('/'));
+    ASSERT_EQ(order.weightCode('/'), 0);
+    const keys::TableKeys table("http://a.cn/", order, true);
+    EXPECT_TRUE(table.ignoredInLines());
+    EXPECT_TRUE(table.takes('/'));
+    EXPECT_FALSE(table.direct());
+    EXPECT_FALSE(table.codesNameBytes());
+    keys::LevelTails tails(order, table.everyByteWeighs());
+    for (const char* line : TableLines) {
+        SCOPED_TRACE(line);
+        const auto length = static_cast<uint32_t>(qstrlen(line));
+        const ReadKey got = readTableKey(line, tails, [&](uint32_t& cursor, WordFill& fill) {
+            return table.readLine(reinterpret_cast<const uint8_t*>(line), length, cursor, fill);
+        });
+        EXPECT_EQ(got.key.toHex(' '), order.compactKey(order.sortKey(line)).toHex(' '));
+        EXPECT_EQ(got.after, 0u);
+    }
+
+    // Elsewhere a byte without a code (0x01: the root order ignores it)
+    // sends its line to the collator.
+    const LineCollation root { QString() };
+    const QByteArray withIgnored("a\x01z");
+    const keys::TableKeys rootTable(withIgnored, root, true);
+    EXPECT_FALSE(rootTable.ignoredInLines());
+    EXPECT_FALSE(rootTable.takes(1));
+    EXPECT_TRUE(rootTable.takes('/'));
+    EXPECT_TRUE(keys::TableKeys(withIgnored, root, false).takes(1));
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tess::tools {
@@ -59,12 +60,17 @@ constexpr char16_t kKeptByte = 0xDC00;
 
 bool isKeptByte(char16_t c) { return (c & 0xFF00) == kKeptByte; }
 
+// Set when a decoding kept a byte: most lines keep none and need no look
+// for them.
+thread_local bool t_keptAny = false;
+
 void keepUndecodedBytes(const void*, UConverterToUnicodeArgs* args, const char* bytes, int32_t length,
     UConverterCallbackReason reason, UErrorCode* status)
 {
     if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR)
         return;
     *status = U_ZERO_ERROR;
+    t_keptAny = true;
     for (int32_t i = 0; i < length && U_SUCCESS(*status); ++i) {
         const auto kept = static_cast<UChar>(kKeptByte | static_cast<uint8_t>(bytes[i]));
         ucnv_cbToUWriteUChars(args, &kept, 1, i, status);
@@ -87,13 +93,16 @@ UConverter* keepingConverter()
 }
 
 // The GBK line decoded, each byte that is no part of a character kept as
-// kKeptByte + the byte. Every byte gives at most one UTF-16 unit.
-QString decodeKeepingBytes(QByteArrayView gbk)
+// kKeptByte + the byte; `kept` tells whether there was one. Every byte
+// gives at most one UTF-16 unit.
+QString decodeKeepingBytes(QByteArrayView gbk, bool& kept)
 {
+    kept = false;
     if (text::isAscii(gbk))
         return QString::fromLatin1(gbk);
     UConverter* cnv = keepingConverter();
     ucnv_resetToUnicode(cnv);
+    t_keptAny = false;
     QString out(gbk.size(), Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()),
@@ -101,6 +110,7 @@ QString decodeKeepingBytes(QByteArrayView gbk)
     if (U_FAILURE(status))
         throw std::runtime_error("GBK conversion failed");
     out.truncate(n);
+    kept = t_keptAny;
     return out;
 }
 
@@ -108,13 +118,13 @@ QString decodeKeepingBytes(QByteArrayView gbk)
 // that is no part of a character.
 QString collationText(QByteArrayView gbk)
 {
-    if (text::isAscii(gbk))
-        return QString::fromLatin1(gbk).toCaseFolded();
-    QString text = decodeKeepingBytes(gbk);
-    for (QChar& c : text)
-        if (isKeptByte(c.unicode()))
-            c = QChar::ReplacementCharacter;
-    return text.toCaseFolded();
+    bool kept = false;
+    QString text = decodeKeepingBytes(gbk, kept);
+    if (kept)
+        for (QChar& c : text)
+            if (isKeptByte(c.unicode()))
+                c = QChar::ReplacementCharacter;
+    return std::move(text).toCaseFolded();
 }
 
 } // namespace
@@ -156,7 +166,10 @@ QByteArray LineCollation::caseKey(QByteArrayView gbkLine)
 {
     if (text::isAscii(gbkLine))
         return text::caseKey(gbkLine);
-    const QString decoded = decodeKeepingBytes(gbkLine);
+    bool kept = false;
+    QString decoded = decodeKeepingBytes(gbkLine, kept);
+    if (!kept)
+        return std::move(decoded).toCaseFolded().toUtf8();
     QByteArray key;
     key.reserve(gbkLine.size() * 2);
     qsizetype run = 0; // start of the characters not yet in the key
@@ -176,7 +189,7 @@ QByteArray LineCollation::caseKey(QByteArrayView gbkLine)
 bool LineCollation::sameLine(QByteArrayView a, QByteArrayView b)
 {
     if (text::isAscii(a) && text::isAscii(b))
-        return text::sameIgnoringCase(a, b);
+        return a.size() == b.size() && qstrnicmp(a.data(), a.size(), b.data(), b.size()) == 0;
     return caseKey(a) == caseKey(b);
 }
 

@@ -1,6 +1,5 @@
 #include "tools/merge/DistinctSortInternal.h"
 
-#include "text/CaseKey.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/SortKeys.h"
@@ -55,7 +54,7 @@ public:
         : m_text(reinterpret_cast<const uint8_t*>(text.data()))
         , m_order(order)
         , m_table(text, order, useCodes)
-        , m_tails(order, m_table.codesWeigh())
+        , m_tails(order, m_table.everyByteWeighs())
     {
         split(text.size());
     }
@@ -144,14 +143,18 @@ void Sorter::split(qsizetype size)
     const uint8_t* p = m_text;
     const size_t expected = likelyLines(p, size);
     m_lines.reserve(expected);
-    bool printableCovered = m_order.hasAsciiTable();
+    // When every printable byte can be in a table line, a line of printable
+    // bytes alone needs no look at each of them.
+    bool printableTaken = m_order.hasAsciiTable();
     for (uint8_t b = 0x20; b < 0x7F; ++b)
-        printableCovered = printableCovered && m_order.tableCovers(b);
+        printableTaken = printableTaken && m_table.takes(b);
     qsizetype i = 0;
-    while (i < size && p[i] != 0) {
+    // Only CR and LF end a line: a NUL byte is text like any other, and the
+    // lines after it are as much the user's as those before.
+    while (i < size) {
         const qsizetype begin = i;
         bool slow = !m_order.hasAsciiTable();
-        bool mustCheck = !printableCovered;
+        bool mustCheck = !printableTaken;
         // Scan to the line end; on plain printable ASCII sixteen bytes a step.
 #if defined(__SSE2__)
         const __m128i space = _mm_set1_epi8(0x20);
@@ -167,13 +170,13 @@ void Sorter::split(qsizetype size)
             }
             i += __builtin_ctz(static_cast<unsigned>(special));
             const uint8_t b = p[i];
-            if (b == '\r' || b == '\n' || b == 0)
+            if (b == '\r' || b == '\n')
                 break;
             mustCheck = true;
             ++i;
         }
 #endif
-        while (i < size && p[i] != '\r' && p[i] != '\n' && p[i] != 0) {
+        while (i < size && p[i] != '\r' && p[i] != '\n') {
             mustCheck = true;
             ++i;
         }
@@ -182,7 +185,7 @@ void Sorter::split(qsizetype size)
             throw std::length_error("a line or the number of lines is too large to sort");
         if (!slow && mustCheck)
             for (qsizetype k = begin; k < i; ++k)
-                if (!m_order.tableCovers(p[k]) || (m_table.codes() && m_order.weightCode(p[k]) == 0)) {
+                if (!m_table.takes(p[k])) {
                     slow = true;
                     break;
                 }
@@ -446,7 +449,7 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
         const uint32_t line = lineOf(m_recs[i]);
         const QByteArrayView other = lineView(line);
         if ((m_lines[head].length | m_lines[line].length) & kSlowLine)
-            allSame = text::sameIgnoringCase(first, other);
+            allSame = LineCollation::sameLine(first, other);
         else
             allSame = first.size() == other.size()
                 && asciiSameIgnoringCase(first.data(), other.data(), first.size());
@@ -457,7 +460,7 @@ void Sorter::pickFromTie(size_t lo, size_t hi, std::vector<uint32_t>& out) const
     }
     std::vector<std::pair<QByteArray, uint32_t>> keyed;
     for (size_t i = lo; i < hi; ++i)
-        keyed.emplace_back(text::caseKey(lineView(m_recs[i].line)), lineOf(m_recs[i]));
+        keyed.emplace_back(LineCollation::caseKey(lineView(m_recs[i].line)), lineOf(m_recs[i]));
     std::stable_sort(
         keyed.begin(), keyed.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     for (size_t i = 0; i < keyed.size(); ++i)

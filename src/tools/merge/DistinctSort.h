@@ -12,7 +12,8 @@ struct DistinctLines {
     qsizetype count = 0;
 };
 
-// The lines of `text` (split as a whole file is split into a list) without
+// The lines of `text` (each ended by CR LF, a lone CR, a lone LF or the
+// text's end; a NUL byte is part of its line like any other) without
 // repeats and in ascending order under `order`; of lines that differ only in
 // letter case the first one stays, as written. The result is the same as
 // inserting the lines one by one into a sorted list that drops a line when

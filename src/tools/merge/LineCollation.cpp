@@ -3,6 +3,8 @@
 #include "text/CaseKey.h"
 #include "text/Gbk.h"
 
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 #include <unicode/ucol.h>
 #include <unicode/uset.h>
 
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tess::tools {
@@ -49,6 +52,81 @@ char16_t foldAscii(char16_t c)
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
 }
 
+// In decoded text, a byte that is no part of a GBK character, as this
+// plus the byte: a low surrogate without a high one, which no GBK
+// character decodes to. The usual decoding turns every such byte into the
+// same U+FFFD, which would make lines that differ only there one line.
+constexpr char16_t kKeptByte = 0xDC00;
+
+bool isKeptByte(char16_t c) { return (c & 0xFF00) == kKeptByte; }
+
+// Set when a decoding kept a byte: most lines keep none and need no look
+// for them.
+thread_local bool t_keptAny = false;
+
+void keepUndecodedBytes(const void*, UConverterToUnicodeArgs* args, const char* bytes, int32_t length,
+    UConverterCallbackReason reason, UErrorCode* status)
+{
+    if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR)
+        return;
+    *status = U_ZERO_ERROR;
+    t_keptAny = true;
+    for (int32_t i = 0; i < length && U_SUCCESS(*status); ++i) {
+        const auto kept = static_cast<UChar>(kKeptByte | static_cast<uint8_t>(bytes[i]));
+        ucnv_cbToUWriteUChars(args, &kept, 1, i, status);
+    }
+}
+
+// One converter per thread: a converter keeps state between calls.
+UConverter* keepingConverter()
+{
+    thread_local std::unique_ptr<UConverter, void (*)(UConverter*)> converter = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<UConverter, void (*)(UConverter*)> c(ucnv_open("GBK", &status), ucnv_close);
+        if (U_SUCCESS(status))
+            ucnv_setToUCallBack(c.get(), keepUndecodedBytes, nullptr, nullptr, nullptr, &status);
+        if (U_FAILURE(status))
+            throw std::runtime_error("the GBK converter is not available");
+        return c;
+    }();
+    return converter.get();
+}
+
+// The GBK line decoded, each byte that is no part of a character kept as
+// kKeptByte + the byte; `kept` tells whether there was one. Every byte
+// gives at most one UTF-16 unit.
+QString decodeKeepingBytes(QByteArrayView gbk, bool& kept)
+{
+    kept = false;
+    if (text::isAscii(gbk))
+        return QString::fromLatin1(gbk);
+    UConverter* cnv = keepingConverter();
+    ucnv_resetToUnicode(cnv);
+    t_keptAny = false;
+    QString out(gbk.size(), Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()),
+        static_cast<int32_t>(out.size()), gbk.data(), static_cast<int32_t>(gbk.size()), &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error("GBK conversion failed");
+    out.truncate(n);
+    kept = t_keptAny;
+    return out;
+}
+
+// What the collator is shown: the text case-folded, U+FFFD for each byte
+// that is no part of a character.
+QString collationText(QByteArrayView gbk)
+{
+    bool kept = false;
+    QString text = decodeKeepingBytes(gbk, kept);
+    if (kept)
+        for (QChar& c : text)
+            if (isKeptByte(c.unicode()))
+                c = QChar::ReplacementCharacter;
+    return std::move(text).toCaseFolded();
+}
+
 } // namespace
 
 LineCollation::LineCollation(const QString& locale)
@@ -72,16 +150,47 @@ QString LineCollation::localeFromEnvironment()
 
 int LineCollation::compare(QByteArrayView a, QByteArrayView b) const
 {
-    const QString fa = text::fromGbk(a).toCaseFolded();
-    const QString fb = text::fromGbk(b).toCaseFolded();
+    const QString fa = collationText(a);
+    const QString fb = collationText(b);
     const UCollationResult r = ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar*>(fa.utf16()),
         static_cast<int32_t>(fa.size()), reinterpret_cast<const UChar*>(fb.utf16()),
         static_cast<int32_t>(fb.size()));
     if (r != UCOL_EQUAL)
         return r == UCOL_LESS ? -1 : 1;
-    const QByteArray ka = text::caseKey(a);
-    const QByteArray kb = text::caseKey(b);
+    const QByteArray ka = caseKey(a);
+    const QByteArray kb = caseKey(b);
     return ka < kb ? -1 : (kb < ka ? 1 : 0);
+}
+
+QByteArray LineCollation::caseKey(QByteArrayView gbkLine)
+{
+    if (text::isAscii(gbkLine))
+        return text::caseKey(gbkLine);
+    bool kept = false;
+    QString decoded = decodeKeepingBytes(gbkLine, kept);
+    if (!kept)
+        return std::move(decoded).toCaseFolded().toUtf8();
+    QByteArray key;
+    key.reserve(gbkLine.size() * 2);
+    qsizetype run = 0; // start of the characters not yet in the key
+    for (qsizetype i = 0; i <= decoded.size(); ++i) {
+        if (i < decoded.size() && !isKeptByte(decoded[i].unicode()))
+            continue;
+        key += decoded.mid(run, i - run).toCaseFolded().toUtf8();
+        if (i < decoded.size()) {
+            key += '\xFF';
+            key += static_cast<char>(decoded[i].unicode() & 0xFF);
+        }
+        run = i + 1;
+    }
+    return key;
+}
+
+bool LineCollation::sameLine(QByteArrayView a, QByteArrayView b)
+{
+    if (text::isAscii(a) && text::isAscii(b))
+        return a.size() == b.size() && qstrnicmp(a.data(), a.size(), b.data(), b.size()) == 0;
+    return caseKey(a) == caseKey(b);
 }
 
 QByteArray LineCollation::keyOfUtf16(const char16_t* s, qsizetype size) const
@@ -101,7 +210,7 @@ QByteArray LineCollation::keyOfUtf16(const char16_t* s, qsizetype size) const
 
 QByteArray LineCollation::sortKey(QByteArrayView gbkLine) const
 {
-    const QString folded = text::fromGbk(gbkLine).toCaseFolded();
+    const QString folded = collationText(gbkLine);
     return keyOfUtf16(reinterpret_cast<const char16_t*>(folded.utf16()), folded.size());
 }
 

@@ -14,11 +14,18 @@ struct UCollator;
 namespace tess::tools {
 
 // The order of address-list lines: the user's collation locale applied to
-// the GBK text with letter case folded away, so two lines are the same line
-// exactly when text::caseKey() says so. Lines the collator cannot tell apart
-// (it ignores control characters, for instance) are then ordered by their
-// case keys, which makes the order a strict weak order whose classes are
-// exactly the case-key classes.
+// the GBK text with letter case folded away. Two lines are the same line
+// exactly when they differ only in letter case, that is when their case
+// keys (caseKey()) are equal. Lines the collator cannot tell apart (it
+// ignores control characters, for instance) are then ordered by their case
+// keys, which makes the order a strict weak order whose classes are exactly
+// the case-key classes.
+//
+// A byte that is no part of a GBK character (a lone lead byte, say) is
+// shown to the collator as U+FFFD, one for each such byte, so such lines
+// sort near the text they hold; the case key keeps the byte itself, so two
+// lines that differ in such bytes stay two lines, ordered by those bytes
+// when the collator ties them.
 //
 // sortKey() is the collator's own key of the folded text; comparing two
 // keys bytewise, then the case keys, gives compare(). For plain ASCII lines
@@ -43,6 +50,14 @@ public:
 
     // <0, 0 or >0; 0 exactly when the lines differ only in letter case.
     int compare(QByteArrayView a, QByteArrayView b) const;
+
+    // Equal for two lines exactly when they differ only in letter case; as
+    // bytes, ascending in the order of folded characters. A plain ASCII
+    // line's key is the line in lower case; otherwise the folded text in
+    // UTF-8, each byte that is no part of a GBK character written as 0xFF
+    // and the byte (UTF-8 never holds 0xFF), so after every character.
+    static QByteArray caseKey(QByteArrayView gbkLine);
+    static bool sameLine(QByteArrayView a, QByteArrayView b);
 
     // The collator's key of the case-folded line, ending with its 0 byte.
     QByteArray sortKey(QByteArrayView gbkLine) const;

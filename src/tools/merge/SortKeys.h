@@ -81,10 +81,23 @@ public:
     TableKeys(QByteArrayView text, const LineCollation& order, bool useCodes);
 
     bool codes() const { return m_codes; } // keys rewritten with LineCollation::weightCode
-    // With codes, table lines hold no ignored byte (the collator keys those),
-    // so when each code names one byte, equal keys mean equal lines.
+    // Whether a line holding `byte` can be a table line: the table covers
+    // the byte and, with codes, gives it a code unless ignoredInLines().
+    // Other lines are left to the collator.
+    bool takes(uint8_t byte) const { return m_takes[byte]; }
+    // With codes, a byte the table ignores (code 0) normally sends its line
+    // to the collator, so that table lines can be read straight from the
+    // text (direct()) and equal keys can mean equal lines (codesNameBytes()).
+    // Where the locale ignores printable characters (Thai ignores most
+    // punctuation) nearly every address holds one, and leaving those to the
+    // collator would leave it nearly all; table lines then hold ignored
+    // bytes and do without both.
+    bool ignoredInLines() const { return m_ignoredInLines; }
+    // With codes and without ignoredInLines(), table lines hold no ignored
+    // byte, so when each code names one byte, equal keys mean equal lines.
     bool codesNameBytes() const { return m_codesNameBytes; }
-    bool codesWeigh() const { return m_codesWeigh; } // each byte with a code has a weight
+    // Every byte of a table line carries weight: the level tail needs no count.
+    bool everyByteWeighs() const { return m_everyByteWeighs; }
     // Table lines hold only bytes with codes, and the bytes that end a line
     // have none: a table line's cursor can then be where it is in the text,
     // and a read need not look the line up until its key reaches the tail.
@@ -115,9 +128,11 @@ private:
     const uint8_t* m_text;
     const LineCollation& m_order;
     bool m_codes = false;
+    bool m_ignoredInLines = false;
     bool m_codesNameBytes = false;
-    bool m_codesWeigh = false;
+    bool m_everyByteWeighs = false;
     bool m_direct = false;
+    std::array<bool, 256> m_takes {};
     uint32_t m_size = 0; // of the text, at most kInTail
     std::array<Packed, 256> m_packed {};
 };

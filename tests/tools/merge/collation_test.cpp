@@ -20,11 +20,23 @@ QByteArray gbk(const char16_t* s) { return text::toGbk(QStringView(s)); }
 
 TEST(LineCollation, SameLineExactlyWhenOnlyLetterCaseDiffers)
 {
-    for (const char* locale : { "", "zh_CN", "en_US_POSIX" }) {
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "th" }) {
         SCOPED_TRACE(locale);
         const LineCollation order { QString::fromLatin1(locale) };
-        EXPECT_EQ(order.compare("HTTP://A.com/X", "http://a.COM/x"), 0);
-        EXPECT_EQ(order.compare(gbk(u"ＡＢ"), gbk(u"ａｂ")), 0);
+        const QByteArray same[][2] = {
+            { "HTTP://A.com/X", "http://a.COM/x" },
+            { gbk(u"ＡＢ"), gbk(u"ａｂ") },
+            // Bytes that are no part of a GBK character (0x81 needs a trail
+            // byte after it) beside letters that are letters.
+            { "X\x81", "x\x81" },
+            { "A\x81/b\xFE", "a\x81/B\xFE" },
+            { gbk(u"中Q") + "\x82", gbk(u"中q") + "\x82" },
+        };
+        for (const auto& pair : same) {
+            EXPECT_EQ(order.compare(pair[0], pair[1]), 0) << pair[0].toHex().constData();
+            EXPECT_EQ(LineCollation::caseKey(pair[0]), LineCollation::caseKey(pair[1]));
+            EXPECT_TRUE(LineCollation::sameLine(pair[0], pair[1]));
+        }
         const QByteArray distinct[][2] = {
             { gbk(u"乤"), gbk(u"丄") }, // GBK 81 61 and 81 41: the trail bytes are no letters
             { gbk(u"ａ"), QByteArray("a") }, // width
@@ -34,12 +46,34 @@ TEST(LineCollation, SameLineExactlyWhenOnlyLetterCaseDiffers)
                 "ab" }, // a control character the collator ignores
             { "a-b", "ab" }, // punctuation
             { "a", "" },
+            // Undecodable bytes all look alike decoded; they differ as bytes.
+            { "x\x81", "x\x82" }, { "x\xFE", "x\x81" }, { "\x81/", "\x82/" },
+            { gbk(u"中") + "\x81", gbk(u"中") + "\x82" },
+            { "x\x81\x7F", "x\x82\x7F" }, // 0x7F is no trail byte: two characters
         };
         for (const auto& pair : distinct) {
             const int ab = order.compare(pair[0], pair[1]);
             EXPECT_NE(ab, 0) << pair[0].toHex().constData();
             EXPECT_EQ(order.compare(pair[1], pair[0]), -ab);
-            EXPECT_FALSE(text::sameIgnoringCase(pair[0], pair[1]));
+            EXPECT_FALSE(LineCollation::sameLine(pair[0], pair[1]));
+            EXPECT_NE(LineCollation::caseKey(pair[0]), LineCollation::caseKey(pair[1]));
+        }
+    }
+}
+
+// An undecodable byte sorts as U+FFFD would, after the text before it and
+// after every character; lines alike but for such bytes, which the
+// collator cannot tell apart, follow one another in the bytes' order.
+TEST(LineCollation, UndecodableBytesSortByTheirTextThenByTheirValue)
+{
+    const QByteArray ascending[]
+        = { "x", "x" + gbk(u"中"), "x\x81", "X\x82", "x\xFE", "x\xFE\x7F", "y", gbk(u"中") + "\x81" };
+    for (const char* locale : { "", "th" }) {
+        SCOPED_TRACE(locale);
+        const LineCollation order { QString::fromLatin1(locale) };
+        for (size_t i = 0; i + 1 < std::size(ascending); ++i) {
+            EXPECT_LT(order.compare(ascending[i], ascending[i + 1]), 0) << i;
+            EXPECT_LE(order.sortKey(ascending[i]), order.sortKey(ascending[i + 1])) << i;
         }
     }
 }
@@ -71,7 +105,7 @@ TEST(LineCollation, TableKeysMatchTheCollatorsWhereTheTableApplies)
     };
     // Czech "ch" is one letter: the table cannot cover c and h.
     for (const Expect& e : { Expect { "", true }, Expect { "zh_CN", true }, Expect { "en_US_POSIX", true },
-             Expect { "cs", true } }) {
+             Expect { "cs", true }, Expect { "th", true } }) {
         SCOPED_TRACE(e.locale);
         const LineCollation order { QString::fromLatin1(e.locale) };
         ASSERT_EQ(order.hasAsciiTable(), e.table);
@@ -104,7 +138,7 @@ TEST(LineCollation, CompactKeysSortExactlyAsTheKeys)
     const QByteArray foreign[]
         = { gbk(u"中"), gbk(u"ａ"), gbk(u"é"), gbk(u"Ω"), QByteArray("\x81"), gbk(u"ａb中"), gbk(u"ß"),
               QByteArray("ch"), QByteArray("a\x01"), QByteArray(), gbk(u"ㄅ"), gbk(u"１") };
-    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs" }) {
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs", "th" }) {
         SCOPED_TRACE(locale);
         const LineCollation order { QString::fromLatin1(locale) };
         ASSERT_TRUE(order.hasWeightCodes());

@@ -3,7 +3,6 @@
 #include "text/Errors.h"
 #include "text/Gbk.h"
 #include "text/TextFile.h"
-#include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
 #include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
@@ -30,12 +29,34 @@ QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
 
 QByteArray contents(const QString& path) { return test::readFile(path); }
 
+// A literal's bytes, NUL bytes included.
+template <size_t N> QByteArray bytes(const char (&literal)[N]) { return QByteArray(literal, N - 1); }
+
+// Lines end at CR LF, a lone CR or a lone LF and nowhere else; the text's
+// end ends the last one.
+text::Lines splitLines(QByteArrayView text)
+{
+    text::Lines lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.append(text.sliced(start, i - start).toByteArray());
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.sliced(start).toByteArray());
+    return lines;
+}
+
 // The plain way: insert each line into a sorted list by binary search,
 // dropping it when an equal line is already there.
 text::Lines sortedInsertion(QByteArrayView joined, const LineCollation& order)
 {
     text::Lines list;
-    for (const QByteArray& line : tools::splitList(joined)) {
+    for (const QByteArray& line : splitLines(joined)) {
         auto at = std::lower_bound(list.begin(), list.end(), line,
             [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
         if (at == list.end() || order.compare(*at, line) != 0)
@@ -69,6 +90,12 @@ TEST(AddressMerge, JoinsSortsAndDropsRepeats)
         { "empty line once at the top", "b\r\n\r\na\r\n", "\r\n\x01\r\n", "\r\n\x01\r\na\r\nb\r\n", 4 },
         { "nothing", "", "", "", 0 },
         { "lone cr and lf end lines", "b\ra\n", "B\n", "a\r\nb\r\n", 2 },
+        { "nul is text, the rest of the file and the next file stay", bytes("b\r\nx\0y\r\na"), "c\r\n",
+            bytes("ac\r\nb\r\nx\0y\r\n"), 3 },
+        { "nul lines equal only ignoring case", bytes("x\0Y\r\nxy\r\n"), bytes("X\0y\r\n\0"),
+            bytes("\0\r\nx\0Y\r\nxy\r\n"), 3 },
+        { "undecodable bytes make lines of their own", "x\x81\r\nx\x82\r\n", "x\xFF\r\nx\xFE\r\nX\x81\r\n",
+            "x\xFF\r\nx\x81\r\nx\x82\r\nx\xFE\r\n", 4 },
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -148,14 +175,16 @@ TEST(AddressMerge, CommandLineRunsTheSameMerge)
 
 // Random address lists full of the cases that tell two methods apart: case
 // variants, lines the collator cannot tell apart, GBK text whose trail
-// bytes look like letters, full-width letters, long shared prefixes.
+// bytes look like letters, full-width letters, long shared prefixes, bytes
+// that are no part of a GBK character, NUL bytes.
 TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
 {
     const QByteArray pieces[] = { "http://", "www.", "a", "B", "c", "/", ".", "-", "_", "?q=", "1", "9",
         "\x01", "\x7f", "\t", " ", "Z", text::toGbk(u"乤"), text::toGbk(u"丄"), text::toGbk(u"中文"),
-        text::toGbk(u"Ａ"), text::toGbk(u"ａ"), text::toGbk(u"é"), QByteArray("\x81", 1), "com", "COM" };
+        text::toGbk(u"Ａ"), text::toGbk(u"ａ"), text::toGbk(u"é"), "\x81", "\x82", "\xFE", "\xFF", "\x80",
+        "\x81\x7F", bytes("\0"), "com", "COM" };
     std::mt19937 rng(20240607);
-    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs" }) {
+    for (const char* locale : { "", "zh_CN", "en_US_POSIX", "cs", "th" }) {
         SCOPED_TRACE(locale);
         const LineCollation order { QString::fromLatin1(locale) };
         for (int round = 0; round < 6; ++round) {
@@ -201,8 +230,11 @@ TEST(AddressMerge, SortingEdgesOfKeysAndTextGiveWhatSortedInsertionGives)
         "b\r\na\r\nB\r\nA",
         "http://www.x.cn/\r\nhttp://www.x.cn/\r\nHTTP://WWW.X.CN/\r\nhttp://www.x.cn/a\nhttp://www.x.cn/a",
         QByteArray(withNul, sizeof withNul - 1),
+        // Alike but for punctuation, which some locales (Thai) ignore.
+        "http://www.x.cn/a\r\nhttp://www.x.cn.a\r\nhttp:www.x.cn/a\r\nhttpwwwxcna\r\nHTTP://WWW.X.CN/"
+        "A\r\nhttp://www.x.cn/a?",
     };
-    for (const char* locale : { "", "cs" }) {
+    for (const char* locale : { "", "cs", "th" }) {
         const LineCollation order { QString::fromLatin1(locale) };
         for (const QByteArray& text : texts) {
             SCOPED_TRACE(text.toPercentEncoding().constData());

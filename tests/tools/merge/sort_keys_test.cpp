@@ -71,7 +71,7 @@ TEST(SortKeys, TableLinesReadWordByWordGiveTheTableKey)
     for (const char* line : TableLines) {
         SCOPED_TRACE(line);
         const keys::TableKeys table(line, order, false);
-        keys::LevelTails tails(order, table.codesWeigh());
+        keys::LevelTails tails(order, table.everyByteWeighs());
         const auto* bytes = reinterpret_cast<const uint8_t*>(line);
         const auto length = static_cast<uint32_t>(qstrlen(line));
         const ReadKey got = readTableKey(line, tails,
@@ -85,7 +85,7 @@ TEST(SortKeys, TableLinesReadWordByWordGiveTheTableKey)
     const QByteArray ignoring("a\x07"
                               "b\x01\x02");
     const keys::TableKeys table(ignoring, order, false);
-    keys::LevelTails tails(order, table.codesWeigh());
+    keys::LevelTails tails(order, table.everyByteWeighs());
     const ReadKey got = readTableKey(ignoring, tails, [&](uint32_t& cursor, WordFill& fill) {
         return table.readLine(reinterpret_cast<const uint8_t*>(ignoring.data()), 5, cursor, fill);
     });
@@ -103,7 +103,7 @@ TEST(SortKeys, TableLinesWithCodesGiveTheCompactKeyFromTheLineOrTheText)
 
         const keys::TableKeys lineKeys(line, order, true);
         ASSERT_TRUE(lineKeys.codes());
-        keys::LevelTails tails(order, lineKeys.codesWeigh());
+        keys::LevelTails tails(order, lineKeys.everyByteWeighs());
         const ReadKey fromLine = readTableKey(line, tails, [&](uint32_t& cursor, WordFill& fill) {
             return lineKeys.readLine(reinterpret_cast<const uint8_t*>(line), length, cursor, fill);
         });
@@ -145,5 +145,26 @@ TEST(SortKeys, CollatorKeysReadBackAsAddedEachStoppingAtItsEnd)
         });
         EXPECT_EQ(got.key.toHex(' '), added[i].toHex(' ')) << i;
         EXPECT_EQ(got.after, 0u) << i;
+    }
+}
+
+// Thai ignores most punctuation, so its table lines hold bytes without
+// codes: read from the line they must still give the compact key, the tail
+// counting only the bytes that weigh.
+TEST(SortKeys, TableLinesHoldingIgnoredBytesGiveTheCompactKey)
+{
+    const LineCollation order { QStringLiteral("th") };
+    ASSERT_EQ(order.weightCode('/'), 0);
+    const keys::TableKeys table("http://a.cn/", order, true);
+    ASSERT_TRUE(table.takes('/'));
+    keys::LevelTails tails(order, table.everyByteWeighs());
+    for (const char* line : TableLines) {
+        SCOPED_TRACE(line);
+        const auto length = static_cast<uint32_t>(qstrlen(line));
+        const ReadKey got = readTableKey(line, tails, [&](uint32_t& cursor, WordFill& fill) {
+            return table.readLine(reinterpret_cast<const uint8_t*>(line), length, cursor, fill);
+        });
+        EXPECT_EQ(got.key.toHex(' '), order.compactKey(order.sortKey(line)).toHex(' '));
+        EXPECT_EQ(got.after, 0u);
     }
 }

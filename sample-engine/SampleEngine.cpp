@@ -1,5 +1,7 @@
 #include "SampleEngine.h"
 
+#include "HostileAnswers.h"
+
 #include <httplib.h>
 
 #include <atomic>
@@ -55,8 +57,16 @@ int SampleEngine::start(int port)
         if (host.empty())
             host = "127.0.0.1:" + std::to_string(m_port);
         const SearchRequest request = parseSearchQuery(rawQuery(req.target));
-        res.set_content(renderResultPage(request, host, m_settings), ContentType);
-        record({ req.method, req.target, req.path, request.wordGbk, request.pn, 200 });
+        int status = answerHostile(request, host, m_port, m_stopping, res);
+        if (status == 0) {
+            res.set_content(renderResultPage(request, host, m_settings), ContentType);
+            status = 200;
+        }
+        record({ req.method, req.target, req.path, request.wordGbk, request.pn, status });
+    });
+    server->Get(ElsewherePath, [this](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(renderElsewhere(), ContentType);
+        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
     });
     server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         res.status = 404;
@@ -73,6 +83,7 @@ int SampleEngine::start(int port)
         throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
 
     m_port = bound;
+    m_stopping = false;
     m_server = std::move(server);
     auto finished = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([s = m_server.get(), finished] {
@@ -96,6 +107,7 @@ void SampleEngine::stop()
 {
     if (!m_server)
         return;
+    m_stopping = true;
     m_server->stop();
     if (m_thread.joinable())
         m_thread.join();

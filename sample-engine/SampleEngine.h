@@ -2,6 +2,7 @@
 
 #include "SamplePage.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -67,6 +68,7 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;
+    std::atomic<bool> m_stopping { false }; // ends answers that would never end
 
     std::mutex m_observerMutex;
     Observer m_observer;

@@ -37,6 +37,8 @@
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 namespace tess::app {
@@ -65,7 +67,12 @@ TForm1::TForm1(Options options)
     WebBrowser1 = m_browserHost->view();
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     m_browserProfile = std::make_unique<browser::WebEngineBrowserProfile>(
-        browser::WebEngineBrowserProfile::forPage(m_browserHost->page()));
+        m_browserHost->profile(), [host = m_browserHost.get()] {
+            // The page of the moment: the host puts a fresh one in place of
+            // a page it gave up.
+            if (QWebEnginePage* page = host->page())
+                page->history()->clear();
+        });
     m_tracker.attach(*m_browserHost);
 
     buildToolbar();

@@ -26,6 +26,12 @@ public:
     // Starts loading `url` (pure ASCII) as a top-level navigation and
     // returns at once. May throw when the load cannot even start.
     virtual void Navigate(const QByteArray& url) = 0;
+    // Gives up the load under way, whatever state its page is in (a script
+    // that never ends included); no completion comes for it.
+    virtual void AbandonLoad() = 0;
+    // While set, nobody is there to answer the page: its dialogs are
+    // answered at once and each is told through OnNote.
+    virtual void SetUnattended(bool unattended) = 0;
 
     // The document loaded last, as the host took it when it completed.
     const PageSnapshot& snapshot() const { return m_snapshot; }
@@ -50,6 +56,9 @@ public:
     std::function<void(FrameId frame)> OnNavigateComplete2;
     // Raised when that frame's document has finished loading.
     std::function<void(FrameId frame)> OnDocumentComplete;
+    // Something the browser did on its own that the user should hear of (a
+    // page dialog answered, a download refused, a login cancelled).
+    std::function<void(const QString& note)> OnNote;
 
 protected:
     // Hosts hand over each completed document here before they raise its
@@ -65,6 +74,11 @@ protected:
     {
         if (OnDocumentComplete)
             OnDocumentComplete(frame);
+    }
+    void raiseNote(const QString& note)
+    {
+        if (OnNote)
+            OnNote(note);
     }
 
 private:

@@ -18,6 +18,12 @@ struct PageSnapshot {
     QString location; // the top-level document's address
     QString bodyText; // the body's plain text, blocks on lines of their own
     QList<PageLink> links; // anchors and image-map areas with an address, in document order
+
+    // The request ended without a document of its own to read: the
+    // browser's error page, an HTTP error status, a download, an empty
+    // answer, a load given up. `failure` says which, for the user.
+    bool loadFailed = false;
+    QString failure;
 };
 
 } // namespace tess::browser

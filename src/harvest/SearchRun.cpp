@@ -29,6 +29,7 @@ SearchRun::SearchRun(Services services)
     m_s.watchdogTimer.setInterval(WatchdogIntervalAtStart);
     m_s.watchdogTimer.setEnabled(false);
     m_s.watchdogTimer.OnTimer = [this] { m_s.runTick([this] { WatchdogTick(); }); };
+    m_s.browser.OnNote = [this](const QString& note) { Note(note); };
 }
 
 int SearchRun::IntervalMs() const { return m_s.window.IntervalSetting() * 1000; }
@@ -62,10 +63,12 @@ void SearchRun::Start()
 
     w.RepaintNow();
     w.ClearResults();
-    TakeKeyword();
+    FailedPages = 0;
+    SkippedKeywords = 0;
+    m_retries = 0;
     PageOffset = 0;
     StopRequested = false;
-    MorePages = true;
+    MorePages = TakeSendableKeyword();
     HarvestCount = 0;
     w.ClearResults();
     m_pageLinks.clear();
@@ -76,9 +79,8 @@ void SearchRun::Start()
 
     w.SetCommandsEnabled(false, true, false);
     m_s.pollTimer.setInterval(IntervalMs());
-    m_s.watchdogTimer.setInterval(IntervalMs() * 15);
-    m_watchdogSeenPages = m_pagesTaken;
-    m_s.watchdogTimer.setEnabled(true);
+    m_s.watchdogTimer.setInterval(IntervalMs() * WatchdogIntervals);
+    m_s.browser.SetUnattended(true);
 
     w.SetPanelText(PanelHarvestCount, QStringLiteral("0"));
     w.SetPanelText(PanelStatus, QStringLiteral("清空IE数据..."));
@@ -101,14 +103,36 @@ void SearchRun::TakeKeyword()
     RequestBase = BuildRequestBase(m_engineHost, keyword);
 }
 
+bool SearchRun::TakeSendableKeyword()
+{
+    for (;;) {
+        TakeKeyword();
+        // The last page's request is the longest a keyword makes.
+        if (RequestAddress(RequestBase, (MaxPagesPerKeyword - 1) * 10).size() <= MaxRequestAddress)
+            return true;
+        ++SkippedKeywords;
+        Note(QStringLiteral("第 %1 个关键字过长，已跳过").arg(KeywordIndex));
+        if (KeywordIndex >= m_keywords.size())
+            return false;
+    }
+}
+
+void SearchRun::Note(const QString& text) { m_s.window.SetPanelText(PanelStatus, text); }
+
 void SearchRun::Stop()
 {
     StopRequested = true;
     m_s.window.SetPanelText(PanelStatus, QStringLiteral("终止搜索..."));
     m_s.window.SetCommandsEnabled(true, false, true);
-    m_s.watchdogTimer.setEnabled(false);
     // The poll timer keeps running: the loading page is still taken and
-    // harvested, and ProcessPage then runs the finish step.
+    // harvested, and ProcessPage then runs the finish step. A page that
+    // does not complete within the bound is given up, and the run finishes
+    // all the same.
+    m_s.watchdogTimer.setEnabled(false);
+    if (m_s.pollTimer.enabled()) {
+        m_s.watchdogTimer.setInterval(std::max(IntervalMs(), StopBoundMs));
+        m_s.watchdogTimer.setEnabled(true);
+    }
 }
 
 void SearchRun::NextPageStep()
@@ -124,6 +148,7 @@ void SearchRun::RequestPage()
 {
     const QByteArray address = RequestAddress(RequestBase, PageOffset);
     PageOffset += 10;
+    m_requestAddress = address;
     m_s.window.SetPanelText(PanelKeywordIndex, QString::number(KeywordIndex));
     try {
         m_s.browser.Navigate(address);
@@ -132,15 +157,25 @@ void SearchRun::RequestPage()
         // watchdog asks again.
     }
     m_s.pollTimer.setEnabled(true);
+    // The watchdog counts from the latest request.
+    m_s.watchdogTimer.setEnabled(false);
+    m_s.watchdogTimer.setInterval(IntervalMs() * WatchdogIntervals);
+    m_s.watchdogTimer.setEnabled(true);
 }
 
 void SearchRun::FinishStep()
 {
     m_s.pollTimer.setEnabled(false);
     m_s.watchdogTimer.setEnabled(false);
+    m_s.browser.SetUnattended(false);
     // The window is idle again whatever becomes of the state file; a
     // failed save is reported after that.
-    m_s.window.SetPanelText(PanelStatus, QStringLiteral("搜索已经结束！"));
+    QString finished = QStringLiteral("搜索已经结束！");
+    if (FailedPages > 0 || SkippedKeywords > 0)
+        finished += QStringLiteral("（%1 页未能载入，%2 个关键字过长被跳过）")
+                        .arg(FailedPages)
+                        .arg(SkippedKeywords);
+    m_s.window.SetPanelText(PanelStatus, finished);
     m_s.window.RepaintNow();
     m_s.window.SetCommandsEnabled(true, false, true);
     SaveState();
@@ -168,36 +203,69 @@ void SearchRun::PollTick()
         return;
     }
     m_s.tracker.setTag(0);
-    ProcessPage();
+    try {
+        ProcessPage();
+    } catch (...) {
+        // A page that cannot be read halts the run; nothing may revive it.
+        m_s.watchdogTimer.setEnabled(false);
+        throw;
+    }
 }
 
 void SearchRun::WatchdogTick()
 {
-    // Progress is counted in pages taken, not by PageOffset: a run of
-    // one-page keywords requests offset 0 again and again while moving on.
-    if (m_pagesTaken != m_watchdogSeenPages) {
-        m_watchdogSeenPages = m_pagesTaken;
+    if (StopRequested) {
+        // 终止, and the loading page never completed within the bound.
+        if (m_s.pollTimer.enabled()) {
+            m_s.browser.AbandonLoad();
+            ++FailedPages;
+            FinishStep();
+        }
         return;
     }
-    // No page was taken for a whole watchdog interval and none is waiting:
-    // the request never completed. Ask for the same page again.
-    if (!StopRequested && MorePages && PageOffset >= 10 && m_s.tracker.tag() == 0) {
+    // A page that completed waits for the poll.
+    if (m_s.tracker.tag() != 0 || !m_s.pollTimer.enabled())
+        return;
+    m_s.browser.AbandonLoad();
+    if (m_retries < MaxRetries) {
+        ++m_retries;
+        Note(QStringLiteral("网页未能按时载入，第 %1 次重新请求").arg(m_retries));
         PageOffset -= 10;
-        NextPageStep();
+        RequestPage();
+        return;
     }
+    GiveUpPage(QStringLiteral("%1 次请求都未能载入").arg(MaxRetries + 1));
+    NextKeywordOrFinish();
+}
+
+void SearchRun::GiveUpPage(const QString& why)
+{
+    ++FailedPages;
+    m_retries = 0;
+    MorePages = false;
+    Note(QStringLiteral("第 %1 个关键字的网页未能读取（%2），转到下一个关键字").arg(KeywordIndex).arg(why));
 }
 
 void SearchRun::ProcessPage()
 {
-    ++m_pagesTaken;
-    MorePages = ReadPagerState(text::toGbk(m_s.browser.BodyText()));
-    // PageOffset already names the following page: the last page read for
-    // a keyword is the one at offset 740.
-    if (PageOffset >= MaxPagesPerKeyword * 10)
-        MorePages = false;
-    m_s.watchdogTimer.setInterval(IntervalMs() * 15);
-
-    HarvestLinks();
+    m_retries = 0;
+    const browser::PageSnapshot& page = m_s.browser.snapshot();
+    // Only the document of the request counts: not an error page, not a
+    // page that took the browser to another site.
+    const QByteArray requestDomain = SiteDomain(m_requestAddress);
+    if (page.loadFailed) {
+        GiveUpPage(page.failure);
+    } else if (!m_requestAddress.isEmpty() && !requestDomain.isEmpty()
+        && !text::toGbk(page.location).contains(requestDomain)) {
+        GiveUpPage(QStringLiteral("网页已转到别的网站：%1").arg(page.location.left(80)));
+    } else {
+        MorePages = ReadPagerState(text::toGbk(m_s.browser.BodyText()));
+        // PageOffset already names the following page: the last page read
+        // for a keyword is the one at offset 740.
+        if (PageOffset >= MaxPagesPerKeyword * 10)
+            MorePages = false;
+        HarvestLinks();
+    }
     m_pageLinks.clear();
 
     if (MorePages) {
@@ -207,12 +275,16 @@ void SearchRun::ProcessPage()
             RequestPage();
         return;
     }
+    NextKeywordOrFinish();
+}
+
+void SearchRun::NextKeywordOrFinish()
+{
     PageOffset = 0;
-    if (KeywordIndex >= m_keywords.size() || StopRequested) {
+    if (KeywordIndex >= m_keywords.size() || StopRequested || !TakeSendableKeyword()) {
         FinishStep();
         return;
     }
-    TakeKeyword();
     SaveStateDuringRun();
     RequestPage();
 }

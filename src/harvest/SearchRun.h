@@ -55,6 +55,17 @@ public:
     };
 
     static constexpr int MaxPagesPerKeyword = 75;
+    // A page that has not completed 15 intervals after its request is asked
+    // for again, twice at most, then given up as a failed load.
+    static constexpr int WatchdogIntervals = 15;
+    static constexpr int MaxRetries = 2;
+    // After 终止 the loading page gets the interval, at least this long, to
+    // complete; then it is given up and the run finishes.
+    static constexpr int StopBoundMs = 5000;
+    // The longest request address sent. Browsers drop far longer ones
+    // (about 2 MB) without a word; engines refuse much shorter ones. A
+    // keyword whose request would be longer is skipped.
+    static constexpr qsizetype MaxRequestAddress = 32 * 1024;
     static constexpr int PollIntervalAtStart = 8000;
     static constexpr int WatchdogIntervalAtStart = 60000;
 
@@ -96,9 +107,15 @@ public:
     bool MorePages = false;
     int HarvestCount = 0;
     QByteArray RequestBase;
+    int FailedPages = 0; // this run's pages given up or not readable
+    int SkippedKeywords = 0; // this run's keywords too long to ask for
 
 private:
     void TakeKeyword();
+    bool TakeSendableKeyword();
+    void NextKeywordOrFinish();
+    void GiveUpPage(const QString& why);
+    void Note(const QString& text);
     void SaveStateDuringRun();
     void RequestPage();
     void HarvestLinks();
@@ -114,8 +131,8 @@ private:
     KeywordList m_keywords;
     PageLinkList m_pageLinks; // PageLinkList: this page's addresses
     PageLinkList m_runLinks; // every address of the run, for 去重
-    qint64 m_pagesTaken = 0;
-    qint64 m_watchdogSeenPages = 0;
+    QByteArray m_requestAddress; // the page asked for last
+    int m_retries = 0; // of the page asked for last
     bool m_stateSaveFailed = false; // reported once a run
 };
 

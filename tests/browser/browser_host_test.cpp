@@ -17,7 +17,7 @@ TEST(BrowserHost, GettersReadTheLastSnapshotAndAnswerEmptyOutOfRange)
         return FakePage { QStringLiteral("http://e.example/s?wd=x"), QStringLiteral("body\n1 [2] 下一页"),
             { { QStringLiteral("http://a.example/"), QStringLiteral("A") },
                 { QStringLiteral("mailto:b@example"), QString() } },
-            0 };
+            0, {} };
     };
     browser.Navigate("http://e.example/s?wd=x");
     browser.finishLoad();

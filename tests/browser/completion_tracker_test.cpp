@@ -11,7 +11,7 @@ TEST(CompletionTracker, OnlyTheFirstCommittedFramesCompletionSetsTheTag)
     CompletionTracker tracker;
     tracker.attach(browser);
     browser.server = [](const QByteArray&) {
-        return tess::test::FakePage { QStringLiteral("http://x/"), {}, {}, 3 };
+        return tess::test::FakePage { QStringLiteral("http://x/"), {}, {}, 3, {} };
     };
     browser.Navigate("http://x/");
     browser.finishLoad();

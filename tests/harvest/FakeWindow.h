@@ -16,9 +16,15 @@ class ManualTimer final : public harvest::Timer {
 public:
     void setInterval(int ms) override { m_interval = ms; }
     int interval() const override { return m_interval; }
-    void setEnabled(bool on) override { m_enabled = on; }
+    void setEnabled(bool on) override
+    {
+        if (on)
+            ++starts; // a fresh interval begins
+        m_enabled = on;
+    }
     bool enabled() const override { return m_enabled; }
     void fire() { tick(); }
+    int starts = 0;
 
 private:
     int m_interval = 0;

@@ -352,26 +352,113 @@ TEST_F(SearchRunTest, AnImportedFileWithoutKeywordsIsNamedInsteadOfAskingForAnIm
         text::AppError);
 }
 
-TEST_F(SearchRunTest, TheWatchdogAsksAgainForAPageThatNeverCompletes)
+TEST_F(SearchRunTest, TheWatchdogAsksTwiceMoreForAPageThatNeverCompletesThenMovesOn)
 {
     run.Start();
     ASSERT_EQ(browser.requests.size(), 1);
+    EXPECT_TRUE(browser.unattended);
+    EXPECT_EQ(watchdog.interval(), 15 * 5000);
+    const int startsBefore = watchdog.starts;
     poll.fire(); // nothing loaded yet
-    watchdog.fire(); // no page taken for a whole interval since Start
+    watchdog.fire(); // 15 intervals since the request: give it up, ask again
     ASSERT_EQ(browser.requests.size(), 2);
     EXPECT_EQ(browser.requests[1], browser.requests[0]);
+    EXPECT_EQ(browser.abandoned, 1);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("网页未能按时载入，第 1 次重新请求"));
+    EXPECT_GT(watchdog.starts, startsBefore); // counted from the new request
+    watchdog.fire();
+    EXPECT_EQ(browser.requests.size(), 3);
+    watchdog.fire(); // a third time: the page is given up, the next keyword asked for
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
+    EXPECT_EQ(run.FailedPages, 1);
     runToEnd();
-    EXPECT_EQ(run.HarvestCount, 18);
+    EXPECT_EQ(
+        window.panels[PanelStatus], QStringLiteral("搜索已经结束！（1 页未能载入，0 个关键字过长被跳过）"));
+    EXPECT_FALSE(browser.unattended);
+    // beta's page and gamma's two; alpha's first page never came.
+    EXPECT_EQ(run.HarvestCount, 9);
 
-    // Steady progress over one-page keywords is no stall.
+    // Every request starts the watchdog afresh, first pages of later
+    // keywords included, so steady progress never trips it.
     pagesFor = { { "alpha", 1 }, { "beta", 1 }, { "gamma", 1 } };
     run.KeywordIndex = 0;
     run.Start();
-    const qsizetype before = browser.requests.size();
+    for (int i = 0; i < 2; ++i) {
+        const int starts = watchdog.starts;
+        browser.finishLoad();
+        poll.fire();
+        EXPECT_EQ(watchdog.starts, starts + 1);
+        EXPECT_TRUE(watchdog.enabled());
+    }
+}
+
+TEST_F(SearchRunTest, StopFinishesEvenWhenTheLoadingPageNeverCompletes)
+{
+    window.keywordFile = QStringLiteral("k.txt");
+    run.Start();
     browser.finishLoad();
-    poll.fire();
+    poll.fire(); // alpha:0 taken, alpha:10 requested and never completes
+    run.Stop();
+    EXPECT_TRUE(watchdog.enabled());
+    EXPECT_EQ(watchdog.interval(), 5000); // the interval, at least 5 s
+    poll.fire(); // still nothing
     watchdog.fire();
-    EXPECT_EQ(browser.requests.size(), before + 1);
+    EXPECT_EQ(browser.abandoned, 1);
+    EXPECT_FALSE(poll.enabled());
+    EXPECT_FALSE(watchdog.enabled());
+    EXPECT_EQ(
+        window.panels[PanelStatus], QStringLiteral("搜索已经结束！（1 页未能载入，0 个关键字过长被跳过）"));
+    EXPECT_EQ(
+        readFile(dir.filePath(QStringLiteral("tessaroon.ini"))), QByteArray("k.txt\r\n0\r\nqcno\r\n5\r\n"));
+}
+
+// What the browser hands over must be the document of the request: a load
+// that failed, or a page that took the browser to another site, is given
+// up rather than harvested.
+TEST_F(SearchRunTest, OnlyTheRequestedDocumentIsHarvested)
+{
+    browser.server = [this](const QByteArray& url) {
+        std::optional<FakePage> p = serve(url);
+        if (url.contains("word=alpha") && url.contains("pn=10"))
+            p->failure = QStringLiteral("HTTP 500");
+        if (url.contains("word=gamma"))
+            p->location = QStringLiteral("http://elsewhere.example.org/landing");
+        return p;
+    };
+    run.Start();
+    runToEnd();
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("beta:0"),
+            QStringLiteral("gamma:0") }));
+    EXPECT_EQ(run.HarvestCount, 6); // alpha:0 and beta:0
+    EXPECT_EQ(run.FailedPages, 2);
+}
+
+TEST_F(SearchRunTest, AKeywordTooLongToAskForIsSkipped)
+{
+    const QByteArray huge(SearchRun::MaxRequestAddress, 'x');
+    run.keywordList() = { huge, "beta", huge };
+    run.Start();
+    EXPECT_EQ(requestedPages().first(), QStringLiteral("beta:0"));
+    runToEnd();
+    EXPECT_EQ(requestedPages(), QStringList { QStringLiteral("beta:0") });
+    EXPECT_EQ(run.SkippedKeywords, 2);
+    EXPECT_EQ(
+        window.panels[PanelStatus], QStringLiteral("搜索已经结束！（0 页未能载入，2 个关键字过长被跳过）"));
+    // Nothing but over-long keywords: the run ends at once.
+    run.keywordList() = { huge };
+    run.KeywordIndex = 0;
+    const qsizetype asked = browser.requests.size();
+    run.Start();
+    EXPECT_EQ(browser.requests.size(), asked);
+    EXPECT_FALSE(poll.enabled());
+}
+
+TEST_F(SearchRunTest, TheBrowsersNotesReachTheStatusBar)
+{
+    run.Start();
+    browser.raiseNote(QStringLiteral("已拒绝下载：http://x/"));
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("已拒绝下载：http://x/"));
 }
 
 TEST_F(SearchRunTest, ANavigationThatCannotStartIsIgnored)

@@ -18,6 +18,7 @@ struct FakePage {
     QString body;
     QList<QPair<QString, QString>> links; // href, text
     int innerFrames = 0; // each raises its own completion pair
+    QString failure; // non-empty: the load failed (an HTTP error, a download, ...)
 };
 
 // A scriptable browser: Navigate() remembers the request, finishLoad()
@@ -43,6 +44,16 @@ public:
 
     bool hasPending() const { return m_hasPending; }
 
+    int abandoned = 0;
+    bool unattended = false;
+    void AbandonLoad() override
+    {
+        ++abandoned;
+        m_hasPending = false;
+    }
+    void SetUnattended(bool on) override { unattended = on; }
+    using BrowserHost::raiseNote;
+
     // Completes the outstanding request: top-level commit, inner frames,
     // then the top-level document.
     void finishLoad()
@@ -55,9 +66,10 @@ public:
             page = FakePage { QStringLiteral("chrome-error://chromewebdata/"),
                 QStringLiteral("无法访问此网站\n%1 拒绝了连接请求。").arg(QString::fromLatin1(m_pending)),
                 { { QStringLiteral("chrome-error://chromewebdata/#buttons"), QStringLiteral("详细信息") } },
-                0 };
+                0, QStringLiteral("net::ERR_CONNECTION_REFUSED") };
         }
-        browser::PageSnapshot snapshot { page->location, page->body, {} };
+        browser::PageSnapshot snapshot { page->location, page->body, {}, !page->failure.isEmpty(),
+            page->failure };
         for (const auto& [href, text] : page->links)
             snapshot.links.append({ href, text });
         setSnapshot(std::move(snapshot));

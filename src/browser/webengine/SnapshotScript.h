@@ -19,4 +19,8 @@ const QString& source();
 // texts differ in length the longer one is cut to the shorter.
 PageSnapshot read(const QVariant& result);
 
+// Whether the page copied is about to send the browser on by itself (a
+// refresh within a second): the document the request ends on comes next.
+bool leavesAtOnce(const QVariant& result);
+
 } // namespace tess::browser::snapshotscript

@@ -1,14 +1,20 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 
+#include "browser/webengine/HarvestPage.h"
 #include "browser/webengine/SnapshotScript.h"
 #include "text/Errors.h"
 
+#include <QAuthenticator>
 #include <QDir>
 #include <QFile>
 #include <QUrl>
+#include <QWebEngineClientCertificateSelection>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <utility>
@@ -37,23 +43,59 @@ WebEngineBrowserHost::WebEngineBrowserHost(const QString& profileFolder, QWidget
     }
     m_profile->setPersistentStoragePath(root);
     m_profile->setCachePath(root + QStringLiteral("/cache"));
+    // Pages that declare no charset are read as windows-1252, which keeps
+    // every byte; the snapshot script then reads them as what they hold.
+    m_profile->settings()->setDefaultTextEncoding(QStringLiteral("windows-1252"));
+    // Nothing a page offers for download is written anywhere.
+    connect(
+        m_profile, &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {
+            raiseNote(QStringLiteral("已拒绝下载：%1").arg(download->url().toString()));
+            download->cancel();
+        });
 
-    m_page = new QWebEnginePage(m_profile, this);
     m_view = new QWebEngineView(viewParent);
-    m_view->setPage(m_page);
+    attachNewPage();
+}
 
+void WebEngineBrowserHost::attachNewPage()
+{
+    auto* page = new HarvestPage(m_profile, this);
+    page->unattended = [this] { return m_unattended; };
+    page->onDialog = [this](const QString& note) { raiseNote(note); };
     // The engine reports a load's start only when the page was idle: a
     // navigation made while another is under way replaces it without a new
     // start, and only the last one finishes. Hence the ticket moves in
     // Navigate() as well, and every finish, failed or not, asks for a
     // snapshot that supersedes any still on its way.
-    connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
-        ++m_ticket;
-        m_busy = true;
-    });
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this] { takeSnapshot(); });
-    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] { onPageProcessGone(); });
+    connect(page, &QWebEnginePage::loadingChanged, this,
+        [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] { onPageProcessGone(); });
+    // No one can log in or pick a certificate for a run: decline at once,
+    // before the browser asks again and again.
+    connect(
+        page, &QWebEnginePage::authenticationRequired, this, [this](const QUrl& url, QAuthenticator* auth) {
+            raiseNote(QStringLiteral("已取消登录要求：%1").arg(url.toString()));
+            *auth = QAuthenticator();
+        });
+    connect(page, &QWebEnginePage::proxyAuthenticationRequired, this,
+        [this](const QUrl&, QAuthenticator* auth, const QString& proxy) {
+            raiseNote(QStringLiteral("已取消代理登录要求：%1").arg(proxy));
+            *auth = QAuthenticator();
+        });
+    connect(page, &QWebEnginePage::selectClientCertificate, this,
+        [this](QWebEngineClientCertificateSelection selection) {
+            raiseNote(QStringLiteral("已拒绝客户端证书要求：%1").arg(selection.host().toString()));
+            selection.selectNone();
+        });
+    HarvestPage* old = m_page;
+    m_page = page;
+    if (m_view)
+        m_view->setPage(page);
+    // The old page goes with its renderer, however busy that is.
+    delete old;
 }
+
+QWebEnginePage* WebEngineBrowserHost::page() const { return m_page; }
 
 WebEngineBrowserHost::~WebEngineBrowserHost()
 {
@@ -74,22 +116,66 @@ void WebEngineBrowserHost::Navigate(const QByteArray& url)
     m_page->load(target);
 }
 
-void WebEngineBrowserHost::takeSnapshot()
+void WebEngineBrowserHost::AbandonLoad()
+{
+    // Whatever the old page still does, its answers find themselves superseded.
+    ++m_ticket;
+    m_busy = false;
+    attachNewPage();
+}
+
+void WebEngineBrowserHost::onLoadingChanged(const QWebEngineLoadingInfo& info)
+{
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        ++m_ticket;
+        m_busy = true;
+        break;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        takeSnapshot(false, {});
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        // An HTTP error status shows the server's own page, a network error
+        // the browser's error page: a document either way, but not the one
+        // asked for.
+        takeSnapshot(true,
+            info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain
+                ? QStringLiteral("HTTP %1").arg(info.errorCode())
+                : info.errorString());
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // No new document at all (a download, an empty answer, a stop): the
+        // page still shows the previous one, which must not be read again.
+        if (!m_busy)
+            break;
+        ++m_ticket;
+        complete(PageSnapshot { info.url().toString(), {}, {}, true, QStringLiteral("没有可读的网页") });
+        break;
+    }
+}
+
+void WebEngineBrowserHost::takeSnapshot(bool failed, const QString& failure)
 {
     const std::uint64_t ticket = ++m_ticket;
     QPointer<WebEngineBrowserHost> self(this);
-    m_page->runJavaScript(
-        snapshotscript::source(), QWebEngineScript::ApplicationWorld, [self, ticket](const QVariant& result) {
+    m_page->runJavaScript(snapshotscript::source(), QWebEngineScript::ApplicationWorld,
+        [self, ticket, failed, failure](const QVariant& result) {
             if (self)
-                self->onSnapshot(ticket, result);
+                self->onSnapshot(ticket, result, failed, failure);
         });
 }
 
-void WebEngineBrowserHost::onSnapshot(std::uint64_t ticket, const QVariant& result)
+void WebEngineBrowserHost::onSnapshot(
+    std::uint64_t ticket, const QVariant& result, bool failed, const QString& failure)
 {
     if (ticket != m_ticket)
         return;
-    complete(snapshotscript::read(result));
+    if (!failed && snapshotscript::leavesAtOnce(result))
+        return; // its next load completes the request
+    PageSnapshot snapshot = snapshotscript::read(result);
+    snapshot.loadFailed = failed;
+    snapshot.failure = failure;
+    complete(std::move(snapshot));
 }
 
 void WebEngineBrowserHost::onPageProcessGone()
@@ -101,7 +187,7 @@ void WebEngineBrowserHost::onPageProcessGone()
     if (!m_busy)
         return;
     ++m_ticket;
-    complete(PageSnapshot {});
+    complete(PageSnapshot { {}, {}, {}, true, QStringLiteral("网页进程意外结束") });
 }
 
 void WebEngineBrowserHost::complete(PageSnapshot snapshot)

@@ -8,10 +8,13 @@
 
 #include <cstdint>
 
+class QWebEngineLoadingInfo;
 class QWebEnginePage;
 class QWebEngineProfile;
 
 namespace tess::browser {
+
+class HarvestPage;
 
 // The browser host over Qt WebEngine.
 //
@@ -22,12 +25,20 @@ namespace tess::browser {
 // requires.
 //
 // The engine reports only top-level loads, so the whole document is one
-// frame with identity topFrame(). When a top-level load finishes, whether
-// it succeeded or ended on the engine's error page, one script copies the
-// address, body text and links out of the page; only when that copy has
-// arrived are NavigateComplete2 and then DocumentComplete raised, so the
-// getters already answer from the new page when the events come. A copy
-// that arrives after a newer load has started is thrown away.
+// frame with identity topFrame(). When a top-level load finishes with a
+// document, one script copies the address, body text and links out of the
+// page; only when that copy has arrived are NavigateComplete2 and then
+// DocumentComplete raised, so the getters already answer from the new page
+// when the events come. A copy that arrives after a newer load has started
+// is thrown away. A load that failed (the browser's error page, an HTTP
+// error status) completes with its snapshot marked loadFailed; a load that
+// ended without a new document (a download, an empty answer, a load
+// stopped) completes as an empty snapshot marked loadFailed, never with
+// the page that was there before.
+//
+// Downloads are refused and logins and client certificates declined, each
+// told through OnNote. AbandonLoad() replaces the page with a fresh one,
+// which ends even a page whose script never returns.
 //
 // Should the page's process die before a load has completed, the load
 // completes as an empty document (no address, no text, no links) rather
@@ -50,22 +61,28 @@ public:
 
     // Null only once someone else has deleted the view.
     QWebEngineView* view() const { return m_view; }
-    QWebEnginePage* page() const { return m_page; }
+    // The page in the view; AbandonLoad() puts a new one there.
+    QWebEnginePage* page() const;
     QWebEngineProfile* profile() const { return m_profile; }
     FrameId topFrame() const { return reinterpret_cast<FrameId>(this); }
 
     // Throws tess::text::AppError when `url` is not an absolute address;
     // stray characters in an otherwise sound address are tolerated.
     void Navigate(const QByteArray& url) override;
+    void AbandonLoad() override;
+    void SetUnattended(bool unattended) override { m_unattended = unattended; }
 
 private:
-    void takeSnapshot();
-    void onSnapshot(std::uint64_t ticket, const QVariant& result);
+    void attachNewPage();
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void takeSnapshot(bool failed, const QString& failure);
+    void onSnapshot(std::uint64_t ticket, const QVariant& result, bool failed, const QString& failure);
     void onPageProcessGone();
     void complete(PageSnapshot snapshot);
 
     QWebEngineProfile* m_profile = nullptr;
-    QWebEnginePage* m_page = nullptr;
+    HarvestPage* m_page = nullptr;
+    bool m_unattended = false;
     QPointer<QWebEngineView> m_view;
 
     // Moves on with every navigation, every load start and every snapshot

@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "SampleEngine.h"
 #include "support/EventLoop.h"
 
 #include "browser/CompletionTracker.h"
@@ -364,4 +365,96 @@ TEST(WebEngineHostProfile, WritesNothingOutsideItsFolder)
     EXPECT_TRUE(QDir(userData.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     EXPECT_FALSE(QDir(folder.path()).isEmpty());
     qputenv("XDG_DATA_HOME", saved);
+}
+
+// Answers a broken or hostile engine gives, through the real browser.
+class WebEngineHostileTest : public WebEngineHostTest {
+protected:
+    void SetUp() override
+    {
+        WebEngineHostTest::SetUp();
+        host->OnNote = [this](const QString& note) { notes << note; };
+        engine.start(0);
+    }
+    QByteArray address(const char* word) const
+    {
+        return "http://127.0.0.1:" + QByteArray::number(engine.port()) + "/baidu?word=" + word + "&pn=0";
+    }
+
+    tess::sample::SampleEngine engine;
+    QStringList notes;
+};
+
+TEST_F(WebEngineHostileTest, PageDialogsAreAnsweredOnlyWhileUnattended)
+{
+    host->SetUnattended(true);
+    for (const char* kind : { "hostile-alert", "hostile-confirm", "hostile-prompt" }) {
+        ASSERT_TRUE(load(address(kind))) << kind;
+        EXPECT_FALSE(host->snapshot().loadFailed) << kind;
+        EXPECT_GT(host->LinkCount(), 10) << kind;
+    }
+    EXPECT_EQ(notes.size(), 3);
+    EXPECT_TRUE(notes.value(2).startsWith(u"已自动关闭网页输入对话框"_s)) << notes.value(2).toStdString();
+}
+
+TEST_F(WebEngineHostileTest, LoadsWithoutADocumentOfTheirOwnCompleteAsFailed)
+{
+    ASSERT_TRUE(load(address("plain")));
+    ASSERT_FALSE(host->snapshot().loadFailed);
+    struct Case {
+        const char* word;
+        const char* failure; // how the failure starts
+    } cases[] = {
+        { "hostile-download", "没有可读的网页" },
+        { "hostile-nocontent", "没有可读的网页" },
+        { "hostile-error500", "HTTP 500" },
+        { "hostile-auth", "HTTP 401" },
+        { "hostile-reset", "net::" },
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(load(address(c.word))) << c.word;
+        EXPECT_TRUE(host->snapshot().loadFailed) << c.word;
+        EXPECT_TRUE(host->snapshot().failure.startsWith(QString::fromUtf8(c.failure)))
+            << c.word << ": " << host->snapshot().failure.toStdString();
+        // Never the page that was there before.
+        EXPECT_FALSE(host->BodyText().contains(u"plain"_s)) << c.word;
+    }
+    EXPECT_TRUE(notes.join(u'|').contains(u"已拒绝下载"_s)) << notes.join(u'|').toStdString();
+    EXPECT_TRUE(notes.join(u'|').contains(u"已取消登录要求"_s)) << notes.join(u'|').toStdString();
+    // The login was declined once, not asked again and again.
+    int authRequests = 0;
+    for (const auto& r : engine.requests())
+        authRequests += r.wordGbk == "hostile-auth";
+    EXPECT_EQ(authRequests, 1);
+}
+
+TEST_F(WebEngineHostileTest, AbandoningAPageWhoseScriptNeverEndsLetsTheNextLoadThrough)
+{
+    host->Navigate(address("hostile-script"));
+    runEventsFor(1500);
+    const int before = completions();
+    host->AbandonLoad();
+    EXPECT_EQ(host->view()->page(), host->page());
+    ASSERT_TRUE(load(address("after")));
+    EXPECT_EQ(completions(), before + 1);
+    EXPECT_TRUE(host->BodyText().contains(u"after"_s));
+}
+
+TEST_F(WebEngineHostileTest, ARefreshToAnotherSiteCompletesOnTheSiteItLeadsTo)
+{
+    ASSERT_TRUE(load(address("hostile-refresh")));
+    EXPECT_TRUE(host->LocationURL().startsWith(u"http://localhost:"_s)) << host->LocationURL().toStdString();
+    EXPECT_EQ(completions(), 1);
+}
+
+TEST_F(WebEngineHostileTest, PagesWithoutACharsetAreReadAsWhatTheyHold)
+{
+    for (const char* kind : { "hostile-utf8", "hostile-nocharset" }) {
+        ASSERT_TRUE(load(address(kind))) << kind;
+        EXPECT_TRUE(host->BodyText().contains(u"示例搜索为您找到相关结果"_s)) << kind;
+        bool titled = false;
+        for (int i = 0; i < host->LinkCount(); ++i)
+            titled = titled || host->LinkText(i).contains(u"_示例站点1号"_s);
+        EXPECT_TRUE(titled) << kind;
+    }
 }

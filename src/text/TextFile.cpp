@@ -1,6 +1,7 @@
 #include "text/TextFile.h"
 
 #include "text/Errors.h"
+#include "text/SystemCalls.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,13 +35,14 @@ bool FileDescriptor::reset()
     if (m_fd < 0)
         return true;
     const int fd = release();
-    return ::close(fd) == 0;
+    return systemCalls().close(fd) == 0;
 }
 
-FileReader::FileReader(const QString& path, ReadFailure failure)
+FileReader::FileReader(const QString& path, ReadFailure failure, ReadOptions options)
     : m_path(path)
     , m_failure(failure)
-    , m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    , m_detailed(options.detailedErrors)
+    , m_fd(systemCalls().open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC, 0))
 {
     if (!m_fd.isOpen())
         failToOpen(errno);
@@ -55,21 +57,22 @@ FileReader::FileReader(const QString& path, ReadFailure failure)
 void FileReader::failToOpen(int error) const
 {
     if (m_failure == ReadFailure::InOut)
-        throw InOutError::fromErrno(error, m_path);
+        throw InOutError::fromErrno(error, m_path, m_detailed);
     throw FileOpenError(m_path);
 }
 
 qsizetype FileReader::readSome(char* buffer, qsizetype size)
 {
     for (;;) {
-        const ssize_t n = ::read(m_fd.get(), buffer, static_cast<size_t>(size));
+        const ssize_t n = systemCalls().read(m_fd.get(), buffer, static_cast<size_t>(size));
         if (n >= 0)
             return n;
-        if (errno == EINTR)
+        const int error = errno;
+        if (error == EINTR)
             continue;
         if (m_failure == ReadFailure::InOut)
-            throw InOutError(errno);
-        throw StreamReadError();
+            throw m_detailed ? InOutError(error, m_path, systemReason(error)) : InOutError(error);
+        throw StreamReadError(m_path, error);
     }
 }
 
@@ -108,13 +111,13 @@ void FileReader::readChunks(const std::function<bool(const char* data, qsizetype
 FileDescriptor openForAppend(const QString& path, bool truncate)
 {
     const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0);
-    return FileDescriptor(::open(QFile::encodeName(path).constData(), flags, 0666));
+    return FileDescriptor(systemCalls().open(QFile::encodeName(path).constData(), flags, 0666));
 }
 
 bool writeAll(int fd, const char* data, qsizetype size)
 {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        const ssize_t n = systemCalls().write(fd, data, static_cast<size_t>(size));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -151,7 +154,7 @@ QByteArray readWholeFile(const QString& path)
 
 Lines readLinesLf(const QString& path)
 {
-    FileReader reader(path, ReadFailure::InOut);
+    FileReader reader(path, ReadFailure::InOut, { .detailedErrors = true });
     Lines lines;
     QByteArray line;
     reader.readChunks([&](const char* data, qsizetype size) {
@@ -183,7 +186,8 @@ void replaceFile(const QString& path, const QByteArray& content)
 
     QByteArray tmpl
         = QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+    SystemCalls& sys = systemCalls();
+    FileDescriptor fd(sys.mkostemps(tmpl.data(), 0, O_CLOEXEC));
     if (!fd.isOpen())
         throw FileCreateError(path);
     auto discard = [&] { ::unlink(tmpl.constData()); };
@@ -196,16 +200,13 @@ void replaceFile(const QString& path, const QByteArray& content)
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content.constData(), content.size())
-        || ::fsync(fd.get()) != 0) {
+    if (sys.fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content.constData(), content.size())
+        || sys.fsync(fd.get()) != 0 || !fd.reset()) {
+        const int error = errno;
         discard();
-        throw StreamWriteError();
+        throw StreamWriteError(path, error);
     }
-    if (!fd.reset()) {
-        discard();
-        throw StreamWriteError();
-    }
-    if (::rename(tmpl.constData(), targetName.constData()) != 0) {
+    if (sys.rename(tmpl.constData(), targetName.constData()) != 0) {
         discard();
         throw FileCreateError(path);
     }

@@ -9,7 +9,8 @@
 // The one place the program reads and writes its files. Files the program
 // writes are replaced whole: the new content goes to a temporary file beside
 // the target, which is then renamed over it, so a failure never leaves a
-// half-written file.
+// half-written file. The system calls go through text/SystemCalls.h, where
+// tests make them fail.
 namespace tess::text {
 
 using Lines = QList<QByteArray>;
@@ -44,11 +45,18 @@ private:
 // Which error texts a failed read reports. The program reads its files in
 // two ways, and each way keeps the texts users know from it.
 enum class ReadFailure {
-    // FileOpenError naming the file; StreamReadError on a short read.
+    // FileOpenError naming the file; StreamReadError naming the file and
+    // the system's reason.
     Stream,
     // InOutError: "File not found", "Invalid filename", "File access
     // denied", "I/O error %d".
     InOut,
+};
+
+struct ReadOptions {
+    // InOutError texts followed by the file and the system's reason, for
+    // files whose errors would otherwise not say which file failed.
+    bool detailedErrors = false;
 };
 
 // A file open for reading. A folder is refused as a file that cannot be
@@ -56,7 +64,7 @@ enum class ReadFailure {
 class FileReader final {
 public:
     // Throws as `failure` says when the file cannot be opened.
-    FileReader(const QString& path, ReadFailure failure);
+    FileReader(const QString& path, ReadFailure failure, ReadOptions options = {});
 
     // The file's size when it was opened.
     qint64 size() const { return m_size; }
@@ -79,6 +87,7 @@ private:
 
     QString m_path;
     ReadFailure m_failure;
+    bool m_detailed;
     FileDescriptor m_fd;
     qint64 m_size = 0;
 };
@@ -95,18 +104,20 @@ bool writeAll(int fd, const char* data, qsizetype size);
 QByteArray joinCrLf(const Lines& lines);
 
 // Reads the file whole. Throws FileOpenError when it cannot be opened and
-// StreamReadError on a short read.
+// StreamReadError naming the file and the system's reason on a short read.
 QByteArray readWholeFile(const QString& path);
 
 // Reads the file line by line: a line ends at LF, a CR directly before that
 // LF belongs to the line end, a CR elsewhere is dropped. Throws InOutError
-// when the file cannot be opened or read.
+// naming the file and the system's reason when the file cannot be opened or
+// read (its one reader, the state file, has no other way to say which file
+// failed).
 Lines readLinesLf(const QString& path);
 
 // Replaces the file with `content`. Throws FileCreateError when the file or
 // its temporary companion cannot be created (folder not writable, read-only
-// target) and StreamWriteError when writing fails; the old file then stays
-// as it was.
+// target) and StreamWriteError naming the file and the system's reason when
+// writing fails; the old file then stays as it was.
 void replaceFile(const QString& path, const QByteArray& content);
 
 } // namespace tess::text

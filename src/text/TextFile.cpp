@@ -2,6 +2,7 @@
 
 #include "text/Errors.h"
 #include "text/SystemCalls.h"
+#include "text/TemporaryFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -184,13 +185,18 @@ void replaceFile(const QString& path, const QByteArray& content)
     if (exists && (S_ISDIR(st.st_mode) || ::access(targetName.constData(), W_OK) != 0))
         throw FileCreateError(path);
 
-    QByteArray tmpl
-        = QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    removeStaleTemporaryFiles(folder);
+    QByteArray temporary = temporaryFilePattern(folder);
     SystemCalls& sys = systemCalls();
-    FileDescriptor fd(sys.mkostemps(tmpl.data(), 0, O_CLOEXEC));
+    FileDescriptor fd(sys.mkostemps(temporary.data(), 4, O_CLOEXEC));
     if (!fd.isOpen())
         throw FileCreateError(path);
-    auto discard = [&] { ::unlink(tmpl.constData()); };
+    const LiveTemporaryFile listed(temporary);
+    auto discard = [&] {
+        fd.reset();
+        ::unlink(temporary.constData());
+    };
 
     mode_t mode;
     if (exists) {
@@ -206,7 +212,7 @@ void replaceFile(const QString& path, const QByteArray& content)
         discard();
         throw StreamWriteError(path, error);
     }
-    if (sys.rename(tmpl.constData(), targetName.constData()) != 0) {
+    if (sys.rename(temporary.constData(), targetName.constData()) != 0) {
         discard();
         throw FileCreateError(path);
     }

@@ -114,10 +114,14 @@ QByteArray readWholeFile(const QString& path);
 // failed).
 Lines readLinesLf(const QString& path);
 
-// Replaces the file with `content`. Throws FileCreateError when the file or
-// its temporary companion cannot be created (folder not writable, read-only
-// target) and StreamWriteError naming the file and the system's reason when
-// writing fails; the old file then stays as it was.
+// Replaces the file with `content`. The content goes to a temporary file in
+// the same folder (".tessaroon-<pid>-XXXXXX.tmp", short whatever the
+// target's name), written to disk and renamed over the target. Throws
+// FileCreateError when the file or its temporary companion cannot be
+// created (folder not writable, read-only target) and StreamWriteError
+// naming the file and the system's reason when writing fails; the old file
+// then stays as it was. The program's temporary files left by an earlier
+// crash in the folder are removed on the way.
 void replaceFile(const QString& path, const QByteArray& content);
 
 } // namespace tess::text

@@ -1,6 +1,7 @@
 #include "support/FailingCalls.h"
 #include "support/Files.h"
 #include "text/Errors.h"
+#include "text/TemporaryFiles.h"
 #include "text/TextFile.h"
 
 #include <QDir>
@@ -37,6 +38,8 @@ template <typename F> QString errorOf(F&& f)
     return QStringLiteral("<no error>");
 }
 
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
 QString reason(int error) { return QString::fromLocal8Bit(::strerror(error)); }
 
 QString writeError(const QString& path, int error)
@@ -52,6 +55,60 @@ QStringList entries(const QString& folder)
 }
 
 } // namespace
+
+TEST(ReplaceFile, TakesNamesOfAnyLegalLength)
+{
+    QTemporaryDir dir;
+    // In bytes: 1, 248, 250, 255, and 255 in three-byte characters.
+    for (const QString& name : { QStringLiteral("n"), QString(248, QLatin1Char('n')),
+             QString(250, QLatin1Char('n')), QString(255, QLatin1Char('n')), QString(85, QChar(0x4E2D)) }) {
+        const QString p = dir.filePath(name);
+        replaceFile(p, "first");
+        replaceFile(p, "second");
+        EXPECT_EQ(readFile(p), QByteArray("second"));
+        EXPECT_EQ(entries(dir.path()), QStringList { name });
+        QFile::remove(p);
+    }
+    const QString tooLong = dir.filePath(QString(256, QLatin1Char('n')));
+    EXPECT_EQ(errorOf([&] { replaceFile(tooLong, "x"); }), QStringLiteral("Cannot create file ") + tooLong);
+}
+
+TEST(ReplaceFile, RemovesTemporaryFilesACrashLeftInTheFolder)
+{
+    QTemporaryDir dir;
+    const QByteArray self = QByteArray::number(::getpid());
+    // 99999999 is above any system's highest process id; process 1 always
+    // runs.
+    const struct {
+        QByteArray name;
+        time_t age; // seconds since last written
+        bool kept;
+    } cases[] = {
+        { ".tessaroon-99999999-aB3xYz.tmp", 120, false }, // writer gone
+        { ".tessaroon-99999999-aB3xY1.tmp", 5, true }, // too fresh to judge
+        { ".tessaroon-1-aB3xYz.tmp", 120, true }, // writer still running
+        { ".tessaroon-1-aB3xY2.tmp", 7200, false }, // abandoned: the id was reused
+        { ".tessaroon-" + self + "-aB3xYz.tmp", 120, false }, // this process, not writing it
+        { ".tessaroon-" + self + "-listed.tmp", 120, true }, // this process, writing it
+        // Not the program's naming.
+        { ".tessaroon-99999999-aB3xYz.tmp.keep", 7200, true },
+        { ".tessaroon-0-aB3xYz.tmp", 7200, true },
+        { ".tessaroon--1-aB3xYz.tmp", 7200, true },
+        { ".tessaroon-12x4-aB3xYz.tmp", 7200, true },
+        { ".tessaroon-99999999-aB3x!z.tmp", 7200, true },
+        { ".tessaroon-99999999999999999999-aB3xYz.tmp", 7200, true },
+    };
+    const time_t now = ::time(nullptr);
+    for (const auto& c : cases) {
+        const timespec times[2] = { { now - c.age, 0 }, { now - c.age, 0 } };
+        ::utimensat(AT_FDCWD, native(writeFile(dir.filePath(QFile::decodeName(c.name)), "part")).constData(),
+            times, 0);
+    }
+    const LiveTemporaryFile listed(native(dir.path()) + "/.tessaroon-" + self + "-listed.tmp");
+    replaceFile(dir.filePath(QStringLiteral("t.txt")), "x");
+    for (const auto& c : cases)
+        EXPECT_EQ(QFile::exists(dir.filePath(QFile::decodeName(c.name))), c.kept) << c.name.constData();
+}
 
 TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
 {

@@ -4,11 +4,12 @@
 #include "text/SystemCalls.h"
 #include "text/TemporaryFiles.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -176,19 +177,88 @@ Lines readLinesLf(const QString& path)
     return lines;
 }
 
-void replaceFile(const QString& path, const QByteArray& content)
-{
-    const QFileInfo target(path);
-    const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
-    struct stat st { };
-    const bool exists = ::stat(targetName.constData(), &st) == 0;
-    if (exists && (S_ISDIR(st.st_mode) || ::access(targetName.constData(), W_OK) != 0))
-        throw FileCreateError(path);
+namespace {
 
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
-    removeStaleTemporaryFiles(folder);
-    QByteArray temporary = temporaryFilePattern(folder);
+// The target of a write, links followed.
+struct Target {
+    QByteArray name; // absolute
+    bool exists = false;
+    struct stat st { };
+};
+
+QByteArray folderOf(const QByteArray& name)
+{
+    const qsizetype slash = name.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : name.left(slash);
+}
+
+// The path as the system reads it, made absolute without touching its
+// "..", which may lead out of a linked folder.
+QByteArray absoluteName(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (name.startsWith('/'))
+        return name;
+    return QFile::encodeName(QDir::currentPath()) + '/' + name;
+}
+
+// Follows a chain of links whose last link names no file yet to that name.
+// Empty for a loop or a link that cannot be read.
+QByteArray endOfLinks(QByteArray name)
+{
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st { };
+        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return name;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(name.constData(), buffer, sizeof buffer);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer))
+            return {};
+        const QByteArray next(buffer, n);
+        name = next.startsWith('/') ? next : folderOf(name) + '/' + next;
+    }
+    return {};
+}
+
+Target resolveTarget(const QString& path)
+{
+    Target target;
+    const QByteArray name = absoluteName(path);
+    if (::stat(name.constData(), &target.st) == 0) {
+        target.exists = true;
+        target.name = name;
+        // A regular file is replaced in the folder it really is in, so a
+        // link to it stays a link. Anything else is opened by its name.
+        if (S_ISREG(target.st.st_mode)) {
+            if (char* real = ::realpath(name.constData(), nullptr)) {
+                target.name = real;
+                ::free(real);
+            }
+        }
+        return target;
+    }
+    if (errno != ENOENT)
+        throw FileCreateError(path);
+    target.name = endOfLinks(name);
+    if (target.name.isEmpty())
+        throw FileCreateError(path);
+    return target;
+}
+
+mode_t modeForNewFile()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+void replaceRegular(const QString& path, const Target& target, const QByteArray& content)
+{
     SystemCalls& sys = systemCalls();
+    const QByteArray folder = folderOf(target.name);
+    removeStaleTemporaryFiles(folder);
+
+    QByteArray temporary = temporaryFilePattern(folder);
     FileDescriptor fd(sys.mkostemps(temporary.data(), 4, O_CLOEXEC));
     if (!fd.isOpen())
         throw FileCreateError(path);
@@ -198,24 +268,27 @@ void replaceFile(const QString& path, const QByteArray& content)
         ::unlink(temporary.constData());
     };
 
-    mode_t mode;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
+    const mode_t mode = target.exists ? target.st.st_mode & 07777 : modeForNewFile();
     if (sys.fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content.constData(), content.size())
         || sys.fsync(fd.get()) != 0 || !fd.reset()) {
         const int error = errno;
         discard();
         throw StreamWriteError(path, error);
     }
-    if (sys.rename(temporary.constData(), targetName.constData()) != 0) {
+    if (sys.rename(temporary.constData(), target.name.constData()) != 0) {
         discard();
         throw FileCreateError(path);
     }
+}
+
+} // namespace
+
+void replaceFile(const QString& path, const QByteArray& content)
+{
+    const Target target = resolveTarget(path);
+    if (target.exists && (S_ISDIR(target.st.st_mode) || ::access(target.name.constData(), W_OK) != 0))
+        throw FileCreateError(path);
+    replaceRegular(path, target, content);
 }
 
 } // namespace tess::text

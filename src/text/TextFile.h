@@ -122,6 +122,10 @@ Lines readLinesLf(const QString& path);
 // naming the file and the system's reason when writing fails; the old file
 // then stays as it was. The program's temporary files left by an earlier
 // crash in the folder are removed on the way.
+//
+// A symbolic link is followed: the file it names is replaced, in that
+// file's own folder, and the link stays. A link naming no file yet gets
+// the file it names created.
 void replaceFile(const QString& path, const QByteArray& content);
 
 } // namespace tess::text

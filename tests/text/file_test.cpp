@@ -54,7 +54,63 @@ QStringList entries(const QString& folder)
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+mode_t modeOf(const QString& path, bool followLinks = true)
+{
+    struct stat st { };
+    return (followLinks ? ::stat : ::lstat)(native(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+QByteArray linkTarget(const QString& path)
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink(native(path).constData(), buffer, sizeof buffer);
+    return n < 0 ? QByteArray("<not a link>") : QByteArray(buffer, n);
+}
+
 } // namespace
+
+TEST(ReplaceFile, FollowsLinksToTheFileTheyNameAndKeepsThem)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("real"));
+    QDir(dir.path()).mkpath(QStringLiteral("links"));
+    const QString list = dir.filePath(QStringLiteral("real/list.txt"));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const struct {
+        const char* link;
+        QByteArray points;
+        const char* written; // empty when refused
+    } cases[] = {
+        { "links/relative", "../real/list.txt", "real/list.txt" },
+        { "links/absolute", native(list), "real/list.txt" },
+        { "links/chain", "relative", "real/list.txt" },
+        // A link made ahead of its file: the file is created where named.
+        { "links/ahead", "../real/new.txt", "real/new.txt" },
+        { "links/nowhere", "../missing/x.txt", "" },
+        { "links/loop", "loop", "" },
+    };
+    for (const auto& c : cases)
+        ASSERT_EQ(
+            ::symlink(c.points.constData(), native(dir.filePath(QLatin1StringView(c.link))).constData()), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        const QString link = dir.filePath(QLatin1StringView(c.link));
+        writeFile(list, "old");
+        ::chmod(native(list).constData(), 0640);
+        const QString written = dir.filePath(QLatin1StringView(c.written));
+        const bool existed = QFile::exists(written);
+        EXPECT_EQ(errorOf([&] { replaceFile(link, c.link); }),
+            *c.written ? QStringLiteral("<no error>") : QStringLiteral("Cannot create file ") + link);
+        if (*c.written) {
+            EXPECT_EQ(readFile(written), QByteArray(c.link));
+            EXPECT_EQ(modeOf(written) & 0777, existed ? 0640u : 0666u & ~mask);
+        }
+        EXPECT_EQ(linkTarget(link), c.points);
+    }
+    EXPECT_EQ(entries(dir.filePath(QStringLiteral("real"))),
+        (QStringList { QStringLiteral("list.txt"), QStringLiteral("new.txt") }));
+}
 
 TEST(ReplaceFile, TakesNamesOfAnyLegalLength)
 {

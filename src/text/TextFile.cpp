@@ -10,11 +10,32 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tess::text {
+namespace {
+
+// Why a file that is not a regular file is turned down.
+QString notRegular(mode_t mode)
+{
+    const char* kind = S_ISFIFO(mode) ? "named pipe"
+        : S_ISCHR(mode)               ? "character device"
+        : S_ISBLK(mode)               ? "block device"
+        : S_ISSOCK(mode)              ? "socket"
+                                      : "unknown kind";
+    return QStringLiteral("not a regular file (%1)").arg(QLatin1StringView(kind));
+}
+
+bool clearNonBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+} // namespace
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
 {
@@ -245,6 +266,67 @@ Target resolveTarget(const QString& path)
     return target;
 }
 
+// Keeps SIGPIPE from ending the program while writing into a pipe whose
+// reader may leave: the write then fails with EPIPE instead, and the
+// signal it raised is taken back.
+class SigpipeHeld final {
+public:
+    SigpipeHeld()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &m_pipe, &m_before);
+        sigset_t pending;
+        ::sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+    }
+    ~SigpipeHeld()
+    {
+        if (m_raised && !m_wasPending) {
+            const timespec now { 0, 0 };
+            while (::sigtimedwait(&m_pipe, nullptr, &now) < 0 && errno == EINTR) { }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+    void raised() { m_raised = true; }
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_before;
+    bool m_wasPending = false;
+    bool m_raised = false;
+};
+
+// A named pipe or character device: written into, never replaced.
+void writeIntoStream(const QString& path, const Target& target, const QByteArray& content)
+{
+    // Opening a named pipe nobody reads would wait for a reader for ever;
+    // without waiting it fails with ENXIO.
+    FileDescriptor fd(
+        systemCalls().open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0));
+    if (!fd.isOpen()) {
+        if (errno == ENXIO && S_ISFIFO(target.st.st_mode))
+            throw FileCreateError(path, QStringLiteral("nothing reads from this named pipe"));
+        throw FileCreateError(path);
+    }
+    if (!clearNonBlocking(fd.get()))
+        throw StreamWriteError(path, errno);
+    {
+        SigpipeHeld held;
+        if (!writeAll(fd.get(), content.constData(), content.size())) {
+            const int error = errno;
+            if (error == EPIPE)
+                held.raised();
+            throw StreamWriteError(path, error);
+        }
+    }
+    if (!fd.reset())
+        throw StreamWriteError(path, errno);
+}
+
 mode_t modeForNewFile()
 {
     const mode_t mask = ::umask(0);
@@ -286,8 +368,19 @@ void replaceRegular(const QString& path, const Target& target, const QByteArray&
 void replaceFile(const QString& path, const QByteArray& content)
 {
     const Target target = resolveTarget(path);
-    if (target.exists && (S_ISDIR(target.st.st_mode) || ::access(target.name.constData(), W_OK) != 0))
-        throw FileCreateError(path);
+    if (target.exists) {
+        const mode_t mode = target.st.st_mode;
+        if (S_ISDIR(mode))
+            throw FileCreateError(path);
+        if (S_ISFIFO(mode) || S_ISCHR(mode)) {
+            writeIntoStream(path, target, content);
+            return;
+        }
+        if (!S_ISREG(mode))
+            throw FileCreateError(path, notRegular(mode));
+        if (::access(target.name.constData(), W_OK) != 0)
+            throw FileCreateError(path);
+    }
     replaceRegular(path, target, content);
 }
 

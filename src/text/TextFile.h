@@ -126,6 +126,11 @@ Lines readLinesLf(const QString& path);
 // A symbolic link is followed: the file it names is replaced, in that
 // file's own folder, and the link stays. A link naming no file yet gets
 // the file it names created.
+//
+// A named pipe or a character device (/dev/null, a terminal) is written
+// into as it stands, never replaced; a named pipe nobody reads is refused
+// instead of waited on, and a reader that leaves makes a write error, not
+// the end of the program. A socket or block device is refused.
 void replaceFile(const QString& path, const QByteArray& content);
 
 } // namespace tess::text

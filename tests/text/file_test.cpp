@@ -67,6 +67,15 @@ QByteArray linkTarget(const QString& path)
     return n < 0 ? QByteArray("<not a link>") : QByteArray(buffer, n);
 }
 
+void makeSocket(const QString& path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, native(path).constData(), sizeof address.sun_path - 1);
+    ::bind(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), reinterpret_cast<sockaddr*>(&address),
+        sizeof address);
+}
+
 } // namespace
 
 TEST(ReplaceFile, FollowsLinksToTheFileTheyNameAndKeepsThem)
@@ -127,6 +136,54 @@ TEST(ReplaceFile, TakesNamesOfAnyLegalLength)
     }
     const QString tooLong = dir.filePath(QString(256, QLatin1Char('n')));
     EXPECT_EQ(errorOf([&] { replaceFile(tooLong, "x"); }), QStringLiteral("Cannot create file ") + tooLong);
+}
+
+TEST(ReplaceFile, WritesIntoPipesAndDevicesAndRefusesOtherNonFiles)
+{
+    QTemporaryDir dir;
+    const QString read = dir.filePath(QStringLiteral("read-pipe"));
+    const QString unread = dir.filePath(QStringLiteral("unread-pipe"));
+    const QString socket = dir.filePath(QStringLiteral("socket"));
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    ::mkfifo(native(read).constData(), 0644);
+    ::mkfifo(native(unread).constData(), 0644);
+    makeSocket(socket);
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    const int reader = ::open(native(read).constData(), O_RDONLY | O_NONBLOCK);
+
+    const struct {
+        QString path;
+        QString error;
+    } cases[] = {
+        { read, QStringLiteral("<no error>") },
+        { QStringLiteral("/dev/null"), QStringLiteral("<no error>") },
+        // Refused at once rather than waited on.
+        { unread, QStringLiteral("Cannot create file %1: nothing reads from this named pipe").arg(unread) },
+        { socket, QStringLiteral("Cannot create file %1: not a regular file (socket)").arg(socket) },
+        { folder, QStringLiteral("Cannot create file %1").arg(folder) },
+    };
+    for (const auto& c : cases) {
+        const mode_t kind = modeOf(c.path) & S_IFMT;
+        EXPECT_EQ(errorOf([&] { replaceFile(c.path, "through\r\n"); }), c.error);
+        EXPECT_EQ(modeOf(c.path) & S_IFMT, kind) << c.path.toStdString();
+    }
+    char buffer[16] = {};
+    EXPECT_EQ(::read(reader, buffer, sizeof buffer), 9);
+    EXPECT_STREQ(buffer, "through\r\n");
+
+    // A reader that leaves before the writing: an error, not SIGPIPE.
+    static int leaving = -1;
+    leaving = reader;
+    const InterceptedCalls closingFirst([](Call call) {
+        if (call == Call::Write)
+            ::close(std::exchange(leaving, -1));
+        return 0;
+    });
+    EXPECT_EQ(errorOf([&] { replaceFile(read, "x"); }), writeError(read, EPIPE));
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_FALSE(sigismember(&pending, SIGPIPE));
+    EXPECT_EQ(entries(dir.path()).size(), 4);
 }
 
 TEST(ReplaceFile, RemovesTemporaryFilesACrashLeftInTheFolder)

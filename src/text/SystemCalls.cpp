@@ -17,6 +17,8 @@ const SystemCalls SystemCalls::real {
     ::rename,
     ::mkostemps,
     ::fchmod,
+    ::ftruncate,
+    ::fallocate,
 };
 
 SystemCalls& systemCalls()

@@ -18,6 +18,8 @@ struct SystemCalls {
     // `suffixLength` more bytes.
     int (*mkostemps)(char* pattern, int suffixLength, int flags);
     int (*fchmod)(int fd, mode_t mode);
+    int (*ftruncate)(int fd, off_t length);
+    int (*fallocate)(int fd, int mode, off_t offset, off_t length);
 
     // The calls themselves.
     static const SystemCalls real;

@@ -266,6 +266,8 @@ Target resolveTarget(const QString& path)
     return target;
 }
 
+bool unsupported(int error) { return error == EOPNOTSUPP || error == ENOSYS || error == EINVAL; }
+
 // Keeps SIGPIPE from ending the program while writing into a pipe whose
 // reader may leave: the write then fails with EPIPE instead, and the
 // signal it raised is taken back.
@@ -327,6 +329,25 @@ void writeIntoStream(const QString& path, const Target& target, const QByteArray
         throw StreamWriteError(path, errno);
 }
 
+// A regular file whose folder takes no new file: written where it stands.
+void writeInPlace(const QString& path, const Target& target, const QByteArray& content)
+{
+    SystemCalls& sys = systemCalls();
+    FileDescriptor fd(sys.open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY, 0));
+    if (!fd.isOpen())
+        throw FileCreateError(path);
+    // Room first, so that a full disk fails before the old content is
+    // touched; then the new content over the old, cut to its length.
+    if (!content.isEmpty() && sys.fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, content.size()) != 0
+        && !unsupported(errno))
+        throw StreamWriteError(path, errno);
+    if (!writeAll(fd.get(), content.constData(), content.size())
+        || sys.ftruncate(fd.get(), content.size()) != 0 || sys.fsync(fd.get()) != 0)
+        throw StreamWriteError(path, errno);
+    if (!fd.reset())
+        throw StreamWriteError(path, errno);
+}
+
 mode_t modeForNewFile()
 {
     const mode_t mask = ::umask(0);
@@ -342,8 +363,14 @@ void replaceRegular(const QString& path, const Target& target, const QByteArray&
 
     QByteArray temporary = temporaryFilePattern(folder);
     FileDescriptor fd(sys.mkostemps(temporary.data(), 4, O_CLOEXEC));
-    if (!fd.isOpen())
+    if (!fd.isOpen()) {
+        // A folder the user may not add to, holding a file they may write.
+        if (target.exists && (errno == EACCES || errno == EPERM)) {
+            writeInPlace(path, target, content);
+            return;
+        }
         throw FileCreateError(path);
+    }
     const LiveTemporaryFile listed(temporary);
     auto discard = [&] {
         fd.reset();

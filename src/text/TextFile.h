@@ -123,6 +123,12 @@ Lines readLinesLf(const QString& path);
 // then stays as it was. The program's temporary files left by an earlier
 // crash in the folder are removed on the way.
 //
+// When the folder takes no new file but the file itself is writable, the
+// file is written where it stands: room for the content is reserved first,
+// then it is written over the old content, cut to length and written to
+// disk. A failure up to the first byte written leaves the old content;
+// only a later one can leave the file damaged.
+//
 // A symbolic link is followed: the file it names is replaced, in that
 // file's own folder, and the link stays. A link naming no file yet gets
 // the file it names created.

@@ -8,12 +8,12 @@
 // Makes the file module's system calls fail on purpose, for one scope.
 namespace tess::test {
 
-enum class Call { Open, Read, Write, Fsync, Close, Rename, CreateTemporary, Fchmod };
+enum class Call { Open, Read, Write, Fsync, Close, Rename, CreateTemporary, Fchmod, Ftruncate, Fallocate };
 
 inline const char* callName(Call call)
 {
-    static const char* const names[]
-        = { "open", "read", "write", "fsync", "close", "rename", "mkostemps", "fchmod" };
+    static const char* const names[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
+        "fchmod", "ftruncate", "fallocate" };
     return names[static_cast<int>(call)];
 }
 
@@ -36,6 +36,8 @@ public:
         sys.rename = Wrap<Call::Rename, &text::SystemCalls::rename>::call;
         sys.mkostemps = Wrap<Call::CreateTemporary, &text::SystemCalls::mkostemps>::call;
         sys.fchmod = Wrap<Call::Fchmod, &text::SystemCalls::fchmod>::call;
+        sys.ftruncate = Wrap<Call::Ftruncate, &text::SystemCalls::ftruncate>::call;
+        sys.fallocate = Wrap<Call::Fallocate, &text::SystemCalls::fallocate>::call;
     }
     ~InterceptedCalls()
     {

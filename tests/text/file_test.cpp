@@ -186,6 +186,36 @@ TEST(ReplaceFile, WritesIntoPipesAndDevicesAndRefusesOtherNonFiles)
     EXPECT_EQ(entries(dir.path()).size(), 4);
 }
 
+TEST(ReplaceFile, WritesInPlaceWhenTheFolderTakesNoNewFile)
+{
+    QTemporaryDir dir;
+    const QString p = dir.filePath(QStringLiteral("kept.txt"));
+    const QString other = dir.filePath(QStringLiteral("other-name.txt"));
+    writeFile(p, "old content, longer than the new");
+    ::chmod(native(p).constData(), 0640);
+    ::link(native(p).constData(), native(other).constData());
+    {
+        // What a folder without write permission answers (root is never told).
+        const InterceptedCalls noNewFiles = failing(Call::CreateTemporary, EACCES);
+        replaceFile(p, "new");
+        // The same file: its other name sees the content, its mode is kept.
+        EXPECT_EQ(readFile(other), QByteArray("new"));
+        EXPECT_EQ(modeOf(p) & 0777, 0640u);
+        replaceFile(p, "");
+        EXPECT_EQ(readFile(p), QByteArray());
+        const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
+        EXPECT_EQ(errorOf([&] { replaceFile(fresh, "x"); }), QStringLiteral("Cannot create file ") + fresh);
+    }
+    if (::geteuid() != 0) {
+        ::chmod(native(dir.path()).constData(), 0555);
+        replaceFile(p, "again");
+        ::chmod(native(dir.path()).constData(), 0755);
+        EXPECT_EQ(readFile(p), QByteArray("again"));
+    }
+    EXPECT_EQ(
+        entries(dir.path()), (QStringList { QStringLiteral("kept.txt"), QStringLiteral("other-name.txt") }));
+}
+
 TEST(ReplaceFile, RemovesTemporaryFilesACrashLeftInTheFolder)
 {
     QTemporaryDir dir;
@@ -238,6 +268,13 @@ TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
         { Call::Fsync, false, false, old },
         { Call::Close, false, false, old },
         { Call::Rename, false, true, old },
+        { Call::Open, true, true, old },
+        { Call::Fallocate, true, false, old },
+        { Call::Write, true, false, old },
+        // Past the first byte written in place, the old content is lost.
+        { Call::Ftruncate, true, false, "new\r\nine one\r\nold line two\r\n" },
+        { Call::Fsync, true, false, "new\r\n" },
+        { Call::Close, true, false, "new\r\n" },
     };
     for (const auto& step : steps) {
         for (const int error : { ENOSPC, EIO, EACCES }) {
@@ -249,9 +286,14 @@ TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
                 return call == step.call ? error : call == Call::CreateTemporary && step.inPlace ? EACCES : 0;
             });
             const QString message = errorOf([&] { replaceFile(p, "new\r\n"); });
-            EXPECT_EQ(
-                message, step.createError ? QStringLiteral("Cannot create file ") + p : writeError(p, error));
-            EXPECT_EQ(readFile(p), step.left);
+            if (step.call == Call::CreateTemporary && error == EACCES) {
+                EXPECT_EQ(message, QStringLiteral("<no error>")); // written in place instead
+                EXPECT_EQ(readFile(p), QByteArray("new\r\n"));
+            } else {
+                EXPECT_EQ(message,
+                    step.createError ? QStringLiteral("Cannot create file ") + p : writeError(p, error));
+                EXPECT_EQ(readFile(p), step.left);
+            }
             EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("list.txt") });
         }
     }

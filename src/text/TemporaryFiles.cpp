@@ -1,5 +1,7 @@
 #include "text/TemporaryFiles.h"
 
+#include "text/TextFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -8,6 +10,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +23,8 @@ constexpr int RandomLength = 6; // the XXXXXX mkostemps() fills in
 constexpr time_t BusyWindow = 60;
 constexpr time_t Abandoned = 60 * 60;
 
-// The list of temporary files being written.
+// The list the signal handler walks. Plain arrays and lock-free atomics
+// only: a handler may not allocate or take locks.
 enum SlotState : int { Free, Filling, Live };
 
 struct Slot {
@@ -32,6 +36,25 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int SlotCount = 16;
 Slot g_slots[SlotCount];
+
+constexpr int CleanedSignals[] = { SIGINT, SIGTERM, SIGHUP };
+
+void removeLiveTemporaryFiles(int signal)
+{
+    const int savedErrno = errno;
+    for (Slot& slot : g_slots)
+        if (slot.state.load(std::memory_order_acquire) == Live)
+            ::unlink(slot.path);
+    // Then end as the signal would have ended the program: the signal stays
+    // blocked until the handler returns, and is then delivered to the
+    // default action.
+    struct sigaction byDefault { };
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    ::sigaction(signal, &byDefault, nullptr);
+    ::raise(signal);
+    errno = savedErrno;
+}
 
 bool isListed(const QByteArray& path)
 {
@@ -133,6 +156,28 @@ void removeStaleTemporaryFiles(const QByteArray& folder)
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
     ::closedir(dir);
+}
+
+void installTemporaryFileCleanup()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action { };
+        action.sa_handler = removeLiveTemporaryFiles;
+        sigemptyset(&action.sa_mask);
+        for (const int signal : CleanedSignals)
+            sigaddset(&action.sa_mask, signal);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : CleanedSignals) {
+            // A signal already ignored (nohup) or taken by someone else keeps
+            // its meaning.
+            struct sigaction current { };
+            if (::sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0
+                || current.sa_handler != SIG_DFL)
+                continue;
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
 }
 
 } // namespace tess::text

@@ -3,8 +3,8 @@
 #include <QByteArray>
 
 // The temporary files replaceFile() writes before renaming them over their
-// targets: their names, the list of those being written and the removal of
-// ones a crash left behind.
+// targets: their names, the list of those being written (removed should a
+// signal stop the program) and the removal of ones a crash left behind.
 namespace tess::text {
 
 // "<folder>/.tessaroon-<pid>-XXXXXX.tmp", for mkostemps() with a suffix of
@@ -14,9 +14,10 @@ namespace tess::text {
 // being written.
 QByteArray temporaryFilePattern(const QByteArray& folder);
 
-// Keeps the temporary file on the list of those this process is writing,
-// for as long as it lives. With too many files on the list at once, or a
-// path longer than the system allows, the file goes unlisted.
+// Keeps the temporary file on the list the signal cleanup removes, for as
+// long as it lives. With too many files on the list at once, or a path
+// longer than the system allows, the file goes unlisted: the stale-file
+// sweep removes it should a signal leave it.
 class LiveTemporaryFile final {
 public:
     explicit LiveTemporaryFile(const QByteArray& path);

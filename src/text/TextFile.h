@@ -139,4 +139,9 @@ Lines readLinesLf(const QString& path);
 // the end of the program. A socket or block device is refused.
 void replaceFile(const QString& path, const QByteArray& content);
 
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files replaceFile()
+// is writing before the signal ends the program. Call once, early in main();
+// a signal already ignored or handled elsewhere is left alone.
+void installTemporaryFileCleanup();
+
 } // namespace tess::text

@@ -216,6 +216,32 @@ TEST(ReplaceFile, WritesInPlaceWhenTheFolderTakesNoNewFile)
         entries(dir.path()), (QStringList { QStringLiteral("kept.txt"), QStringLiteral("other-name.txt") }));
 }
 
+TEST(ReplaceFile, ASignalWhileWritingRemovesTheTemporaryFile)
+{
+    static int signalNumber = 0;
+    for (const auto& [signal, ignored] :
+        { std::pair { SIGINT, false }, { SIGTERM, false }, { SIGHUP, false }, { SIGHUP, true } }) {
+        QTemporaryDir dir;
+        const QString p = writeFile(dir.filePath(QStringLiteral("state.ini")), "old");
+        signalNumber = signal;
+        auto signalledWhileWriting = [&] {
+            if (ignored)
+                std::signal(signal, SIG_IGN);
+            installTemporaryFileCleanup();
+            const InterceptedCalls signalled(
+                [](Call call) { return call == Call::Write ? ::raise(signalNumber) : 0; });
+            replaceFile(p, "new");
+            std::_Exit(0);
+        };
+        if (ignored)
+            EXPECT_EXIT(signalledWhileWriting(), ::testing::ExitedWithCode(0), "");
+        else
+            EXPECT_EXIT(signalledWhileWriting(), ::testing::KilledBySignal(signal), "");
+        EXPECT_EQ(readFile(p), ignored ? QByteArray("new") : QByteArray("old"));
+        EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("state.ini") });
+    }
+}
+
 TEST(ReplaceFile, RemovesTemporaryFilesACrashLeftInTheFolder)
 {
     QTemporaryDir dir;

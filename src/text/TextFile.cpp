@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +35,15 @@ bool clearNonBlocking(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Waits until a pipe has data or its writer is gone. A named pipe opened
+// without waiting reads as ended until a writer comes, so reading it at
+// once would find it empty.
+void waitForWriter(int fd)
+{
+    pollfd p { fd, POLLIN, 0 };
+    while (::poll(&p, 1, -1) < 0 && errno == EINTR) { }
 }
 
 } // namespace
@@ -65,16 +76,37 @@ FileReader::FileReader(const QString& path, ReadFailure failure, ReadOptions opt
     : m_path(path)
     , m_failure(failure)
     , m_detailed(options.detailedErrors)
-    , m_fd(systemCalls().open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC, 0))
 {
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before it is opened, as opening a device can itself act (a
+    // tape rewinds, a serial line comes up).
+    struct stat st { };
+    if (::stat(name.constData(), &st) == 0)
+        checkKind(st.st_mode, options.allowPipes);
+    // Opening a named pipe would otherwise wait for a writer.
+    m_fd = FileDescriptor(
+        systemCalls().open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0));
     if (!m_fd.isOpen())
         failToOpen(errno);
-    struct stat st { };
     if (::fstat(m_fd.get(), &st) != 0)
         failToOpen(errno);
     if (S_ISDIR(st.st_mode))
         failToOpen(EISDIR);
-    m_size = st.st_size;
+    checkKind(st.st_mode, options.allowPipes); // it may have changed since
+    if (S_ISFIFO(st.st_mode))
+        waitForWriter(m_fd.get());
+    if (!clearNonBlocking(m_fd.get()))
+        failToOpen(errno);
+    m_size = S_ISREG(st.st_mode) ? st.st_size : 0;
+}
+
+void FileReader::checkKind(unsigned mode, bool allowPipes) const
+{
+    if (S_ISREG(mode) || S_ISDIR(mode))
+        return;
+    if (allowPipes && (S_ISFIFO(mode) || S_ISCHR(mode)))
+        return;
+    refuse(notRegular(mode));
 }
 
 void FileReader::failToOpen(int error) const
@@ -82,6 +114,13 @@ void FileReader::failToOpen(int error) const
     if (m_failure == ReadFailure::InOut)
         throw InOutError::fromErrno(error, m_path, m_detailed);
     throw FileOpenError(m_path);
+}
+
+void FileReader::refuse(const QString& why) const
+{
+    if (m_failure == ReadFailure::InOut)
+        throw m_detailed ? InOutError(5, m_path, why) : InOutError(5);
+    throw FileOpenError(m_path, why);
 }
 
 qsizetype FileReader::readSome(char* buffer, qsizetype size)

@@ -54,19 +54,27 @@ enum class ReadFailure {
 };
 
 struct ReadOptions {
+    // Also reads a pipe or a character device such as a terminal: for a
+    // file the user names on purpose, as /dev/stdin or <(command) on the
+    // command line. Reading then waits for the pipe's writer.
+    bool allowPipes = false;
     // InOutError texts followed by the file and the system's reason, for
     // files whose errors would otherwise not say which file failed.
     bool detailedErrors = false;
 };
 
 // A file open for reading. A folder is refused as a file that cannot be
-// opened; interrupted reads are retried.
+// opened, and so is anything else that is not a regular file (pipes and
+// character devices unless allowed; sockets and block devices always),
+// without waiting on it; interrupted reads are retried.
 class FileReader final {
 public:
-    // Throws as `failure` says when the file cannot be opened.
+    // Throws as `failure` says when the file cannot be opened or is
+    // refused: FileOpenError or InOutError "File access denied", with why
+    // it was refused.
     FileReader(const QString& path, ReadFailure failure, ReadOptions options = {});
 
-    // The file's size when it was opened.
+    // The file's size when it was opened; 0 for a pipe.
     qint64 size() const { return m_size; }
 
     // Reads up to `size` bytes into `buffer`; 0 at the end of the file.
@@ -84,6 +92,8 @@ public:
 
 private:
     [[noreturn]] void failToOpen(int error) const;
+    [[noreturn]] void refuse(const QString& why) const;
+    void checkKind(unsigned mode, bool allowPipes) const;
 
     QString m_path;
     ReadFailure m_failure;

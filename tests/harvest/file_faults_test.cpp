@@ -66,6 +66,11 @@ TEST(StateFileFaults, FailuresNameTheStateFileAndKeepThePreviousOne)
         EXPECT_EQ(errorOf([&] { LoadStateFile(p, receiver); }),
             QStringLiteral("I/O error 6: %1: %2").arg(p, reason(ENXIO)));
     }
+    // A named pipe in its place is refused, not waited on.
+    QFile::remove(p);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(p).constData(), 0644), 0);
+    EXPECT_EQ(errorOf([&] { LoadStateFile(p, receiver); }),
+        QStringLiteral("File access denied: %1: not a regular file (named pipe)").arg(p));
     EXPECT_EQ(receiver.restored, 0);
 }
 

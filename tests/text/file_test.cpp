@@ -39,9 +39,7 @@ template <typename F> QString errorOf(F&& f)
 }
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
-
 QString reason(int error) { return QString::fromLocal8Bit(::strerror(error)); }
-
 QString writeError(const QString& path, int error)
 {
     return QStringLiteral("Stream write error: %1: %2").arg(path, reason(error));
@@ -350,4 +348,54 @@ TEST(FileFaults, AppendingAndReadingReportTheSystemsError)
         FileReader(p, ReadFailure::InOut).readChunks([](const char*, qsizetype) { return true; });
     }),
         QStringLiteral("I/O error 6"));
+}
+
+TEST(FileReader, RefusesWhatIsNotARegularFileUnlessPipesAreAllowed)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    const QString socket = dir.filePath(QStringLiteral("socket"));
+    ::mkfifo(native(fifo).constData(), 0644);
+    makeSocket(socket);
+    const QString pipeRefused = QStringLiteral("not a regular file (named pipe)");
+    const struct {
+        QString path;
+        ReadFailure failure;
+        ReadOptions options;
+        QString expected;
+    } cases[] = {
+        { fifo, ReadFailure::Stream, {}, QStringLiteral("Cannot open file %1: %2").arg(fifo, pipeRefused) },
+        { fifo, ReadFailure::InOut, {}, QStringLiteral("File access denied") },
+        { fifo, ReadFailure::InOut, { .detailedErrors = true },
+            QStringLiteral("File access denied: %1: %2").arg(fifo, pipeRefused) },
+        { QStringLiteral("/dev/null"), ReadFailure::Stream, {},
+            QStringLiteral("Cannot open file /dev/null: not a regular file (character device)") },
+        { QStringLiteral("/dev/null"), ReadFailure::Stream, { .allowPipes = true },
+            QStringLiteral("<no error>") },
+        { socket, ReadFailure::Stream, { .allowPipes = true },
+            QStringLiteral("Cannot open file %1: not a regular file (socket)").arg(socket) },
+    };
+    for (const auto& c : cases) {
+        QByteArray out;
+        EXPECT_EQ(errorOf([&] { FileReader(c.path, c.failure, c.options).readAllInto(out); }), c.expected);
+    }
+    EXPECT_EQ(errorOf([&] { readWholeFile(fifo); }),
+        QStringLiteral("Cannot open file %1: %2").arg(fifo, pipeRefused));
+    EXPECT_EQ(errorOf([&] { readLinesLf(fifo); }),
+        QStringLiteral("File access denied: %1: %2").arg(fifo, pipeRefused));
+
+    // Allowed, the pipe is read in full once its writer comes, however late.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const int fd = ::open(native(fifo).constData(), O_WRONLY | O_CLOEXEC);
+        for (const char* part : { "first\r\n", "second\r\n" }) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::write(fd, part, std::strlen(part));
+        }
+        ::close(fd);
+    });
+    QByteArray out;
+    FileReader(fifo, ReadFailure::Stream, { .allowPipes = true }).readAllInto(out);
+    writer.join();
+    EXPECT_EQ(out, QByteArray("first\r\nsecond\r\n"));
 }

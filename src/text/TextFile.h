@@ -114,7 +114,8 @@ bool writeAll(int fd, const char* data, qsizetype size);
 QByteArray joinCrLf(const Lines& lines);
 
 // Reads the file whole. Throws FileOpenError when it cannot be opened and
-// StreamReadError naming the file and the system's reason on a short read.
+// StreamReadError naming the file and the system's reason when a read
+// fails.
 QByteArray readWholeFile(const QString& path);
 
 // Reads the file line by line: a line ends at LF, a CR directly before that
@@ -128,9 +129,9 @@ Lines readLinesLf(const QString& path);
 // the same folder (".tessaroon-<pid>-XXXXXX.tmp", short whatever the
 // target's name), written to disk and renamed over the target. Throws
 // FileCreateError when the file or its temporary companion cannot be
-// created (folder not writable, read-only target) and StreamWriteError
-// naming the file and the system's reason when writing fails; the old file
-// then stays as it was. The program's temporary files left by an earlier
+// created (missing folder, read-only target, a new file in a folder that
+// takes none) and StreamWriteError naming the file and the system's reason
+// when writing fails; the old file then stays as it was. The program's temporary files left by an earlier
 // crash in the folder are removed on the way.
 //
 // When the folder takes no new file but the file itself is writable, the
@@ -146,7 +147,8 @@ Lines readLinesLf(const QString& path);
 // A named pipe or a character device (/dev/null, a terminal) is written
 // into as it stands, never replaced; a named pipe nobody reads is refused
 // instead of waited on, and a reader that leaves makes a write error, not
-// the end of the program. A socket or block device is refused.
+// the end of the program. A folder, socket or block device is refused
+// (the latter two with the reason).
 void replaceFile(const QString& path, const QByteArray& content);
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporary files replaceFile()

@@ -6,6 +6,7 @@
 #include "text/ExeDir.h"
 #include "text/FolderLock.h"
 #include "text/PathName.h"
+#include "text/TextFile.h"
 #include "tools/about/AboutWindow.h"
 #include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"
@@ -33,6 +34,8 @@ QStringList arguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A temporary file being written when the program is stopped goes with it.
+    text::installTemporaryFileCleanup();
     const app::CommandLine cl = app::CommandLine::parse(arguments(argc, argv));
     switch (cl.action) {
     case app::CommandLine::Action::Merge:

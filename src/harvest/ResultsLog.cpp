@@ -1,8 +1,7 @@
 #include "harvest/ResultsLog.h"
 
 #include "text/Errors.h"
-
-#include <QFile>
+#include "text/PathName.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,7 +35,7 @@ qint64 ResultsLog::recover()
     m_onDisk = 0;
     m_rows = 0;
     struct stat st { };
-    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(text::encodePath(m_path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
     QByteArray rows;
     try {
@@ -131,7 +130,7 @@ void ResultsLog::remove()
     m_onDisk = 0;
     m_rows = 0;
     m_failed = false;
-    ::unlink(QFile::encodeName(m_path).constData());
+    ::unlink(text::encodePath(m_path).constData());
 }
 
 } // namespace tess::harvest

@@ -18,13 +18,29 @@ ConvertError::ConvertError(const QString& offendingText)
 {
 }
 
-FileCreateError::FileCreateError(const QString& path)
-    : AppError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)))
+namespace {
+
+// The known text, then what it leaves out, each after ": ".
+QString withDetail(QString text, const QString& path, const QString& reason)
+{
+    if (!path.isEmpty())
+        text += QStringLiteral(": ") + QDir::toNativeSeparators(path);
+    if (!reason.isEmpty())
+        text += QStringLiteral(": ") + reason;
+    return text;
+}
+
+} // namespace
+
+FileCreateError::FileCreateError(const QString& path, const QString& reason)
+    : AppError(
+        withDetail(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)), {}, reason))
 {
 }
 
-FileOpenError::FileOpenError(const QString& path)
-    : AppError(QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)))
+FileOpenError::FileOpenError(const QString& path, const QString& reason)
+    : AppError(
+        withDetail(QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)), {}, reason))
 {
 }
 
@@ -33,8 +49,18 @@ StreamReadError::StreamReadError()
 {
 }
 
+StreamReadError::StreamReadError(const QString& path, int error)
+    : AppError(withDetail(QStringLiteral("Stream read error"), path, systemReason(error)))
+{
+}
+
 StreamWriteError::StreamWriteError()
     : AppError(QStringLiteral("Stream write error"))
+{
+}
+
+StreamWriteError::StreamWriteError(const QString& path, int error)
+    : AppError(withDetail(QStringLiteral("Stream write error"), path, systemReason(error)))
 {
 }
 
@@ -64,23 +90,36 @@ InOutError::InOutError(int code)
 {
 }
 
-InOutError InOutError::fromErrno(int err, const QString& path)
+InOutError::InOutError(int code, const QString& path, const QString& reason)
+    : AppError(withDetail(inOutText(code), path, reason))
+    , m_code(code)
 {
+}
+
+InOutError InOutError::fromErrno(int err, const QString& path, bool detailed)
+{
+    int code = err;
     switch (err) {
     case ENOENT:
         // A missing folder is told apart from a missing file.
-        return InOutError(QFileInfo(path).absoluteDir().exists() ? 2 : 3);
+        code = QFileInfo(path).absoluteDir().exists() ? 2 : 3;
+        break;
     case ENOTDIR:
     case ENAMETOOLONG:
-        return InOutError(3);
+        code = 3;
+        break;
     case EACCES:
     case EPERM:
     case EISDIR:
-        return InOutError(5);
+        code = 5;
+        break;
     default:
-        return InOutError(err);
+        break;
     }
+    return detailed ? InOutError(code, path, systemReason(err)) : InOutError(code);
 }
+
+QString systemReason(int error) { return qt_error_string(error); }
 
 QString standardErrorText(const QString& message)
 {

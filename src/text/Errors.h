@@ -23,42 +23,55 @@ public:
     explicit ConvertError(const QString& offendingText);
 };
 
-// "Cannot create file %s".
+// "Cannot create file %s"; when the program turns the file down itself,
+// followed by ": " and why.
 class FileCreateError : public AppError {
 public:
-    explicit FileCreateError(const QString& path);
+    explicit FileCreateError(const QString& path, const QString& reason = {});
 };
 
-// "Cannot open file %s".
+// "Cannot open file %s"; when the program turns the file down itself,
+// followed by ": " and why.
 class FileOpenError : public AppError {
 public:
-    explicit FileOpenError(const QString& path);
+    explicit FileOpenError(const QString& path, const QString& reason = {});
 };
 
-// "Stream read error".
+// "Stream read error", and given the file, ": %s: " and the system's
+// reason.
 class StreamReadError : public AppError {
 public:
     StreamReadError();
+    StreamReadError(const QString& path, int error);
 };
 
-// "Stream write error".
+// "Stream write error", and given the file, ": %s: " and the system's
+// reason.
 class StreamWriteError : public AppError {
 public:
     StreamWriteError();
+    StreamWriteError(const QString& path, int error);
 };
 
 // Line-by-line reading and writing: "File not found", "Invalid filename",
-// "File access denied" or "I/O error %d".
+// "File access denied" or "I/O error %d". The texts stand alone where users
+// know them so (the keyword file's line count); a caller that wants the
+// file named adds a detail: ": %s: " and the reason.
 class InOutError : public AppError {
 public:
     explicit InOutError(int code);
-    // Maps an errno value met while opening `path` to the error users see.
-    static InOutError fromErrno(int err, const QString& path);
+    InOutError(int code, const QString& path, const QString& reason);
+    // Maps an errno value met while opening `path` to the error users see,
+    // with the file and the system's reason when `detailed`.
+    static InOutError fromErrno(int err, const QString& path, bool detailed = false);
     int code() const noexcept { return m_code; }
 
 private:
     int m_code;
 };
+
+// The system's wording for an errno value.
+QString systemReason(int error);
 
 // The text of the application's standard error box: a full stop is added
 // when the message's last character sorts after ".".

@@ -1,6 +1,6 @@
 #include "text/FolderLock.h"
 
-#include <QFile>
+#include "text/PathName.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -11,7 +11,7 @@ namespace tess::text {
 
 FolderLock::Result FolderLock::acquire(const QString& folder)
 {
-    const QByteArray path = QFile::encodeName(folder + QLatin1String(FileName));
+    const QByteArray path = encodePath(folder + QLatin1String(FileName));
     FileDescriptor file(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!file.isOpen())
         return Result::Unavailable;

@@ -1,17 +1,53 @@
 #include "text/TextFile.h"
 
 #include "text/Errors.h"
+#include "text/PathName.h"
+#include "text/SystemCalls.h"
+#include "text/TemporaryFiles.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tess::text {
+namespace {
+
+// Why a file that is not a regular file is turned down.
+QString notRegular(mode_t mode)
+{
+    const char* kind = S_ISFIFO(mode) ? "named pipe"
+        : S_ISCHR(mode)               ? "character device"
+        : S_ISBLK(mode)               ? "block device"
+        : S_ISSOCK(mode)              ? "socket"
+                                      : "unknown kind";
+    return QStringLiteral("not a regular file (%1)").arg(QLatin1StringView(kind));
+}
+
+bool clearNonBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Waits until a pipe has data or its writer is gone. A named pipe opened
+// without waiting reads as ended until a writer comes, so reading it at
+// once would find it empty.
+void waitForWriter(int fd)
+{
+    pollfd p { fd, POLLIN, 0 };
+    while (::poll(&p, 1, -1) < 0 && errno == EINTR) { }
+}
+
+} // namespace
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
 {
@@ -34,42 +70,72 @@ bool FileDescriptor::reset()
     if (m_fd < 0)
         return true;
     const int fd = release();
-    return ::close(fd) == 0;
+    return systemCalls().close(fd) == 0;
 }
 
-FileReader::FileReader(const QString& path, ReadFailure failure)
+FileReader::FileReader(const QString& path, ReadFailure failure, ReadOptions options)
     : m_path(path)
     , m_failure(failure)
-    , m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    , m_detailed(options.detailedErrors)
 {
+    const QByteArray name = encodePath(path);
+    // Looked at before it is opened, as opening a device can itself act (a
+    // tape rewinds, a serial line comes up).
+    struct stat st { };
+    if (::stat(name.constData(), &st) == 0)
+        checkKind(st.st_mode, options.allowPipes);
+    // Opening a named pipe would otherwise wait for a writer.
+    m_fd = FileDescriptor(
+        systemCalls().open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0));
     if (!m_fd.isOpen())
         failToOpen(errno);
-    struct stat st { };
     if (::fstat(m_fd.get(), &st) != 0)
         failToOpen(errno);
     if (S_ISDIR(st.st_mode))
         failToOpen(EISDIR);
-    m_size = st.st_size;
+    checkKind(st.st_mode, options.allowPipes); // it may have changed since
+    if (S_ISFIFO(st.st_mode))
+        waitForWriter(m_fd.get());
+    if (!clearNonBlocking(m_fd.get()))
+        failToOpen(errno);
+    m_size = S_ISREG(st.st_mode) ? st.st_size : 0;
+}
+
+void FileReader::checkKind(unsigned mode, bool allowPipes) const
+{
+    if (S_ISREG(mode) || S_ISDIR(mode))
+        return;
+    if (allowPipes && (S_ISFIFO(mode) || S_ISCHR(mode)))
+        return;
+    refuse(notRegular(mode));
 }
 
 void FileReader::failToOpen(int error) const
 {
     if (m_failure == ReadFailure::InOut)
-        throw InOutError::fromErrno(error, m_path);
+        throw InOutError::fromErrno(error, m_path, m_detailed);
     throw FileOpenError(m_path);
+}
+
+void FileReader::refuse(const QString& why) const
+{
+    if (m_failure == ReadFailure::InOut)
+        throw m_detailed ? InOutError(5, m_path, why) : InOutError(5);
+    throw FileOpenError(m_path, why);
 }
 
 qsizetype FileReader::readSome(char* buffer, qsizetype size)
 {
     for (;;) {
-        const ssize_t n = ::read(m_fd.get(), buffer, static_cast<size_t>(size));
+        const ssize_t n = systemCalls().read(m_fd.get(), buffer, static_cast<size_t>(size));
         if (n >= 0)
             return n;
-        if (errno == EINTR)
+        const int error = errno;
+        if (error == EINTR)
             continue;
         if (m_failure == ReadFailure::InOut)
-            throw InOutError(errno);
-        throw StreamReadError();
+            throw m_detailed ? InOutError(error, m_path, systemReason(error)) : InOutError(error);
+        throw StreamReadError(m_path, error);
     }
 }
 
@@ -108,13 +174,13 @@ void FileReader::readChunks(const std::function<bool(const char* data, qsizetype
 FileDescriptor openForAppend(const QString& path, bool truncate)
 {
     const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0);
-    return FileDescriptor(::open(QFile::encodeName(path).constData(), flags, 0666));
+    return FileDescriptor(systemCalls().open(encodePath(path).constData(), flags, 0666));
 }
 
 bool writeAll(int fd, const char* data, qsizetype size)
 {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        const ssize_t n = systemCalls().write(fd, data, static_cast<size_t>(size));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -151,7 +217,7 @@ QByteArray readWholeFile(const QString& path)
 
 Lines readLinesLf(const QString& path)
 {
-    FileReader reader(path, ReadFailure::InOut);
+    FileReader reader(path, ReadFailure::InOut, { .detailedErrors = true });
     Lines lines;
     QByteArray line;
     reader.readChunks([&](const char* data, qsizetype size) {
@@ -172,43 +238,217 @@ Lines readLinesLf(const QString& path)
     return lines;
 }
 
-void replaceFile(const QString& path, const QByteArray& content)
-{
-    const QFileInfo target(path);
-    const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
-    struct stat st { };
-    const bool exists = ::stat(targetName.constData(), &st) == 0;
-    if (exists && (S_ISDIR(st.st_mode) || ::access(targetName.constData(), W_OK) != 0))
-        throw FileCreateError(path);
+namespace {
 
-    QByteArray tmpl
-        = QFile::encodeName(target.absolutePath()) + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+// The target of a write, links followed.
+struct Target {
+    QByteArray name; // absolute
+    bool exists = false;
+    struct stat st { };
+};
+
+QByteArray folderOf(const QByteArray& name)
+{
+    const qsizetype slash = name.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : name.left(slash);
+}
+
+// The path as the system reads it, made absolute without touching its
+// "..", which may lead out of a linked folder.
+QByteArray absoluteName(const QString& path)
+{
+    const QByteArray name = encodePath(path);
+    if (name.startsWith('/'))
+        return name;
+    return encodePath(QDir::currentPath()) + '/' + name;
+}
+
+// Follows a chain of links whose last link names no file yet to that name.
+// Empty for a loop or a link that cannot be read.
+QByteArray endOfLinks(QByteArray name)
+{
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st { };
+        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return name;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(name.constData(), buffer, sizeof buffer);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer))
+            return {};
+        const QByteArray next(buffer, n);
+        name = next.startsWith('/') ? next : folderOf(name) + '/' + next;
+    }
+    return {};
+}
+
+Target resolveTarget(const QString& path)
+{
+    Target target;
+    const QByteArray name = absoluteName(path);
+    if (::stat(name.constData(), &target.st) == 0) {
+        target.exists = true;
+        target.name = name;
+        // A regular file is replaced in the folder it really is in, so a
+        // link to it stays a link. Anything else is opened by its name.
+        if (S_ISREG(target.st.st_mode)) {
+            if (char* real = ::realpath(name.constData(), nullptr)) {
+                target.name = real;
+                ::free(real);
+            }
+        }
+        return target;
+    }
+    if (errno != ENOENT)
+        throw FileCreateError(path);
+    target.name = endOfLinks(name);
+    if (target.name.isEmpty())
+        throw FileCreateError(path);
+    return target;
+}
+
+bool unsupported(int error) { return error == EOPNOTSUPP || error == ENOSYS || error == EINVAL; }
+
+// Keeps SIGPIPE from ending the program while writing into a pipe whose
+// reader may leave: the write then fails with EPIPE instead, and the
+// signal it raised is taken back.
+class SigpipeHeld final {
+public:
+    SigpipeHeld()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &m_pipe, &m_before);
+        sigset_t pending;
+        ::sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+    }
+    ~SigpipeHeld()
+    {
+        if (m_raised && !m_wasPending) {
+            const timespec now { 0, 0 };
+            while (::sigtimedwait(&m_pipe, nullptr, &now) < 0 && errno == EINTR) { }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+    void raised() { m_raised = true; }
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_before;
+    bool m_wasPending = false;
+    bool m_raised = false;
+};
+
+// A named pipe or character device: written into, never replaced.
+void writeIntoStream(const QString& path, const Target& target, const QByteArray& content)
+{
+    // Opening a named pipe nobody reads would wait for a reader for ever;
+    // without waiting it fails with ENXIO.
+    FileDescriptor fd(
+        systemCalls().open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0));
+    if (!fd.isOpen()) {
+        if (errno == ENXIO && S_ISFIFO(target.st.st_mode))
+            throw FileCreateError(path, QStringLiteral("nothing reads from this named pipe"));
+        throw FileCreateError(path);
+    }
+    if (!clearNonBlocking(fd.get()))
+        throw StreamWriteError(path, errno);
+    {
+        SigpipeHeld held;
+        if (!writeAll(fd.get(), content.constData(), content.size())) {
+            const int error = errno;
+            if (error == EPIPE)
+                held.raised();
+            throw StreamWriteError(path, error);
+        }
+    }
+    if (!fd.reset())
+        throw StreamWriteError(path, errno);
+}
+
+// A regular file whose folder takes no new file: written where it stands.
+void writeInPlace(const QString& path, const Target& target, const QByteArray& content)
+{
+    SystemCalls& sys = systemCalls();
+    FileDescriptor fd(sys.open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY, 0));
     if (!fd.isOpen())
         throw FileCreateError(path);
-    auto discard = [&] { ::unlink(tmpl.constData()); };
+    // Room first, so that a full disk fails before the old content is
+    // touched; then the new content over the old, cut to its length.
+    if (!content.isEmpty() && sys.fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, content.size()) != 0
+        && !unsupported(errno))
+        throw StreamWriteError(path, errno);
+    if (!writeAll(fd.get(), content.constData(), content.size())
+        || sys.ftruncate(fd.get(), content.size()) != 0 || sys.fsync(fd.get()) != 0)
+        throw StreamWriteError(path, errno);
+    if (!fd.reset())
+        throw StreamWriteError(path, errno);
+}
 
-    mode_t mode;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+mode_t modeForNewFile()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+void replaceRegular(const QString& path, const Target& target, const QByteArray& content)
+{
+    SystemCalls& sys = systemCalls();
+    const QByteArray folder = folderOf(target.name);
+    removeStaleTemporaryFiles(folder);
+
+    QByteArray temporary = temporaryFilePattern(folder);
+    FileDescriptor fd(sys.mkostemps(temporary.data(), 4, O_CLOEXEC));
+    if (!fd.isOpen()) {
+        // A folder the user may not add to, holding a file they may write.
+        if (target.exists && (errno == EACCES || errno == EPERM)) {
+            writeInPlace(path, target, content);
+            return;
+        }
+        throw FileCreateError(path);
     }
-    if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content.constData(), content.size())
-        || ::fsync(fd.get()) != 0) {
+    const LiveTemporaryFile listed(temporary);
+    auto discard = [&] {
+        fd.reset();
+        ::unlink(temporary.constData());
+    };
+
+    const mode_t mode = target.exists ? target.st.st_mode & 07777 : modeForNewFile();
+    if (sys.fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content.constData(), content.size())
+        || sys.fsync(fd.get()) != 0 || !fd.reset()) {
+        const int error = errno;
         discard();
-        throw StreamWriteError();
+        throw StreamWriteError(path, error);
     }
-    if (!fd.reset()) {
-        discard();
-        throw StreamWriteError();
-    }
-    if (::rename(tmpl.constData(), targetName.constData()) != 0) {
+    if (sys.rename(temporary.constData(), target.name.constData()) != 0) {
         discard();
         throw FileCreateError(path);
     }
+}
+
+} // namespace
+
+void replaceFile(const QString& path, const QByteArray& content)
+{
+    const Target target = resolveTarget(path);
+    if (target.exists) {
+        const mode_t mode = target.st.st_mode;
+        if (S_ISDIR(mode))
+            throw FileCreateError(path);
+        if (S_ISFIFO(mode) || S_ISCHR(mode)) {
+            writeIntoStream(path, target, content);
+            return;
+        }
+        if (!S_ISREG(mode))
+            throw FileCreateError(path, notRegular(mode));
+        if (::access(target.name.constData(), W_OK) != 0)
+            throw FileCreateError(path);
+    }
+    replaceRegular(path, target, content);
 }
 
 } // namespace tess::text

@@ -9,7 +9,8 @@
 // The one place the program reads and writes its files. Files the program
 // writes are replaced whole: the new content goes to a temporary file beside
 // the target, which is then renamed over it, so a failure never leaves a
-// half-written file.
+// half-written file. The system calls go through text/SystemCalls.h, where
+// tests make them fail.
 namespace tess::text {
 
 using Lines = QList<QByteArray>;
@@ -44,21 +45,36 @@ private:
 // Which error texts a failed read reports. The program reads its files in
 // two ways, and each way keeps the texts users know from it.
 enum class ReadFailure {
-    // FileOpenError naming the file; StreamReadError on a short read.
+    // FileOpenError naming the file; StreamReadError naming the file and
+    // the system's reason.
     Stream,
     // InOutError: "File not found", "Invalid filename", "File access
     // denied", "I/O error %d".
     InOut,
 };
 
+struct ReadOptions {
+    // Also reads a pipe or a character device such as a terminal: for a
+    // file the user names on purpose, as /dev/stdin or <(command) on the
+    // command line. Reading then waits for the pipe's writer.
+    bool allowPipes = false;
+    // InOutError texts followed by the file and the system's reason, for
+    // files whose errors would otherwise not say which file failed.
+    bool detailedErrors = false;
+};
+
 // A file open for reading. A folder is refused as a file that cannot be
-// opened; interrupted reads are retried.
+// opened, and so is anything else that is not a regular file (pipes and
+// character devices unless allowed; sockets and block devices always),
+// without waiting on it; interrupted reads are retried.
 class FileReader final {
 public:
-    // Throws as `failure` says when the file cannot be opened.
-    FileReader(const QString& path, ReadFailure failure);
+    // Throws as `failure` says when the file cannot be opened or is
+    // refused: FileOpenError or InOutError "File access denied", with why
+    // it was refused.
+    FileReader(const QString& path, ReadFailure failure, ReadOptions options = {});
 
-    // The file's size when it was opened.
+    // The file's size when it was opened; 0 for a pipe.
     qint64 size() const { return m_size; }
 
     // Reads up to `size` bytes into `buffer`; 0 at the end of the file.
@@ -76,9 +92,12 @@ public:
 
 private:
     [[noreturn]] void failToOpen(int error) const;
+    [[noreturn]] void refuse(const QString& why) const;
+    void checkKind(unsigned mode, bool allowPipes) const;
 
     QString m_path;
     ReadFailure m_failure;
+    bool m_detailed;
     FileDescriptor m_fd;
     qint64 m_size = 0;
 };
@@ -95,18 +114,46 @@ bool writeAll(int fd, const char* data, qsizetype size);
 QByteArray joinCrLf(const Lines& lines);
 
 // Reads the file whole. Throws FileOpenError when it cannot be opened and
-// StreamReadError on a short read.
+// StreamReadError naming the file and the system's reason when a read
+// fails.
 QByteArray readWholeFile(const QString& path);
 
 // Reads the file line by line: a line ends at LF, a CR directly before that
 // LF belongs to the line end, a CR elsewhere is dropped. Throws InOutError
-// when the file cannot be opened or read.
+// naming the file and the system's reason when the file cannot be opened or
+// read (its one reader, the state file, has no other way to say which file
+// failed).
 Lines readLinesLf(const QString& path);
 
-// Replaces the file with `content`. Throws FileCreateError when the file or
-// its temporary companion cannot be created (folder not writable, read-only
-// target) and StreamWriteError when writing fails; the old file then stays
-// as it was.
+// Replaces the file with `content`. The content goes to a temporary file in
+// the same folder (".tessaroon-<pid>-XXXXXX.tmp", short whatever the
+// target's name), written to disk and renamed over the target. Throws
+// FileCreateError when the file or its temporary companion cannot be
+// created (missing folder, read-only target, a new file in a folder that
+// takes none) and StreamWriteError naming the file and the system's reason
+// when writing fails; the old file then stays as it was. The program's temporary files left by an earlier
+// crash in the folder are removed on the way.
+//
+// When the folder takes no new file but the file itself is writable, the
+// file is written where it stands: room for the content is reserved first,
+// then it is written over the old content, cut to length and written to
+// disk. A failure up to the first byte written leaves the old content;
+// only a later one can leave the file damaged.
+//
+// A symbolic link is followed: the file it names is replaced, in that
+// file's own folder, and the link stays. A link naming no file yet gets
+// the file it names created.
+//
+// A named pipe or a character device (/dev/null, a terminal) is written
+// into as it stands, never replaced; a named pipe nobody reads is refused
+// instead of waited on, and a reader that leaves makes a write error, not
+// the end of the program. A folder, socket or block device is refused
+// (the latter two with the reason).
 void replaceFile(const QString& path, const QByteArray& content);
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files replaceFile()
+// is writing before the signal ends the program. Call once, early in main();
+// a signal already ignored or handled elsewhere is left alone.
+void installTemporaryFileCleanup();
 
 } // namespace tess::text

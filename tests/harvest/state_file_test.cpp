@@ -106,14 +106,17 @@ TEST_F(StateFileTest, AFailedSaveKeepsThePreviousFile)
     window.keywordFile = QStringLiteral("old.txt");
     run.SaveState();
     const QByteArray before = read();
-    // A folder where the new file cannot be created next to the old one.
+    // A folder where the new file cannot be created next to the old one,
+    // and an old file that cannot be written where it stands.
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(path(), QFile::ReadOwner);
     window.keywordFile = QStringLiteral("new.txt");
     const bool root = ::geteuid() == 0; // root writes anywhere
     if (!root) {
         EXPECT_THROW(run.SaveState(), text::FileCreateError);
     }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
     if (!root) {
         EXPECT_EQ(read(), before);
     }

@@ -111,17 +111,20 @@ TEST(ReadLinesLf, SplitsAtLfDropsCrAndKeepsALastUnendedLine)
 TEST(ReadLinesLf, ReportsMissingFileAndMissingFolderApart)
 {
     QTemporaryDir dir;
+    // The state file's reader names the file the bare texts leave out.
+    const QString none = dir.filePath(QStringLiteral("none.txt"));
     try {
-        readLinesLf(dir.filePath(QStringLiteral("none.txt")));
+        readLinesLf(none);
         FAIL();
     } catch (const InOutError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("File not found"));
+        EXPECT_EQ(e.message(), QStringLiteral("File not found: %1: No such file or directory").arg(none));
     }
+    const QString noDir = dir.filePath(QStringLiteral("nodir/none.txt"));
     try {
-        readLinesLf(dir.filePath(QStringLiteral("nodir/none.txt")));
+        readLinesLf(noDir);
         FAIL();
     } catch (const InOutError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Invalid filename"));
+        EXPECT_EQ(e.message(), QStringLiteral("Invalid filename: %1: No such file or directory").arg(noDir));
     }
 }
 

@@ -9,7 +9,7 @@
 
 namespace tess::tools {
 
-QByteArray joinSources(const QStringList& sources)
+QByteArray joinSources(const QStringList& sources, text::ReadOptions options)
 {
     // One buffer for all sources: the sort needs the joined text anyway, and
     // a copy per source would double the largest file in memory.
@@ -23,27 +23,29 @@ QByteArray joinSources(const QStringList& sources)
     adviseHugePages(joined.data(), static_cast<size_t>(joined.capacity()));
 
     for (const QString& path : sources)
-        text::FileReader(path, text::ReadFailure::Stream).readAllInto(joined);
+        text::FileReader(path, text::ReadFailure::Stream, options).readAllInto(joined);
     return joined;
 }
 
-qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order)
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
+    text::ReadOptions sourceOptions)
 {
     DistinctLines merged;
     {
-        const QByteArray joined = joinSources(sources);
+        const QByteArray joined = joinSources(sources, sourceOptions);
         merged = sortDistinct(joined, order);
     }
     text::replaceFile(target, merged.content);
     return merged.count;
 }
 
-qsizetype mergeFiles(const QStringList& sources, const QString& target, const MergeReport& report)
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const MergeReport& report,
+    text::ReadOptions sourceOptions)
 {
     if (report.working)
         report.working(QStringLiteral("数据正处理中..."));
     const LineCollation order(LineCollation::localeFromEnvironment());
-    const qsizetype count = mergeFiles(sources, target, order);
+    const qsizetype count = mergeFiles(sources, target, order, sourceOptions);
     if (report.finished)
         report.finished(QStringLiteral("文件合并整理完毕！共计：%1").arg(count));
     return count;

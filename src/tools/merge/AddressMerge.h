@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/TextFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -14,7 +16,8 @@ class LineCollation;
 // last line without a line end runs on into the next file's first line).
 // Throws text::FileOpenError naming the source that cannot be opened and
 // text::StreamReadError on a short read.
-QByteArray joinSources(const QStringList& sources);
+// `options` say whether a pipe may stand for a file.
+QByteArray joinSources(const QStringList& sources, text::ReadOptions options = {});
 
 // Merges the sources into `target`: their distinct lines (letter case
 // ignored, the first occurrence kept as written) in ascending order under
@@ -24,7 +27,8 @@ QByteArray joinSources(const QStringList& sources);
 // leaves it exactly as it was. Returns the number of lines written.
 // Throws the errors of joinSources(), text::FileCreateError naming the
 // target when it cannot be created and text::StreamWriteError.
-qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order);
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
+    text::ReadOptions sourceOptions = {});
 
 // How a merge tells its user how it is getting on; the window shows the
 // texts in its status bar, the command line prints the last one. Each part
@@ -38,6 +42,7 @@ struct MergeReport {
 
 // As above, in the collation locale of the environment, telling `report`
 // how it is getting on.
-qsizetype mergeFiles(const QStringList& sources, const QString& target, const MergeReport& report = {});
+qsizetype mergeFiles(const QStringList& sources, const QString& target, const MergeReport& report = {},
+    text::ReadOptions sourceOptions = {});
 
 } // namespace tess::tools

@@ -28,7 +28,11 @@ int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
     report.finished
         = [out](const QString& text) { std::fprintf(out, "%s\n", text::encodePath(text).constData()); };
     try {
-        mergeFiles(arguments.sources, arguments.target, report);
+        // A pipe given on purpose (/dev/stdin, a process substitution) is a
+        // source like any other here; the window takes files only.
+        text::ReadOptions sources;
+        sources.allowPipes = true;
+        mergeFiles(arguments.sources, arguments.target, report, sources);
         return 0;
     } catch (const text::AppError& e) {
         // File names in the message go out as the bytes they were given as.

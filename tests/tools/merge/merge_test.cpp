@@ -16,6 +16,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <thread>
+
+#include <sys/stat.h>
 
 using namespace tess;
 using tess::tools::LineCollation;
@@ -135,6 +138,29 @@ TEST(AddressMerge, FailuresLeaveTheTargetAsItWas)
     EXPECT_EQ(mergeError({ good }, dir.path()), QStringLiteral("Cannot create file %1").arg(dir.path()));
     EXPECT_EQ(dir.path(), QDir(dir.path()).absolutePath()); // still a folder
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+}
+
+// A pipe the user names on purpose is a source on the command line; the
+// window, which chooses files in a dialog, takes regular files only.
+TEST(AddressMerge, OnlyTheCommandLineTakesAPipeAsASource)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString target = dir.filePath(QStringLiteral("t.txt"));
+    std::thread writer([&] {
+        FILE* f = std::fopen(QFile::encodeName(fifo).constData(), "w");
+        std::fputs("b\r\na\r\n", f);
+        std::fclose(f);
+    });
+    FILE* sink = std::tmpfile();
+    EXPECT_EQ(tools::runMergeCommand({ target, { fifo } }, sink, sink), 0);
+    std::fclose(sink);
+    writer.join();
+    EXPECT_EQ(contents(target), "a\r\nb\r\n");
+
+    EXPECT_TRUE(mergeError({ fifo }, target).startsWith(QStringLiteral("Cannot open file %1").arg(fifo)));
+    EXPECT_EQ(contents(target), "a\r\nb\r\n");
 }
 
 TEST(AddressMerge, CommandLineRunsTheSameMerge)

@@ -1,0 +1,30 @@
+#include "text/SystemCalls.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tess::text {
+
+const SystemCalls SystemCalls::real {
+    [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+    ::read,
+    ::write,
+    ::fsync,
+    ::close,
+    ::rename,
+    ::mkostemps,
+    ::fchmod,
+    ::ftruncate,
+    ::fallocate,
+};
+
+SystemCalls& systemCalls()
+{
+    static SystemCalls calls = SystemCalls::real;
+    return calls;
+}
+
+} // namespace tess::text

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+
+// The system calls through which the file module reads and writes. Tests
+// swap entries to make one step fail as a full disk or a failing drive
+// would; the program itself never changes them.
+namespace tess::text {
+
+struct SystemCalls {
+    int (*open)(const char* path, int flags, mode_t mode);
+    ssize_t (*read)(int fd, void* buffer, size_t size);
+    ssize_t (*write)(int fd, const void* data, size_t size);
+    int (*fsync)(int fd);
+    int (*close)(int fd);
+    int (*rename)(const char* from, const char* to);
+    // Creates a file from a name pattern ending in "XXXXXX" and
+    // `suffixLength` more bytes.
+    int (*mkostemps)(char* pattern, int suffixLength, int flags);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*ftruncate)(int fd, off_t length);
+    int (*fallocate)(int fd, int mode, off_t offset, off_t length);
+
+    // The calls themselves.
+    static const SystemCalls real;
+};
+
+// The table in use.
+SystemCalls& systemCalls();
+
+} // namespace tess::text

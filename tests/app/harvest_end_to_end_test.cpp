@@ -2,8 +2,10 @@
 
 #include "browser/webengine/WebEngineBrowserHost.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
@@ -132,6 +134,69 @@ TEST_F(HarvestEndToEnd, AHostThatRefusesConnectionsMovesTheRunToTheNextKeyword)
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！（2 页未能载入，0 个关键字过长被跳过）"), 60000));
     EXPECT_EQ(form->panelText(3), QStringLiteral("2")); // both keywords were asked for
     EXPECT_EQ(form->panelText(5), QStringLiteral("0"));
+}
+
+// A list of every broken or hostile answer, then an ordinary keyword: the
+// run gets through unattended, harvests only real result pages, and says
+// at the end what it had to give up.
+TEST_F(HarvestEndToEnd, AnUnattendedRunGetsThroughEveryHostileAnswer)
+{
+    startEngine({ 1, false });
+    QByteArray list;
+    for (const char* kind : { "alert", "confirm", "prompt", "beforeunload", "never", "script", "download",
+             "nocontent", "auth", "refresh", "error500", "reset", "utf8" })
+        list += QByteArray("hostile-") + kind + "\r\n";
+    list += QByteArray(40000, 'x') + "\r\n"; // too long to ask for
+    list += "plain\r\n";
+    importKeywords(writeFile(QStringLiteral("hostile.txt"), list));
+    form->N2Click();
+    ASSERT_TRUE(
+        waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 300000))
+        << form->panelText(6).toStdString();
+    EXPECT_EQ(form->panelText(6), QStringLiteral("搜索已经结束！（8 页未能载入，1 个关键字过长被跳过）"));
+    // Ten results from each page that really was a result page: the three
+    // with dialogs, the one that asks before it is left, the UTF-8 one and
+    // the ordinary one.
+    EXPECT_EQ(form->panelText(5), QStringLiteral("60"));
+    EXPECT_TRUE(dialogs.texts(QStringLiteral("error")).isEmpty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // no page dialog left open
+
+    const QString saved = dir.filePath(QStringLiteral("rows.txt"));
+    dialogs.saveAnswers.push_back(saved);
+    form->N5Click();
+    const QString rows = text::fromGbk(readFile(saved));
+    EXPECT_TRUE(rows.contains(QStringLiteral("hostile-utf8_示例站点1号"))); // read as UTF-8
+    EXPECT_TRUE(rows.contains(QStringLiteral("plain_示例站点10号")));
+    EXPECT_FALSE(rows.contains(QStringLiteral("elsewhere"))); // the refresh's target is no result page
+    EXPECT_FALSE(rows.contains(QStringLiteral("hostile-error500"))); // nor an error status's body
+    // No login burst: the 401 was asked for once.
+    int authRequests = 0;
+    for (const auto& r : engine->requests())
+        authRequests += r.wordGbk == "hostile-auth";
+    EXPECT_EQ(authRequests, 1);
+}
+
+TEST_F(HarvestEndToEnd, StopDuringALoadThatNeverCompletesFinishesWithinTheBound)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(QStringLiteral("k.txt"), "plain\r\nhostile-never\r\nlater\r\n");
+    importKeywords(keywords);
+    form->N2Click();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const auto& r : engine->requests())
+                if (r.wordGbk == "hostile-never")
+                    return true;
+            return false;
+        },
+        30000));
+    QElapsedTimer clock;
+    clock.start();
+    form->N3Click();
+    ASSERT_TRUE(
+        waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 15000));
+    EXPECT_LT(clock.elapsed(), 8000); // the interval is 1 s: the bound is 5 s
+    EXPECT_EQ(stateLines().mid(0, 2), (QStringList { keywords, QStringLiteral("1") }));
 }
 
 } // namespace

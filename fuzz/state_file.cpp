@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <optional>
 
 using namespace tess;
@@ -157,14 +158,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
 
     // The run restored from the file saves it again as it holds it: the
-    // index one less, the path as GBK, the rest as read.
+    // index one less (the lowest index as it is, not wrapped round), the
+    // path as GBK, the rest as read.
     const QString again = folder().filePath(QStringLiteral("saved.ini"));
     harvest::SaveStateFile(again, r.state);
     const Outcome second = load(again);
     FUZZ_CHECK(!second.convertError && second.recorder.calls == 4);
     const harvest::SavedState& s = second.recorder.state;
     FUZZ_CHECK(s.keywordFile == text::fromGbk(text::toGbk(r.state.keywordFile)));
-    FUZZ_CHECK(s.keywordIndex == static_cast<int>(static_cast<unsigned>(r.state.keywordIndex) - 1u));
+    const int index = r.state.keywordIndex;
+    FUZZ_CHECK(s.keywordIndex == (index == std::numeric_limits<int>::min() ? index : index - 1));
     FUZZ_CHECK(s.dedupe == r.state.dedupe);
     FUZZ_CHECK(s.intervalSeconds == r.state.intervalSeconds);
     return 0;

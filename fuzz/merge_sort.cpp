@@ -11,9 +11,10 @@
 //    0x40-0x7E or 0x80-0xFE after it) are removed: today such lines decode
 //    with U+FFFD in place of those bytes, so lines differing only there
 //    count as one, where they should compare by their bytes.
-// Once the merge gets both right, drop validGbkWithoutNul() and let the
-// reference split at CR and LF only and compare undecodable lines by their
-// bytes.
+// Once the merge gets both right, feed the input as it is: drop
+// validGbkWithoutNul() and the check after it. The reference needs no
+// change: it splits at CR and LF alone and leaves the comparing of lines,
+// undecodable bytes included, to LineCollation::compare().
 #include "FuzzCheck.h"
 
 #include "text/Gbk.h"

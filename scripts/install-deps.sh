@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git clang-format
+  clang libclang-rt-14-dev  # the fuzz preset: clang++ and its libFuzzer
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6opengl6-dev libgl-dev
   libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev

@@ -28,4 +28,6 @@ echo "== Core alone (no widgets, no browser)"
 run_suite core
 echo "== Core under sanitizers"
 run_suite asan
+echo "== Fuzz targets (a short run on the committed seeds)"
+bash scripts/fuzz.sh 10
 echo "== All suites passed"

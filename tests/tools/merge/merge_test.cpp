@@ -2,6 +2,7 @@
 #include "text/CaseKey.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
+#include "text/PathName.h"
 #include "text/TextFile.h"
 #include "tools/merge/AddressMerge.h"
 #include "tools/merge/DistinctSortInternal.h"
@@ -161,6 +162,30 @@ TEST(AddressMerge, OnlyTheCommandLineTakesAPipeAsASource)
 
     EXPECT_TRUE(mergeError({ fifo }, target).startsWith(QStringLiteral("Cannot open file %1").arg(fifo)));
     EXPECT_EQ(contents(target), "a\r\nb\r\n");
+}
+
+// Names from the command line are bytes: a GBK name on a UTF-8 desktop
+// reaches the file system unchanged, for sources and target alike.
+TEST(AddressMerge, CommandLineNamesInAnyEncodingReachTheFiles)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const QByteArray source = folder + "\xD6\xD0.txt"; // 中 in GBK
+    const QByteArray target = folder + "\xCE\xC4.txt"; // 文 in GBK
+    FILE* f = std::fopen(source.constData(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("b\r\na\r\n", f);
+    std::fclose(f);
+    FILE* sink = std::tmpfile();
+    EXPECT_EQ(
+        tools::runMergeCommand({ text::decodePath(target), { text::decodePath(source) } }, sink, sink), 0);
+    std::fclose(sink);
+    f = std::fopen(target.constData(), "rb");
+    ASSERT_NE(f, nullptr) << "the target was written under another name";
+    char buf[16] = {};
+    EXPECT_EQ(std::fread(buf, 1, sizeof buf, f), 6u);
+    std::fclose(f);
+    EXPECT_EQ(QByteArray(buf, 6), QByteArray("a\r\nb\r\n"));
 }
 
 TEST(AddressMerge, CommandLineRunsTheSameMerge)

@@ -71,11 +71,15 @@ QString fromGbk(QByteArrayView bytes)
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
 
-    UConverter* cnv = gbkConverter();
-    ucnv_resetToUnicode(cnv);
+    return toUnicodeWith(gbkConverter(), bytes);
+}
+
+QString toUnicodeWith(UConverter* converter, QByteArrayView bytes)
+{
+    ucnv_resetToUnicode(converter);
     QString out(bytes.size(), Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()),
+    const int32_t n = ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()),
         static_cast<int32_t>(out.size()), bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status))
         throw std::runtime_error("GBK conversion failed");

@@ -100,16 +100,8 @@ QString decodeKeepingBytes(QByteArrayView gbk, bool& kept)
     kept = false;
     if (text::isAscii(gbk))
         return QString::fromLatin1(gbk);
-    UConverter* cnv = keepingConverter();
-    ucnv_resetToUnicode(cnv);
     t_keptAny = false;
-    QString out(gbk.size(), Qt::Uninitialized);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()),
-        static_cast<int32_t>(out.size()), gbk.data(), static_cast<int32_t>(gbk.size()), &status);
-    if (U_FAILURE(status))
-        throw std::runtime_error("GBK conversion failed");
-    out.truncate(n);
+    QString out = text::toUnicodeWith(keepingConverter(), gbk);
     kept = t_keptAny;
     return out;
 }

@@ -8,6 +8,9 @@ packages=(
   clang libclang-rt-14-dev  # the fuzz preset: clang++ and its libFuzzer
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6opengl6-dev libgl-dev
+  qt6-svg-dev  # the build-time icon export writes the scalable icon
+  desktop-file-utils appstream  # validate the launcher entry and description
+  dpkg-dev  # the Debian package: dpkg-shlibdeps finds its dependencies
   libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei

@@ -63,6 +63,32 @@ void arrow(QPainter& p, QPointF from, QPointF to, const QColor& c)
 
 } // namespace
 
+void paintProgramIcon(QPainter& p, qreal size)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    QLinearGradient g(0, 0, 64, 64);
+    g.setColorAt(0, QColor(0x2F, 0x8C, 0xF0));
+    g.setColorAt(1, QColor(0x14, 0x3C, 0x9A));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 13, 13);
+    // A globe of links behind the T.
+    p.setPen(QPen(QColor(255, 255, 255, 90), 3));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(32, 34), 21, 21);
+    p.drawEllipse(QRectF(22, 13, 20, 42));
+    p.drawLine(QPointF(11, 34), QPointF(53, 34));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(14, 13, 36, 9), 3, 3);
+    p.drawRoundedRect(QRectF(27.5, 13, 9, 38), 3, 3);
+    p.setBrush(QColor(0x7C, 0xF0, 0x5A));
+    p.drawEllipse(QPointF(48, 48), 7, 7);
+    p.restore();
+}
+
 QIcon programIcon()
 {
     QIcon icon;
@@ -70,26 +96,7 @@ QIcon programIcon()
         QPixmap pm(size, size);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 64.0, size / 64.0);
-        QLinearGradient g(0, 0, 64, 64);
-        g.setColorAt(0, QColor(0x2F, 0x8C, 0xF0));
-        g.setColorAt(1, QColor(0x14, 0x3C, 0x9A));
-        p.setPen(Qt::NoPen);
-        p.setBrush(g);
-        p.drawRoundedRect(QRectF(2, 2, 60, 60), 13, 13);
-        // A globe of links behind the T.
-        p.setPen(QPen(QColor(255, 255, 255, 90), 3));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPointF(32, 34), 21, 21);
-        p.drawEllipse(QRectF(22, 13, 20, 42));
-        p.drawLine(QPointF(11, 34), QPointF(53, 34));
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(14, 13, 36, 9), 3, 3);
-        p.drawRoundedRect(QRectF(27.5, 13, 9, 38), 3, 3);
-        p.setBrush(QColor(0x7C, 0xF0, 0x5A));
-        p.drawEllipse(QPointF(48, 48), 7, 7);
+        paintProgramIcon(p, size);
         p.end();
         icon.addPixmap(pm);
     }

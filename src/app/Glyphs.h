@@ -2,6 +2,8 @@
 
 #include <QIcon>
 
+class QPainter;
+
 namespace tess::app {
 
 // The program's pictures, drawn at start-up rather than shipped as files:
@@ -10,6 +12,10 @@ namespace tess::app {
 namespace glyphs {
 
 QIcon programIcon();
+// Draws the program icon into the size × size square at the painter's
+// origin. The window icon and the icon files a desktop installation needs
+// (drawn at build time) come from this one drawing.
+void paintProgramIcon(QPainter& p, qreal size);
 QIcon importList(); // 导入
 QIcon search(); // 搜索
 QIcon stop(); // 终止

@@ -58,6 +58,9 @@ int main(int argc, char** argv)
     browser::prepareWebEngineEnvironment();
     ui::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tessaroon"));
+    // Lets the desktop match the window to the installed launcher entry
+    // (its icon and name), also where it cannot go by the executable.
+    QApplication::setDesktopFileName(QStringLiteral("example.tessaroon.Tessaroon"));
     QApplication::setFont(ui::songtiFont(12));
     QApplication::setWindowIcon(app::glyphs::programIcon());
     // The program ends through its close confirmation only, never because

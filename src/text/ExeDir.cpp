@@ -23,13 +23,24 @@ QString withSlash(QString dir)
 
 } // namespace
 
+bool keepsOwnFiles(const QString& programDir)
+{
+    // A folder named bin (/usr/bin, /usr/local/bin, ~/.local/bin) holds
+    // every installed program; run by root it is writable, yet the state
+    // file and the browser's data would be strewn among other programs
+    // and outlive the package.
+    const QFileInfo info(programDir);
+    return !programDir.isEmpty() && info.isDir() && info.isWritable()
+        && QDir(programDir).dirName() != QLatin1String("bin");
+}
+
 QString exeDir()
 {
     if (!overridden().isEmpty())
         return overridden();
     static const QString dir = [] {
         const QString own = QCoreApplication::applicationDirPath();
-        if (!own.isEmpty() && QFileInfo(own).isWritable())
+        if (keepsOwnFiles(own))
             return withSlash(own);
         QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         if (data.isEmpty())

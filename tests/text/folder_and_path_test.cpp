@@ -1,6 +1,8 @@
+#include "text/ExeDir.h"
 #include "text/FolderLock.h"
 #include "text/PathName.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -23,6 +25,25 @@ TEST(FolderLock, OneCopyAtATimeAndFreedWithItsHolder)
     FolderLock nowhere;
     EXPECT_EQ(nowhere.acquire(dir.filePath(QStringLiteral("no/such/")) + QLatin1Char('/')),
         FolderLock::Result::Unavailable);
+}
+
+TEST(ExeDir, ProgramFolderKeepsTheFilesOnlyWhenWritableAndNotASharedBinFolder)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString own = tmp.path() + QStringLiteral("/app");
+    const QString bin = tmp.path() + QStringLiteral("/usr/bin");
+    ASSERT_TRUE(QDir().mkpath(own));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    // The build tree or an unpacked copy: the files stay beside the program.
+    EXPECT_TRUE(keepsOwnFiles(own));
+    EXPECT_TRUE(keepsOwnFiles(own + QLatin1Char('/')));
+    // An installed program, even run by someone who may write there.
+    EXPECT_FALSE(keepsOwnFiles(bin));
+    EXPECT_FALSE(keepsOwnFiles(bin + QLatin1Char('/')));
+    // Nothing to write into.
+    EXPECT_FALSE(keepsOwnFiles(tmp.path() + QStringLiteral("/missing")));
+    EXPECT_FALSE(keepsOwnFiles(QString()));
 }
 
 TEST(PathName, EveryByteStringSurvivesTheRoundTrip)

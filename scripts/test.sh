@@ -30,4 +30,6 @@ echo "== Core under sanitizers"
 run_suite asan
 echo "== Fuzz targets (a short run on the committed seeds)"
 bash scripts/fuzz.sh 10
+echo "== Debian package (build, install, check, remove)"
+bash scripts/package-check.sh
 echo "== All suites passed"

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -143,13 +144,12 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
 
     // No display is needed, and none is used even when there is one.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The browser's start-up report is for its developers, not for the log
-    // of a harvest.
-    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
     browser::prepareWebEngineEnvironment();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tessaroon"));
+    // The browser's start-up report is for its developers, not for the log
+    // of a harvest; QT_LOGGING_RULES still overrides this.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 
     // A browser profile of the run's own, gone with it: the run goes beside
     // an open window and other runs, and none of them sees its cookies.

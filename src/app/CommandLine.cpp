@@ -2,11 +2,112 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace tess::app {
+
+namespace {
+
+// A host name or address, with an optional port: nothing that could change
+// the request's path or query.
+bool isEngineHost(const QString& host)
+{
+    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9.-]+(:([0-9]{1,5}))?$"));
+    const QRegularExpressionMatch match = valid.match(host);
+    const int port = match.captured(2).isEmpty() ? 80 : match.captured(2).toInt();
+    return match.hasMatch() && port >= 1 && port <= 65535;
+}
+
+std::optional<int> wholeNumber(const QString& text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < low || value > high || text.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return value;
+}
+
+CommandLine parseHarvest(const QStringList& args)
+{
+    CommandLine cl;
+    cl.action = CommandLine::Action::Harvest;
+    auto error = [&](const QString& message) {
+        cl.action = CommandLine::Action::Error;
+        cl.error = message;
+        return cl;
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        std::optional<QString> value;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.mid(name.indexOf(QLatin1Char('=')) + 1);
+            name = name.left(name.indexOf(QLatin1Char('=')));
+        }
+        if (name == QLatin1String("--dedupe") && !value) {
+            cl.harvest.dedupe = true;
+            continue;
+        }
+        static const QStringList withValue { QStringLiteral("-k"), QStringLiteral("--keywords"),
+            QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"),
+            QStringLiteral("--to"), QStringLiteral("--interval"), QStringLiteral("--engine-host"),
+            QStringLiteral("--format"), QStringLiteral("--state") };
+        if (!withValue.contains(name))
+            return error(QStringLiteral("harvest: unknown argument %1").arg(args[i]));
+        if (!value) {
+            if (i + 1 >= args.size())
+                return error(QStringLiteral("harvest: %1 needs a value").arg(name));
+            value = args[++i];
+        }
+        if (name == QLatin1String("-k") || name == QLatin1String("--keywords")) {
+            cl.harvest.keywordFile = *value;
+        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
+            cl.harvest.output = *value;
+        } else if (name == QLatin1String("--from") || name == QLatin1String("--to")) {
+            const std::optional<int> n = wholeNumber(*value, 0, std::numeric_limits<int>::max());
+            if (!n)
+                return error(QStringLiteral("harvest: %1 needs a whole number from 0: %2").arg(name, *value));
+            if (name == QLatin1String("--from"))
+                cl.harvest.from = *n;
+            else
+                cl.harvest.to = *n;
+        } else if (name == QLatin1String("--interval")) {
+            const std::optional<int> n = wholeNumber(*value, 1, 1000);
+            if (!n)
+                return error(
+                    QStringLiteral("harvest: --interval needs whole seconds from 1 to 1000: %1").arg(*value));
+            cl.harvest.intervalSeconds = *n;
+        } else if (name == QLatin1String("--engine-host")) {
+            if (!isEngineHost(*value))
+                return error(QStringLiteral("not a HOST[:PORT]: %1").arg(*value));
+            cl.harvest.engineHost = value->toLatin1();
+        } else if (name == QLatin1String("--format")) {
+            const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(*value);
+            if (!format)
+                return error(QStringLiteral("harvest: --format is tsv or csv: %1").arg(*value));
+            cl.harvest.format = *format;
+        } else {
+            cl.harvest.stateFile = *value;
+        }
+    }
+    if (cl.harvest.keywordFile.isEmpty())
+        return error(QStringLiteral("harvest: -k KEYWORDS is missing"));
+    if (cl.harvest.to && *cl.harvest.to <= cl.harvest.from)
+        return error(QStringLiteral("harvest: --to must be past --from"));
+    return cl;
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const QStringList& args)
 {
     CommandLine cl;
+    if (!args.isEmpty() && args.first() == QLatin1String("harvest")) {
+        if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+            cl.action = Action::Help;
+            return cl;
+        }
+        return parseHarvest(args.mid(1));
+    }
     if (!args.isEmpty() && args.first() == QLatin1String("merge")) {
         const std::optional<tools::MergeArguments> merge = tools::parseMergeArguments(args.mid(1));
         cl.action = merge ? Action::Merge : Action::MergeUsage;
@@ -32,12 +133,7 @@ CommandLine CommandLine::parse(const QStringList& args)
             // Toolkit options (-platform, -style, ...) are Qt's affair.
             continue;
         }
-        // A host name or address, with an optional port: nothing that could
-        // change the request's path or query.
-        static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9.-]+(:([0-9]{1,5}))?$"));
-        const QRegularExpressionMatch match = valid.match(host);
-        const int port = match.captured(2).isEmpty() ? 80 : match.captured(2).toInt();
-        if (!match.hasMatch() || port < 1 || port > 65535) {
+        if (!isEngineHost(host)) {
             cl.action = Action::Error;
             cl.error = QStringLiteral("not a HOST[:PORT]: %1").arg(host);
             return cl;
@@ -58,7 +154,30 @@ QString CommandLine::usage()
                           "      Merge address lists into TARGET: the sources joined in order,\n"
                           "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
                           "      Exit status 0 on success; otherwise the error on standard error.\n"
-                          "  tessaroon --help\n");
+                          "  tessaroon harvest -k KEYWORDS [-o OUT] [--from N] [--to M] [--interval S]\n"
+                          "                    [--engine-host HOST[:PORT]] [--dedupe] [--format tsv|csv]\n"
+                          "                    [--state FILE]\n"
+                          "      The window's search run without a window: searches the keywords of\n"
+                          "      the file KEYWORDS (one a line) and writes the harvested rows to OUT\n"
+                          "      (default standard output) page by page. --from N starts at keyword\n"
+                          "      position N (counted from 0, as the window's start prompt counts);\n"
+                          "      --to M stops before position M, so --from 0 --to 5 and then\n"
+                          "      --from 5 search every keyword once. --interval: seconds between\n"
+                          "      pages (default 5). --dedupe: an address once in a run only.\n"
+                          "      --format tsv (default): address TAB title, GBK, CR LF, as Save\n"
+                          "      results writes; csv: UTF-8 with BOM, header address,title, CR LF,\n"
+                          "      quoted where needed. Progress goes to standard error. Ctrl+C or\n"
+                          "      SIGTERM stops like 终止: the page in flight is harvested, and the\n"
+                          "      --from value that resumes the run is printed (the keyword in\n"
+                          "      flight is searched again) and, with --state, written to FILE in\n"
+                          "      the window's state file layout. The run uses a browser profile of\n"
+                          "      its own and never the window's files.\n"
+                          "      Exit status: 0 every keyword searched; 1 an error (message on\n"
+                          "      standard error); 2 a wrong command line; 3 every keyword searched\n"
+                          "      but some pages could not be loaded; 130 stopped by SIGINT; 143\n"
+                          "      stopped by SIGTERM.\n"
+                          "  tessaroon --help\n"
+                          "      This text. Exit status 0; a wrong command line exits with 2.\n");
 }
 
 } // namespace tess::app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/headless/HeadlessHarvest.h"
 #include "tools/merge/MergeCommand.h"
 
 #include <QByteArray>
@@ -11,10 +12,11 @@ namespace tess::app {
 // What the program was asked to do on its command line.
 struct CommandLine {
     // MergeUsage: "merge" with words that do not fit its form.
-    enum class Action { RunWindow, Merge, MergeUsage, Help, Error };
+    enum class Action { RunWindow, Merge, MergeUsage, Harvest, Help, Error };
     Action action = Action::RunWindow;
     QByteArray engineHost; // --engine-host HOST[:PORT]
     tools::MergeArguments merge; // with Action::Merge
+    HarvestArguments harvest; // with Action::Harvest
     QString error;
 
     static CommandLine parse(const QStringList& args); // without the program name

@@ -5,6 +5,7 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "browser/webengine/WebEngineBrowserProfile.h"
 #include "components/tray/qt/QtTaskbarIcon.h"
+#include "harvest/RowFormats.h"
 #include "harvest/StateFile.h"
 #include "text/Errors.h"
 #include "text/ExeDir.h"
@@ -45,6 +46,10 @@ namespace tess::app {
 namespace {
 
 const QString TextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
+// Save results: the scratch file's layout, or CSV for spreadsheets.
+const QString ResultsFilter
+    = QStringLiteral("Text files(*.txt)|*.txt|CSV files(*.csv)|*.csv|All files(*.*)|*.*");
+constexpr int ResultsCsvFilter = 1;
 const QString ChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
 constexpr int PanelWidths[7] = { 39, 50, 39, 50, 39, 50, 50 };
 // The last panel carries the messages: the run's and the merge's.
@@ -101,8 +106,8 @@ TForm1::TForm1(Options options)
         true, true, false };
     SaveDialog8 = { QStringLiteral("合并后的数据文件保存为"), ChineseFilter, QStringLiteral("*.txt"), {}, {},
         false, false, true };
-    SaveDialog1
-        = { QStringLiteral("搜索结果保存为"), TextFilter, QStringLiteral("txt"), {}, {}, false, false, true };
+    SaveDialog1 = { QStringLiteral("搜索结果保存为"), ResultsFilter, QStringLiteral("txt"), {}, {}, false,
+        false, true };
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { ShowCleaner(); }); });
@@ -360,8 +365,12 @@ void TForm1::N5Click()
     const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), SaveDialog1);
     if (!target)
         return;
-    // Every row of the run, not only the ones still on screen.
-    text::replaceFile(*target, m_scratch.contents());
+    // Every row of the run, not only the ones still on screen; CSV when the
+    // name or the filter asks for it, as the command line writes it.
+    const harvest::RowFormat format = SaveDialog1.chosenFilter == ResultsCsvFilter
+        ? harvest::RowFormat::Csv
+        : harvest::rowFormatForFileName(*target);
+    text::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
 }
 
 void TForm1::SpeedButton8Click()

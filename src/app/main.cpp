@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Glyphs.h"
 #include "app/MainWindow.h"
+#include "app/headless/HeadlessHarvest.h"
 #include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "text/ExeDir.h"
@@ -44,6 +45,9 @@ int main(int argc, char** argv)
     case app::CommandLine::Action::MergeUsage:
         std::fputs(tools::mergeUsage(), stderr);
         return 2;
+    case app::CommandLine::Action::Harvest:
+        // No window: the browser offscreen, rows to a file or standard output.
+        return app::runHeadlessHarvest(argc, argv, cl.harvest);
     case app::CommandLine::Action::Help:
         std::fputs(app::CommandLine::usage().toLocal8Bit().constData(), stdout);
         return 0;

@@ -178,6 +178,8 @@ void SearchRun::FinishStep()
     m_s.window.SetPanelText(PanelStatus, finished);
     m_s.window.RepaintNow();
     m_s.window.SetCommandsEnabled(true, false, true);
+    if (m_s.finished)
+        m_s.finished();
     SaveState();
 }
 
@@ -265,6 +267,8 @@ void SearchRun::ProcessPage()
         if (PageOffset >= MaxPagesPerKeyword * 10)
             MorePages = false;
         HarvestLinks();
+        if (m_s.pageHarvested)
+            m_s.pageHarvested();
     }
     m_pageLinks.clear();
 

@@ -52,6 +52,12 @@ public:
         // Runs each timer tick; the window passes its error guard so that
         // a failing tick reaches the user. Optional: ticks run as they are.
         std::function<void(const std::function<void()>& tick)> runTick;
+        // Raised once a page's rows are all appended (and the log flushed),
+        // before the next request. Optional.
+        std::function<void()> pageHarvested = {};
+        // Raised by the finish step once the run is over, before the state
+        // is saved (a failed save throws after it). Optional.
+        std::function<void()> finished = {};
     };
 
     static constexpr int MaxPagesPerKeyword = 75;

@@ -20,6 +20,7 @@ struct FileDialog {
     bool multiSelect = false;
     bool mustExist = false; // open dialogs: folder and files must exist
     bool overwritePrompt = false; // save dialogs: ask before overwriting
+    int chosenFilter = -1; // the filter chosen last, counted from 0; -1: not known
 };
 
 // Every message box, input prompt and file dialog of the program goes

@@ -121,9 +121,22 @@ std::optional<QString> QtDialogs::saveFile(QWidget* parent, FileDialog& d)
     std::unique_ptr<QFileDialog> dlg(makeDialog(parent, d, QFileDialog::AcceptSave));
     dlg->setFileMode(QFileDialog::AnyFile);
     dlg->setOption(QFileDialog::DontConfirmOverwrite, !d.overwritePrompt);
+    // A name typed without extension takes the chosen filter's, so that the
+    // file is named for the layout it is saved in.
+    const QStringList filters = nameFilters(d.filter);
+    QObject::connect(
+        dlg.get(), &QFileDialog::filterSelected, dlg.get(), [&, raw = dlg.get()](const QString& f) {
+            const QStringList parts = d.filter.split(QLatin1Char('|'));
+            const qsizetype i = filters.indexOf(f);
+            const QString pattern = i >= 0 ? parts.value(2 * i + 1) : QString();
+            if (pattern.startsWith(QLatin1String("*.")) && pattern.count(QLatin1Char('*')) == 1
+                && !pattern.contains(QLatin1Char(';')))
+                raw->setDefaultSuffix(pattern.mid(2));
+        });
     if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty())
         return std::nullopt;
     d.fileName = dlg->selectedFiles().first();
+    d.chosenFilter = static_cast<int>(filters.indexOf(dlg->selectedNameFilter()));
     return d.fileName;
 }
 

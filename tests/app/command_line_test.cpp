@@ -34,3 +34,70 @@ TEST(CommandLine, RefusesAHostThatWouldChangeTheRequest)
             << bad;
     EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host") }).action, CommandLine::Action::Error);
 }
+
+namespace {
+
+CommandLine harvest(const char* words)
+{
+    QStringList args { QStringLiteral("harvest") };
+    for (const QString& w : QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts))
+        args << w;
+    return CommandLine::parse(args);
+}
+
+} // namespace
+
+TEST(CommandLine, ReadsEveryHarvestOption)
+{
+    auto cl
+        = harvest("-k k.txt -o out.csv --from 3 --to 9 --interval 2 --engine-host 127.0.0.1:8642 --dedupe "
+                  "--format csv --state s.ini");
+    ASSERT_EQ(cl.action, CommandLine::Action::Harvest) << cl.error.toStdString();
+    EXPECT_EQ(cl.harvest.keywordFile, QStringLiteral("k.txt"));
+    EXPECT_EQ(cl.harvest.output, QStringLiteral("out.csv"));
+    EXPECT_EQ(cl.harvest.from, 3);
+    EXPECT_EQ(cl.harvest.to, 9);
+    EXPECT_EQ(cl.harvest.intervalSeconds, 2);
+    EXPECT_EQ(cl.harvest.engineHost, QByteArray("127.0.0.1:8642"));
+    EXPECT_TRUE(cl.harvest.dedupe);
+    EXPECT_EQ(cl.harvest.format, tess::harvest::RowFormat::Csv);
+    EXPECT_EQ(cl.harvest.stateFile, QStringLiteral("s.ini"));
+
+    cl = harvest("--keywords=k.txt --output=o --from=0 --interval=1000 --format=TSV");
+    ASSERT_EQ(cl.action, CommandLine::Action::Harvest) << cl.error.toStdString();
+    EXPECT_EQ(cl.harvest.keywordFile, QStringLiteral("k.txt"));
+    EXPECT_EQ(cl.harvest.output, QStringLiteral("o"));
+    EXPECT_EQ(cl.harvest.intervalSeconds, 1000);
+
+    // The defaults: standard output, the whole list, the window's interval.
+    cl = harvest("-k k.txt");
+    EXPECT_EQ(cl.harvest.output, QString());
+    EXPECT_EQ(cl.harvest.from, 0);
+    EXPECT_EQ(cl.harvest.to, std::nullopt);
+    EXPECT_EQ(cl.harvest.intervalSeconds, 5);
+    EXPECT_FALSE(cl.harvest.dedupe);
+    EXPECT_EQ(cl.harvest.format, tess::harvest::RowFormat::Tsv);
+    EXPECT_EQ(cl.harvest.stateFile, QString());
+    EXPECT_EQ(harvest("-k k.txt --help").action, CommandLine::Action::Help);
+}
+
+TEST(CommandLine, RefusesAWrongHarvestCommand)
+{
+    for (const char* bad : { "", "-o out", "-k", "-k k.txt --from", "-k k.txt --from -1", "-k k.txt --from x",
+             "-k k.txt --from +1", "-k k.txt --to 0", "-k k.txt --from 5 --to 5", "-k k.txt --from 6 --to 5",
+             "-k k.txt --interval 0", "-k k.txt --interval 1001", "-k k.txt --format xls",
+             "-k k.txt --engine-host a/b", "-k k.txt --bogus", "-k k.txt extra", "-k k.txt --dedupe=yes" }) {
+        const CommandLine cl = harvest(bad);
+        EXPECT_EQ(cl.action, CommandLine::Action::Error) << bad;
+        EXPECT_FALSE(cl.error.isEmpty()) << bad;
+    }
+}
+
+TEST(CommandLine, UsageNamesEveryCommandAndExitStatus)
+{
+    const QString usage = CommandLine::usage();
+    for (const char* word :
+        { "tessaroon merge", "tessaroon harvest", "tessaroon --help", "--from N", "--to M", "--interval S",
+            "--engine-host", "--dedupe", "--format tsv|csv", "--state FILE", "130", "143" })
+        EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
+}

@@ -157,3 +157,34 @@ TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
 }
 
 } // namespace
+
+TEST_F(MainWindow, SaveResultsWritesCsvWhenTheNameOrTheFilterAsksForIt)
+{
+    // Rows a run left in the scratch file: a title with a comma, one with
+    // quotes, one in GBK.
+    const QByteArray scratch = harvest::ResultsLog::formatRow("http://a.example/", "one, two")
+        + harvest::ResultsLog::formatRow("http://b.example/", "say \"hi\"")
+        + harvest::ResultsLog::formatRow("http://c.example/", text::toGbk(u"标题"));
+    const QByteArray csv = QByteArray("\xEF\xBB\xBF") + "address,title\r\n"
+        + "http://a.example/,\"one, two\"\r\nhttp://b.example/,\"say \"\"hi\"\"\"\r\n"
+        + QStringLiteral("http://c.example/,标题\r\n").toUtf8();
+    form.reset();
+    writeFile(QStringLiteral("mirovadel.tmp"), scratch);
+    openWindow();
+
+    struct Case {
+        const char* name;
+        int filter; // as the dialog ends on it; -1: not known
+        bool isCsv;
+    };
+    for (const Case& c : { Case { "a.csv", -1, true }, Case { "b.CSV", 0, true }, Case { "c.txt", 1, true },
+             Case { "d", 1, true }, Case { "e.txt", 0, false }, Case { "f", -1, false },
+             Case { "g.csv.txt", 2, false } }) {
+        const QString target = dir.filePath(QString::fromLatin1(c.name));
+        dialogs.saveAnswers.push_back(target);
+        dialogs.saveFilters.push_back(c.filter);
+        form->N5Click();
+        EXPECT_EQ(readFile(target), c.isCsv ? csv : scratch) << c.name;
+    }
+    EXPECT_TRUE(dialogs.fileDialogs.back().filter.contains(QStringLiteral("*.csv")));
+}

@@ -22,6 +22,7 @@ public:
     ScriptedDialogs() { ui::setDialogs(this); }
     ~ScriptedDialogs() override { ui::setDialogs(nullptr); }
 
+    std::deque<int> saveFilters; // the filter each save dialog ends on; default: not known
     std::deque<bool> confirmAnswers; // default: yes
     std::deque<std::optional<QString>> inputAnswers; // default: accept the value
     std::deque<QStringList> openAnswers; // default: cancel
@@ -78,6 +79,7 @@ public:
         auto r = take(saveAnswers, std::optional<QString>());
         if (r)
             d.fileName = *r;
+        d.chosenFilter = take(saveFilters, -1);
         return r;
     }
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "harvest/RowFormats.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace tess::app {
+
+// `tessaroon harvest`: the window's search run without the window.
+struct HarvestArguments {
+    QString keywordFile; // -k
+    QString output; // -o; empty: standard output
+    int from = 0; // --from: position of the first keyword searched, from 0
+    std::optional<int> to; // --to: the position the run stops before
+    int intervalSeconds = 5; // --interval, 1..1000
+    QByteArray engineHost; // --engine-host; empty: the engine's public host
+    bool dedupe = false; // --dedupe
+    harvest::RowFormat format = harvest::RowFormat::Tsv; // --format
+    QString stateFile; // --state; empty: no state file is written
+};
+
+// Exit statuses of `tessaroon harvest`.
+enum HarvestExit : int {
+    HarvestDone = 0, // every keyword of the slice searched, every page read
+    HarvestFailed = 1, // an error ended the run; the message is on standard error
+    HarvestUsage = 2, // the command line is wrong
+    HarvestPagesMissing = 3, // every keyword searched, but some pages could not be loaded
+    HarvestInterrupted = 130, // SIGINT: 128 + the signal
+    HarvestTerminated = 143, // SIGTERM
+};
+
+// Runs the harvest to its end; returns the exit status. argc and argv go to
+// the application object (the browser reads its switches there).
+int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args);
+
+} // namespace tess::app

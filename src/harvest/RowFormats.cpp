@@ -1,0 +1,122 @@
+#include "harvest/RowFormats.h"
+
+#include "harvest/ResultsLog.h"
+#include "text/Gbk.h"
+#include "text/TextFile.h"
+
+#include <cerrno>
+
+namespace tess::harvest {
+namespace {
+
+QByteArray csvField(const QByteArray& gbk)
+{
+    const QByteArray utf8 = text::fromGbk(gbk).toUtf8();
+    bool quote = false;
+    for (const char c : utf8)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            quote = true;
+            break;
+        }
+    if (!quote)
+        return utf8;
+    QByteArray out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
+    for (const char c : utf8) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace
+
+std::optional<RowFormat> rowFormatNamed(const QString& name)
+{
+    if (name.compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0)
+        return RowFormat::Tsv;
+    if (name.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
+        return RowFormat::Csv;
+    return std::nullopt;
+}
+
+RowFormat rowFormatForFileName(const QString& fileName)
+{
+    return fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? RowFormat::Csv : RowFormat::Tsv;
+}
+
+QByteArray rowsPreamble(RowFormat format)
+{
+    return format == RowFormat::Csv ? QByteArray("\xEF\xBB\xBF"
+                                                 "address,title\r\n")
+                                    : QByteArray();
+}
+
+QByteArray formatRow(RowFormat format, const QByteArray& address, const QByteArray& linkText)
+{
+    if (format == RowFormat::Tsv)
+        return ResultsLog::formatRow(address, linkText);
+    return csvField(address) + ',' + csvField(linkText) + "\r\n";
+}
+
+QByteArray convertTsvRows(const QByteArray& tsv, RowFormat format)
+{
+    if (format == RowFormat::Tsv)
+        return tsv;
+    QByteArray out = rowsPreamble(format);
+    qsizetype start = 0;
+    while (start < tsv.size()) {
+        qsizetype end = tsv.indexOf('\n', start);
+        if (end < 0)
+            end = tsv.size();
+        QByteArray line = tsv.mid(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const qsizetype tab = line.indexOf('\t');
+        out += tab < 0 ? formatRow(format, line, {}) : formatRow(format, line.left(tab), line.mid(tab + 1));
+    }
+    return out;
+}
+
+RowWriter::RowWriter(int fd, RowFormat format)
+    : m_fd(fd)
+    , m_format(format)
+{
+}
+
+bool RowWriter::begin()
+{
+    const QByteArray preamble = rowsPreamble(m_format);
+    if (preamble.isEmpty() || text::writeAll(m_fd, preamble.constData(), preamble.size()))
+        return true;
+    m_error = errno;
+    return false;
+}
+
+void RowWriter::append(const QByteArray& address, const QByteArray& linkText)
+{
+    ++m_rows;
+    m_pending += formatRow(m_format, address, linkText);
+}
+
+bool RowWriter::flush()
+{
+    if (m_error != 0) {
+        m_pending.clear();
+        errno = m_error;
+        return false;
+    }
+    if (m_pending.isEmpty())
+        return true;
+    const bool written = text::writeAll(m_fd, m_pending.constData(), m_pending.size());
+    if (!written)
+        m_error = errno;
+    m_pending.clear();
+    return written;
+}
+
+} // namespace tess::harvest

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace tess::harvest {
+
+// The layouts harvested rows are saved in, by the window's Save results and
+// by the command line alike.
+//  - Tsv: the scratch file's own layout (ResultsLog::formatRow): address,
+//    TAB, link text; GBK, CR LF, no header.
+//  - Csv: for spreadsheets: UTF-8 with a byte order mark, a header line
+//    "address,title", CR LF; a field holding a comma, a quote, CR or LF is
+//    quoted, its quotes doubled. Link texts keep their line breaks.
+enum class RowFormat { Tsv, Csv };
+
+// "tsv" or "csv", in any letter case.
+std::optional<RowFormat> rowFormatNamed(const QString& name);
+// Csv for a file name ending in ".csv" (any case), else Tsv.
+RowFormat rowFormatForFileName(const QString& fileName);
+
+// What goes before the first row: the BOM and header for Csv, nothing for Tsv.
+QByteArray rowsPreamble(RowFormat format);
+// One row; address and link text are GBK, as the run harvests them.
+QByteArray formatRow(RowFormat format, const QByteArray& address, const QByteArray& linkText);
+// A whole Tsv file (ResultsLog::contents()) in `format`, preamble included.
+// A line without a TAB is an address without a link text.
+QByteArray convertTsvRows(const QByteArray& tsv, RowFormat format);
+
+// Writes rows to an open file descriptor as they come: the preamble first,
+// then each batch of rows when flush() is called (once a page), so a reader
+// of the file, or a run stopped at any moment, sees whole rows only.
+class RowWriter final {
+public:
+    RowWriter(int fd, RowFormat format);
+
+    // Writes the preamble. False with errno set when the file refuses it.
+    bool begin();
+    void append(const QByteArray& address, const QByteArray& linkText);
+    // False with errno set when the file refuses the rows; they are then
+    // dropped, and every flush after it fails too.
+    bool flush();
+    qint64 rowCount() const { return m_rows; }
+    RowFormat format() const { return m_format; }
+
+private:
+    int m_fd;
+    RowFormat m_format;
+    QByteArray m_pending;
+    qint64 m_rows = 0;
+    int m_error = 0;
+};
+
+} // namespace tess::harvest

@@ -1,0 +1,249 @@
+#include "SampleEngine.h"
+#include "harvest/RowFormats.h"
+#include "support/Files.h"
+#include "text/Gbk.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace tess;
+using test::readFile;
+using test::writeFile;
+
+namespace {
+
+// `tessaroon harvest` as a user runs it: the real program in a process of
+// its own, against the sample engine.
+class HarvestCommand : public ::testing::Test {
+protected:
+    struct Result {
+        int exitCode = -1;
+        QByteArray out; // standard output
+        QString err;
+    };
+
+    void startEngine(sample::EngineSettings settings)
+    {
+        engine = std::make_unique<sample::SampleEngine>(settings);
+        port = engine->start(0);
+        ASSERT_GT(port, 0);
+    }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+
+    QStringList baseArgs(const QString& keywords) const
+    {
+        return { QStringLiteral("harvest"), QStringLiteral("-k"), keywords, QStringLiteral("--interval"),
+            QStringLiteral("1"), QStringLiteral("--engine-host"), host() };
+    }
+
+    void start(QProcess& p, const QStringList& args)
+    {
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(TESS_PROGRAM), args);
+        ASSERT_TRUE(p.waitForStarted(10000));
+    }
+
+    Result run(const QStringList& args, int timeoutMs = 90000)
+    {
+        QProcess p;
+        start(p, args);
+        EXPECT_TRUE(p.waitForFinished(timeoutMs)) << "the harvest did not end";
+        return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            QString::fromLocal8Bit(p.readAllStandardError()) };
+    }
+
+    // The keywords the engine was asked for, one entry per first page.
+    QList<QByteArray> searchedWords() const
+    {
+        QList<QByteArray> out;
+        for (const auto& r : engine->requests())
+            if (r.path == "/baidu" && r.pn.value_or(-1) == 0)
+                out << QByteArray::fromStdString(r.wordGbk);
+        return out;
+    }
+
+    // The sample engine's results for `wordGbk`, in page order: addresses
+    // follow from the keyword, titles contain it.
+    static void expectRows(const QList<QByteArray>& rows, const QByteArray& wordGbk, int first, int count)
+    {
+        for (int r = 0; r < count; ++r) {
+            const QByteArray& row = rows.value(first + r);
+            const QByteArray address
+                = QByteArray::fromStdString(sample::resultAddress(wordGbk.toStdString(), r + 1));
+            EXPECT_TRUE(row.startsWith(address + '\t')) << row.toStdString();
+            EXPECT_TRUE(row.mid(address.size() + 1).contains(wordGbk)) << row.toStdString();
+        }
+    }
+
+    static QList<QByteArray> lines(const QByteArray& crlf)
+    {
+        QList<QByteArray> out = crlf.split('\n');
+        if (!out.isEmpty() && out.last().isEmpty())
+            out.removeLast();
+        for (QByteArray& l : out)
+            l.chop(1); // the CR
+        return out;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<sample::SampleEngine> engine;
+    int port = 0;
+};
+
+TEST_F(HarvestCommand, HarvestsTheSampleEnginesResultsAsTheWindowSavesThem)
+{
+    startEngine({ 2, false });
+    const QByteArray guangzhou = text::toGbk(u"广州 服装");
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), guangzhou + "\r\nalpha\r\n");
+    const QDir programFolder = QFileInfo(QStringLiteral(TESS_PROGRAM)).dir();
+    const QStringList before
+        = programFolder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    // Standard output, the window's layout.
+    const Result tsv = run(baseArgs(keywords));
+    ASSERT_EQ(tsv.exitCode, 0) << tsv.err.toStdString();
+    const QList<QByteArray> rows = lines(tsv.out);
+    ASSERT_EQ(rows.size(), 40);
+    expectRows(rows, guangzhou, 0, 20);
+    expectRows(rows, "alpha", 20, 20);
+    EXPECT_EQ(tsv.out.count("\r\n"), 40);
+    EXPECT_TRUE(tsv.err.contains(QStringLiteral("keyword 2 of 2, page 2, 40 rows"))) << tsv.err.toStdString();
+
+    // The same rows as CSV, into a file.
+    const QString csvPath = dir.filePath(QStringLiteral("out.csv"));
+    QStringList args = baseArgs(keywords);
+    args << QStringLiteral("--format") << QStringLiteral("csv") << QStringLiteral("-o") << csvPath;
+    const Result csv = run(args);
+    ASSERT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+    EXPECT_TRUE(csv.out.isEmpty());
+    EXPECT_EQ(readFile(csvPath), harvest::convertTsvRows(tsv.out, harvest::RowFormat::Csv));
+
+    // Neither run left anything beside the program: no state file, no
+    // scratch file, no lock.
+    EXPECT_EQ(programFolder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+}
+
+TEST_F(HarvestCommand, ASliceAndTheSliceAfterItSearchEveryKeywordOnce)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "k0\r\nk1\r\nk2\r\nk3\r\n");
+    struct Slice {
+        QStringList range;
+        QList<QByteArray> words;
+    };
+    const Slice slices[] = {
+        { { QStringLiteral("--from"), QStringLiteral("0"), QStringLiteral("--to"), QStringLiteral("2") },
+            { "k0", "k1" } },
+        { { QStringLiteral("--from"), QStringLiteral("2") }, { "k2", "k3" } },
+        { { QStringLiteral("--from"), QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("2") },
+            { "k1" } },
+        // A --to past the list is the list's end.
+        { { QStringLiteral("--from"), QStringLiteral("3"), QStringLiteral("--to"), QStringLiteral("99") },
+            { "k3" } },
+    };
+    for (const Slice& s : slices) {
+        SCOPED_TRACE(s.range.join(u' ').toStdString());
+        const qsizetype asked = searchedWords().size();
+        const Result r = run(baseArgs(keywords) + s.range);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(searchedWords().mid(asked), s.words);
+        EXPECT_EQ(lines(r.out).size(), 10 * s.words.size());
+    }
+    // Nothing left to search is a wrong command line, not a silent success.
+    const Result none = run(baseArgs(keywords) << QStringLiteral("--from") << QStringLiteral("4"));
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.err.contains(QStringLiteral("nothing to search"))) << none.err.toStdString();
+}
+
+TEST_F(HarvestCommand, ASignalStopsLikeTheStopCommandAndTellsWhereToResume)
+{
+    startEngine({ 10, true });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "alpha\r\nbeta\r\n");
+    for (const auto& [signo, status] : { std::pair { SIGINT, 130 }, std::pair { SIGTERM, 143 } }) {
+        SCOPED_TRACE(signo);
+        const QString out = dir.filePath(QStringLiteral("out%1.csv").arg(signo));
+        const QString state = dir.filePath(QStringLiteral("state%1.ini").arg(signo));
+        QProcess p;
+        start(p,
+            baseArgs(keywords) << QStringLiteral("-o") << out << QStringLiteral("--format")
+                               << QStringLiteral("csv") << QStringLiteral("--state") << state);
+        // Two pages in, the third on its way.
+        QElapsedTimer clock;
+        clock.start();
+        while (readFile(out).count("\r\n") < 21 && clock.elapsed() < 60000)
+            QThread::msleep(50);
+        ASSERT_GE(readFile(out).count("\r\n"), 21) << p.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), signo);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), status) << err.toStdString();
+
+        // Whole pages of whole rows: the header and ten rows a page.
+        const QByteArray rows = readFile(out);
+        EXPECT_TRUE(rows.endsWith("\r\n"));
+        EXPECT_EQ((rows.count("\r\n") - 1) % 10, 0) << rows.count("\r\n");
+        EXPECT_GE(rows.count("\r\n") - 1, 20);
+        // The endless first keyword was in flight: it is where to resume.
+        EXPECT_TRUE(err.contains(QStringLiteral("resume with --from 0"))) << err.toStdString();
+        EXPECT_EQ(readFile(state), keywords.toLocal8Bit() + "\r\n0\r\nqcno\r\n1\r\n");
+        EXPECT_EQ(searchedWords().count("beta"), 0);
+    }
+}
+
+TEST_F(HarvestCommand, ARefusedEngineHostEndsWithTheMissingPagesCounted)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    port = probe.serverPort();
+    probe.close(); // nothing listens there now
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "one\r\ntwo\r\n");
+    const Result r = run(baseArgs(keywords) << QStringLiteral("--format") << QStringLiteral("csv"), 60000);
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("2 页未能载入"))) << r.err.toStdString();
+    EXPECT_EQ(r.out, harvest::rowsPreamble(harvest::RowFormat::Csv));
+}
+
+TEST_F(HarvestCommand, AnOutputOrKeywordFileThatCannotBeUsedIsAnErrorWithAMessage)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "one\r\n");
+    struct Case {
+        QStringList args;
+        int status;
+        QString message;
+    };
+    const QString missingFolder = dir.filePath(QStringLiteral("no/such/out.txt"));
+    const Case cases[] = {
+        { baseArgs(keywords) << QStringLiteral("-o") << missingFolder, 1,
+            QStringLiteral("cannot write %1").arg(missingFolder) },
+        // Opens, then refuses the first bytes: the CSV header.
+        { baseArgs(keywords) << QStringLiteral("-o") << QStringLiteral("/dev/full")
+                             << QStringLiteral("--format") << QStringLiteral("csv"),
+            1, QStringLiteral("cannot write /dev/full") },
+        // Opens, then refuses the first page's rows.
+        { baseArgs(keywords) << QStringLiteral("-o") << QStringLiteral("/dev/full"), 1,
+            QStringLiteral("cannot write /dev/full") },
+        { baseArgs(dir.filePath(QStringLiteral("missing.txt"))), 1, QStringLiteral("missing.txt") },
+        { baseArgs(writeFile(dir.filePath(QStringLiteral("empty.txt")), "")), 1,
+            QStringLiteral("empty.txt") },
+        { baseArgs(keywords) << QStringLiteral("--interval") << QStringLiteral("0"), 2,
+            QStringLiteral("--interval") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Result r = run(c.args);
+        EXPECT_EQ(r.exitCode, c.status) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+#include "harvest/ResultsLog.h"
+#include "harvest/RowFormats.h"
+#include "support/Files.h"
+#include "text/Gbk.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace tess;
+using namespace tess::harvest;
+
+namespace {
+
+const QByteArray Bom("\xEF\xBB\xBF");
+
+struct CsvCase {
+    const char* name;
+    QByteArray addressGbk;
+    QByteArray titleGbk;
+    QByteArray row; // UTF-8
+};
+
+TEST(RowFormats, CsvQuotesOnlyFieldsThatNeedItAndDoublesQuotes)
+{
+    const QByteArray gbkTitle = text::toGbk(u"广州 服装");
+    const CsvCase cases[] = {
+        { "plain", "http://a.example/", "title", "http://a.example/,title\r\n" },
+        { "empty title", "http://a.example/", "", "http://a.example/,\r\n" },
+        { "comma", "http://a.example/", "one, two", "http://a.example/,\"one, two\"\r\n" },
+        { "quote", "http://a.example/", "say \"hi\"", "http://a.example/,\"say \"\"hi\"\"\"\r\n" },
+        { "lone quote", "http://a.example/", "\"", "http://a.example/,\"\"\"\"\r\n" },
+        { "line feed", "http://a.example/", "a\nb", "http://a.example/,\"a\nb\"\r\n" },
+        { "carriage return", "http://a.example/", "a\r\nb", "http://a.example/,\"a\r\nb\"\r\n" },
+        { "tab kept unquoted", "http://a.example/", "a\tb", "http://a.example/,a\tb\r\n" },
+        { "comma in address", "http://a.example/?q=1,2", "t", "\"http://a.example/?q=1,2\",t\r\n" },
+        { "GBK becomes UTF-8", "http://a.example/", gbkTitle,
+            QStringLiteral("http://a.example/,广州 服装\r\n").toUtf8() },
+        { "GBK with comma", "http://a.example/", text::toGbk(u"甲,乙"),
+            QStringLiteral("http://a.example/,\"甲,乙\"\r\n").toUtf8() },
+    };
+    for (const CsvCase& c : cases)
+        EXPECT_EQ(formatRow(RowFormat::Csv, c.addressGbk, c.titleGbk), c.row) << c.name;
+}
+
+TEST(RowFormats, TsvIsTheScratchFilesLayout)
+{
+    const QByteArray rows[][2] = { { "http://a.example/", "t" }, { "http://a.example/", "a\r\nb\tc" },
+        { "http://a.example/", text::toGbk(u"标题") } };
+    for (const auto& r : rows)
+        EXPECT_EQ(formatRow(RowFormat::Tsv, r[0], r[1]), ResultsLog::formatRow(r[0], r[1]));
+    EXPECT_EQ(rowsPreamble(RowFormat::Tsv), QByteArray());
+    EXPECT_EQ(rowsPreamble(RowFormat::Csv), Bom + "address,title\r\n");
+}
+
+TEST(RowFormats, NamesAndFileNamesChooseTheFormat)
+{
+    EXPECT_EQ(rowFormatNamed(QStringLiteral("csv")), RowFormat::Csv);
+    EXPECT_EQ(rowFormatNamed(QStringLiteral("TSV")), RowFormat::Tsv);
+    EXPECT_EQ(rowFormatNamed(QStringLiteral("txt")), std::nullopt);
+    EXPECT_EQ(rowFormatNamed(QString()), std::nullopt);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/out.csv")), RowFormat::Csv);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/OUT.CSV")), RowFormat::Csv);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/out.csv.txt")), RowFormat::Tsv);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/csv")), RowFormat::Tsv);
+}
+
+TEST(RowFormats, ConvertingTheScratchContentsGivesTheSameRowsAsWritingThemDirectly)
+{
+    const QList<QPair<QByteArray, QByteArray>> rows { { "http://a.example/", "one, two" },
+        { "http://b.example/", text::toGbk(u"标题 \"引\"") }, { "http://c.example/", "" },
+        // Line breaks inside a title are already blanks in the scratch file.
+        { "http://d.example/", "x\ny" } };
+    QByteArray tsv, csv = rowsPreamble(RowFormat::Csv);
+    for (const auto& r : rows) {
+        tsv += ResultsLog::formatRow(r.first, r.second);
+        csv += formatRow(RowFormat::Csv, r.first, QByteArray(r.second).replace('\n', ' '));
+    }
+    EXPECT_EQ(convertTsvRows(tsv, RowFormat::Csv), csv);
+    EXPECT_EQ(convertTsvRows(tsv, RowFormat::Tsv), tsv);
+    EXPECT_EQ(convertTsvRows({}, RowFormat::Csv), rowsPreamble(RowFormat::Csv));
+    // A row without a TAB (a hand-edited file) is an address alone.
+    EXPECT_EQ(convertTsvRows("http://e.example/\r\n", RowFormat::Csv),
+        Bom + "address,title\r\nhttp://e.example/,\r\n");
+}
+
+TEST(RowWriter, RowsReachTheFileOnlyWhenFlushed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    RowWriter writer(fd, RowFormat::Csv);
+    ASSERT_TRUE(writer.begin());
+    writer.append("http://a.example/", "a,b");
+    writer.append("http://b.example/", "c");
+    EXPECT_EQ(test::readFile(path), rowsPreamble(RowFormat::Csv));
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(test::readFile(path),
+        rowsPreamble(RowFormat::Csv) + "http://a.example/,\"a,b\"\r\nhttp://b.example/,c\r\n");
+    EXPECT_EQ(writer.rowCount(), 2);
+    ::close(fd);
+}
+
+TEST(RowWriter, AFullDeviceFailsTheFlushAndEveryOneAfter)
+{
+    const int fd = ::open("/dev/full", O_WRONLY);
+    if (fd < 0)
+        GTEST_SKIP() << "no /dev/full";
+    RowWriter tsv(fd, RowFormat::Tsv);
+    EXPECT_TRUE(tsv.begin()); // nothing to write yet
+    tsv.append("http://a.example/", "t");
+    errno = 0;
+    EXPECT_FALSE(tsv.flush());
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_FALSE(tsv.flush());
+    RowWriter csv(fd, RowFormat::Csv);
+    EXPECT_FALSE(csv.begin());
+    ::close(fd);
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "harvest/ResultsLog.h"
 #include "harvest/StateFile.h"
+#include "support/Errors.h"
 #include "support/FailingCalls.h"
 #include "support/Files.h"
 #include "text/Errors.h"
@@ -15,21 +16,11 @@
 using namespace tess;
 using namespace tess::harvest;
 using test::Call;
+using test::errorOf;
 using test::failing;
+using test::reason;
 
 namespace {
-
-template <typename F> QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const text::AppError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
-QString reason(int error) { return QString::fromLocal8Bit(::strerror(error)); }
 
 struct CountingReceiver final : StateReceiver {
     void RestoreKeywordFile(const QString&) override { ++restored; }

@@ -1,3 +1,4 @@
+#include "support/Errors.h"
 #include "support/FailingCalls.h"
 #include "support/Files.h"
 #include "text/Errors.h"
@@ -21,25 +22,16 @@
 
 using namespace tess::text;
 using tess::test::Call;
+using tess::test::errorOf;
 using tess::test::failing;
 using tess::test::InterceptedCalls;
 using tess::test::readFile;
+using tess::test::reason;
 using tess::test::writeFile;
 
 namespace {
 
-template <typename F> QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
-QString reason(int error) { return QString::fromLocal8Bit(::strerror(error)); }
 QString writeError(const QString& path, int error)
 {
     return QStringLiteral("Stream write error: %1: %2").arg(path, reason(error));

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -32,6 +33,11 @@ public:
     // While set, nobody is there to answer the page: its dialogs are
     // answered at once and each is told through OnNote.
     virtual void SetUnattended(bool unattended) = 0;
+    // The attributes that may carry a link's real target, on the link or
+    // on an element around it, looked for in this order when a page is
+    // taken (PageLink::carriedTarget). None by default.
+    void SetTargetAttributes(QStringList names) { m_targetAttributes = std::move(names); }
+    const QStringList& targetAttributes() const { return m_targetAttributes; }
 
     // The document loaded last, as the host took it when it completed.
     const PageSnapshot& snapshot() const { return m_snapshot; }
@@ -83,6 +89,7 @@ protected:
 
 private:
     PageSnapshot m_snapshot;
+    QStringList m_targetAttributes;
 };
 
 } // namespace tess::browser

@@ -9,6 +9,10 @@ namespace tess::browser {
 struct PageLink {
     QString href; // the absolute address; other schemes as written
     QString text; // the visible text, possibly empty
+    // The address carried by the link or its nearest enclosing element in
+    // one of the attributes the harvest asks for (BrowserHost::
+    // SetTargetAttributes), the first of them found; empty when none.
+    QString carriedTarget = {};
 };
 
 // Everything the harvest reads of one loaded document, taken in one go so
@@ -24,6 +28,8 @@ struct PageSnapshot {
     // answer, a load given up. `failure` says which, for the user.
     bool loadFailed = false;
     QString failure;
+
+    QString title = {}; // the document's title
 };
 
 } // namespace tess::browser

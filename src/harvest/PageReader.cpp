@@ -1,6 +1,9 @@
 #include "harvest/PageReader.h"
 
 #include "text/CaseKey.h"
+#include "text/Gbk.h"
+
+#include <algorithm>
 
 namespace tess::harvest {
 namespace {
@@ -54,6 +57,93 @@ QByteArray SiteDomain(const QByteArray& location)
 bool IsOutboundLink(const QByteArray& href, const QByteArray& siteDomain)
 {
     return href.startsWith("http://") && (siteDomain.isEmpty() || !href.contains(siteDomain));
+}
+
+QByteArray HostOf(const QByteArray& address)
+{
+    const qsizetype slashes = address.indexOf("//");
+    if (slashes < 0)
+        return {};
+    const qsizetype scheme = address.indexOf(':');
+    if (scheme < 0 || scheme + 1 != slashes)
+        return {};
+    const qsizetype start = slashes + 2;
+    qsizetype end = start;
+    while (end < address.size() && address[end] != '/' && address[end] != '?' && address[end] != '#')
+        ++end;
+    QByteArray host = address.mid(start, end - start).toLower();
+    // Credentials are not part of the host.
+    const qsizetype at = host.lastIndexOf('@');
+    return at >= 0 ? host.mid(at + 1) : host;
+}
+
+namespace {
+
+QByteArray withoutPort(const QByteArray& host)
+{
+    const qsizetype colon = host.lastIndexOf(':');
+    // An IPv6 literal keeps its colons inside brackets.
+    return colon >= 0 && !host.mid(colon).contains(']') ? host.left(colon) : host;
+}
+
+bool isOrUnder(const QByteArray& hostName, const QByteArray& domain)
+{
+    return hostName == domain
+        || (hostName.size() > domain.size() && hostName.endsWith(domain)
+            && hostName[hostName.size() - domain.size() - 1] == '.');
+}
+
+bool onHosts(const QByteArray& hostName, const QList<QByteArray>& domains)
+{
+    return std::any_of(
+        domains.begin(), domains.end(), [&](const QByteArray& d) { return isOrUnder(hostName, d); });
+}
+
+} // namespace
+
+PageRules::PageRules(const RuleSet& rules, const QByteArray& engineHost, const QByteArray& pageLocation)
+    : m_rules(rules)
+    , m_engineHost(engineHost.toLower())
+    , m_engineHostName(withoutPort(m_engineHost))
+    , m_siteDomain(SiteDomain(pageLocation))
+{
+}
+
+bool PageRules::isOwn(const QByteArray& href) const
+{
+    if (m_rules.ownLinks == RuleSet::OwnLinks::PageDomainAnywhere)
+        return !m_siteDomain.isEmpty() && href.contains(m_siteDomain);
+    const QByteArray hostName = withoutPort(HostOf(href));
+    return hostName == m_engineHostName || onHosts(hostName, m_rules.ownHosts);
+}
+
+LinkKind PageRules::classify(const QByteArray& href) const
+{
+    const bool web = std::any_of(m_rules.linkPrefixes.begin(), m_rules.linkPrefixes.end(),
+        [&](const QByteArray& prefix) { return href.startsWith(prefix); });
+    if (!web)
+        return LinkKind::Skip;
+    if (!m_rules.redirectPath.isEmpty() && HostOf(href) == m_engineHost) {
+        const qsizetype path = href.indexOf('/', href.indexOf("//") + 2);
+        if (path >= 0 && href.mid(path).startsWith(m_rules.redirectPath))
+            return LinkKind::Redirect;
+    }
+    return isOwn(href) ? LinkKind::Skip : LinkKind::Outbound;
+}
+
+bool HasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page)
+{
+    if (rules.pager == RuleSet::Pager::BracketedLine)
+        return ReadPagerState(text::toGbk(page.bodyText));
+    return std::any_of(page.links.begin(), page.links.end(),
+        [&](const browser::PageLink& link) { return link.text.contains(rules.pagerText); });
+}
+
+bool IsVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page)
+{
+    if (!rules.verifyTitle.isEmpty() && page.title.contains(rules.verifyTitle))
+        return true;
+    return onHosts(withoutPort(HostOf(page.location.toUtf8())), rules.verifyHosts);
 }
 
 bool PageLinkList::contains(const QByteArray& address) const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "browser/PageSnapshot.h"
+#include "harvest/RuleSet.h"
+
 #include <QByteArray>
 #include <QSet>
 
@@ -21,6 +24,41 @@ QByteArray SiteDomain(const QByteArray& location);
 // Whether a link is an outbound web link worth taking: it begins with
 // "http://" exactly and does not contain the engine's own domain.
 bool IsOutboundLink(const QByteArray& href, const QByteArray& siteDomain);
+
+// The host of an address with its port, lower case: "http://A.b:81/x"
+// gives "a.b:81". "" when the address names no host.
+QByteArray HostOf(const QByteArray& address);
+
+// What the harvest makes of one link of a result page.
+enum class LinkKind {
+    Skip, // not a web link, or one of the engine's own
+    Outbound, // taken as it is
+    Redirect, // the engine's redirector: its target is taken
+};
+
+// A rule set applied to one result page, asked on the engine host in use
+// (host and port, as in HostOf).
+class PageRules final {
+public:
+    PageRules(const RuleSet& rules, const QByteArray& engineHost, const QByteArray& pageLocation);
+
+    LinkKind classify(const QByteArray& href) const;
+    // Whether an address is the engine's own (a redirect's target, say).
+    bool isOwn(const QByteArray& href) const;
+
+private:
+    const RuleSet& m_rules;
+    QByteArray m_engineHost;
+    QByteArray m_engineHostName; // without the port
+    QByteArray m_siteDomain;
+};
+
+// The pager test of a rule set.
+bool HasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page);
+
+// Whether a loaded page is the engine's verification page rather than the
+// result page asked for.
+bool IsVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page);
 
 // Addresses already taken, compared without regard to letter case.
 class PageLinkList final {

@@ -2,6 +2,8 @@
 
 #include "components/urlencoder/TNMURL.h"
 
+#include <algorithm>
+
 namespace tess::harvest {
 
 QByteArray TrimKeyword(const QByteArray& keyword)
@@ -17,14 +19,50 @@ QByteArray TrimKeyword(const QByteArray& keyword)
 
 QByteArray BuildRequestBase(const QByteArray& engineHost, const QByteArray& trimmedKeyword)
 {
-    components::TNMURL encoder;
-    encoder.InputString = trimmedKeyword;
-    return "http://" + engineHost + "/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + encoder.Encode() + "&pn=";
+    return BuildRequestBase(ClassicRules(), { {}, engineHost }, trimmedKeyword);
 }
 
 QByteArray RequestAddress(const QByteArray& requestBase, int pageOffset)
 {
-    return requestBase + QByteArray::number(pageOffset) + "&cl=3";
+    return RequestAddress(ClassicRules(), requestBase, pageOffset);
+}
+
+std::optional<EngineAddress> ParseEngineAddress(const QByteArray& text)
+{
+    EngineAddress out;
+    QByteArray rest = text;
+    for (const char* scheme : { "http", "https" }) {
+        const QByteArray prefix = QByteArray(scheme) + "://";
+        if (rest.startsWith(prefix)) {
+            out.scheme = scheme;
+            rest = rest.mid(prefix.size());
+            break;
+        }
+    }
+    if (rest.endsWith('/'))
+        rest.chop(1);
+    const bool plain = std::all_of(rest.begin(), rest.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u > ' ' && u < 0x7F && c != '/' && c != '?' && c != '#' && c != '@' && c != '\\';
+    });
+    if (rest.isEmpty() || rest.startsWith(':') || !plain)
+        return std::nullopt;
+    out.host = rest;
+    return out;
+}
+
+QByteArray BuildRequestBase(
+    const RuleSet& rules, const EngineAddress& engine, const QByteArray& trimmedKeyword)
+{
+    components::TNMURL encoder;
+    encoder.InputString = trimmedKeyword;
+    const QByteArray& scheme = engine.scheme.isEmpty() ? rules.scheme : engine.scheme;
+    return scheme + "://" + engine.host + rules.requestPath + encoder.Encode() + rules.pageKey;
+}
+
+QByteArray RequestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset)
+{
+    return requestBase + QByteArray::number(pageOffset) + rules.requestTail;
 }
 
 } // namespace tess::harvest

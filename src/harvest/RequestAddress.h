@@ -1,6 +1,10 @@
 #pragma once
 
+#include "harvest/RuleSet.h"
+
 #include <QByteArray>
+
+#include <optional>
 
 namespace tess::harvest {
 
@@ -19,5 +23,26 @@ QByteArray BuildRequestBase(const QByteArray& engineHost, const QByteArray& trim
 
 // RequestBase + the offset in decimal + "&cl=3".
 QByteArray RequestAddress(const QByteArray& requestBase, int pageOffset);
+
+// Where the engine is asked: its host (and port), and the scheme when the
+// user named one ("http://127.0.0.1:8642"), which then wins over the rule
+// set's.
+struct EngineAddress {
+    QByteArray scheme; // "http", "https" or empty
+    QByteArray host;
+};
+
+// Reads "HOST[:PORT]", "http://HOST[:PORT]" or "https://HOST[:PORT]" (a
+// final "/" allowed). Nothing for anything else: another scheme, a path,
+// an empty host, blanks or control characters.
+std::optional<EngineAddress> ParseEngineAddress(const QByteArray& text);
+
+// The request address of a keyword under a rule set, without its offset:
+// scheme "://" host + requestPath + the URL-encoded GBK keyword + pageKey.
+QByteArray BuildRequestBase(
+    const RuleSet& rules, const EngineAddress& engine, const QByteArray& trimmedKeyword);
+
+// RequestBase + the offset in decimal + the rule set's requestTail.
+QByteArray RequestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset);
 
 } // namespace tess::harvest

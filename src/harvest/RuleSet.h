@@ -22,8 +22,8 @@ struct RuleSet {
     };
     // When a further result page exists.
     enum class Pager {
-        // A line of the body text holding the page numbers in brackets
-        // and `pagerText` (ReadPagerState).
+        // The classic pager line of the body text, page numbers in
+        // brackets (ReadPagerState, which has its own words).
         BracketedLine,
         // A link whose text contains `pagerText`.
         NextLink,

@@ -1,7 +1,7 @@
 #include "harvest/SearchRun.h"
 
 #include "harvest/LocalAddress.h"
-#include "harvest/RequestAddress.h"
+#include "harvest/RedirectResolver.h"
 #include "harvest/ResultsLog.h"
 #include "harvest/SearchWindow.h"
 #include "harvest/Timer.h"
@@ -15,7 +15,8 @@ namespace tess::harvest {
 
 SearchRun::SearchRun(Services services)
     : m_s(std::move(services))
-    , m_engineHost(DefaultEngineHost)
+    , m_engine { {}, DefaultEngineHost }
+    , m_rules(ClassicRules())
 {
     if (!m_s.localAddress)
         m_s.localAddress = GetLocalAddress;
@@ -30,6 +31,18 @@ SearchRun::SearchRun(Services services)
     m_s.watchdogTimer.setEnabled(false);
     m_s.watchdogTimer.OnTimer = [this] { m_s.runTick([this] { WatchdogTick(); }); };
     m_s.browser.OnNote = [this](const QString& note) { Note(note); };
+}
+
+SearchRun::~SearchRun()
+{
+    // A page's resolutions must not come back to a run that is gone.
+    if (Resolving && m_s.resolver)
+        m_s.resolver->cancel();
+}
+
+void SearchRun::setEngineHost(const QByteArray& host)
+{
+    m_engine = ParseEngineAddress(host).value_or(EngineAddress { {}, host });
 }
 
 int SearchRun::IntervalMs() const { return m_s.window.IntervalSetting() * 1000; }
@@ -65,6 +78,9 @@ void SearchRun::Start()
     w.ClearResults();
     FailedPages = 0;
     SkippedKeywords = 0;
+    UnresolvedLinks = 0;
+    Paused = false;
+    Resolving = false;
     m_retries = 0;
     PageOffset = 0;
     StopRequested = false;
@@ -81,6 +97,7 @@ void SearchRun::Start()
     m_s.pollTimer.setInterval(IntervalMs());
     m_s.watchdogTimer.setInterval(IntervalMs() * WatchdogIntervals);
     m_s.browser.SetUnattended(true);
+    m_s.browser.SetTargetAttributes(m_rules.targetAttributes);
 
     w.SetPanelText(PanelHarvestCount, QStringLiteral("0"));
     w.SetPanelText(PanelStatus, QStringLiteral("清空IE数据..."));
@@ -100,7 +117,7 @@ void SearchRun::TakeKeyword()
 {
     const QByteArray keyword = TrimKeyword(m_keywords.value(KeywordIndex));
     ++KeywordIndex;
-    RequestBase = BuildRequestBase(m_engineHost, keyword);
+    RequestBase = BuildRequestBase(m_rules, m_engine, keyword);
 }
 
 bool SearchRun::TakeSendableKeyword()
@@ -108,7 +125,7 @@ bool SearchRun::TakeSendableKeyword()
     for (;;) {
         TakeKeyword();
         // The last page's request is the longest a keyword makes.
-        if (RequestAddress(RequestBase, (MaxPagesPerKeyword - 1) * 10).size() <= MaxRequestAddress)
+        if (RequestAddress(m_rules, RequestBase, (MaxPagesPerKeyword - 1) * 10).size() <= MaxRequestAddress)
             return true;
         ++SkippedKeywords;
         Note(QStringLiteral("第 %1 个关键字过长，已跳过").arg(KeywordIndex));
@@ -124,6 +141,12 @@ void SearchRun::Stop()
     StopRequested = true;
     m_s.window.SetPanelText(PanelStatus, QStringLiteral("终止搜索..."));
     m_s.window.SetCommandsEnabled(true, false, true);
+    if (Paused) {
+        // Nothing of the run's is loading: the page on show is the
+        // user's. The state keeps the keyword that was interrupted.
+        FinishStep();
+        return;
+    }
     // The poll timer keeps running: the loading page is still taken and
     // harvested, and ProcessPage then runs the finish step. A page that
     // does not complete within the bound is given up, and the run finishes
@@ -146,7 +169,7 @@ void SearchRun::NextPageStep()
 
 void SearchRun::RequestPage()
 {
-    const QByteArray address = RequestAddress(RequestBase, PageOffset);
+    const QByteArray address = RequestAddress(m_rules, RequestBase, PageOffset);
     PageOffset += 10;
     m_requestAddress = address;
     m_s.window.SetPanelText(PanelKeywordIndex, QString::number(KeywordIndex));
@@ -168,13 +191,17 @@ void SearchRun::FinishStep()
     m_s.pollTimer.setEnabled(false);
     m_s.watchdogTimer.setEnabled(false);
     m_s.browser.SetUnattended(false);
+    Paused = false;
     // The window is idle again whatever becomes of the state file; a
     // failed save is reported after that.
     QString finished = QStringLiteral("搜索已经结束！");
+    QStringList notes;
     if (FailedPages > 0 || SkippedKeywords > 0)
-        finished += QStringLiteral("（%1 页未能载入，%2 个关键字过长被跳过）")
-                        .arg(FailedPages)
-                        .arg(SkippedKeywords);
+        notes << QStringLiteral("%1 页未能载入，%2 个关键字过长被跳过").arg(FailedPages).arg(SkippedKeywords);
+    if (UnresolvedLinks > 0)
+        notes << QStringLiteral("%1 个跳转链接未能解析").arg(UnresolvedLinks);
+    if (!notes.isEmpty())
+        finished += QStringLiteral("（%1）").arg(notes.join(QStringLiteral("，")));
     m_s.window.SetPanelText(PanelStatus, finished);
     m_s.window.RepaintNow();
     m_s.window.SetCommandsEnabled(true, false, true);
@@ -205,6 +232,13 @@ void SearchRun::PollTick()
         return;
     }
     m_s.tracker.setTag(0);
+    if (Paused) {
+        if (IsVerificationPage(m_rules, m_s.browser.snapshot()))
+            m_s.pollTimer.setEnabled(true);
+        else
+            ResumeAfterVerification();
+        return;
+    }
     try {
         ProcessPage();
     } catch (...) {
@@ -252,6 +286,10 @@ void SearchRun::ProcessPage()
 {
     m_retries = 0;
     const browser::PageSnapshot& page = m_s.browser.snapshot();
+    if (!page.loadFailed && IsVerificationPage(m_rules, page)) {
+        PauseForVerification();
+        return;
+    }
     // Only the document of the request counts: not an error page, not a
     // page that took the browser to another site.
     const QByteArray requestDomain = SiteDomain(m_requestAddress);
@@ -261,17 +299,20 @@ void SearchRun::ProcessPage()
         && !text::toGbk(page.location).contains(requestDomain)) {
         GiveUpPage(QStringLiteral("网页已转到别的网站：%1").arg(page.location.left(80)));
     } else {
-        MorePages = ReadPagerState(text::toGbk(m_s.browser.BodyText()));
+        MorePages = HasFurtherPage(m_rules, page);
         // PageOffset already names the following page: the last page read
         // for a keyword is the one at offset 740.
         if (PageOffset >= MaxPagesPerKeyword * 10)
             MorePages = false;
-        HarvestLinks();
-        if (m_s.pageHarvested)
-            m_s.pageHarvested();
+        HarvestLinks(); // moves on once the page's rows are in
+        return;
     }
-    m_pageLinks.clear();
+    PageDone();
+}
 
+void SearchRun::PageDone()
+{
+    m_pageLinks.clear();
     if (MorePages) {
         if (StopRequested)
             FinishStep();
@@ -280,6 +321,28 @@ void SearchRun::ProcessPage()
         return;
     }
     NextKeywordOrFinish();
+}
+
+void SearchRun::PauseForVerification()
+{
+    Paused = true;
+    m_s.watchdogTimer.setEnabled(false);
+    // The user answers the page now, dialogs included.
+    m_s.browser.SetUnattended(false);
+    Note(QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"));
+    // The next page the browser completes is looked at again.
+    m_s.pollTimer.setEnabled(true);
+    if (m_s.verificationNeeded)
+        m_s.verificationNeeded();
+}
+
+void SearchRun::ResumeAfterVerification()
+{
+    Paused = false;
+    m_s.browser.SetUnattended(true);
+    Note(QStringLiteral("正在搜索..."));
+    PageOffset -= 10;
+    RequestPage();
 }
 
 void SearchRun::NextKeywordOrFinish()
@@ -299,26 +362,107 @@ void SearchRun::HarvestLinks()
     if (w.ResultRowCount() > 100)
         w.ClearResults();
 
-    const QByteArray location = text::toGbk(m_s.browser.LocationURL());
-    if (location.isEmpty())
+    const browser::PageSnapshot& page = m_s.browser.snapshot();
+    const QByteArray location = text::toGbk(page.location);
+    if (location.isEmpty()) {
+        if (m_s.pageHarvested)
+            m_s.pageHarvested();
+        PageDone();
         return;
-    const QByteArray siteDomain = SiteDomain(location);
+    }
+    const PageRules rules(m_rules, m_engine.host, location);
     m_pageLinks.clear();
 
+    // The page's rows in page order; a redirect's row waits for its target.
+    struct Row {
+        QByteArray address;
+        QByteArray text;
+        qsizetype redirect = -1; // index into `redirects`
+    };
+    QList<Row> rows;
+    QList<QByteArray> redirects;
+    for (const browser::PageLink& link : page.links) {
+        const QByteArray href = text::toGbk(link.href);
+        const LinkKind kind = rules.classify(href);
+        if (kind == LinkKind::Skip)
+            continue;
+        Row row { href, text::toGbk(link.text) };
+        if (kind == LinkKind::Redirect) {
+            const QByteArray carried = text::toGbk(link.carriedTarget);
+            if (rules.classify(carried) == LinkKind::Outbound) {
+                row.address = carried;
+            } else if (!carried.isEmpty() && rules.isOwn(carried)) {
+                continue; // leads to the engine's own pages
+            } else {
+                row.redirect = redirects.indexOf(href);
+                if (row.redirect < 0) {
+                    row.redirect = redirects.size();
+                    redirects.append(href);
+                }
+            }
+        }
+        rows.append(row);
+    }
+
+    // Takes the rows once every target is known ("" for none).
+    auto finish = [this, rows, location](const QList<QByteArray>& targets) {
+        Resolving = false;
+        const PageRules pageRules(m_rules, m_engine.host, location);
+        QList<QPair<QByteArray, QByteArray>> taken;
+        for (const Row& row : rows) {
+            if (row.redirect < 0) {
+                taken.append({ row.address, row.text });
+                continue;
+            }
+            const QByteArray target = targets.value(row.redirect);
+            const LinkKind kind = pageRules.classify(target);
+            if (target.isEmpty() || kind == LinkKind::Redirect) {
+                ++UnresolvedLinks;
+                continue;
+            }
+            if (kind == LinkKind::Outbound)
+                taken.append({ target, row.text });
+        }
+        AppendRows(taken);
+        if (m_s.pageHarvested)
+            m_s.pageHarvested();
+        PageDone();
+    };
+    if (redirects.isEmpty()) {
+        finish({});
+        return;
+    }
+    if (!m_s.resolver) {
+        finish(QList<QByteArray>(redirects.size()));
+        return;
+    }
+    // The page's redirects are asked for before the next page is: rows
+    // keep page order, and the interval still paces the engine.
+    Resolving = true;
+    m_s.watchdogTimer.setEnabled(false);
+    Note(QStringLiteral("正在解析 %1 个跳转链接...").arg(redirects.size()));
+    m_s.resolver->resolveAll(redirects, [this, finish](const QList<QByteArray>& targets) {
+        m_s.runTick([&] {
+            Note(QStringLiteral("正在搜索..."));
+            finish(targets);
+        });
+    });
+}
+
+void SearchRun::AppendRows(const QList<QPair<QByteArray, QByteArray>>& rows)
+{
+    SearchWindow& w = m_s.window;
     const bool acrossPages = w.DedupeChecked();
-    const int count = m_s.browser.LinkCount();
-    for (int i = 0; i < count; ++i) {
-        const QByteArray href = text::toGbk(m_s.browser.LinkHref(i));
-        if (!IsOutboundLink(href, siteDomain) || m_pageLinks.contains(href))
+    for (const auto& [address, linkText] : rows) {
+        if (m_pageLinks.contains(address))
             continue;
-        if (acrossPages && m_runLinks.contains(href))
+        if (acrossPages && m_runLinks.contains(address))
             continue;
-        m_pageLinks.add(href);
-        m_runLinks.add(href);
-        const QByteArray linkText = text::toGbk(m_s.browser.LinkText(i));
-        w.AppendResult(href, linkText);
+        m_pageLinks.add(address);
+        m_runLinks.add(address);
+        w.AppendResult(address, linkText);
         if (m_s.log)
-            m_s.log->append(href, linkText);
+            m_s.log->append(address, linkText);
         ++HarvestCount;
         w.SetPanelText(PanelHarvestCount, QString::number(HarvestCount));
     }

@@ -3,6 +3,8 @@
 #include "browser/BrowserHost.h"
 #include "browser/CompletionTracker.h"
 #include "harvest/PageReader.h"
+#include "harvest/RequestAddress.h"
+#include "harvest/RuleSet.h"
 #include "harvest/StateFile.h"
 
 #include <QByteArray>
@@ -13,6 +15,7 @@
 
 namespace tess::harvest {
 
+class RedirectResolver;
 class ResultsLog;
 class SearchWindow;
 class Timer;
@@ -58,6 +61,13 @@ public:
         // Raised by the finish step once the run is over, before the state
         // is saved (a failed save throws after it). Optional.
         std::function<void()> finished = {};
+        // Finds the targets of the engine's redirect links. Optional:
+        // without it such links count as unresolved.
+        RedirectResolver* resolver = nullptr;
+        // Raised when the engine answers with its verification page and
+        // the run waits for the user to pass it (the window comes to the
+        // front). Optional.
+        std::function<void()> verificationNeeded = {};
     };
 
     static constexpr int MaxPagesPerKeyword = 75;
@@ -76,12 +86,18 @@ public:
     static constexpr int WatchdogIntervalAtStart = 60000;
 
     explicit SearchRun(Services services);
+    ~SearchRun() override;
     SearchRun(const SearchRun&) = delete;
     SearchRun& operator=(const SearchRun&) = delete;
 
-    // The engine's web host (and port), www.baidu.com unless set.
-    void setEngineHost(const QByteArray& host) { m_engineHost = host; }
-    const QByteArray& engineHost() const { return m_engineHost; }
+    // The engine's web host (and port), www.baidu.com unless set; an
+    // explicit scheme ("http://127.0.0.1:8642") wins over the rule set's.
+    void setEngineHost(const QByteArray& host);
+    const QByteArray& engineHost() const { return m_engine.host; }
+    // The rule set pages are asked for and read by; the classic one unless
+    // set. Takes effect at the next Start.
+    void setRules(const RuleSet& rules) { m_rules = rules; }
+    const RuleSet& rules() const { return m_rules; }
 
     KeywordList& keywordList() { return m_keywords; }
 
@@ -115,6 +131,12 @@ public:
     QByteArray RequestBase;
     int FailedPages = 0; // this run's pages given up or not readable
     int SkippedKeywords = 0; // this run's keywords too long to ask for
+    int UnresolvedLinks = 0; // this run's redirect links without a target
+    // The engine showed its verification page; the run waits for the user
+    // to pass it, then asks for the interrupted page again.
+    bool Paused = false;
+    // A page's redirect links are being resolved; its rows follow.
+    bool Resolving = false;
 
 private:
     void TakeKeyword();
@@ -125,6 +147,10 @@ private:
     void SaveStateDuringRun();
     void RequestPage();
     void HarvestLinks();
+    void AppendRows(const QList<QPair<QByteArray, QByteArray>>& rows);
+    void PageDone();
+    void PauseForVerification();
+    void ResumeAfterVerification();
     int IntervalMs() const;
 
     void RestoreKeywordFile(const QString& path) override;
@@ -133,7 +159,8 @@ private:
     void RestoreInterval(int seconds) override;
 
     Services m_s;
-    QByteArray m_engineHost;
+    EngineAddress m_engine;
+    RuleSet m_rules;
     KeywordList m_keywords;
     PageLinkList m_pageLinks; // PageLinkList: this page's addresses
     PageLinkList m_runLinks; // every address of the run, for 去重

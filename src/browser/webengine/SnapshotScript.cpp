@@ -1,5 +1,7 @@
 #include "browser/webengine/SnapshotScript.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -22,7 +24,7 @@ namespace {
 // otherwise. It mends the page's text in place, so the user sees it right
 // and the body text is laid out from the mended text; link addresses are
 // resolved again from the re-read attribute.
-const auto kScript = QStringLiteral(R"JS((function () {
+const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
     var doc = document;
     var reread = null;
     if (doc.characterSet === 'windows-1252' && doc.documentElement
@@ -120,6 +122,19 @@ const auto kScript = QStringLiteral(R"JS((function () {
     var n = links ? links.length : 0;
     var hrefs = new Array(n);
     var texts = new Array(n);
+    var targets = new Array(n);
+    // The first of the named attributes found on the link or the nearest
+    // element around it that carries one.
+    var carried = function (el) {
+        for (; el && el.getAttribute; el = el.parentElement) {
+            for (var a = 0; a < targetAttributes.length; ++a) {
+                var v = el.getAttribute(targetAttributes[a]);
+                if (v)
+                    return reread ? reread(v) : v;
+            }
+        }
+        return '';
+    };
     for (var i = 0; i < n; ++i) {
         var link = links[i];
         var href = String(link.href);
@@ -134,6 +149,7 @@ const auto kScript = QStringLiteral(R"JS((function () {
         }
         hrefs[i] = href;
         texts[i] = String(link.innerText || '');
+        targets[i] = targetAttributes.length ? String(carried(link)) : '';
     }
     var body = doc.body;
     // A page that sends the browser on at once is a redirect, not the
@@ -145,9 +161,11 @@ const auto kScript = QStringLiteral(R"JS((function () {
         body: body ? String(body.innerText || '') : '',
         hrefs: hrefs,
         texts: texts,
+        targets: targets,
+        title: String(doc.title || ''),
         leaving: leaving
     };
-})())JS");
+})(%1))JS");
 
 QStringList toStrings(const QVariant& value)
 {
@@ -161,7 +179,11 @@ QStringList toStrings(const QVariant& value)
 
 } // namespace
 
-const QString& source() { return kScript; }
+QString source(const QStringList& targetAttributes)
+{
+    const QJsonArray names = QJsonArray::fromStringList(targetAttributes);
+    return kScript.arg(QString::fromUtf8(QJsonDocument(names).toJson(QJsonDocument::Compact)));
+}
 
 bool leavesAtOnce(const QVariant& result) { return result.toMap().value(QStringLiteral("leaving")).toBool(); }
 
@@ -173,10 +195,12 @@ PageSnapshot read(const QVariant& result)
     s.bodyText = map.value(QStringLiteral("body")).toString();
     const QStringList hrefs = toStrings(map.value(QStringLiteral("hrefs")));
     const QStringList texts = toStrings(map.value(QStringLiteral("texts")));
+    const QStringList targets = toStrings(map.value(QStringLiteral("targets")));
+    s.title = map.value(QStringLiteral("title")).toString();
     const auto n = std::min(hrefs.size(), texts.size());
     s.links.reserve(n);
     for (qsizetype i = 0; i < n; ++i)
-        s.links.append(PageLink { hrefs.at(i), texts.at(i) });
+        s.links.append(PageLink { hrefs.at(i), texts.at(i), targets.value(i) });
     return s;
 }
 

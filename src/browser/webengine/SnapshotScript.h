@@ -3,6 +3,7 @@
 #include "browser/PageSnapshot.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // How the WebEngine host copies a loaded document out of the page: one
@@ -11,8 +12,9 @@ namespace tess::browser::snapshotscript {
 
 // The script that copies the document. It must run in a world of its own,
 // where the page's script cannot have replaced the DOM accessors or the
-// built-in prototypes it uses.
-const QString& source();
+// built-in prototypes it uses. Each link's carried target is looked for in
+// the attributes named.
+QString source(const QStringList& targetAttributes);
 
 // Reads the script's result. Anything malformed yields what could be read:
 // missing parts are empty, and when the script's lists of addresses and

@@ -38,11 +38,6 @@ QStringList blankSeparated(const QString& value)
     return value.simplified().split(u' ', Qt::SkipEmptyParts);
 }
 
-Fault mustNotBeEmpty(QLatin1StringView key, const QString& value)
-{
-    return value.isEmpty() ? QStringLiteral("%1 不能为空").arg(key) : Fault();
-}
-
 // A piece of an address: printable ASCII, no blanks.
 Fault readAscii(QLatin1StringView key, const QString& value, QByteArray& out)
 {
@@ -107,8 +102,6 @@ Fault readChoice(QLatin1StringView key, const QString& value, T& out, QLatin1Str
 
 Fault readName(QLatin1StringView key, const QString& value, QString& out)
 {
-    if (Fault f = mustNotBeEmpty(key, value); !f.isEmpty())
-        return f;
     for (QChar c : value) {
         const char16_t u = c.unicode();
         if (!((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'-'))
@@ -122,6 +115,7 @@ template <auto Member> void take(const RuleSet& from, RuleSet& to) { to.*Member 
 
 struct Field {
     QLatin1StringView key;
+    bool mayBeEmpty;
     Fault (*read)(QLatin1StringView key, const QString& value, Reading& r);
     // Copies the value read into the set being built; null for the keys
     // that are not fields of their own (name, label, based-on).
@@ -129,91 +123,57 @@ struct Field {
 };
 
 using L = QLatin1StringView;
+using V = const QString&;
+using O = RuleSet::OwnLinks;
+using P = RuleSet::Pager;
 
+// clang-format off
 const Field Fields[] = {
-    { L("name"), [](L k, const QString& v, Reading& r) { return readName(k, v, r.given.name); }, nullptr },
-    { L("label"),
-        [](L k, const QString& v, Reading& r) {
-            if (Fault f = mustNotBeEmpty(k, v); !f.isEmpty())
-                return f;
-            return readText(k, v, r.given.label);
-        },
-        nullptr },
-    { L("based-on"),
-        [](L k, const QString& v, Reading& r) {
-            if (Fault f = readName(k, v, r.basedOn); !f.isEmpty())
-                return f;
-            return findSet(r.known, v) ? Fault() : QStringLiteral("没有名为 %1 的规则集").arg(v);
-        },
-        nullptr },
-    { L("scheme"),
-        [](L k, const QString& v, Reading& r) {
-            return readChoice(
-                k, v, r.given.scheme, L("http"), QByteArray("http"), L("https"), QByteArray("https"));
-        },
-        take<&RuleSet::scheme> },
-    { L("request-path"),
-        [](L k, const QString& v, Reading& r) {
-            if (Fault f = mustNotBeEmpty(k, v); !f.isEmpty())
-                return f;
-            return readPath(k, v, r.given.requestPath);
-        },
+    { L("name"), false, [](L k, V v, Reading& r) { return readName(k, v, r.given.name); }, nullptr },
+    { L("label"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.label); }, nullptr },
+    { L("based-on"), false, [](L k, V v, Reading& r) {
+        if (Fault f = readName(k, v, r.basedOn); !f.isEmpty())
+            return f;
+        return findSet(r.known, v) ? Fault() : QStringLiteral("没有名为 %1 的规则集").arg(v);
+    }, nullptr },
+    { L("scheme"), false, [](L k, V v, Reading& r) {
+        return readChoice(k, v, r.given.scheme, L("http"), QByteArray("http"), L("https"),
+            QByteArray("https"));
+    }, take<&RuleSet::scheme> },
+    { L("request-path"), false, [](L k, V v, Reading& r) { return readPath(k, v, r.given.requestPath); },
         take<&RuleSet::requestPath> },
-    { L("page-key"),
-        [](L k, const QString& v, Reading& r) {
-            if (Fault f = mustNotBeEmpty(k, v); !f.isEmpty())
-                return f;
-            return readAscii(k, v, r.given.pageKey);
-        },
+    { L("page-key"), false, [](L k, V v, Reading& r) { return readAscii(k, v, r.given.pageKey); },
         take<&RuleSet::pageKey> },
-    { L("request-tail"),
-        [](L k, const QString& v, Reading& r) { return readAscii(k, v, r.given.requestTail); },
+    { L("request-tail"), true, [](L k, V v, Reading& r) { return readAscii(k, v, r.given.requestTail); },
         take<&RuleSet::requestTail> },
-    { L("link-prefixes"),
-        [](L k, const QString& v, Reading& r) {
-            if (Fault f = mustNotBeEmpty(k, v); !f.isEmpty())
-                return f;
-            return readAsciiList(k, v, r.given.linkPrefixes, false);
-        },
-        take<&RuleSet::linkPrefixes> },
-    { L("own-links"),
-        [](L k, const QString& v, Reading& r) {
-            return readChoice(k, v, r.given.ownLinks, L("page-domain"), RuleSet::OwnLinks::PageDomainAnywhere,
-                L("named-hosts"), RuleSet::OwnLinks::NamedHosts);
-        },
-        take<&RuleSet::ownLinks> },
-    { L("own-hosts"),
-        [](L k, const QString& v, Reading& r) { return readAsciiList(k, v, r.given.ownHosts, true); },
+    { L("link-prefixes"), false, [](L k, V v, Reading& r) {
+        return readAsciiList(k, v, r.given.linkPrefixes, false);
+    }, take<&RuleSet::linkPrefixes> },
+    { L("own-links"), false, [](L k, V v, Reading& r) {
+        return readChoice(k, v, r.given.ownLinks, L("page-domain"), O::PageDomainAnywhere, L("named-hosts"),
+            O::NamedHosts);
+    }, take<&RuleSet::ownLinks> },
+    { L("own-hosts"), true, [](L k, V v, Reading& r) { return readAsciiList(k, v, r.given.ownHosts, true); },
         take<&RuleSet::ownHosts> },
-    { L("redirect-path"),
-        [](L k, const QString& v, Reading& r) { return readPath(k, v, r.given.redirectPath); },
+    { L("redirect-path"), true, [](L k, V v, Reading& r) { return readPath(k, v, r.given.redirectPath); },
         take<&RuleSet::redirectPath> },
-    { L("target-attributes"),
-        [](L, const QString& v, Reading& r) {
-            r.given.targetAttributes = blankSeparated(v);
-            return Fault();
-        },
-        take<&RuleSet::targetAttributes> },
-    { L("pager"),
-        [](L k, const QString& v, Reading& r) {
-            return readChoice(k, v, r.given.pager, L("bracketed-line"), RuleSet::Pager::BracketedLine,
-                L("next-link"), RuleSet::Pager::NextLink);
-        },
-        take<&RuleSet::pager> },
-    { L("pager-text"),
-        [](L k, const QString& v, Reading& r) {
-            if (Fault f = mustNotBeEmpty(k, v); !f.isEmpty())
-                return f;
-            return readText(k, v, r.given.pagerText);
-        },
+    { L("target-attributes"), true, [](L, V v, Reading& r) {
+        r.given.targetAttributes = blankSeparated(v);
+        return Fault();
+    }, take<&RuleSet::targetAttributes> },
+    { L("pager"), false, [](L k, V v, Reading& r) {
+        return readChoice(k, v, r.given.pager, L("bracketed-line"), P::BracketedLine, L("next-link"),
+            P::NextLink);
+    }, take<&RuleSet::pager> },
+    { L("pager-text"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.pagerText); },
         take<&RuleSet::pagerText> },
-    { L("verify-hosts"),
-        [](L k, const QString& v, Reading& r) { return readAsciiList(k, v, r.given.verifyHosts, true); },
-        take<&RuleSet::verifyHosts> },
-    { L("verify-title"),
-        [](L k, const QString& v, Reading& r) { return readText(k, v, r.given.verifyTitle); },
+    { L("verify-hosts"), true, [](L k, V v, Reading& r) {
+        return readAsciiList(k, v, r.given.verifyHosts, true);
+    }, take<&RuleSet::verifyHosts> },
+    { L("verify-title"), true, [](L k, V v, Reading& r) { return readText(k, v, r.given.verifyTitle); },
         take<&RuleSet::verifyTitle> },
 };
+// clang-format on
 
 const Field* findField(const QString& key)
 {
@@ -282,6 +242,8 @@ RuleSetFileResult ParseRuleSetFile(
             return error(number, QStringLiteral("未知的设置项 %1").arg(key));
         if (const auto earlier = given.constFind(key); earlier != given.cend())
             return error(number, QStringLiteral("设置项 %1 重复（第 %2 行已有）").arg(key).arg(*earlier));
+        if (value.isEmpty() && !field->mayBeEmpty)
+            return error(number, QStringLiteral("取值无效：%1 不能为空").arg(key));
         if (const Fault f = field->read(field->key, value, reading); !f.isEmpty())
             return error(number, QStringLiteral("取值无效：%1").arg(f));
         given.insert(key, number);
@@ -292,14 +254,13 @@ RuleSetFileResult ParseRuleSetFile(
     if (!given.contains(QStringLiteral("name")))
         return error(*versionLine, QStringLiteral("缺少设置项 name"));
 
-    // Every key not given comes from the base: the set named, or the one
-    // this file changes, or the default set.
+    // Every key not given comes from the base: the set named, else the
+    // set this file replaces, else the default set. The label stays with
+    // the name.
     const QString& name = reading.given.name;
-    const RuleSet* base = nullptr;
-    if (given.contains(QStringLiteral("based-on")))
-        base = findSet(known, reading.basedOn);
-    if (!base)
-        base = findSet(known, name);
+    const RuleSet* replaced = findSet(known, name);
+    const RuleSet* base
+        = given.contains(QStringLiteral("based-on")) ? findSet(known, reading.basedOn) : replaced;
     if (!base)
         base = findSet(known, ClassicRules().name);
     if (!base)
@@ -309,8 +270,8 @@ RuleSetFileResult ParseRuleSetFile(
     rules.name = name;
     if (given.contains(QStringLiteral("label")))
         rules.label = reading.given.label;
-    else if (base->name != name)
-        rules.label = name;
+    else
+        rules.label = replaced ? replaced->label : name;
     for (const Field& f : Fields) {
         if (f.apply && given.contains(f.key))
             f.apply(reading.given, rules);

@@ -23,9 +23,8 @@
 // at most once:
 //
 //     name               required; lower-case letters, digits and "-"
-//     label              the selector's text; default: the base set's
-//                        label when the file changes that set, else the
-//                        name
+//     label              the selector's text; default: the label of the
+//                        set this file replaces, else the name
 //     based-on           the set that every key not given is taken from:
 //                        a built-in set or one loaded before this file;
 //                        default: the set of the same name when there is

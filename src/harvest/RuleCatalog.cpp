@@ -43,7 +43,8 @@ void RuleCatalog::load(const QString& path)
     const QString shown = QDir::toNativeSeparators(path);
     QByteArray content;
     try {
-        text::FileReader reader(path, text::ReadFailure::Stream);
+        // The file layer's message names the file and the system's reason.
+        text::FileReader reader(path, text::ReadFailure::InOut, { .detailedErrors = true });
         bool tooLarge = reader.size() > MaxRuleSetFileSize;
         if (!tooLarge) {
             reader.readChunks([&](const char* data, qsizetype size) {

@@ -19,8 +19,8 @@
 //     tessaroon-rules 1
 //
 // and every later one is "key = value": blanks around the key and the
-// value are dropped, the value is everything after the first "=". Each key
-// at most once:
+// value are dropped, the value is everything after the first "=". The keys
+// are RuleSet's fields (request-path is requestPath), each at most once:
 //
 //     name               required; lower-case letters, digits and "-"
 //     label              the selector's text; default: the label of the
@@ -43,10 +43,10 @@
 //     verify-hosts       hosts separated by blanks; may be empty
 //     verify-title       empty: no title test
 //
-// Hosts are lower-cased and lose a leading ".". Every value but label,
-// pager-text, verify-title and target-attributes is part of an address and
-// must be printable ASCII without blanks; no value may hold a control
-// character. A file is taken whole or not at all: the first fault makes it
+// Hosts are lower-cased and lose a leading ".". The scheme, paths, keys,
+// prefixes and hosts are pieces of addresses: printable ASCII without
+// blanks. No value holds a control character; a tab is a blank between
+// list items. A file is taken whole or not at all: the first fault makes it
 // an error naming the file and the line (counted from 1). A file without a
 // version line is at fault on line 1; one without a name, on its version
 // line.

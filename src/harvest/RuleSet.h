@@ -55,7 +55,8 @@ struct RuleSet {
     QString pagerText = QStringLiteral("下一页");
 
     // Verification pages: a page on one of these hosts (or a subdomain),
-    // or whose title contains verifyTitle.
+    // or whose title contains verifyTitle. An empty verifyTitle makes no
+    // title test (a user's rule set file may leave it empty).
     QList<QByteArray> verifyHosts;
     QString verifyTitle;
 };

@@ -1,0 +1,108 @@
+#include "harvest/RuleCatalog.h"
+
+#include "harvest/RuleSetFile.h"
+#include "text/Errors.h"
+#include "text/TextFile.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace tess::harvest {
+namespace {
+
+const QString RulesKey = QStringLiteral("harvest/rules");
+
+// The per-user settings, named outright so they do not depend on the
+// application's names being set yet: ~/.config/tessaroon/tessaroon.ini.
+QSettings userSettings()
+{
+    return QSettings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tessaroon"), QStringLiteral("tessaroon"));
+}
+
+} // namespace
+
+RuleCatalog::RuleCatalog()
+    : m_sets { ClassicRules(), TodayRules() }
+{
+}
+
+void RuleCatalog::loadFolder(const QString& folder)
+{
+    // Files and whatever else bears the name (a dangling link, a pipe), so
+    // that what cannot be read is said instead of passed over.
+    const QFileInfoList files
+        = QDir(folder).entryInfoList({ QStringLiteral("*.rules") }, QDir::Files | QDir::System, QDir::Name);
+    for (const QFileInfo& file : files)
+        load(file.filePath());
+}
+
+void RuleCatalog::load(const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QByteArray content;
+    try {
+        // The file layer's message names the file and the system's reason.
+        text::FileReader reader(path, text::ReadFailure::InOut, { .detailedErrors = true });
+        bool tooLarge = reader.size() > MaxRuleSetFileSize;
+        if (!tooLarge) {
+            reader.readChunks([&](const char* data, qsizetype size) {
+                content.append(data, size);
+                tooLarge = content.size() > MaxRuleSetFileSize;
+                return !tooLarge;
+            });
+        }
+        if (tooLarge) {
+            m_errors.append(QStringLiteral("规则文件 %1 过大（超过 %2 KiB），未读取")
+                                .arg(shown)
+                                .arg(MaxRuleSetFileSize / 1024));
+            return;
+        }
+    } catch (const text::AppError& e) {
+        m_errors.append(QStringLiteral("规则文件 %1 无法读取：%2").arg(shown, e.message()));
+        return;
+    }
+
+    RuleSetFileResult result = ParseRuleSetFile(content, shown, m_sets);
+    if (const auto* fault = std::get_if<RuleSetFileError>(&result)) {
+        m_errors.append(fault->message);
+        return;
+    }
+    RuleSet& rules = std::get<RuleSet>(result);
+    for (RuleSet& s : m_sets) {
+        if (s.name == rules.name) {
+            s = std::move(rules);
+            return;
+        }
+    }
+    m_sets.append(std::move(rules));
+}
+
+const RuleSet* RuleCatalog::find(const QString& name) const
+{
+    for (const RuleSet& s : m_sets) {
+        if (s.name == name)
+            return &s;
+    }
+    return nullptr;
+}
+
+QStringList RuleCatalog::names() const
+{
+    QStringList names;
+    for (const RuleSet& s : m_sets)
+        names.append(s.name);
+    return names;
+}
+
+QString DefaultRulesFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/rules");
+}
+
+QString RememberedRules() { return userSettings().value(RulesKey, ClassicRules().name).toString(); }
+
+void RememberRules(const QString& name) { userSettings().setValue(RulesKey, name); }
+
+} // namespace tess::harvest

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "harvest/RuleSet.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tess::harvest {
+
+// The rule sets a user can choose from: the built-in ones, then those of
+// the user's rule set files (RuleSetFile.h).
+class RuleCatalog final {
+public:
+    // Holds the built-in sets: classic, today.
+    RuleCatalog();
+
+    // Reads every "*.rules" file of `folder` in the order of their names.
+    // Each file adds a set, or replaces the set of its name where that set
+    // stands, so a user's "classic" is the classic the program uses. A
+    // file that cannot be read or is at fault changes nothing, and its
+    // message goes to errors(). A missing folder holds no files.
+    void loadFolder(const QString& folder);
+
+    // The set of that name, or null.
+    const RuleSet* find(const QString& name) const;
+    // The built-in sets first, then the added ones in the order they were
+    // loaded.
+    const QList<RuleSet>& sets() const { return m_sets; }
+    QStringList names() const;
+    // A message for each file not taken, in the order they were read.
+    const QStringList& errors() const { return m_errors; }
+
+private:
+    void load(const QString& path);
+
+    QList<RuleSet> m_sets;
+    QStringList m_errors;
+};
+
+// Rule set files never grow anywhere near this; a larger file is refused
+// instead of read.
+inline constexpr qsizetype MaxRuleSetFileSize = 1024 * 1024;
+
+// Where the user's rule set files live: "rules" in the program's per-user
+// configuration folder (~/.config/tessaroon/rules). Needs the application
+// name set.
+QString DefaultRulesFolder();
+
+// The rule set chosen last, as kept in the per-user settings
+// (~/.config/tessaroon/tessaroon.ini, key harvest/rules); "classic" when
+// none was kept. The name may no longer be in the catalog.
+QString RememberedRules();
+void RememberRules(const QString& name);
+
+} // namespace tess::harvest

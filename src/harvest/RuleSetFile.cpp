@@ -1,0 +1,282 @@
+#include "harvest/RuleSetFile.h"
+
+#include <QHash>
+#include <QStringDecoder>
+
+#include <iterator>
+#include <optional>
+
+namespace tess::harvest {
+namespace {
+
+const QLatin1StringView VersionWord("tessaroon-rules");
+const QLatin1StringView Version("1");
+
+// A file's values as read so far.
+struct Reading {
+    const QList<RuleSet>& known;
+    RuleSet given; // each key's value, in the field it fills
+    QString basedOn;
+};
+
+// Why a value cannot be taken (empty: it can).
+using Fault = QString;
+
+const RuleSet* findSet(const QList<RuleSet>& sets, const QString& name)
+{
+    for (const RuleSet& s : sets) {
+        if (s.name == name)
+            return &s;
+    }
+    return nullptr;
+}
+
+bool isControl(QChar c) { return c.category() == QChar::Other_Control; }
+
+QStringList blankSeparated(const QString& value)
+{
+    return value.simplified().split(u' ', Qt::SkipEmptyParts);
+}
+
+// A piece of an address: printable ASCII, no blanks.
+Fault readAscii(QLatin1StringView key, const QString& value, QByteArray& out)
+{
+    for (QChar c : value) {
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7F)
+            return QStringLiteral("%1 只能含可打印的 ASCII 字符，不能有空格").arg(key);
+    }
+    out = value.toLatin1();
+    return {};
+}
+
+// Empty, or a path and query beginning with "/".
+Fault readPath(QLatin1StringView key, const QString& value, QByteArray& out)
+{
+    if (!value.isEmpty() && !value.startsWith(u'/'))
+        return QStringLiteral("%1 必须以“/”开头").arg(key);
+    return readAscii(key, value, out);
+}
+
+Fault readAsciiList(QLatin1StringView key, const QString& value, QList<QByteArray>& out, bool hosts)
+{
+    out.clear();
+    for (QString item : blankSeparated(value)) {
+        if (hosts) {
+            item = item.toLower();
+            if (item.startsWith(u'.'))
+                item.remove(0, 1);
+            if (item.isEmpty())
+                return QStringLiteral("%1 中有空的主机名").arg(key);
+        }
+        QByteArray bytes;
+        if (Fault f = readAscii(key, item, bytes); !f.isEmpty())
+            return f;
+        out.append(bytes);
+    }
+    return {};
+}
+
+Fault readText(QLatin1StringView key, const QString& value, QString& out)
+{
+    for (QChar c : value) {
+        if (isControl(c))
+            return QStringLiteral("%1 不能含控制字符").arg(key);
+    }
+    out = value;
+    return {};
+}
+
+// One of two words, each standing for one value.
+template <typename T>
+Fault readChoice(QLatin1StringView key, const QString& value, T& out, QLatin1StringView first, T firstValue,
+    QLatin1StringView second, T secondValue)
+{
+    if (value == first)
+        out = firstValue;
+    else if (value == second)
+        out = secondValue;
+    else
+        return QStringLiteral("%1 只能是 %2 或 %3，不能是“%4”").arg(key, first, second, value);
+    return {};
+}
+
+Fault readName(QLatin1StringView key, const QString& value, QString& out)
+{
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'-'))
+            return QStringLiteral("%1 只能含小写字母、数字和“-”").arg(key);
+    }
+    out = value;
+    return {};
+}
+
+template <auto Member> void take(const RuleSet& from, RuleSet& to) { to.*Member = from.*Member; }
+
+struct Field {
+    QLatin1StringView key;
+    bool mayBeEmpty;
+    Fault (*read)(QLatin1StringView key, const QString& value, Reading& r);
+    // Copies the value read into the set being built; null for the keys
+    // that are not fields of their own (name, label, based-on).
+    void (*apply)(const RuleSet& from, RuleSet& to);
+};
+
+using L = QLatin1StringView;
+using V = const QString&;
+using O = RuleSet::OwnLinks;
+using P = RuleSet::Pager;
+
+// clang-format off
+const Field Fields[] = {
+    { L("name"), false, [](L k, V v, Reading& r) { return readName(k, v, r.given.name); }, nullptr },
+    { L("label"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.label); }, nullptr },
+    { L("based-on"), false, [](L k, V v, Reading& r) {
+        if (Fault f = readName(k, v, r.basedOn); !f.isEmpty())
+            return f;
+        return findSet(r.known, v) ? Fault() : QStringLiteral("没有名为 %1 的规则集").arg(v);
+    }, nullptr },
+    { L("scheme"), false, [](L k, V v, Reading& r) {
+        return readChoice(k, v, r.given.scheme, L("http"), QByteArray("http"), L("https"),
+            QByteArray("https"));
+    }, take<&RuleSet::scheme> },
+    { L("request-path"), false, [](L k, V v, Reading& r) { return readPath(k, v, r.given.requestPath); },
+        take<&RuleSet::requestPath> },
+    { L("page-key"), false, [](L k, V v, Reading& r) { return readAscii(k, v, r.given.pageKey); },
+        take<&RuleSet::pageKey> },
+    { L("request-tail"), true, [](L k, V v, Reading& r) { return readAscii(k, v, r.given.requestTail); },
+        take<&RuleSet::requestTail> },
+    { L("link-prefixes"), false, [](L k, V v, Reading& r) {
+        return readAsciiList(k, v, r.given.linkPrefixes, false);
+    }, take<&RuleSet::linkPrefixes> },
+    { L("own-links"), false, [](L k, V v, Reading& r) {
+        return readChoice(k, v, r.given.ownLinks, L("page-domain"), O::PageDomainAnywhere, L("named-hosts"),
+            O::NamedHosts);
+    }, take<&RuleSet::ownLinks> },
+    { L("own-hosts"), true, [](L k, V v, Reading& r) { return readAsciiList(k, v, r.given.ownHosts, true); },
+        take<&RuleSet::ownHosts> },
+    { L("redirect-path"), true, [](L k, V v, Reading& r) { return readPath(k, v, r.given.redirectPath); },
+        take<&RuleSet::redirectPath> },
+    { L("target-attributes"), true, [](L, V v, Reading& r) {
+        r.given.targetAttributes = blankSeparated(v);
+        return Fault();
+    }, take<&RuleSet::targetAttributes> },
+    { L("pager"), false, [](L k, V v, Reading& r) {
+        return readChoice(k, v, r.given.pager, L("bracketed-line"), P::BracketedLine, L("next-link"),
+            P::NextLink);
+    }, take<&RuleSet::pager> },
+    { L("pager-text"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.pagerText); },
+        take<&RuleSet::pagerText> },
+    { L("verify-hosts"), true, [](L k, V v, Reading& r) {
+        return readAsciiList(k, v, r.given.verifyHosts, true);
+    }, take<&RuleSet::verifyHosts> },
+    { L("verify-title"), true, [](L k, V v, Reading& r) { return readText(k, v, r.given.verifyTitle); },
+        take<&RuleSet::verifyTitle> },
+};
+// clang-format on
+
+const Field* findField(const QString& key)
+{
+    for (const Field& f : Fields) {
+        if (key == f.key)
+            return &f;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+RuleSetFileResult ParseRuleSetFile(
+    const QByteArray& content, const QString& fileName, const QList<RuleSet>& known)
+{
+    auto error = [&](int line, const QString& why) -> RuleSetFileResult {
+        return RuleSetFileError { fileName, line,
+            QStringLiteral("规则文件 %1 第 %2 行：%3").arg(fileName).arg(line).arg(why) };
+    };
+
+    Reading reading { known, {}, {} };
+    QHash<QString, int> given; // key → its line
+    std::optional<int> versionLine;
+
+    const QList<QByteArray> lines = content.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
+        QByteArray bytes = lines[i];
+        if (i == 0 && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
+
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString line = decoder.decode(bytes);
+        if (decoder.hasError())
+            return error(number, QStringLiteral("不是有效的 UTF-8 文本"));
+        for (QChar c : line) {
+            if (isControl(c) && c != u'\t')
+                return error(number, QStringLiteral("含有控制字符"));
+        }
+
+        const QString text = line.trimmed();
+        if (text.isEmpty() || text.startsWith(u'#'))
+            continue;
+
+        if (!versionLine) {
+            const QStringList words = blankSeparated(text);
+            if (words.size() != 2 || words[0] != VersionWord)
+                return error(number, QStringLiteral("第一行内容应为“%1 %2”").arg(VersionWord, Version));
+            if (words[1] != Version)
+                return error(number, QStringLiteral("不支持的格式版本 %1").arg(words[1]));
+            versionLine = number;
+            continue;
+        }
+
+        const qsizetype equals = text.indexOf(u'=');
+        if (equals < 0)
+            return error(number, QStringLiteral("缺少“=”"));
+        const QString key = text.left(equals).trimmed();
+        const QString value = text.mid(equals + 1).trimmed();
+        if (key.isEmpty())
+            return error(number, QStringLiteral("“=”前缺少设置项名称"));
+        const Field* field = findField(key);
+        if (!field)
+            return error(number, QStringLiteral("未知的设置项 %1").arg(key));
+        if (const auto earlier = given.constFind(key); earlier != given.cend())
+            return error(number, QStringLiteral("设置项 %1 重复（第 %2 行已有）").arg(key).arg(*earlier));
+        if (value.isEmpty() && !field->mayBeEmpty)
+            return error(number, QStringLiteral("取值无效：%1 不能为空").arg(key));
+        if (const Fault f = field->read(field->key, value, reading); !f.isEmpty())
+            return error(number, QStringLiteral("取值无效：%1").arg(f));
+        given.insert(key, number);
+    }
+
+    if (!versionLine)
+        return error(1, QStringLiteral("缺少格式版本行“%1 %2”").arg(VersionWord, Version));
+    if (!given.contains(QStringLiteral("name")))
+        return error(*versionLine, QStringLiteral("缺少设置项 name"));
+
+    // Every key not given comes from the base: the set named, else the
+    // set this file replaces, else the default set. The label stays with
+    // the name.
+    const QString& name = reading.given.name;
+    const RuleSet* replaced = findSet(known, name);
+    const RuleSet* base
+        = given.contains(QStringLiteral("based-on")) ? findSet(known, reading.basedOn) : replaced;
+    if (!base)
+        base = findSet(known, ClassicRules().name);
+    if (!base)
+        base = &ClassicRules();
+
+    RuleSet rules = *base;
+    rules.name = name;
+    if (given.contains(QStringLiteral("label")))
+        rules.label = reading.given.label;
+    else
+        rules.label = replaced ? replaced->label : name;
+    for (const Field& f : Fields) {
+        if (f.apply && given.contains(f.key))
+            f.apply(reading.given, rules);
+    }
+    return rules;
+}
+
+} // namespace tess::harvest

@@ -1,0 +1,244 @@
+#include "harvest/RuleCatalog.h"
+#include "harvest/RuleSetFile.h"
+#include "support/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tess;
+using namespace tess::harvest;
+
+namespace {
+
+QString text(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
+QString text(const QString& s) { return s; }
+
+// Every field of the set, one per line, so that a failure shows which.
+std::string describe(const RuleSet& r)
+{
+    auto list = [](const auto& items) {
+        QStringList out;
+        for (const auto& i : items)
+            out.append(text(i));
+        return out.join(u'|');
+    };
+    return QStringList { r.name, r.label, QString::fromLatin1(r.scheme), QString::fromLatin1(r.requestPath),
+        QString::fromLatin1(r.pageKey), QString::fromLatin1(r.requestTail), list(r.linkPrefixes),
+        QString::number(static_cast<int>(r.ownLinks)), list(r.ownHosts), QString::fromLatin1(r.redirectPath),
+        list(r.targetAttributes), QString::number(static_cast<int>(r.pager)), r.pagerText,
+        list(r.verifyHosts), r.verifyTitle }
+        .join(u'\n')
+        .toStdString();
+}
+
+// The set read; an empty one, and a failure, when the file was not taken.
+RuleSet setOf(const RuleSetFileResult& r)
+{
+    if (const auto* e = std::get_if<RuleSetFileError>(&r)) {
+        ADD_FAILURE() << e->message.toStdString();
+        return {};
+    }
+    return std::get<RuleSet>(r);
+}
+
+} // namespace
+
+TEST(RuleSetFile, ReadsEveryField)
+{
+    const QByteArray file = "\xEF\xBB\xBF# a comment\r\n"
+                            "  \t\r\n"
+                            "tessaroon-rules   1\r\n"
+                            "name = mine\n"
+                            "label = 我的 #1\n"
+                            "scheme = https\n"
+                            "request-path = /s?wd=\n"
+                            "page-key = &p=\n"
+                            "request-tail =\n"
+                            "link-prefixes = https://  ftp://\n"
+                            "own-links = named-hosts\n"
+                            "own-hosts = .Example.COM\tcache.example.net\n"
+                            "redirect-path = /url?q=\n"
+                            "target-attributes = mu data-url\n"
+                            "    # an indented comment\n"
+                            "pager = next-link\n"
+                            "pager-text = 下一页 >\n"
+                            "verify-hosts = Check.Example.com\n"
+                            "verify-title = =验证=\n";
+    RuleSet expected;
+    expected.name = QStringLiteral("mine");
+    expected.label = QStringLiteral("我的 #1");
+    expected.scheme = "https";
+    expected.requestPath = "/s?wd=";
+    expected.pageKey = "&p=";
+    expected.requestTail = "";
+    expected.linkPrefixes = { "https://", "ftp://" };
+    expected.ownLinks = RuleSet::OwnLinks::NamedHosts;
+    expected.ownHosts = { "example.com", "cache.example.net" };
+    expected.redirectPath = "/url?q=";
+    expected.targetAttributes = { QStringLiteral("mu"), QStringLiteral("data-url") };
+    expected.pager = RuleSet::Pager::NextLink;
+    expected.pagerText = QStringLiteral("下一页 >");
+    expected.verifyHosts = { "check.example.com" };
+    expected.verifyTitle = QStringLiteral("=验证=");
+
+    EXPECT_EQ(describe(setOf(ParseRuleSetFile(file, QStringLiteral("my.rules"), { ClassicRules() }))),
+        describe(expected));
+}
+
+TEST(RuleSetFile, KeysNotGivenComeFromTheBaseSet)
+{
+    RuleSet mine = ClassicRules();
+    mine.name = mine.label = QStringLiteral("mine");
+    RuleSet todayOverHttp = TodayRules();
+    todayOverHttp.scheme = "http";
+    RuleSet todayFromClassic = ClassicRules();
+    todayFromClassic.name = TodayRules().name;
+    todayFromClassic.label = TodayRules().label;
+    RuleSet fromToday = TodayRules();
+    fromToday.name = fromToday.label = QStringLiteral("mine2");
+    RuleSet fromMine = mine;
+    fromMine.name = QStringLiteral("more");
+    fromMine.label = QStringLiteral("更多");
+    fromMine.pager = RuleSet::Pager::NextLink;
+
+    const struct {
+        QByteArray body;
+        RuleSet expected;
+    } cases[] = {
+        { "name = mine\n", mine }, // a new set: classic's fields, its name as label
+        { "name = today\nscheme = http\n", todayOverHttp }, // a changed set: its own fields and label
+        { "name = mine2\nbased-on = today\n", fromToday },
+        { "name = today\nbased-on = classic\n", todayFromClassic }, // keeps its label
+        { "based-on = mine\nname = more\nlabel = 更多\npager = next-link\n",
+            fromMine }, // an earlier user set
+    };
+    for (const auto& c : cases) {
+        const auto r = ParseRuleSetFile("tessaroon-rules 1\n" + c.body, QStringLiteral("my.rules"),
+            { ClassicRules(), TodayRules(), mine });
+        EXPECT_EQ(describe(setOf(r)), describe(c.expected)) << c.body.toStdString();
+    }
+}
+
+TEST(RuleSetFile, AFaultNamesTheFileAndLine)
+{
+    const struct {
+        QByteArray file;
+        int line;
+        const char* why;
+    } cases[] = {
+        { "", 1, "缺少格式版本行“tessaroon-rules 1”" },
+        { "\n# rules\nname = x\n", 3, "第一行内容应为“tessaroon-rules 1”" },
+        { "tessaroon-rules 2\nname = x\n", 1, "不支持的格式版本 2" },
+        { "# mine\ntessaroon-rules 1\nlabel = x\n", 2, "缺少设置项 name" },
+        { "tessaroon-rules 1\nname mine\n", 2, "缺少“=”" },
+        { "tessaroon-rules 1\n= mine\n", 2, "“=”前缺少设置项名称" },
+        { "tessaroon-rules 1\nname = a\nxyz = 1\n", 3, "未知的设置项 xyz" },
+        { "tessaroon-rules 1\nName = a\n", 2, "未知的设置项 Name" },
+        { "tessaroon-rules 1\nname = a\n\nname = b\n", 4, "设置项 name 重复（第 2 行已有）" },
+        { "tessaroon-rules 1\nname = My_Rules\n", 2, "取值无效：name 只能含小写字母、数字和“-”" },
+        { "tessaroon-rules 1\nname = a\nbased-on = nothing\n", 3, "取值无效：没有名为 nothing 的规则集" },
+        { "tessaroon-rules 1\nname = a\nscheme = ftp\n", 3,
+            "取值无效：scheme 只能是 http 或 https，不能是“ftp”" },
+        { "tessaroon-rules 1\nname = a\npager = numbers\n", 3,
+            "取值无效：pager 只能是 bracketed-line 或 next-link，不能是“numbers”" },
+        { "tessaroon-rules 1\nname = a\nrequest-path = s?wd=\n", 3, "取值无效：request-path 必须以“/”开头" },
+        { "tessaroon-rules 1\nname = a\nrequest-path = /搜索\n", 3,
+            "取值无效：request-path 只能含可打印的 ASCII 字符，不能有空格" },
+        { "tessaroon-rules 1\nname = a\nown-hosts = a.com .\n", 3, "取值无效：own-hosts 中有空的主机名" },
+        { "tessaroon-rules 1\nname = a\nlink-prefixes =\n", 3, "取值无效：link-prefixes 不能为空" },
+        { "tessaroon-rules 1\nname = a\nlabel = a\tb\n", 3, "取值无效：label 不能含控制字符" },
+        { "tessaroon-rules 1\nname = a\nlabel = a\x01\n", 3, "含有控制字符" },
+        { "tessaroon-rules 1\nname = a\nlabel = \xC4\xE3\n", 3, "不是有效的 UTF-8 文本" },
+    };
+    for (const auto& c : cases) {
+        const RuleSetFileResult r
+            = ParseRuleSetFile(c.file, QStringLiteral("/home/u/rules/my.rules"), { ClassicRules() });
+        ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.file.toStdString();
+        const auto& e = std::get<RuleSetFileError>(r);
+        EXPECT_EQ(e.line, c.line) << c.file.toStdString();
+        EXPECT_EQ(e.message,
+            QStringLiteral("规则文件 /home/u/rules/my.rules 第 %1 行：%2")
+                .arg(c.line)
+                .arg(QString::fromUtf8(c.why)))
+            << c.file.toStdString();
+    }
+}
+
+class RuleCatalogTest : public ::testing::Test {
+protected:
+    void write(const char* name, const QByteArray& body)
+    {
+        test::writeFile(dir.filePath(QString::fromLatin1(name)), "tessaroon-rules 1\n" + body);
+    }
+    QString shown(const char* name) const
+    {
+        return QDir::toNativeSeparators(dir.filePath(QString::fromLatin1(name)));
+    }
+
+    QTemporaryDir dir;
+    RuleCatalog catalog;
+};
+
+TEST_F(RuleCatalogTest, ReadsTheFolderInNameOrderAfterTheBuiltInSets)
+{
+    write("2-b.rules", "name = b\nbased-on = a\nlabel = 乙\n"); // needs a, read before it
+    write("1-a.rules", "name = a\nscheme = https\n");
+    write("3-c.rules.txt", "name = c\n"); // not a rule set file
+    catalog.loadFolder(dir.filePath(QStringLiteral("missing"))); // nothing to do
+    catalog.loadFolder(dir.path());
+
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today a b"));
+    EXPECT_EQ(catalog.errors(), QStringList());
+    ASSERT_NE(catalog.find(QStringLiteral("b")), nullptr);
+    EXPECT_EQ(catalog.find(QStringLiteral("b"))->scheme, "https");
+    EXPECT_EQ(catalog.find(QStringLiteral("b"))->label, QStringLiteral("乙"));
+    EXPECT_EQ(catalog.find(QStringLiteral("c")), nullptr);
+}
+
+TEST_F(RuleCatalogTest, AUserFileReplacesTheBuiltInSetOfItsName)
+{
+    write("today.rules", "name = today\nscheme = http\n");
+    catalog.loadFolder(dir.path());
+
+    RuleSet expected = TodayRules();
+    expected.scheme = "http";
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
+    EXPECT_EQ(describe(catalog.sets()[1]), describe(expected));
+    EXPECT_EQ(catalog.find(QStringLiteral("today")), &catalog.sets()[1]);
+}
+
+TEST_F(RuleCatalogTest, AFileNotTakenIsReportedAndTheBuiltInSetStays)
+{
+    write("a.rules", "name = classic\nscheme = https\npager = numbers\n");
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("b.rules"))));
+    write("c.rules", QByteArray(MaxRuleSetFileSize, '#'));
+    catalog.loadFolder(dir.path());
+
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
+    EXPECT_EQ(describe(*catalog.find(QStringLiteral("classic"))), describe(ClassicRules()));
+    ASSERT_EQ(catalog.errors().size(), 3);
+    EXPECT_EQ(catalog.errors()[0],
+        QStringLiteral(
+            "规则文件 %1 第 4 行：取值无效：pager 只能是 bracketed-line 或 next-link，不能是“numbers”")
+            .arg(shown("a.rules")));
+    EXPECT_TRUE(
+        catalog.errors()[1].startsWith(QStringLiteral("规则文件 %1 无法读取：").arg(shown("b.rules"))))
+        << catalog.errors()[1].toStdString();
+    EXPECT_EQ(catalog.errors()[2],
+        QStringLiteral("规则文件 %1 过大（超过 1024 KiB），未读取").arg(shown("c.rules")));
+}
+
+TEST(RememberedRules, IsClassicUntilAChoiceIsKept)
+{
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    EXPECT_EQ(RememberedRules(), QStringLiteral("classic"));
+    RememberRules(QStringLiteral("today"));
+    EXPECT_EQ(RememberedRules(), QStringLiteral("today"));
+    EXPECT_TRUE(
+        test::readFile(dir.filePath(QStringLiteral("tessaroon/tessaroon.ini"))).contains("rules=today"));
+}

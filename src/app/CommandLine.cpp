@@ -8,15 +8,26 @@ namespace tess::app {
 
 namespace {
 
-// A host name or address, with an optional port: nothing that could change
-// the request's path or query.
+// A host name or address, with an optional port and an optional http or
+// https scheme before it: nothing that could change the request's path or
+// query.
 bool isEngineHost(const QString& host)
 {
-    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9.-]+(:([0-9]{1,5}))?$"));
+    static const QRegularExpression valid(QStringLiteral("^(https?://)?[A-Za-z0-9.-]+(:([0-9]{1,5}))?/?$"));
     const QRegularExpressionMatch match = valid.match(host);
-    const int port = match.captured(2).isEmpty() ? 80 : match.captured(2).toInt();
+    const int port = match.captured(3).isEmpty() ? 80 : match.captured(3).toInt();
     return match.hasMatch() && port >= 1 && port <= 65535;
 }
+
+// A rule set's name as --rules takes it; whether such a set exists is
+// known only once the user's rule files are read.
+bool isRulesName(const QString& name)
+{
+    static const QRegularExpression valid(QStringLiteral("^[a-z0-9-]+$"));
+    return valid.match(name).hasMatch();
+}
+
+const QString EngineHostForm = QStringLiteral("[http://|https://]HOST[:PORT]");
 
 std::optional<int> wholeNumber(const QString& text, int low, int high)
 {
@@ -50,7 +61,7 @@ CommandLine parseHarvest(const QStringList& args)
         static const QStringList withValue { QStringLiteral("-k"), QStringLiteral("--keywords"),
             QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"),
             QStringLiteral("--to"), QStringLiteral("--interval"), QStringLiteral("--engine-host"),
-            QStringLiteral("--format"), QStringLiteral("--state") };
+            QStringLiteral("--format"), QStringLiteral("--state"), QStringLiteral("--rules") };
         if (!withValue.contains(name))
             return error(QStringLiteral("harvest: unknown argument %1").arg(args[i]));
         if (!value) {
@@ -78,8 +89,12 @@ CommandLine parseHarvest(const QStringList& args)
             cl.harvest.intervalSeconds = *n;
         } else if (name == QLatin1String("--engine-host")) {
             if (!isEngineHost(*value))
-                return error(QStringLiteral("not a HOST[:PORT]: %1").arg(*value));
+                return error(QStringLiteral("not a %1: %2").arg(EngineHostForm, *value));
             cl.harvest.engineHost = value->toLatin1();
+        } else if (name == QLatin1String("--rules")) {
+            if (!isRulesName(*value))
+                return error(QStringLiteral("harvest: --rules needs a rule set's name: %1").arg(*value));
+            cl.harvest.rules = *value;
         } else if (name == QLatin1String("--format")) {
             const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(*value);
             if (!format)
@@ -120,25 +135,39 @@ CommandLine CommandLine::parse(const QStringList& args)
             cl.action = Action::Help;
             return cl;
         }
-        QString host;
-        if (a == QLatin1String("--engine-host") && i + 1 < args.size())
-            host = args[++i];
-        else if (a.startsWith(QLatin1String("--engine-host=")))
-            host = a.mid(14);
-        else if (a == QLatin1String("--engine-host")) {
-            cl.action = Action::Error;
-            cl.error = QStringLiteral("--engine-host needs HOST[:PORT]");
-            return cl;
-        } else {
-            // Toolkit options (-platform, -style, ...) are Qt's affair.
+        QString option;
+        QString value;
+        for (const QString name : { QStringLiteral("--engine-host"), QStringLiteral("--rules") }) {
+            if (a == name && i + 1 < args.size()) {
+                option = name;
+                value = args[++i];
+            } else if (a.startsWith(name + u'=')) {
+                option = name;
+                value = a.mid(name.size() + 1);
+            } else if (a == name) {
+                cl.action = Action::Error;
+                cl.error = QStringLiteral("%1 needs a value").arg(name);
+                return cl;
+            }
+        }
+        // Toolkit options (-platform, -style, ...) are Qt's affair.
+        if (option.isEmpty())
+            continue;
+        if (option == QLatin1String("--rules")) {
+            if (!isRulesName(value)) {
+                cl.action = Action::Error;
+                cl.error = QStringLiteral("--rules needs a rule set's name: %1").arg(value);
+                return cl;
+            }
+            cl.rules = value;
             continue;
         }
-        if (!isEngineHost(host)) {
+        if (!isEngineHost(value)) {
             cl.action = Action::Error;
-            cl.error = QStringLiteral("not a HOST[:PORT]: %1").arg(host);
+            cl.error = QStringLiteral("not a %1: %2").arg(EngineHostForm, value);
             return cl;
         }
-        cl.engineHost = host.toLatin1();
+        cl.engineHost = value.toLatin1();
     }
     return cl;
 }
@@ -146,17 +175,20 @@ CommandLine CommandLine::parse(const QStringList& args)
 QString CommandLine::usage()
 {
     return QStringLiteral("Usage:\n"
-                          "  tessaroon [--engine-host HOST[:PORT]]\n"
+                          "  tessaroon [--engine-host [http://|https://]HOST[:PORT]] [--rules NAME]\n"
                           "      Start the program. --engine-host sends the searches to another\n"
                           "      engine host (default www.baidu.com), e.g. the sample engine at\n"
-                          "      127.0.0.1:8642.\n"
+                          "      127.0.0.1:8642; a scheme given there wins over the rule set's.\n"
+                          "      --rules picks how result pages are asked for and read, for this\n"
+                          "      start: classic (经典, the default) or today (现行), or a set of\n"
+                          "      the user's rule files; the window remembers the last one chosen.\n"
                           "  tessaroon merge -o TARGET SOURCE...\n"
                           "      Merge address lists into TARGET: the sources joined in order,\n"
                           "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
                           "      Exit status 0 on success; otherwise the error on standard error.\n"
                           "  tessaroon harvest -k KEYWORDS [-o OUT] [--from N] [--to M] [--interval S]\n"
-                          "                    [--engine-host HOST[:PORT]] [--dedupe] [--format tsv|csv]\n"
-                          "                    [--state FILE]\n"
+                          "                    [--engine-host [http://|https://]HOST[:PORT]] [--rules NAME]\n"
+                          "                    [--dedupe] [--format tsv|csv] [--state FILE]\n"
                           "      The window's search run without a window: searches the keywords of\n"
                           "      the file KEYWORDS (one a line) and writes the harvested rows to OUT\n"
                           "      (default standard output) page by page. --from N starts at keyword\n"
@@ -174,8 +206,11 @@ QString CommandLine::usage()
                           "      its own and never the window's files.\n"
                           "      Exit status: 0 every keyword searched; 1 an error (message on\n"
                           "      standard error); 2 a wrong command line; 3 every keyword searched\n"
-                          "      but some pages could not be loaded; 130 stopped by SIGINT; 143\n"
-                          "      stopped by SIGTERM.\n"
+                          "      but some pages could not be loaded, or the engine asked for a\n"
+                          "      verification no one is there to pass (the run stops, and the\n"
+                          "      --from value that resumes it is printed); 130 stopped by SIGINT;\n"
+                          "      143 stopped by SIGTERM. --rules: as for the window (default: the\n"
+                          "      classic rules; the window's choice is not read).\n"
                           "  tessaroon --help\n"
                           "      This text. Exit status 0; a wrong command line exits with 2.\n");
 }

@@ -14,7 +14,8 @@ struct CommandLine {
     // MergeUsage: "merge" with words that do not fit its form.
     enum class Action { RunWindow, Merge, MergeUsage, Harvest, Help, Error };
     Action action = Action::RunWindow;
-    QByteArray engineHost; // --engine-host HOST[:PORT]
+    QByteArray engineHost; // --engine-host [http://|https://]HOST[:PORT]
+    QString rules; // --rules NAME; empty: the remembered choice
     tools::MergeArguments merge; // with Action::Merge
     HarvestArguments harvest; // with Action::Harvest
     QString error;

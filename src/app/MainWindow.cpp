@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QHBoxLayout>
@@ -114,9 +115,16 @@ TForm1::TForm1(Options options)
 
     m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
         m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
-        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); } });
+        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, nullptr,
+        [this] { callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);
+    chooseRules(std::max(0, RulesBox->findData(m_options.rules)));
+    connect(RulesBox, &QComboBox::activated, this, [this](int index) {
+        chooseRules(index);
+        if (m_options.rulesChosen)
+            m_options.rulesChosen(RulesBox->itemData(index).toString());
+    });
 
     resize(576, 439);
     ui::centreOnScreen(*this);
@@ -213,6 +221,17 @@ QWidget* TForm1::buildOptionsRow()
     CheckBox1->setLayoutDirection(Qt::RightToLeft); // caption on the left
     CheckBox1->setToolTip(QStringLiteral("勾选后，本次搜索中已采集过的网址不再重复采集"));
     h->addWidget(CheckBox1);
+    h->addSpacing(8);
+    h->addWidget(new QLabel(QStringLiteral("规则："), row));
+    RulesBox = new QComboBox(row);
+    RulesBox->setObjectName(QStringLiteral("RulesBox"));
+    RulesBox->setToolTip(QStringLiteral("结果页的读取规则：经典为旧版结果页，现行为当前的结果页"));
+    if (m_options.ruleSets.isEmpty())
+        m_options.ruleSets = { harvest::ClassicRules(), harvest::TodayRules() };
+    for (const harvest::RuleSet& rules : std::as_const(m_options.ruleSets))
+        RulesBox->addItem(rules.label.isEmpty() ? rules.name : rules.label, rules.name);
+    RulesBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    h->addWidget(RulesBox);
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("搜索文件："), row));
     Edit5 = new QLineEdit(row);
@@ -420,6 +439,26 @@ void TForm1::ShowCleaner()
         delform->exec();
 }
 
+void TForm1::chooseRules(int index)
+{
+    RulesBox->setCurrentIndex(index);
+    m_run->setRules(m_options.ruleSets.value(index, harvest::ClassicRules()));
+}
+
+void TForm1::callForAttention(const QString& text)
+{
+    if (isHidden()) {
+        const components::TNotifyIconDataA& icon = antTaskbarIcon1->IconData();
+        if (QSystemTrayIcon* tray = antTaskbarIcon1->trayProvider().trayIcon(icon.hWnd, icon.uID))
+            tray->showMessage(QStringLiteral("Tessaroon"), text);
+        N17Click();
+    } else if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+}
+
 void TForm1::N17Click()
 {
     N17->setEnabled(false);
@@ -530,6 +569,8 @@ void TForm1::SetCommandsEnabled(bool search, bool stop, bool import)
     SpeedButton2->setEnabled(search);
     SpeedButton3->setEnabled(stop);
     SpeedButton4->setEnabled(import);
+    // A run keeps the rules it started with.
+    RulesBox->setEnabled(search);
 }
 
 void TForm1::RepaintNow()

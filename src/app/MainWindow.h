@@ -15,6 +15,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -49,6 +50,12 @@ public:
         QString profileFolder; // the embedded browser's own data
         std::function<QString()> localAddress; // empty: the machine's
         std::function<bool()> trayAvailable; // empty: whether the desktop has a tray now
+        // The rule sets the selector offers, in order, and the one chosen
+        // at start; none: the built-in ones, the classic chosen.
+        QList<harvest::RuleSet> ruleSets;
+        QString rules;
+        // Told of each set the user chooses, to remember it. Optional.
+        std::function<void(const QString& name)> rulesChosen;
     };
 
     explicit TForm1(Options options);
@@ -117,6 +124,10 @@ private:
     void buildTray();
     void clearBrowserData();
     void flushResults();
+    void chooseRules(int index);
+    // The run waits for the user: the window comes out of the tray and to
+    // the front.
+    void callForAttention(const QString& text);
     // The window boxes go over, brought back from the tray first.
     QWidget* boxParent();
     bool trayAvailable() const;
@@ -134,6 +145,7 @@ private:
     QToolButton* SpeedButton10 = nullptr;
     QSpinBox* SpinEdit1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
+    QComboBox* RulesBox = nullptr;
     QLineEdit* Edit5 = nullptr;
     QTreeWidget* ListView1 = nullptr;
     QWebEngineView* WebBrowser1 = nullptr;

@@ -4,6 +4,7 @@
 #include "app/headless/HeadlessHarvest.h"
 #include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
+#include "harvest/RuleCatalog.h"
 #include "text/ExeDir.h"
 #include "text/FolderLock.h"
 #include "text/PathName.h"
@@ -16,6 +17,7 @@
 #include "ui/WindowFont.h"
 
 #include <QDir>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -79,11 +81,32 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {} });
+    // The user's rule files may add sets or mend the built-in ones; a
+    // broken one is reported once the window is up, and the built-in set
+    // stands in for it.
+    harvest::RuleCatalog rules;
+    rules.loadFolder(harvest::DefaultRulesFolder());
+    QString chosen = cl.rules.isEmpty() ? harvest::RememberedRules() : cl.rules;
+    if (!rules.find(chosen)) {
+        if (!cl.rules.isEmpty()) {
+            std::fprintf(stderr, "tessaroon: no rule set is named %s (there are: %s)\n",
+                cl.rules.toLocal8Bit().constData(),
+                rules.names().join(QStringLiteral(", ")).toLocal8Bit().constData());
+            return 2;
+        }
+        chosen = harvest::ClassicRules().name;
+    }
+
+    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {}, rules.sets(),
+        chosen, harvest::RememberRules });
     tools::TForm2 Form2;
     tools::TForm3 Form3;
     browser::Tdelform delform(Form1.browserProfile());
     Form1.setSecondaryWindows(&Form2, &Form3, &delform);
     Form1.show();
+    for (const QString& error : rules.errors())
+        QTimer::singleShot(0, &Form1, [&Form1, error] {
+            ui::dialogs().plainMessage(&Form1, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
+        });
     return application.exec();
 }

@@ -13,6 +13,13 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
         QByteArray("www.example.com"));
     EXPECT_EQ(
         CommandLine::parse({ QStringLiteral("--engine-host=h:65535") }).engineHost, QByteArray("h:65535"));
+    cl = CommandLine::parse({ QStringLiteral("--rules"), QStringLiteral("today"),
+        QStringLiteral("--engine-host=http://127.0.0.1:8642/") });
+    EXPECT_EQ(cl.action, CommandLine::Action::RunWindow);
+    EXPECT_EQ(cl.rules, QStringLiteral("today"));
+    EXPECT_EQ(cl.engineHost, QByteArray("http://127.0.0.1:8642/"));
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=https://h") }).engineHost,
+        QByteArray("https://h"));
 
     cl = CommandLine::parse(
         { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
@@ -28,11 +35,17 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
 
 TEST(CommandLine, RefusesAHostThatWouldChangeTheRequest)
 {
-    for (const char* bad : { "evil.com/x?", "a b", "host:port", "", "x@y", "h:65536", "h:99999", "h:0" })
+    for (const char* bad : { "evil.com/x?", "a b", "host:port", "", "x@y", "h:65536", "h:99999", "h:0",
+             "ftp://h", "http://", "http://h/x", "HTTP://h", "http:/h" })
         EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host"), QString::fromLatin1(bad) }).action,
             CommandLine::Action::Error)
             << bad;
+    for (const char* bad : { "Today", "a/b", "", "现行" })
+        EXPECT_EQ(CommandLine::parse({ QStringLiteral("--rules"), QString::fromUtf8(bad) }).action,
+            CommandLine::Action::Error)
+            << bad;
     EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host") }).action, CommandLine::Action::Error);
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--rules") }).action, CommandLine::Action::Error);
 }
 
 namespace {
@@ -51,7 +64,7 @@ TEST(CommandLine, ReadsEveryHarvestOption)
 {
     auto cl
         = harvest("-k k.txt -o out.csv --from 3 --to 9 --interval 2 --engine-host 127.0.0.1:8642 --dedupe "
-                  "--format csv --state s.ini");
+                  "--format csv --state s.ini --rules today");
     ASSERT_EQ(cl.action, CommandLine::Action::Harvest) << cl.error.toStdString();
     EXPECT_EQ(cl.harvest.keywordFile, QStringLiteral("k.txt"));
     EXPECT_EQ(cl.harvest.output, QStringLiteral("out.csv"));
@@ -62,6 +75,7 @@ TEST(CommandLine, ReadsEveryHarvestOption)
     EXPECT_TRUE(cl.harvest.dedupe);
     EXPECT_EQ(cl.harvest.format, tess::harvest::RowFormat::Csv);
     EXPECT_EQ(cl.harvest.stateFile, QStringLiteral("s.ini"));
+    EXPECT_EQ(cl.harvest.rules, QStringLiteral("today"));
 
     cl = harvest("--keywords=k.txt --output=o --from=0 --interval=1000 --format=TSV");
     ASSERT_EQ(cl.action, CommandLine::Action::Harvest) << cl.error.toStdString();
@@ -86,7 +100,8 @@ TEST(CommandLine, RefusesAWrongHarvestCommand)
     for (const char* bad : { "", "-o out", "-k", "-k k.txt --from", "-k k.txt --from -1", "-k k.txt --from x",
              "-k k.txt --from +1", "-k k.txt --to 0", "-k k.txt --from 5 --to 5", "-k k.txt --from 6 --to 5",
              "-k k.txt --interval 0", "-k k.txt --interval 1001", "-k k.txt --format xls",
-             "-k k.txt --engine-host a/b", "-k k.txt --bogus", "-k k.txt extra", "-k k.txt --dedupe=yes" }) {
+             "-k k.txt --engine-host a/b", "-k k.txt --bogus", "-k k.txt extra", "-k k.txt --dedupe=yes",
+             "-k k.txt --rules", "-k k.txt --rules ../x" }) {
         const CommandLine cl = harvest(bad);
         EXPECT_EQ(cl.action, CommandLine::Action::Error) << bad;
         EXPECT_FALSE(cl.error.isEmpty()) << bad;
@@ -98,6 +113,6 @@ TEST(CommandLine, UsageNamesEveryCommandAndExitStatus)
     const QString usage = CommandLine::usage();
     for (const char* word :
         { "tessaroon merge", "tessaroon harvest", "tessaroon --help", "--from N", "--to M", "--interval S",
-            "--engine-host", "--dedupe", "--format tsv|csv", "--state FILE", "130", "143" })
+            "--engine-host", "--dedupe", "--format tsv|csv", "--state FILE", "--rules NAME", "130", "143" })
         EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
 }

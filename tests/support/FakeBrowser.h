@@ -16,9 +16,10 @@ namespace tess::test {
 struct FakePage {
     QString location;
     QString body;
-    QList<QPair<QString, QString>> links; // href, text
+    QList<browser::PageLink> links; // href, text, carried target
     int innerFrames = 0; // each raises its own completion pair
     QString failure; // non-empty: the load failed (an HTTP error, a download, ...)
+    QString title = {};
 };
 
 // A scriptable browser: Navigate() remembers the request, finishLoad()
@@ -68,10 +69,8 @@ public:
                 { { QStringLiteral("chrome-error://chromewebdata/#buttons"), QStringLiteral("详细信息") } },
                 0, QStringLiteral("net::ERR_CONNECTION_REFUSED") };
         }
-        browser::PageSnapshot snapshot { page->location, page->body, {}, !page->failure.isEmpty(),
-            page->failure };
-        for (const auto& [href, text] : page->links)
-            snapshot.links.append({ href, text });
+        browser::PageSnapshot snapshot { page->location, page->body, page->links, !page->failure.isEmpty(),
+            page->failure, page->title };
         setSnapshot(std::move(snapshot));
         raiseNavigateComplete2(TopFrame);
         for (int f = 0; f < page->innerFrames; ++f) {

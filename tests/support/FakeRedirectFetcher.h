@@ -54,6 +54,18 @@ public:
         answer(address, std::move(reply));
     }
 
+    // Answers every request, in order, those the answers lead to included,
+    // from `server` (failed without one).
+    void answerAll()
+    {
+        while (!pending.empty()) {
+            Request r = std::move(pending.front());
+            pending.erase(pending.begin());
+            r.done(server ? server(r.address) : browser::RedirectAnswer { true, 0, {}, {} });
+        }
+    }
+    std::function<browser::RedirectAnswer(const QByteArray& address)> server;
+
     QList<QByteArray> asked;
     std::vector<Request> pending;
     std::vector<Request> cancelled; // kept, to play an answer that comes too late

@@ -5,6 +5,8 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/HeadlessWindow.h"
 #include "harvest/LocalAddress.h"
+#include "harvest/RequestAddress.h"
+#include "harvest/RuleCatalog.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "harvest/Timer.h"
@@ -50,8 +52,10 @@ void say(const QString& text)
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-bool isLoopbackHost(const QByteArray& host)
+bool isLoopbackHost(const QByteArray& address)
 {
+    const QByteArray host
+        = harvest::ParseEngineAddress(address).value_or(harvest::EngineAddress { {}, address }).host;
     const QByteArray name = host.left(host.indexOf(':') < 0 ? host.size() : host.indexOf(':'));
     return name.startsWith("127.") || name == "localhost";
 }
@@ -151,6 +155,19 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     // of a harvest; QT_LOGGING_RULES still overrides this.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 
+    // The rule sets: the built-in ones and the user's files.
+    harvest::RuleCatalog catalog;
+    catalog.loadFolder(harvest::DefaultRulesFolder());
+    const QString rulesName = args.rules.isEmpty() ? harvest::ClassicRules().name : args.rules;
+    const harvest::RuleSet* rules = catalog.find(rulesName);
+    for (const QString& error : catalog.errors())
+        say(error);
+    if (!rules) {
+        say(QStringLiteral("no rule set is named %1 (there are: %2)")
+                .arg(rulesName, catalog.names().join(QStringLiteral(", "))));
+        return HarvestUsage;
+    }
+
     // A browser profile of the run's own, gone with it: the run goes beside
     // an open window and other runs, and none of them sees its cookies.
     QTemporaryDir scratch;
@@ -171,6 +188,7 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     int status = HarvestDone;
     int stopSignal = 0;
     bool finished = false;
+    bool verification = false;
     Progress progress;
     {
         auto host
@@ -230,8 +248,26 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
             [&] {
                 finished = true;
                 QTimer::singleShot(0, &application, &QCoreApplication::quit);
+            },
+            nullptr,
+            [&] {
+                // No one is here to pass it: the run stops, the keyword
+                // kept, and the run can be resumed once the engine lets
+                // requests through again.
+                verification = true;
+                if (status == HarvestDone)
+                    status = HarvestPagesMissing;
+                progress.breakLine();
+                say(QStringLiteral("the engine answered with its verification page (%1); "
+                                   "no one is here to pass it, so the run stops")
+                        .arg(host->snapshot().location.left(120)));
+                QTimer::singleShot(0, &application, [&] {
+                    if (!finished)
+                        run->Stop();
+                });
             } };
         run = std::make_unique<harvest::SearchRun>(std::move(services));
+        run->setRules(*rules);
         if (!args.engineHost.isEmpty())
             run->setEngineHost(args.engineHost);
         run->keywordList() = keywords;
@@ -267,7 +303,8 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
 
         // The keyword in flight is searched again from its first page; a
         // keyword whose last page was read is done.
-        const int resume = run->MorePages ? run->KeywordIndex - 1 : run->KeywordIndex;
+        // A keyword interrupted by a verification page is searched again.
+        const int resume = run->MorePages || verification ? run->KeywordIndex - 1 : run->KeywordIndex;
         progress.breakLine();
         if ((stopSignal != 0 || status != HarvestDone) && run->KeywordIndex > args.from && resume < end)
             say(QStringLiteral("stopped; resume with --from %1").arg(resume));

@@ -17,6 +17,7 @@ struct HarvestArguments {
     std::optional<int> to; // --to: the position the run stops before
     int intervalSeconds = 5; // --interval, 1..1000
     QByteArray engineHost; // --engine-host; empty: the engine's public host
+    QString rules; // --rules; empty: the classic rules
     bool dedupe = false; // --dedupe
     harvest::RowFormat format = harvest::RowFormat::Tsv; // --format
     QString stateFile; // --state; empty: no state file is written

@@ -1,0 +1,249 @@
+#include "harvest/FakeWindow.h"
+#include "harvest/RedirectResolver.h"
+#include "harvest/SearchRun.h"
+#include "support/FakeBrowser.h"
+#include "support/FakeRedirectFetcher.h"
+#include "support/Files.h"
+
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tess;
+using namespace tess::harvest;
+using browser::PageLink;
+using browser::RedirectAnswer;
+using test::FakePage;
+
+namespace {
+
+QByteArray between(const QByteArray& s, const char* from, const char* to)
+{
+    const qsizetype a = s.indexOf(from) + qstrlen(from);
+    return s.mid(a, s.indexOf(to, a) - a);
+}
+
+// A run under today's rules against a fake engine whose result pages hold
+// every kind of link, and whose redirector answers by hand.
+class TodayRunTest : public ::testing::Test {
+protected:
+    TodayRunTest()
+    {
+        tracker.attach(browser);
+        browser.server = [this](const QByteArray& url) { return serve(url); };
+        fetcher.server = [this](const QByteArray& url) { return redirect(url); };
+        run.keywordList() = { "alpha", "beta" };
+        run.setRules(TodayRules());
+    }
+
+    std::optional<FakePage> serve(const QByteArray& url)
+    {
+        if (url.startsWith("https://www.baidu.com/after-verify"))
+            return FakePage { QString::fromLatin1(url), QStringLiteral("验证成功"), {}, 0, {}, {} };
+        if (verifyFrom > 0 && browser.requests.size() >= verifyFrom && !verified)
+            return FakePage { QStringLiteral("https://wappass.baidu.com/static/captcha/tuxing.html?ak=1"),
+                QStringLiteral("请完成下方验证后继续操作"), {}, 0, {}, QStringLiteral("百度安全验证") };
+        const QString word = QString::fromLatin1(between(url, "word=", "&pn="));
+        const int page = between(url, "&pn=", "&cl=").toInt() / 10 + 1;
+        const QString key = QStringLiteral("%1-%2").arg(word).arg(page);
+        const QString link = QStringLiteral("http://www.baidu.com/link?url=");
+        auto token = [&](const char* kind) { return link + QLatin1String(kind) + key; };
+        FakePage p { QString::fromLatin1(url), QStringLiteral("%1 的搜索结果").arg(word), {}, 0, {},
+            QStringLiteral("%1_百度搜索").arg(word) };
+        p.links = {
+            { token("mu-"), QStringLiteral("标题0"), QStringLiteral("http://%1-0.example.org/").arg(key) },
+            { token("plain-"), QStringLiteral("标题1") },
+            { QStringLiteral("http://cache.baiducontent.com/c?m=") + key, QStringLiteral("百度快照") },
+            { token("meta-"), QStringLiteral("标题2") },
+            { QStringLiteral("https://www.example-card.cn/") + word, QStringLiteral("卡片") },
+            { token("card-"), QStringLiteral("百科"),
+                QStringLiteral("https://baike.baidu.com/item/") + word },
+            { QStringLiteral("http://www.hao123.com/"), QStringLiteral("hao123") },
+            { token("fail-"), QStringLiteral("标题3") },
+            { token("own-"), QStringLiteral("标题4") },
+            { token("plain-"), QStringLiteral("更多") }, // the same result again
+            { QStringLiteral("javascript:;"), QStringLiteral("设置") },
+        };
+        if (page < pagesFor.value(word))
+            p.links.append({ QStringLiteral("https://www.baidu.com/s?wd=%1&pn=%2").arg(word).arg(page * 10),
+                page % 2 ? QStringLiteral("下一页>") : QStringLiteral("下一页 >") });
+        return p;
+    }
+
+    RedirectAnswer redirect(const QByteArray& url)
+    {
+        const QByteArray token = url.mid(url.indexOf("url=") + 4);
+        const QByteArray key = token.mid(token.indexOf('-') + 1);
+        if (token.startsWith("plain-"))
+            return { false, 302, "http://" + key + "-1.example.org/", {} };
+        if (token.startsWith("meta-"))
+            return { false, 200, {},
+                "<meta http-equiv=\"refresh\" content=\"0;URL='https://" + key + "-2.example.org/x'\">" };
+        if (token.startsWith("own-"))
+            return { false, 302, "https://www.baidu.com/s?wd=" + key, {} };
+        return { true, 0, {}, {} };
+    }
+
+    // Pages load, the poll ticks and the redirector answers until the run
+    // stops polling.
+    void runToEnd()
+    {
+        for (int i = 0; i < 500 && (poll.enabled() || run.Resolving); ++i) {
+            browser.finishLoad();
+            poll.fire();
+            fetcher.answerAll();
+        }
+        ASSERT_FALSE(poll.enabled()) << "the run did not end";
+    }
+
+    QStringList requestedPages() const
+    {
+        QStringList out;
+        for (const QByteArray& r : browser.requests)
+            if (r.contains("word="))
+                out << QString::fromLatin1(between(r, "word=", "&pn=") + ":" + between(r, "&pn=", "&cl="));
+        return out;
+    }
+
+    // The user passes the verification in the browser.
+    void passVerification()
+    {
+        verified = true;
+        browser.Navigate("https://www.baidu.com/after-verify");
+        browser.finishLoad();
+        poll.fire();
+    }
+
+    QTemporaryDir dir;
+    test::FakeWindow window;
+    test::FakeBrowser browser;
+    browser::CompletionTracker tracker;
+    test::ManualTimer poll, watchdog;
+    test::FakeRedirectFetcher fetcher;
+    RedirectResolver resolver { fetcher };
+    QMap<QString, int> pagesFor { { QStringLiteral("alpha"), 2 }, { QStringLiteral("beta"), 1 } };
+    int verifyFrom = 0; // the request from which the engine wants a verification
+    bool verified = false;
+    int attention = 0;
+    SearchRun run { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
+        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr, {}, {}, {}, &resolver,
+        [this] { ++attention; } } };
+};
+
+} // namespace
+
+TEST_F(TodayRunTest, RowsHoldTheTargetsInPageOrderAndTheNextPageWaitsForThem)
+{
+    run.Start();
+    EXPECT_EQ(browser.requests.first(),
+        QByteArray("https://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=alpha&pn=0&cl=3"));
+    EXPECT_EQ(browser.targetAttributes(), QStringList { QStringLiteral("mu") });
+    browser.finishLoad();
+    poll.fire();
+    // Asked two at a time; the same redirect once; the next page waits.
+    EXPECT_TRUE(run.Resolving);
+    EXPECT_FALSE(poll.enabled());
+    EXPECT_EQ(fetcher.pending.size(), 2u);
+    EXPECT_EQ(browser.requests.size(), 1);
+    EXPECT_TRUE(window.rows.isEmpty());
+    fetcher.answerAll();
+    EXPECT_EQ(fetcher.asked.size(), 4);
+    EXPECT_EQ(fetcher.mostInFlight, RedirectResolver::MaxInFlight);
+    EXPECT_EQ(browser.requests.size(), 2);
+
+    const QList<QPair<QByteArray, QByteArray>> firstPage {
+        { "http://alpha-1-0.example.org/", "\xB1\xEA\xCC\xE2\x30" },
+        { "http://alpha-1-1.example.org/", "\xB1\xEA\xCC\xE2\x31" },
+        { "https://alpha-1-2.example.org/x", "\xB1\xEA\xCC\xE2\x32" },
+        { "https://www.example-card.cn/alpha", "\xBF\xA8\xC6\xAC" },
+    };
+    EXPECT_EQ(window.rows, firstPage);
+    EXPECT_EQ(run.UnresolvedLinks, 1);
+
+    runToEnd();
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("beta:0") }));
+    EXPECT_EQ(run.HarvestCount, 12);
+    EXPECT_EQ(run.UnresolvedLinks, 3);
+    EXPECT_EQ(run.FailedPages, 0);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个跳转链接未能解析）"));
+
+    // 去重 takes the card's link once a run.
+    window.dedupe = true;
+    run.KeywordIndex = 0;
+    run.Start();
+    runToEnd();
+    EXPECT_EQ(run.HarvestCount, 11);
+}
+
+TEST_F(TodayRunTest, AVerificationPagePausesTheRunUntilTheUserPassesIt)
+{
+    verifyFrom = 2; // alpha's second page
+    run.Start();
+    browser.finishLoad();
+    poll.fire();
+    fetcher.answerAll();
+    browser.finishLoad();
+    poll.fire(); // the verification page
+    EXPECT_TRUE(run.Paused);
+    EXPECT_EQ(attention, 1);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"));
+    EXPECT_FALSE(watchdog.enabled());
+    EXPECT_TRUE(poll.enabled());
+    EXPECT_FALSE(browser.unattended);
+    EXPECT_EQ(run.HarvestCount, 4);
+
+    // A failed attempt shows the verification page again: still paused.
+    browser.Navigate("https://wappass.baidu.com/static/captcha/tuxing.html?retry=1");
+    browser.finishLoad();
+    poll.fire();
+    EXPECT_TRUE(run.Paused);
+    const qsizetype asked = browser.requests.size();
+
+    passVerification();
+    EXPECT_FALSE(run.Paused);
+    EXPECT_TRUE(browser.unattended);
+    ASSERT_EQ(browser.requests.size(), asked + 2);
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:10")); // the interrupted page again
+    runToEnd();
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("alpha:10"),
+            QStringLiteral("beta:0") }));
+    EXPECT_EQ(run.HarvestCount, 12);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个跳转链接未能解析）"));
+}
+
+TEST_F(TodayRunTest, StopWhilePausedAtAKeywordsFirstPageKeepsThatKeyword)
+{
+    verifyFrom = 3; // beta's first page
+    run.Start();
+    for (int i = 0; i < 10 && !run.Paused; ++i) {
+        browser.finishLoad();
+        poll.fire();
+        fetcher.answerAll();
+    }
+    ASSERT_TRUE(run.Paused);
+    EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
+    run.Stop();
+    EXPECT_FALSE(poll.enabled());
+    EXPECT_FALSE(run.Paused);
+    EXPECT_TRUE(window.searchEnabled);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（2 个跳转链接未能解析）"));
+    // Line 2 names beta, the keyword interrupted.
+    EXPECT_TRUE(test::readFile(dir.filePath(QStringLiteral("tessaroon.ini"))).startsWith("\r\n1\r\n"));
+}
+
+TEST_F(TodayRunTest, TheClassicRulesKnowTheVerificationPageToo)
+{
+    run.setRules(ClassicRules());
+    verifyFrom = 1;
+    run.Start();
+    browser.finishLoad();
+    poll.fire();
+    EXPECT_TRUE(run.Paused);
+    EXPECT_EQ(run.FailedPages, 0);
+    passVerification();
+    EXPECT_EQ(requestedPages(), (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:0") }));
+    EXPECT_TRUE(browser.requests.last().startsWith("http://www.baidu.com/baidu?"));
+}

@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QStringDecoder>
 
-#include <iterator>
 #include <optional>
 
 namespace tess::harvest {

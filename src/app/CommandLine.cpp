@@ -137,7 +137,7 @@ CommandLine CommandLine::parse(const QStringList& args)
         }
         QString option;
         QString value;
-        for (const QString name : { QStringLiteral("--engine-host"), QStringLiteral("--rules") }) {
+        for (const QString& name : { QStringLiteral("--engine-host"), QStringLiteral("--rules") }) {
             if (a == name && i + 1 < args.size()) {
                 option = name;
                 value = args[++i];

@@ -52,10 +52,10 @@ public:
         std::function<bool()> trayAvailable; // empty: whether the desktop has a tray now
         // The rule sets the selector offers, in order, and the one chosen
         // at start; none: the built-in ones, the classic chosen.
-        QList<harvest::RuleSet> ruleSets;
-        QString rules;
+        QList<harvest::RuleSet> ruleSets = {};
+        QString rules = {};
         // Told of each set the user chooses, to remember it. Optional.
-        std::function<void(const QString& name)> rulesChosen;
+        std::function<void(const QString& name)> rulesChosen = {};
     };
 
     explicit TForm1(Options options);

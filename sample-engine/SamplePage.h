@@ -43,13 +43,20 @@
 //  - past the last page, and for every page of a keyword beginning "无结果"
 //    (NoResultsPrefix), the page says "很抱歉，没有找到与“KEYWORD”相关的网页。"
 //    and has neither results nor pager.
+// So once every redirect link is followed and the engine's own hosts
+// (baidu.com, baiducontent.com, hao123.com and the engine host itself),
+// script and mail links are left out, page p gives todayTarget(word, p, 0..2),
+// the first card link, todayTarget(word, p, 3..6), the second card link,
+// todayTarget(word, p, 7..9); the rows' texts are the titles
+// "<keyword>_示例文章<r>" (todayResult().title; cards' titles differ).
 //
 // The redirector (GET /link?url=<token>) answers a result's token in one of
 // three forms, chosen by r mod 3 (redirectFor): 0 a 302 with Location, 1 a
 // small page with <meta http-equiv="refresh" content="0;URL='<target>'">, 2 a
 // small page whose script calls window.location.replace("<target>"). A token
 // is "k" + the keyword's GBK bytes in lower-case hex + "-r" + r, e.g. "k616263-r12"
-// for result 12 of "abc". Unknown tokens get 404.
+// for result 12 of "abc". Unknown tokens get 404. Two tokens that no page
+// links to are for tests: NeverAnsweringToken and OtherEngineToken.
 //
 // Both layouts: with EngineSettings::verifyAfter = N, the Nth search request
 // since start() and every later one until the verification is passed are

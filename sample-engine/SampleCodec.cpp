@@ -127,6 +127,38 @@ std::string formDecode(std::string_view text)
     return out;
 }
 
+std::string percentEncode(std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' || b == '.'
+            || b == '_' || b == '~') {
+            out += ch;
+        } else {
+            out += '%';
+            out += digits[b >> 4];
+            out += digits[b & 0x0F];
+        }
+    }
+    return out;
+}
+
+std::string queryValue(std::string_view rawQuery, std::string_view key)
+{
+    while (!rawQuery.empty()) {
+        const size_t amp = rawQuery.find('&');
+        const std::string_view pair = rawQuery.substr(0, amp);
+        rawQuery = amp == std::string_view::npos ? std::string_view() : rawQuery.substr(amp + 1);
+        const size_t eq = pair.find('=');
+        if (pair.substr(0, eq) == key)
+            return eq == std::string_view::npos ? std::string() : formDecode(pair.substr(eq + 1));
+    }
+    return {};
+}
+
 std::string htmlEscape(std::string_view text)
 {
     std::string out;

@@ -21,6 +21,15 @@ std::string formEncode(std::string_view bytes);
 // digits stays as it is.
 std::string formDecode(std::string_view text);
 
+// For a whole address inside a query value: ASCII letters, digits and
+// "-._~" unchanged, every other byte as %XX with upper-case hex digits.
+// formDecode undoes it.
+std::string percentEncode(std::string_view bytes);
+
+// The decoded value of the first `key` in a raw query string ("a=1&b=2");
+// empty when the key is absent.
+std::string queryValue(std::string_view rawQuery, std::string_view key);
+
 // Escapes & < > " ' for text and attribute values.
 std::string htmlEscape(std::string_view text);
 

@@ -1,12 +1,14 @@
 #include "SampleEngine.h"
 
 #include "HostileAnswers.h"
+#include "SampleCodec.h"
 
 #include <httplib.h>
 
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include <sys/socket.h>
 
@@ -14,6 +16,7 @@ namespace tess::sample {
 namespace {
 
 constexpr const char* ContentType = "text/html; charset=gbk";
+constexpr const char* Utf8ContentType = "text/html; charset=utf-8";
 
 std::string rawQuery(const std::string& target)
 {
@@ -51,18 +54,49 @@ int SampleEngine::start(int port)
     // Requests are recorded before the answer goes out, so a client that has
     // its answer also finds its request in the log.
     server->Get("/baidu", [this](const httplib::Request& req, httplib::Response& res) {
-        // HTTP/1.0 requests may come without a Host header; the page must still
-        // link back to the engine itself.
-        std::string host = req.get_header_value("Host");
-        if (host.empty())
-            host = "127.0.0.1:" + std::to_string(m_port);
+        const std::string host = hostOf(req.get_header_value("Host"));
         const SearchRequest request = parseSearchQuery(rawQuery(req.target));
+        if (verificationDue()) {
+            res.set_redirect("http://" + host + std::string(VerifyPagePath)
+                    + "?backurl=" + percentEncode("http://" + host + req.target),
+                302);
+            record({ req.method, req.target, req.path, request.wordGbk, request.pn, 302 });
+            return;
+        }
         int status = answerHostile(request, host, m_port, m_stopping, res);
         if (status == 0) {
             res.set_content(renderResultPage(request, host, m_settings), ContentType);
             status = 200;
         }
         record({ req.method, req.target, req.path, request.wordGbk, request.pn, status });
+    });
+    server->Get(std::string(RedirectPath), [this](const httplib::Request& req, httplib::Response& res) {
+        const std::string token = queryValue(rawQuery(req.target), "url");
+        if (token == NeverAnsweringToken) {
+            // Small steps, so that stop() ends the wait.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+            while (!m_stopping && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            res.status = 504;
+        } else if (const std::optional<RedirectAnswer> answer = redirectFor(token); !answer) {
+            res.status = 404;
+            res.set_content(renderNotFound(req.target), ContentType);
+        } else if (answer->form == RedirectForm::Location) {
+            res.set_redirect(answer->target, 302);
+        } else {
+            res.status = 200;
+            res.set_content(renderRedirectPage(*answer), ContentType);
+        }
+        record({ req.method, req.target, req.path, {}, std::nullopt, res.status });
+    });
+    server->Get("/static/captcha/index\\.html", [this](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(renderVerificationPage(queryValue(rawQuery(req.target), "backurl")), Utf8ContentType);
+        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
+    });
+    server->Post(std::string(VerifyPassPath), [this](const httplib::Request& req, httplib::Response& res) {
+        m_verified = true;
+        res.set_content("ok", "text/plain");
+        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
     });
     server->Get(ElsewherePath, [this](const httplib::Request& req, httplib::Response& res) {
         res.set_content(renderElsewhere(), ContentType);
@@ -84,6 +118,8 @@ int SampleEngine::start(int port)
 
     m_port = bound;
     m_stopping = false;
+    m_searches = 0;
+    m_verified = false;
     m_server = std::move(server);
     auto finished = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([s = m_server.get(), finished] {
@@ -135,6 +171,19 @@ std::vector<RequestRecord> SampleEngine::requests() const
 {
     std::lock_guard lock(m_logMutex);
     return { m_kept.begin(), m_kept.end() };
+}
+
+bool SampleEngine::verificationDue()
+{
+    const long long number = ++m_searches;
+    return m_settings.verifyAfter > 0 && number >= m_settings.verifyAfter && !m_verified;
+}
+
+// HTTP/1.0 requests may come without a Host header; the pages must still link
+// back to the engine itself.
+std::string SampleEngine::hostOf(const std::string& hostHeader) const
+{
+    return hostHeader.empty() ? "127.0.0.1:" + std::to_string(m_port) : hostHeader;
 }
 
 void SampleEngine::record(RequestRecord entry)

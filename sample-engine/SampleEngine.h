@@ -31,8 +31,14 @@ struct RequestRecord {
 
 // A stand-in for the search engine, on the loopback interface only, so the
 // harvester can be tried and tested without the internet. It answers
-// GET /baidu?...&word=<GBK, form-encoded>&pn=<offset>... with a GBK result page
-// (see SamplePage.h) and every other path with 404.
+//   GET /baidu?...&word=<GBK, form-encoded>&pn=<offset>...  a GBK result page
+//       in the layout the settings name (see SamplePage.h), or a 302 to the
+//       verification page while one is due;
+//   GET /link?url=<token>                 the redirector (redirectFor);
+//   GET /static/captcha/index.html?backurl=<percent-encoded address>
+//                                         the verification page;
+//   POST /static/captcha/pass             passes the verification;
+// and every other path with 404.
 class SampleEngine final {
 public:
     using Observer = std::function<void(const RequestRecord&)>;
@@ -63,12 +69,17 @@ public:
 
 private:
     void record(RequestRecord entry);
+    // Counts a search request; true when it must go to the verification page.
+    bool verificationDue();
+    std::string hostOf(const std::string& hostHeader) const;
 
     const EngineSettings m_settings;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;
     std::atomic<bool> m_stopping { false }; // ends answers that would never end
+    std::atomic<long long> m_searches { 0 }; // since start()
+    std::atomic<bool> m_verified { false };
 
     std::mutex m_observerMutex;
     Observer m_observer;

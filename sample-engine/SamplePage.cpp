@@ -10,7 +10,6 @@ namespace {
 
 // Far beyond any run, and small enough that every offset on a pager fits.
 constexpr long long MaxOffset = 9'999'999'990LL;
-constexpr int ResultsPerPage = 10;
 // Results on each page whose address comes again in other letter case.
 constexpr int CaseTwins[] = { 1, 6 };
 
@@ -60,14 +59,7 @@ std::string pageLink(const std::string& wordGbk, long long page, std::string_vie
 // single line: "上一页 [1] [2] 3 [4] [5] 下一页".
 std::string pagerLine(const std::string& wordGbk, long long page, const EngineSettings& settings)
 {
-    long long first = std::max(1LL, page - 5);
-    long long last = first + 9;
-    if (!settings.endlessPager) {
-        last = std::min<long long>(last, settings.pagesPerKeyword);
-        first = std::max(1LL, last - 9);
-    }
-    const bool more = settings.endlessPager || page < settings.pagesPerKeyword;
-
+    const auto [first, last, more] = pagerWindow(page, settings);
     std::string line = "<p id=\"page\">";
     if (page > 1)
         line += pageLink(wordGbk, page - 1, "上一页") + " ";
@@ -189,6 +181,8 @@ std::string resultAddress(std::string_view wordGbk, long long resultNumber)
 std::string renderResultPage(
     const SearchRequest& request, std::string_view host, const EngineSettings& settings)
 {
+    if (settings.layout == Layout::Today)
+        return renderTodayPage(request, host, settings);
     const std::string hostHtml = htmlEscape(host);
     const std::string word = htmlEscape(gbkToUtf8(request.wordGbk));
     const std::string hash = shortHash(request.wordGbk);
@@ -213,6 +207,19 @@ std::string renderResultPage(
     html += extras(request.wordGbk, word, hash, firstResult);
     html += pagerLine(request.wordGbk, page, settings);
     return utf8ToGbk(html + footer(hostHtml));
+}
+
+PagerWindow pagerWindow(long long page, const EngineSettings& settings)
+{
+    PagerWindow window;
+    window.first = std::max(1LL, page - 5);
+    window.last = window.first + 9;
+    if (!settings.endlessPager) {
+        window.last = std::min<long long>(window.last, settings.pagesPerKeyword);
+        window.first = std::max(1LL, window.last - 9);
+    }
+    window.more = settings.endlessPager || page < settings.pagesPerKeyword;
+    return window;
 }
 
 std::string renderNotFound(std::string_view target)

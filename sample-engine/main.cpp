@@ -18,15 +18,22 @@ constexpr int DefaultPort = 8642;
 
 void printUsage(std::ostream& out)
 {
-    out << "Usage: tessaroon-sample-engine [--port N] [--pages N|always]\n"
+    out << "Usage: tessaroon-sample-engine [--port N] [--pages N|always] [--layout classic|today]\n"
+           "                              [--verify-after N]\n"
            "\n"
            "Serves sample search result pages on 127.0.0.1 for the harvester.\n"
            "  --port N          port to listen on (default 8642; 0 picks a free port)\n"
            "  --pages N         result pages per keyword (default 10)\n"
            "  --pages always    every page offers a next one\n"
+           "  --layout classic  result links straight to the sites, the bracketed pager (default)\n"
+           "  --layout today    result links through the engine's redirector (/link?url=...),\n"
+           "                    cards, snapshot and portal links, the \"下一页>\" pager\n"
+           "  --verify-after N  the Nth search request and every later one go to a verification\n"
+           "                    page until its button is pressed (default: never)\n"
            "  --help            show this text\n"
            "\n"
            "Point the program at it with: --engine-host 127.0.0.1:<port>\n"
+           "and, for today's layout: --engine-host http://127.0.0.1:<port> --rules today\n"
            "Stop it with Ctrl+C.\n";
 }
 
@@ -46,6 +53,15 @@ int parseNumber(std::string_view text, int low, int high, std::string_view optio
     return value;
 }
 
+tess::sample::Layout parseLayout(std::string_view text)
+{
+    if (text == "classic")
+        return tess::sample::Layout::Classic;
+    if (text == "today")
+        return tess::sample::Layout::Today;
+    throw std::invalid_argument("--layout needs classic or today");
+}
+
 struct Options {
     int port = DefaultPort;
     tess::sample::EngineSettings settings;
@@ -61,13 +77,17 @@ Options parseOptions(int argc, char** argv)
             options.help = true;
             continue;
         }
-        if (arg != "--port" && arg != "--pages")
+        if (arg != "--port" && arg != "--pages" && arg != "--layout" && arg != "--verify-after")
             throw std::invalid_argument("unknown option: " + std::string(arg));
         if (i + 1 >= argc)
             throw std::invalid_argument(std::string(arg) + " needs a value");
         const std::string_view value = argv[++i];
         if (arg == "--port")
             options.port = parseNumber(value, 0, 65535, arg);
+        else if (arg == "--verify-after")
+            options.settings.verifyAfter = parseNumber(value, 1, 1'000'000, arg);
+        else if (arg == "--layout")
+            options.settings.layout = parseLayout(value);
         else if (value == "always")
             options.settings.endlessPager = true;
         else
@@ -112,13 +132,19 @@ int main(int argc, char** argv)
     engine.setObserver(printRequest);
     try {
         const int port = engine.start(options.port);
+        const tess::sample::EngineSettings& s = options.settings;
+        const bool today = s.layout == tess::sample::Layout::Today;
         std::cout << "Sample engine on http://127.0.0.1:" << port << "/  ("
-                  << (options.settings.endlessPager
-                             ? std::string("endless pager")
-                             : std::to_string(options.settings.pagesPerKeyword) + " pages per keyword")
+                  << (s.endlessPager ? std::string("endless pager")
+                                     : std::to_string(s.pagesPerKeyword) + " pages per keyword")
+                  << (today ? ", today's layout" : ", classic layout")
+                  << (s.verifyAfter > 0
+                             ? ", verification from search request " + std::to_string(s.verifyAfter)
+                             : std::string())
                   << ")\n"
                   << "Try: http://127.0.0.1:" << port << tess::sample::searchTarget("sample", 0) << '\n'
-                  << "Harvester option: --engine-host 127.0.0.1:" << port << std::endl;
+                  << "Harvester options: --engine-host " << (today ? "http://" : "") << "127.0.0.1:" << port
+                  << (today ? " --rules today" : "") << std::endl;
     } catch (const std::exception& e) {
         std::cerr << "tessaroon-sample-engine: " << e.what() << '\n';
         return 1;

@@ -2,6 +2,7 @@
 
 #include "app/Glyphs.h"
 #include "browser/cleaner/DelIECache.h"
+#include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "browser/webengine/WebEngineBrowserProfile.h"
 #include "components/tray/qt/QtTaskbarIcon.h"
@@ -80,6 +81,10 @@ TForm1::TForm1(Options options)
                 page->history()->clear();
         });
     m_tracker.attach(*m_browserHost);
+    // Made with the profile, before its first page, so that it sees every
+    // cookie the browser has.
+    m_fetcher = std::make_unique<browser::NetworkRedirectFetcher>(m_browserHost->profile());
+    m_resolver = std::make_unique<harvest::RedirectResolver>(*m_fetcher);
 
     buildToolbar();
     auto* client = new QWidget(this);
@@ -115,7 +120,7 @@ TForm1::TForm1(Options options)
 
     m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
         m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
-        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, nullptr,
+        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
         [this] { callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/CompletionTracker.h"
+#include "harvest/RedirectResolver.h"
 #include "harvest/ResultsLog.h"
 #include "harvest/SearchRun.h"
 #include "harvest/SearchWindow.h"
@@ -27,6 +28,7 @@ class QWebEngineView;
 
 namespace tess::browser {
 class BrowserProfile;
+class NetworkRedirectFetcher;
 class WebEngineBrowserHost;
 class WebEngineBrowserProfile;
 } // namespace tess::browser
@@ -167,6 +169,8 @@ private:
     std::unique_ptr<browser::WebEngineBrowserHost> m_browserHost;
     std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;
     browser::CompletionTracker m_tracker;
+    std::unique_ptr<browser::NetworkRedirectFetcher> m_fetcher;
+    std::unique_ptr<harvest::RedirectResolver> m_resolver;
     harvest::QtTimer Timer1 { harvest::SearchRun::PollIntervalAtStart };
     harvest::QtTimer Timer2 { harvest::SearchRun::WatchdogIntervalAtStart };
     harvest::ResultsLog m_scratch;

@@ -2,9 +2,11 @@
 
 #include "browser/CompletionTracker.h"
 #include "browser/webengine/ChromiumEnvironment.h"
+#include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/HeadlessWindow.h"
 #include "harvest/LocalAddress.h"
+#include "harvest/RedirectResolver.h"
 #include "harvest/RequestAddress.h"
 #include "harvest/RuleCatalog.h"
 #include "harvest/SearchRun.h"
@@ -195,6 +197,8 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
             = std::make_unique<browser::WebEngineBrowserHost>(scratch.filePath(QStringLiteral("browser")));
         browser::CompletionTracker tracker;
         tracker.attach(*host);
+        browser::NetworkRedirectFetcher fetcher(host->profile());
+        harvest::RedirectResolver resolver(fetcher);
         harvest::QtTimer pollTimer(harvest::SearchRun::PollIntervalAtStart);
         harvest::QtTimer watchdogTimer(harvest::SearchRun::WatchdogIntervalAtStart);
         harvest::HeadlessWindow window(
@@ -249,7 +253,7 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
                 finished = true;
                 QTimer::singleShot(0, &application, &QCoreApplication::quit);
             },
-            nullptr,
+            &resolver,
             [&] {
                 // No one is here to pass it: the run stops, the keyword
                 // kept, and the run can be resumed once the engine lets

@@ -65,6 +65,10 @@ void resolvePage(benchmark::State& state)
 // The mean wall time per page, and what it adds to the redirector's time.
 class OverheadReporter : public benchmark::ConsoleReporter {
 public:
+    OverheadReporter()
+        : ConsoleReporter(OO_Tabular)
+    {
+    }
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);

@@ -15,7 +15,6 @@ namespace tess::testing {
 
 // A redirector on 127.0.0.1, answering on a thread of its own:
 //   /link?url=N    302 to http://siteN.example/ (after `delayMs`)
-//   /relative      302 to /landing
 //   /meta, /script 200 with a meta refresh or a script redirect
 //   /big           200 with a body of `BigBody` bytes
 //   anything else  404 with a meta refresh (which leads nowhere)
@@ -38,9 +37,6 @@ public:
                     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
                 res.status = 302;
                 res.set_header("Location", "http://site" + req.get_param_value("url") + ".example/");
-            } else if (req.path == "/relative") {
-                res.status = 302;
-                res.set_header("Location", "/landing");
             } else if (req.path == "/meta") {
                 res.set_content(
                     R"(<html><meta http-equiv="refresh" content="0;URL='http://meta.example/?a=1&amp;b=2'"></html>)",

@@ -35,12 +35,12 @@ protected:
         text::setExeDir(QString());
     }
 
-    void openWindow(const QByteArray& engineHost = {})
+    void openWindow(const QByteArray& engineHost = {}, const QString& rules = {})
     {
         form.reset();
         form = std::make_unique<app::TForm1>(
             app::TForm1::Options { engineHost, dir.filePath(QStringLiteral("browser")),
-                [] { return QStringLiteral("192.0.2.1"); }, [this] { return trayAvailable; } });
+                [] { return QStringLiteral("192.0.2.1"); }, [this] { return trayAvailable; }, {}, rules });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }

@@ -2,8 +2,11 @@
 
 #include "browser/webengine/WebEngineBrowserHost.h"
 
+#include <QWebEnginePage>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -21,12 +24,15 @@ namespace {
 
 class HarvestEndToEnd : public MainWindowFixture {
 protected:
-    void startEngine(sample::EngineSettings settings)
+    void startEngine(sample::EngineSettings settings, const QString& rules = {})
     {
         engine = std::make_unique<sample::SampleEngine>(settings);
         port = engine->start(0);
         ASSERT_GT(port, 0);
-        openWindow(QByteArray("127.0.0.1:") + QByteArray::number(port));
+        // Today's rules ask over https unless the address names a scheme.
+        openWindow((rules.isEmpty() ? QByteArray() : QByteArray("http://"))
+                + "127.0.0.1:" + QByteArray::number(port),
+            rules);
         form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
     }
 
@@ -86,6 +92,61 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
     ASSERT_TRUE(waitForStatus(QStringLiteral("正在搜索..."), 5000));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
     EXPECT_EQ(form->panelText(5), QStringLiteral("30")); // position 1 offered: the second keyword
+}
+
+TEST_F(HarvestEndToEnd, TodaysRulesTakeTheTargetsAndWaitForTheVerificationToBePassed)
+{
+    sample::EngineSettings settings;
+    settings.pagesPerKeyword = 2;
+    settings.layout = sample::Layout::Today;
+    settings.verifyAfter = 3; // the second keyword's first page
+    startEngine(settings, QStringLiteral("today"));
+    EXPECT_EQ(form->findChild<QComboBox*>(QStringLiteral("RulesBox"))->currentText(), QStringLiteral("现行"));
+    importKeywords(writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n上海 服饰\r\n")));
+
+    form->N2Click();
+    ASSERT_TRUE(waitForStatus(QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"), 60000));
+    EXPECT_EQ(form->panelText(5), QStringLiteral("24"));
+    EXPECT_FALSE(form->findChild<QComboBox*>(QStringLiteral("RulesBox"))->isEnabled());
+    // Nothing goes on while no one passes it.
+    runEventsFor(3000);
+    EXPECT_EQ(form->panelText(6), QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"));
+    form->browserHost().page()->runJavaScript(QStringLiteral("document.getElementById('verify').click()"));
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 60000)) << form->panelText(6).toStdString();
+
+    // Every page's ten targets in page order, its two cards' links among
+    // them; nothing of the engine's own.
+    QStringList expected;
+    for (const char16_t* word : { u"广州 服装", u"上海 服饰" }) {
+        const QByteArray gbk = text::toGbk(QStringView(word));
+        for (int page = 1; page <= 2; ++page) {
+            const auto cards = sample::todayCardLinks(gbk.toStdString(), page);
+            for (int i = 0; i < 10; ++i) {
+                expected << QString::fromStdString(sample::todayTarget(gbk.toStdString(), page, i));
+                if (i == 2 || i == 6)
+                    expected << QString::fromStdString(cards.at(i == 2 ? 0 : 1));
+            }
+        }
+    }
+    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        rows << list->topLevelItem(i)->text(0);
+    EXPECT_EQ(rows, expected);
+    EXPECT_TRUE(list->topLevelItem(0)->text(1).contains(QStringLiteral("示例文章")));
+    std::vector<long long> offsets;
+    for (const auto& r : engine->requests())
+        if (r.path == "/baidu")
+            offsets.push_back(r.pn.value_or(-1));
+    // The verification page sends the browser back to the interrupted page;
+    // the run then asks for that page itself.
+    EXPECT_EQ(offsets, (std::vector<long long> { 0, 10, 0, 0, 0, 10 }));
+
+    const QString saved = dir.filePath(QStringLiteral("results.txt"));
+    dialogs.saveAnswers.push_back(saved);
+    form->N5Click();
+    EXPECT_TRUE(readFile(saved).startsWith(expected.first().toLatin1() + '\t'));
+    EXPECT_EQ(readFile(saved).count("\r\n"), 48);
 }
 
 TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)

@@ -47,6 +47,10 @@ protected:
     void start(QProcess& p, const QStringList& args)
     {
         p.setWorkingDirectory(dir.path());
+        // The user's rule files are the test's.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        p.setProcessEnvironment(env);
         p.start(QStringLiteral(TESS_PROGRAM), args);
         ASSERT_TRUE(p.waitForStarted(10000));
     }
@@ -197,6 +201,37 @@ TEST_F(HarvestCommand, ASignalStopsLikeTheStopCommandAndTellsWhereToResume)
         EXPECT_EQ(readFile(state), keywords.toLocal8Bit() + "\r\n0\r\nqcno\r\n1\r\n");
         EXPECT_EQ(searchedWords().count("beta"), 0);
     }
+}
+
+TEST_F(HarvestCommand, AVerificationPageStopsTheRunWithThePositionKept)
+{
+    sample::EngineSettings settings;
+    settings.pagesPerKeyword = 2;
+    settings.layout = sample::Layout::Today;
+    settings.verifyAfter = 2; // the first keyword's second page
+    startEngine(settings);
+    // A broken rule file is reported and changes nothing.
+    QDir(dir.path()).mkpath(QStringLiteral("config/tessaroon/rules"));
+    writeFile(dir.filePath(QStringLiteral("config/tessaroon/rules/mine.rules")),
+        "tessaroon-rules 1\nname = today\npager = numbers\n");
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "alpha\r\nbeta\r\n");
+    QStringList args = baseArgs(keywords);
+    args.last() = QStringLiteral("http://") + host();
+    const Result r = run(args << QStringLiteral("--rules") << QStringLiteral("today"));
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("mine.rules 第 3 行"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("verification page"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("resume with --from 0"))) << r.err.toStdString();
+    // The first page's ten targets and two card links, nothing after.
+    const QList<QByteArray> rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 12);
+    EXPECT_TRUE(
+        rows.first().startsWith(QByteArray::fromStdString(sample::todayTarget("alpha", 1, 0)) + '\t'));
+    EXPECT_EQ(searchedWords(), QList<QByteArray> { "alpha" });
+
+    const Result unknown = run(baseArgs(keywords) << QStringLiteral("--rules") << QStringLiteral("nosuch"));
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("classic, today"))) << unknown.err.toStdString();
 }
 
 TEST_F(HarvestCommand, ARefusedEngineHostEndsWithTheMissingPagesCounted)

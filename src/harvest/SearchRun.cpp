@@ -286,7 +286,9 @@ void SearchRun::ProcessPage()
 {
     m_retries = 0;
     const browser::PageSnapshot& page = m_s.browser.snapshot();
-    if (!page.loadFailed && IsVerificationPage(m_rules, page)) {
+    // The verification page may come with an error status; it is still
+    // the engine asking, not a page that failed.
+    if (IsVerificationPage(m_rules, page)) {
         PauseForVerification();
         return;
     }
@@ -440,13 +442,8 @@ void SearchRun::HarvestLinks()
     // keep page order, and the interval still paces the engine.
     Resolving = true;
     m_s.watchdogTimer.setEnabled(false);
-    Note(QStringLiteral("正在解析 %1 个跳转链接...").arg(redirects.size()));
-    m_s.resolver->resolveAll(redirects, [this, finish](const QList<QByteArray>& targets) {
-        m_s.runTick([&] {
-            Note(QStringLiteral("正在搜索..."));
-            finish(targets);
-        });
-    });
+    m_s.resolver->resolveAll(redirects,
+        [this, finish](const QList<QByteArray>& targets) { m_s.runTick([&] { finish(targets); }); });
 }
 
 void SearchRun::AppendRows(const QList<QPair<QByteArray, QByteArray>>& rows)

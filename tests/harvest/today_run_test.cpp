@@ -43,7 +43,8 @@ protected:
             return FakePage { QString::fromLatin1(url), QStringLiteral("验证成功"), {}, 0, {}, {} };
         if (verifyFrom > 0 && browser.requests.size() >= verifyFrom && !verified)
             return FakePage { QStringLiteral("https://wappass.baidu.com/static/captcha/tuxing.html?ak=1"),
-                QStringLiteral("请完成下方验证后继续操作"), {}, 0, {}, QStringLiteral("百度安全验证") };
+                QStringLiteral("请完成下方验证后继续操作"), {}, 0, verifyFailure,
+                QStringLiteral("百度安全验证") };
         const QString word = QString::fromLatin1(between(url, "word=", "&pn="));
         const int page = between(url, "&pn=", "&cl=").toInt() / 10 + 1;
         const QString key = QStringLiteral("%1-%2").arg(word).arg(page);
@@ -125,6 +126,7 @@ protected:
     QMap<QString, int> pagesFor { { QStringLiteral("alpha"), 2 }, { QStringLiteral("beta"), 1 } };
     int verifyFrom = 0; // the request from which the engine wants a verification
     bool verified = false;
+    QString verifyFailure; // the verification page's error status, if any
     int attention = 0;
     SearchRun run { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
         [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr, {}, {}, {}, &resolver,
@@ -238,6 +240,7 @@ TEST_F(TodayRunTest, TheClassicRulesKnowTheVerificationPageToo)
 {
     run.setRules(ClassicRules());
     verifyFrom = 1;
+    verifyFailure = QStringLiteral("HTTP 403"); // an error status does not hide it
     run.Start();
     browser.finishLoad();
     poll.fire();

@@ -219,7 +219,9 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
         };
         window.OnMessage = [&](const QString& text) { fail(text); };
         window.OnStatus = [&](const QString& text) {
-            if (text == QStringLiteral("清空IE数据...") || text == QStringLiteral("正在搜索..."))
+            // The pause for a verification is told in a message of its own.
+            if (text == QStringLiteral("清空IE数据...") || text == QStringLiteral("正在搜索...")
+                || text == QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"))
                 return;
             progress.breakLine();
             say(text);

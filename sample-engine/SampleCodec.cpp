@@ -88,18 +88,23 @@ std::string utf8ToGbk(std::string_view utf8)
     return out;
 }
 
-std::string formEncode(std::string_view bytes)
+namespace {
+
+// Every byte but ASCII letters, digits and `kept` as %XX; blanks as "+"
+// when `blankAsPlus`.
+std::string escapeBytes(std::string_view bytes, std::string_view kept, bool blankAsPlus)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(bytes.size() * 3);
     for (char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b == ' ')
+        if (b == ' ' && blankAsPlus) {
             out += '+';
-        else if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))
+        } else if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')
+            || (b != 0 && kept.find(ch) != std::string_view::npos)) {
             out += ch;
-        else {
+        } else {
             out += '%';
             out += digits[b >> 4];
             out += digits[b & 0x0F];
@@ -107,6 +112,10 @@ std::string formEncode(std::string_view bytes)
     }
     return out;
 }
+
+} // namespace
+
+std::string formEncode(std::string_view bytes) { return escapeBytes(bytes, {}, true); }
 
 std::string formDecode(std::string_view text)
 {
@@ -127,24 +136,7 @@ std::string formDecode(std::string_view text)
     return out;
 }
 
-std::string percentEncode(std::string_view bytes)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 3);
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' || b == '.'
-            || b == '_' || b == '~') {
-            out += ch;
-        } else {
-            out += '%';
-            out += digits[b >> 4];
-            out += digits[b & 0x0F];
-        }
-    }
-    return out;
-}
+std::string percentEncode(std::string_view bytes) { return escapeBytes(bytes, "-._~", false); }
 
 std::string queryValue(std::string_view rawQuery, std::string_view key)
 {

@@ -55,7 +55,9 @@ namespace {
 // Below this the sources are sorted as one part: threads would not pay.
 constexpr qint64 kSmallInput = qint64(4) << 20;
 // What the merge holds besides the parts being sorted: buffers, the output.
+// A quarter of the smallest budgets, so tests can make many parts.
 constexpr qint64 kFixedCost = qint64(8) << 20;
+qint64 fixedCost(qint64 budget) { return std::min(kFixedCost, budget / 4); }
 // The merge's memory share for the read buffers of the runs in the file.
 constexpr qint64 kRunBufferMin = qint64(64) << 10;
 constexpr qint64 kRunBufferMax = qint64(4) << 20;
@@ -168,7 +170,7 @@ public:
         }
         m_budget = options.memoryBudget > 0 ? options.memoryBudget : defaultMemoryBudget();
         m_threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-        if (m_total < kSmallInput)
+        if (options.threads == 0 && m_total < kSmallInput)
             m_threads = 1;
     }
 
@@ -383,7 +385,7 @@ qsizetype Merger::run()
 {
     // Sorting a part costs about 2.5 times its size (sortingCost); whatever
     // fits in the budget is sorted in memory, split among the threads.
-    const qint64 usable = std::max<qint64>(m_budget - kFixedCost, 1 << 20);
+    const qint64 usable = m_budget - fixedCost(m_budget);
     const bool fits = m_sizesKnown && sortingCost(m_total) <= usable;
     const qint64 share = fits ? std::numeric_limits<qint64>::max() : usable / m_threads;
     qint64 limit = fits ? m_total / m_threads + 1 : 1;

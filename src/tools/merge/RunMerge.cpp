@@ -256,15 +256,13 @@ private:
 qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const LineCollation*>& orders,
     text::ContentSink& out, const std::function<void()>& tick)
 {
-    qsizetype total = 0;
     size_t largest = 0;
     for (size_t r = 0; r < runs.size(); ++r) {
-        total += runs[r].size();
         if (runs[r].size() > runs[largest].size())
             largest = r;
     }
     const size_t slices = std::max<size_t>(1, orders.size());
-    if (slices == 1 || runs.size() < 2 || total < (qsizetype(1) << 20)) {
+    if (slices == 1 || runs.size() < 2) {
         std::vector<std::unique_ptr<RunReader>> readers;
         for (QByteArray& run : runs)
             readers.push_back(std::make_unique<MemoryRun>(std::move(run)));

@@ -1,8 +1,18 @@
 #include "tools/merge/MergeKeys.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tess::tools {
+namespace {
+
+uint8_t lowerAscii(char c)
+{
+    const auto b = static_cast<uint8_t>(c);
+    return b >= 'A' && b <= 'Z' ? static_cast<uint8_t>(b + 32) : b;
+}
+
+} // namespace
 
 void MergeKeys::prepare(KeyedLine& line) const
 {
@@ -86,6 +96,17 @@ int MergeKeys::compare(KeyedLine& a, KeyedLine& b)
     }
     if (byKey != 0)
         return byKey;
+    if (a.table && b.table) {
+        // Plain ASCII: the case key is the line in lower case.
+        const qsizetype n = std::min(a.text.size(), b.text.size());
+        for (qsizetype i = 0; i < n; ++i) {
+            const uint8_t la = lowerAscii(a.text[i]);
+            const uint8_t lb = lowerAscii(b.text[i]);
+            if (la != lb)
+                return la < lb ? -1 : 1;
+        }
+        return a.text.size() == b.text.size() ? 0 : (a.text.size() < b.text.size() ? -1 : 1);
+    }
     if (a.text == b.text)
         return 0;
     const QByteArray caseA = LineCollation::caseKey(a.text);

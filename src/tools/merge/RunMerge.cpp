@@ -100,26 +100,66 @@ public:
     explicit Output(text::ContentSink& sink)
         : m_sink(sink)
     {
-        m_buffer.reserve(kSize);
     }
     void line(QByteArrayView line)
     {
-        if (m_buffer.size() + line.size() + 2 > kSize)
+        if (m_used + line.size() + 2 > m_buffer.size()) {
             flush();
-        m_buffer.append(line);
-        m_buffer.append("\r\n", 2);
+            if (line.size() + 2 > m_buffer.size())
+                m_buffer.resize(line.size() + 2);
+        }
+        char* at = m_buffer.data() + m_used;
+        std::memcpy(at, line.data(), static_cast<size_t>(line.size()));
+        at[line.size()] = '\r';
+        at[line.size() + 1] = '\n';
+        m_used += line.size() + 2;
     }
     void flush()
     {
-        m_sink.write(m_buffer.constData(), m_buffer.size());
-        m_buffer.clear();
+        m_sink.write(m_buffer.constData(), m_used);
+        m_used = 0;
     }
 
 private:
-    static constexpr qsizetype kSize = 1 << 20;
     text::ContentSink& m_sink;
-    QByteArray m_buffer;
+    QByteArray m_buffer { qsizetype(1) << 20, Qt::Uninitialized };
+    qsizetype m_used = 0;
 };
+
+// Two runs: one comparison a line.
+qsizetype mergeTwo(
+    RunReader& first, RunReader& second, MergeKeys& keys, Output& output, const std::function<void()>& tick)
+{
+    KeyedLine a, b;
+    QByteArrayView line;
+    bool haveA = first.next(line);
+    if (haveA) {
+        a.reset(line);
+        keys.prepare(a);
+    }
+    bool haveB = second.next(line);
+    if (haveB) {
+        b.reset(line);
+        keys.prepare(b);
+    }
+    qsizetype count = 0;
+    while (haveA || haveB) {
+        const int c = !haveB ? -1 : !haveA ? 1 : keys.compare(a, b);
+        // Of the same line the first run's stays.
+        output.line(c <= 0 ? a.text : b.text);
+        if (c <= 0 && (haveA = first.next(line))) {
+            a.reset(line);
+            keys.prepare(a);
+        }
+        if (c >= 0 && (haveB = second.next(line))) {
+            b.reset(line);
+            keys.prepare(b);
+        }
+        if (++count % 65536 == 0 && tick)
+            tick();
+    }
+    return count;
+}
 
 } // namespace
 
@@ -141,6 +181,12 @@ qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCol
             if (++count % 65536 == 0 && tick)
                 tick();
         }
+        output.flush();
+        return count;
+    }
+
+    if (runs.size() == 2) {
+        const qsizetype count = mergeTwo(*runs[0], *runs[1], keys, output, tick);
         output.flush();
         return count;
     }

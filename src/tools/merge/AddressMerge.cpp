@@ -157,8 +157,7 @@ class Merger {
 public:
     Merger(const QStringList& sources, const QString& target, const LineCollation& order,
         const MergeOptions& options)
-        : m_sources(sources)
-        , m_target(target)
+        : m_target(target)
         , m_order(order)
         , m_options(options)
         , m_input(sources, options.sourceOptions)
@@ -191,7 +190,6 @@ private:
         = std::function<qsizetype(text::ContentSink& sink, const std::function<void(qint64)>& done)>;
     qsizetype writeTarget(qint64 size, const MergeInto& merge);
 
-    const QStringList& m_sources;
     const QString& m_target;
     const LineCollation& m_order;
     const MergeOptions& m_options;

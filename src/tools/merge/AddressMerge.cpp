@@ -130,12 +130,14 @@ qsizetype lastWholeLine(const QByteArray& text)
 qsizetype fitLines(const QByteArray& text, qsizetype cut, qint64 share)
 {
     const char* p = text.constData();
-    // Every line ends at a CR or an LF: their count bounds the lines.
+    // The lines: LFs, and CRs with no LF after them.
     qint64 ends = 0;
-    for (const char end : { '\r', '\n' })
-        for (const char* at = p;
-             (at = static_cast<const char*>(std::memchr(at, end, static_cast<size_t>(p + cut - at)))); ++at)
-            ++ends;
+    for (const char* at = p;
+         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(p + cut - at)))); ++at)
+        ++ends;
+    for (const char* at = p;
+         (at = static_cast<const char*>(std::memchr(at, '\r', static_cast<size_t>(p + cut - at)))); ++at)
+        ends += at + 1 < p + cut && at[1] == '\n' ? 0 : 1;
     if (sortingCost(cut, ends + 1) <= share)
         return cut;
     qint64 lines = 0;

@@ -89,11 +89,6 @@ bool FileRun::next(QByteArrayView& line)
 
 namespace {
 
-struct Head {
-    KeyedLine line;
-    size_t run;
-};
-
 // Buffers the output so the sink sees large writes.
 class Output {
 public:
@@ -191,56 +186,75 @@ qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCol
         return count;
     }
 
-    // A heap of the runs' next lines, least on top; of equal lines the
-    // earliest run's.
-    std::vector<Head> heap;
-    heap.reserve(runs.size());
-    for (size_t r = 0; r < runs.size(); ++r) {
-        Head h;
-        h.run = r;
+    // A tree of losers: each inner node holds the run that lost the match
+    // played there, tree[0] the winner of all, so taking the next line
+    // costs one match a level. Runs that are done lose every match; of
+    // equal lines the earliest run's wins.
+    const size_t k = runs.size();
+    std::vector<KeyedLine> heads(k);
+    std::vector<char> live(k, 0);
+    for (size_t r = 0; r < k; ++r) {
         QByteArrayView line;
         if (runs[r]->next(line)) {
-            h.line.reset(line);
-            keys.prepare(h.line);
-            heap.push_back(std::move(h));
+            heads[r].reset(line);
+            keys.prepare(heads[r]);
+            live[r] = 1;
         }
     }
-    const auto after = [&keys](Head& a, Head& b) {
-        const int c = keys.compare(a.line, b.line);
-        return c != 0 ? c > 0 : a.run > b.run;
+    const auto first = [&](size_t a, size_t b) {
+        if (!live[a] || !live[b])
+            return live[a] && !live[b];
+        const int c = keys.compare(heads[a], heads[b]);
+        return c != 0 ? c < 0 : a < b;
     };
-    std::make_heap(heap.begin(), heap.end(), after);
+    std::vector<size_t> tree(k);
+    {
+        std::vector<size_t> winners(2 * k);
+        for (size_t i = 0; i < k; ++i)
+            winners[k + i] = i;
+        for (size_t n = k - 1; n >= 1; --n) {
+            const size_t a = winners[2 * n], b = winners[2 * n + 1];
+            const bool aFirst = first(a, b);
+            winners[n] = aFirst ? a : b;
+            tree[n] = aFirst ? b : a;
+        }
+        tree[0] = winners[1];
+    }
 
     qsizetype count = 0;
     // The last line written, kept: its run's buffer may move on.
     KeyedLine last;
     QByteArray lastText;
     bool any = false;
-    while (!heap.empty()) {
-        std::pop_heap(heap.begin(), heap.end(), after);
-        Head& h = heap.back();
+    while (live[tree[0]]) {
+        const size_t w = tree[0];
+        KeyedLine& h = heads[w];
         // A line the same as the last one written comes from a later run.
-        if (!any || keys.compare(h.line, last) != 0) {
-            output.line(h.line.text);
-            lastText.resize(h.line.text.size());
-            std::memcpy(lastText.data(), h.line.text.data(), static_cast<size_t>(h.line.text.size()));
+        if (!any || keys.compare(h, last) != 0) {
+            output.line(h.text);
+            lastText.resize(h.text.size());
+            std::memcpy(lastText.data(), h.text.data(), static_cast<size_t>(h.text.size()));
             last.text = lastText;
-            last.table = h.line.table;
-            last.keyed = h.line.keyed;
-            if (h.line.keyed)
-                std::swap(last.key, h.line.key);
+            last.table = h.table;
+            last.keyed = h.keyed;
+            if (h.keyed)
+                std::swap(last.key, h.key);
             any = true;
             if (++count % 65536 == 0 && tick)
                 tick();
         }
         QByteArrayView line;
-        if (runs[h.run]->next(line)) {
-            h.line.reset(line);
-            keys.prepare(h.line);
-            std::push_heap(heap.begin(), heap.end(), after);
+        if (runs[w]->next(line)) {
+            h.reset(line);
+            keys.prepare(h);
         } else {
-            heap.pop_back();
+            live[w] = 0;
         }
+        size_t winner = w;
+        for (size_t node = (k + w) / 2; node >= 1; node /= 2)
+            if (first(tree[node], winner))
+                std::swap(tree[node], winner);
+        tree[0] = winner;
     }
     output.flush();
     return count;

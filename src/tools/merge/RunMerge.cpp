@@ -361,6 +361,11 @@ qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const 
                 readers.push_back(std::make_unique<MemoryRun>(runs[r], cuts[r][s], cuts[r][s + 1]));
                 size += cuts[r][s + 1] - cuts[r][s];
             }
+            // The first slice goes straight out; the others wait their turn.
+            if (s == 0) {
+                counts[s] = mergeRuns(readers, *orders[s], out, sliceTick);
+                return;
+            }
             BufferSink sink(size);
             counts[s] = mergeRuns(readers, *orders[s], sink, sliceTick);
             outputs[s] = std::move(sink.bytes());
@@ -385,8 +390,8 @@ qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const 
         if (e)
             std::rethrow_exception(e);
     runs.clear();
-    qsizetype count = 0;
-    for (size_t s = 0; s < slices; ++s) {
+    qsizetype count = counts[0];
+    for (size_t s = 1; s < slices; ++s) {
         out.write(outputs[s].constData(), outputs[s].size());
         outputs[s] = QByteArray();
         count += counts[s];

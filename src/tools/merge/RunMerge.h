@@ -88,8 +88,9 @@ qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCol
 
 // As mergeRuns() for runs held in memory, on one thread for each of
 // `orders` (one collation for each, all of the same locale): the lines are
-// cut into that many ranges of the order, merged at once and written one
-// after the other. `tick` is called on the calling thread only.
+// cut into that many ranges of the order and merged at once, the first
+// range straight into `out`, the others kept until it is done. `tick` is
+// called on the calling thread only.
 qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const LineCollation*>& orders,
     text::ContentSink& out, const std::function<void()>& tick = {});
 

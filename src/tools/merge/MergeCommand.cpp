@@ -63,11 +63,12 @@ public:
     bool shown() const { return m_shown; }
     void show(MergePhase phase, int percent)
     {
-        const char* what = phase == MergePhase::Sorting ? "排序" : "合并";
+        QString text = QStringLiteral("\r数据正处理中... ")
+            + (phase == MergePhase::Sorting ? QStringLiteral("排序") : QStringLiteral("合并"));
         if (percent >= 0)
-            std::fprintf(m_err, "\r数据正处理中... %s %3d%%", what, percent);
-        else
-            std::fprintf(m_err, "\r数据正处理中... %s", what);
+            text += QStringLiteral(" %1%").arg(percent, 3);
+        // In the terminal's encoding, as the completion text goes out.
+        std::fputs(text::encodePath(text).constData(), m_err);
         std::fflush(m_err);
         m_dirty = true;
     }

@@ -64,10 +64,12 @@ constexpr qint64 kRunBufferMax = qint64(4) << 20;
 
 // Sorting a part of `bytes` bytes in `lines` lines holds at once the text,
 // the line table (16 bytes a line), the records of the radix sort (48) or
-// the result, whichever is larger, and the list of lines kept (4).
-qint64 sortingCost(qint64 bytes, qint64 lines)
+// the result, whichever is larger, and the list of lines kept (4). Lines
+// that are not plain ASCII have their collation keys kept besides, a few
+// bytes for each of their bytes >= 0x80 (`high`).
+qint64 sortingCost(qint64 bytes, qint64 lines, qint64 high = 0)
 {
-    return bytes + std::max(bytes + 2 * lines, 48 * lines) + 20 * lines;
+    return bytes + std::max(bytes + 2 * lines, 48 * lines) + 20 * lines + 4 * high;
 }
 
 // The same for a part of unknown lines, taking them no shorter than this
@@ -125,11 +127,14 @@ qsizetype lastWholeLine(const QByteArray& text)
     return -1;
 }
 
-// Moves the end of a part of many short lines back so that sorting it fits
-// `share`; at least one line stays.
+// Moves the end of a part of many short lines, or of much text that is not
+// ASCII, back so that sorting it fits `share`; at least one line stays.
 qsizetype fitLines(const QByteArray& text, qsizetype cut, qint64 share)
 {
     const char* p = text.constData();
+    qint64 high = 0;
+    for (qsizetype i = 0; i < cut; ++i)
+        high += static_cast<uint8_t>(p[i]) >> 7;
     // The lines: LFs, and CRs with no LF after them.
     qint64 ends = 0;
     for (const char* at = p;
@@ -138,17 +143,19 @@ qsizetype fitLines(const QByteArray& text, qsizetype cut, qint64 share)
     for (const char* at = p;
          (at = static_cast<const char*>(std::memchr(at, '\r', static_cast<size_t>(p + cut - at)))); ++at)
         ends += at + 1 < p + cut && at[1] == '\n' ? 0 : 1;
-    if (sortingCost(cut, ends + 1) <= share)
+    if (sortingCost(cut, ends + 1, high) <= share)
         return cut;
     qint64 lines = 0;
+    high = 0;
     qsizetype lastEnd = -1;
     for (qsizetype i = 0; i < cut; ++i) {
+        high += static_cast<uint8_t>(p[i]) >> 7;
         if (p[i] != '\n' && p[i] != '\r')
             continue;
         if (p[i] == '\r' && i + 1 < cut && p[i + 1] == '\n')
             ++i;
         ++lines;
-        if (lastEnd > 0 && sortingCost(i + 1, lines) > share)
+        if (lastEnd > 0 && sortingCost(i + 1, lines, high) > share)
             return lastEnd;
         lastEnd = i + 1;
     }
@@ -265,6 +272,10 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
             cut = fitLines(text, cut, share);
         m_carry = text.sliced(cut);
         text.truncate(cut);
+        // A part cut well short of its buffer lets the rest of it go: the
+        // pages read into count as much as the part.
+        if (cut < text.capacity() / 4 * 3)
+            text.squeeze();
         return true;
     }
 }

@@ -6,11 +6,17 @@
 // Every input goes in as it is: NUL bytes are ordinary bytes of their line,
 // and lines holding bytes GBK cannot decode compare by those bytes, which
 // LineCollation::compare() does for the reference too.
+//
+// Then the way a large merge goes: the text cut into parts at line ends
+// every few bytes (the first byte says how many), each part sorted on its
+// own, the runs merged, one slice at a time and in slices at once, give
+// the same again.
 #include "FuzzCheck.h"
 
 #include "text/TextFile.h"
 #include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
+#include "tools/merge/RunMerge.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +24,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 using namespace tess;
 
@@ -47,6 +55,28 @@ text::Lines sortedInsertion(const text::Lines& lines, const tools::LineCollation
     return list;
 }
 
+// Parts of about `step` bytes, each ended where a line ends for sure: after
+// an LF, or after a CR whose next byte is no LF.
+std::vector<QByteArray> cutIntoParts(const QByteArray& text, qsizetype step)
+{
+    std::vector<QByteArray> parts;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = std::min(start + step, text.size());
+        while (end < text.size() && !(text[end - 1] == '\n' || (text[end - 1] == '\r' && text[end] != '\n')))
+            ++end;
+        parts.push_back(text.sliced(start, end - start));
+        start = end;
+    }
+    return parts;
+}
+
+class Collected final : public text::ContentSink {
+public:
+    void write(const char* data, qsizetype size) override { bytes.append(data, size); }
+    QByteArray bytes;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -62,5 +92,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(got.count == want.size());
         FUZZ_CHECK(got.content == wantContent);
     }
+
+    if (size == 0)
+        return 0;
+    static const tools::LineCollation second { QString() };
+    static const tools::LineCollation third { QString() };
+    std::vector<QByteArray> runs;
+    for (const QByteArray& part : cutIntoParts(text, 1 + data[0] % 64))
+        runs.push_back(tools::sortDistinct(part, order).content);
+    {
+        std::vector<std::unique_ptr<tools::RunReader>> readers;
+        for (const QByteArray& run : runs)
+            readers.push_back(std::make_unique<tools::MemoryRun>(run));
+        Collected merged;
+        FUZZ_CHECK(tools::mergeRuns(readers, order, merged) == want.size());
+        FUZZ_CHECK(merged.bytes == wantContent);
+    }
+    Collected sliced;
+    FUZZ_CHECK(tools::mergeMemoryRuns(runs, { &order, &second, &third }, sliced) == want.size());
+    FUZZ_CHECK(sliced.bytes == wantContent);
     return 0;
 }

@@ -79,7 +79,7 @@ done
 
 echo "== The installed program"
 command -v tessaroon | grep -qx /usr/bin/tessaroon
-tessaroon --help | grep -q "tessaroon merge -o TARGET SOURCE"
+tessaroon --help | grep -q "tessaroon merge -o TARGET \[--memory SIZE\] SOURCE"
 cd "$work"
 # Two address lists in GBK with CR LF ends; the merge sorts them, keeps
 # the first of lines that differ only in case and passes GBK bytes as they

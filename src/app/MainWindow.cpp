@@ -44,6 +44,9 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <atomic>
+#include <thread>
+
 namespace tess::app {
 namespace {
 
@@ -320,6 +323,7 @@ void TForm1::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    StopMerge();
     Timer1.setEnabled(false);
     Timer2.setEnabled(false);
     m_run->keywordList().clear();
@@ -409,8 +413,27 @@ void TForm1::N20Click()
         Form3->exec();
 }
 
+// The merge's thread: asked to stop, it ends at its next look at the flag
+// (a part being sorted is finished first), the target untouched.
+struct TForm1::MergeJob {
+    int serial = 0;
+    std::atomic<bool> stop = false;
+    std::thread thread;
+
+    ~MergeJob()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+bool TForm1::mergeStopping() const { return m_stoppingMerge; }
+
 void TForm1::SpeedButton1Click()
 {
+    if (m_merge)
+        return;
     const QStringList sources = ui::dialogs().openFiles(boxParent(), OpenDialog8);
     if (sources.isEmpty())
         return;
@@ -418,16 +441,72 @@ void TForm1::SpeedButton1Click()
     if (!target)
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    struct RestoreCursor {
-        ~RestoreCursor() { QGuiApplication::restoreOverrideCursor(); }
-    } restore;
-    tools::MergeReport report;
-    report.working = [this](const QString& text) {
-        m_panels[MessagePanel]->setText(text);
-        RepaintNow();
+    const QString working = QStringLiteral("数据正处理中...");
+    m_panels[MessagePanel]->setText(working);
+    RepaintNow();
+    SpeedButton1->setEnabled(false);
+
+    auto job = std::make_unique<MergeJob>();
+    const int serial = job->serial = ++m_mergeSerial;
+    tools::MergeOptions options;
+    options.cancel = &job->stop;
+    // Sorting is about two thirds of the work, merging the rest.
+    options.progress = [this, serial, working](tools::MergePhase phase, int percent) {
+        if (percent < 0)
+            return;
+        const int done = phase == tools::MergePhase::Sorting ? percent * 2 / 3 : 66 + percent * 34 / 100;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, text = QStringLiteral("%1 %2%").arg(working).arg(done)] {
+                if (m_merge && m_merge->serial == serial)
+                    m_panels[MessagePanel]->setText(text);
+            },
+            Qt::QueuedConnection);
     };
-    report.finished = [this](const QString& text) { m_panels[MessagePanel]->setText(text); };
-    tools::mergeFiles(sources, *target, report);
+    job->thread = std::thread([this, serial, sources, target = *target, options] {
+        QString doneText;
+        std::exception_ptr error;
+        try {
+            tools::MergeReport report;
+            report.finished = [&doneText](const QString& text) { doneText = text; };
+            tools::mergeFiles(sources, target, report, options);
+        } catch (const tools::MergeCancelled&) {
+            // Only the window's end stops a merge: nothing to tell.
+        } catch (...) {
+            error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, serial, doneText, error] { MergeFinished(serial, doneText, error); },
+            Qt::QueuedConnection);
+    });
+    m_merge = std::move(job);
+}
+
+void TForm1::MergeFinished(int serial, const QString& doneText, std::exception_ptr error)
+{
+    if (!m_merge || m_merge->serial != serial)
+        return; // stopped meanwhile
+    m_merge.reset();
+    QGuiApplication::restoreOverrideCursor();
+    SpeedButton1->setEnabled(true);
+    // A failed merge leaves the working text, as a merge on the interface
+    // thread did, and shows its error.
+    m_panels[MessagePanel]->setText(doneText.isEmpty() ? QStringLiteral("数据正处理中...") : doneText);
+    if (error)
+        ui::guarded([&] { std::rethrow_exception(error); });
+}
+
+void TForm1::StopMerge()
+{
+    if (!m_merge)
+        return;
+    m_stoppingMerge = true;
+    m_merge->stop = true;
+    m_merge->thread.join();
+    m_merge.reset();
+    m_stoppingMerge = false;
+    QGuiApplication::restoreOverrideCursor();
+    SpeedButton1->setEnabled(true);
 }
 
 void TForm1::N15Click()

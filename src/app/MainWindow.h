@@ -11,6 +11,8 @@
 #include <QMainWindow>
 
 #include <array>
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -73,6 +75,9 @@ public:
     QString scratchPath() const { return m_scratch.path(); }
     QString statePath() const;
     QString panelText(int panel) const;
+    // A merge (合并) is running on its thread; it is being stopped.
+    bool mergeRunning() const { return m_merge != nullptr; }
+    bool mergeStopping() const;
     browser::BrowserProfile& browserProfile();
 
     // Commands.
@@ -120,6 +125,9 @@ private:
     void FormCreate();
     void FormDestroy();
     bool FormCloseQuery();
+    struct MergeJob;
+    void MergeFinished(int serial, const QString& doneText, std::exception_ptr error);
+    void StopMerge();
     void buildToolbar();
     QWidget* buildOptionsRow();
     void buildStatusBar();
@@ -180,6 +188,11 @@ private:
     bool m_maximizedBeforeHiding = false;
     bool m_outerSizeSet = false;
     QList<QTreeWidgetItem*> m_pendingRows; // this page's rows, not yet in the list
+    // The merge runs on a thread of its own, so the window and a search
+    // go on meanwhile; its news comes back through the event queue.
+    std::unique_ptr<MergeJob> m_merge;
+    int m_mergeSerial = 0;
+    std::atomic<bool> m_stoppingMerge = false; // read by any thread
 };
 
 } // namespace tess::app

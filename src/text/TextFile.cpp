@@ -342,8 +342,37 @@ private:
     bool m_raised = false;
 };
 
+// Puts the producer's bytes into a descriptor, counting them.
+class DescriptorSink final : public ContentSink {
+public:
+    DescriptorSink(int fd, const QString& path, SigpipeHeld* held = nullptr)
+        : m_fd(fd)
+        , m_path(path)
+        , m_held(held)
+    {
+    }
+    void write(const char* data, qsizetype size) override
+    {
+        if (writeAll(m_fd, data, size)) {
+            m_written += size;
+            return;
+        }
+        const int error = errno;
+        if (error == EPIPE && m_held)
+            m_held->raised();
+        throw StreamWriteError(m_path, error);
+    }
+    qsizetype written() const { return m_written; }
+
+private:
+    int m_fd;
+    const QString& m_path;
+    SigpipeHeld* m_held;
+    qsizetype m_written = 0;
+};
+
 // A named pipe or character device: written into, never replaced.
-void writeIntoStream(const QString& path, const Target& target, const QByteArray& content)
+void writeIntoStream(const QString& path, const Target& target, const ContentProducer& produce)
 {
     // Opening a named pipe nobody reads would wait for a reader for ever;
     // without waiting it fails with ENXIO.
@@ -358,19 +387,15 @@ void writeIntoStream(const QString& path, const Target& target, const QByteArray
         throw StreamWriteError(path, errno);
     {
         SigpipeHeld held;
-        if (!writeAll(fd.get(), content.constData(), content.size())) {
-            const int error = errno;
-            if (error == EPIPE)
-                held.raised();
-            throw StreamWriteError(path, error);
-        }
+        DescriptorSink sink(fd.get(), path, &held);
+        produce(sink);
     }
     if (!fd.reset())
         throw StreamWriteError(path, errno);
 }
 
 // A regular file whose folder takes no new file: written where it stands.
-void writeInPlace(const QString& path, const Target& target, const QByteArray& content)
+void writeInPlace(const QString& path, const Target& target, const ContentProducer& produce, qint64 size)
 {
     SystemCalls& sys = systemCalls();
     FileDescriptor fd(sys.open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY, 0));
@@ -378,11 +403,11 @@ void writeInPlace(const QString& path, const Target& target, const QByteArray& c
         throw FileCreateError(path);
     // Room first, so that a full disk fails before the old content is
     // touched; then the new content over the old, cut to its length.
-    if (!content.isEmpty() && sys.fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, content.size()) != 0
-        && !unsupported(errno))
+    if (size > 0 && sys.fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 && !unsupported(errno))
         throw StreamWriteError(path, errno);
-    if (!writeAll(fd.get(), content.constData(), content.size())
-        || sys.ftruncate(fd.get(), content.size()) != 0 || sys.fsync(fd.get()) != 0)
+    DescriptorSink sink(fd.get(), path);
+    produce(sink);
+    if (sys.ftruncate(fd.get(), sink.written()) != 0 || sys.fsync(fd.get()) != 0)
         throw StreamWriteError(path, errno);
     if (!fd.reset())
         throw StreamWriteError(path, errno);
@@ -395,7 +420,7 @@ mode_t modeForNewFile()
     return 0666 & ~mask;
 }
 
-void replaceRegular(const QString& path, const Target& target, const QByteArray& content)
+void replaceRegular(const QString& path, const Target& target, const ContentProducer& produce, qint64 size)
 {
     SystemCalls& sys = systemCalls();
     const QByteArray folder = folderOf(target.name);
@@ -406,7 +431,7 @@ void replaceRegular(const QString& path, const Target& target, const QByteArray&
     if (!fd.isOpen()) {
         // A folder the user may not add to, holding a file they may write.
         if (target.exists && (errno == EACCES || errno == EPERM)) {
-            writeInPlace(path, target, content);
+            writeInPlace(path, target, produce, size);
             return;
         }
         throw FileCreateError(path);
@@ -418,11 +443,16 @@ void replaceRegular(const QString& path, const Target& target, const QByteArray&
     };
 
     const mode_t mode = target.exists ? target.st.st_mode & 07777 : modeForNewFile();
-    if (sys.fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content.constData(), content.size())
-        || sys.fsync(fd.get()) != 0 || !fd.reset()) {
-        const int error = errno;
+    try {
+        if (sys.fchmod(fd.get(), mode) != 0)
+            throw StreamWriteError(path, errno);
+        DescriptorSink sink(fd.get(), path);
+        produce(sink);
+        if (sys.fsync(fd.get()) != 0 || !fd.reset())
+            throw StreamWriteError(path, errno);
+    } catch (...) {
         discard();
-        throw StreamWriteError(path, error);
+        throw;
     }
     if (sys.rename(temporary.constData(), target.name.constData()) != 0) {
         discard();
@@ -434,13 +464,20 @@ void replaceRegular(const QString& path, const Target& target, const QByteArray&
 
 void replaceFile(const QString& path, const QByteArray& content)
 {
+    replaceFile(
+        path, [&content](ContentSink& sink) { sink.write(content.constData(), content.size()); },
+        content.size());
+}
+
+void replaceFile(const QString& path, const ContentProducer& produce, qint64 sizeHint)
+{
     const Target target = resolveTarget(path);
     if (target.exists) {
         const mode_t mode = target.st.st_mode;
         if (S_ISDIR(mode))
             throw FileCreateError(path);
         if (S_ISFIFO(mode) || S_ISCHR(mode)) {
-            writeIntoStream(path, target, content);
+            writeIntoStream(path, target, produce);
             return;
         }
         if (!S_ISREG(mode))
@@ -448,7 +485,7 @@ void replaceFile(const QString& path, const QByteArray& content)
         if (::access(target.name.constData(), W_OK) != 0)
             throw FileCreateError(path);
     }
-    replaceRegular(path, target, content);
+    replaceRegular(path, target, produce, sizeHint);
 }
 
 } // namespace tess::text

@@ -151,6 +151,23 @@ Lines readLinesLf(const QString& path);
 // (the latter two with the reason).
 void replaceFile(const QString& path, const QByteArray& content);
 
+// Where a producer of new content for replaceFile() puts it.
+class ContentSink {
+public:
+    virtual ~ContentSink() = default;
+    // Writes all of the bytes; throws StreamWriteError naming the target and
+    // the system's reason when it cannot.
+    virtual void write(const char* data, qsizetype size) = 0;
+};
+using ContentProducer = std::function<void(ContentSink& sink)>;
+
+// As above, for content too large to hold at once: `produce` writes it
+// piece by piece. Whatever `produce` throws leaves the old file as it was
+// (written where it stands, only until the first byte is written) and is
+// passed on. `sizeHint`, the expected size or 0, reserves the room up
+// front where a file is written where it stands.
+void replaceFile(const QString& path, const ContentProducer& produce, qint64 sizeHint);
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporary files replaceFile()
 // is writing before the signal ends the program. Call once, early in main();
 // a signal already ignored or handled elsewhere is left alone.

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "browser/webengine/WebEngineBrowserHost.h"
+#include "support/FailingCalls.h"
 
 #include <QWebEnginePage>
 
@@ -13,9 +14,13 @@
 #include <QProcess>
 #include <QSpinBox>
 #include <QTcpServer>
+#include <QThread>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 using namespace tess;
 using namespace tess::test;
@@ -308,4 +313,39 @@ TEST_F(HarvestEndToEnd, KillMinusNineThenRestartGivesBackThePositionAndTheRows)
     form->N5Click();
     EXPECT_EQ(readFile(saved), left.left(left.lastIndexOf('\n') + 1));
     EXPECT_GE(rows, 30);
+}
+
+// A merge does not stall a search: while the merge (held at its first read
+// until the test lets it go) runs on its thread, the poll timer keeps
+// ticking and pages keep being harvested; both then finish.
+TEST_F(HarvestEndToEnd, ASearchGoesOnWhileAMergeRuns)
+{
+    startEngine({ 10, false });
+    importKeywords(writeFile(QStringLiteral("k.txt"), "alpha\r\n"));
+    form->N2Click();
+    ASSERT_TRUE(waitUntil([&] { return form->panelText(5).toInt() >= 10; }, 60000));
+
+    const QString source = writeFile(QStringLiteral("list.txt"), "b\r\nA\r\na\r\n");
+    const QString target = dir.filePath(QStringLiteral("merged.txt"));
+    std::atomic<bool> release = false;
+    const Qt::HANDLE windowThread = QThread::currentThreadId();
+    InterceptedCalls calls([&](Call call) {
+        if (call == Call::Read && QThread::currentThreadId() != windowThread)
+            while (!release && !form->mergeStopping())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 0;
+    });
+    dialogs.openAnswers.push_back({ source });
+    dialogs.saveAnswers.push_back(target);
+    form->SpeedButton1Click();
+    ASSERT_TRUE(form->mergeRunning());
+    const int before = form->panelText(5).toInt();
+    ASSERT_TRUE(waitUntil([&] { return form->panelText(5).toInt() >= before + 20; }, 60000));
+    EXPECT_TRUE(form->mergeRunning());
+
+    release = true;
+    ASSERT_TRUE(waitUntil([&] { return !form->mergeRunning(); }, 10000));
+    EXPECT_EQ(readFile(target), QByteArray("A\r\nb\r\n"));
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
+    EXPECT_EQ(form->panelText(5), QStringLiteral("100"));
 }

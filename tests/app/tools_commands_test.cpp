@@ -1,15 +1,21 @@
 #include "MainWindowFixture.h"
 
+#include "support/FailingCalls.h"
 #include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 using namespace tess;
 using namespace tess::test;
@@ -68,6 +74,7 @@ TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)
     dialogs.openAnswers.push_back({ a, b });
     dialogs.saveAnswers.push_back(target);
     button("SpeedButton1")->click();
+    ASSERT_TRUE(waitUntil([&] { return !form->mergeRunning(); }, 10000));
     EXPECT_EQ(readFile(target), QByteArray("A\r\nb\r\nc\r\n"));
     EXPECT_EQ(form->panelText(6), QStringLiteral("文件合并整理完毕！共计：3"));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
@@ -83,10 +90,74 @@ TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)
     dialogs.openAnswers.push_back({ a, dir.filePath(QStringLiteral("gone.txt")) });
     dialogs.saveAnswers.push_back(target);
     button("SpeedButton1")->click();
+    ASSERT_TRUE(waitUntil([&] { return !form->mergeRunning(); }, 10000));
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(),
         QStringLiteral("Cannot open file ") + dir.filePath(QStringLiteral("gone.txt")));
     EXPECT_EQ(readFile(target), QByteArray("A\r\nb\r\nc\r\n"));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The merge runs off the interface thread: while it reads its sources
+// (held here until the window has shown it is alive) a timer keeps firing,
+// 合并 is disabled and the busy pointer shows the progress text; closing
+// the window then stops the merge, the target as it was.
+TEST_F(ToolCommands, TheWindowStaysAliveDuringAMergeAndClosingStopsIt)
+{
+    QByteArray lines;
+    for (int i = 0; i < 20000; ++i)
+        lines += "http://www.example" + QByteArray::number(i * 7919 % 20000) + ".cn/\r\n";
+    const QString source = writeFile(QStringLiteral("big.txt"), lines);
+    const QString target = writeFile(QStringLiteral("target.txt"), "old\r\n");
+
+    for (const bool close : { false, true }) {
+        SCOPED_TRACE(close ? "closed" : "finished");
+        std::atomic<bool> release = false;
+        std::atomic<int> held = 0;
+        // Reads on the merge's thread wait for the test (or for the merge
+        // being stopped); the window's own thread never reads here.
+        const Qt::HANDLE windowThread = QThread::currentThreadId();
+        InterceptedCalls calls([&](Call call) {
+            if (call == Call::Read && QThread::currentThreadId() != windowThread) {
+                ++held;
+                while (!release && !form->mergeStopping())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return 0;
+        });
+        dialogs.openAnswers.push_back({ source });
+        dialogs.saveAnswers.push_back(target);
+        button("SpeedButton1")->click();
+        ASSERT_TRUE(form->mergeRunning());
+        EXPECT_FALSE(button("SpeedButton1")->isEnabled());
+        EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(form->panelText(6).startsWith(QStringLiteral("数据正处理中...")));
+
+        int ticks = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(1);
+        ASSERT_TRUE(waitUntil([&] { return ticks >= 5 && held > 0; }, 10000));
+        EXPECT_TRUE(form->mergeRunning());
+
+        if (close) {
+            dialogs.confirmAnswers.push_back(true);
+            form->close();
+            EXPECT_FALSE(form->mergeRunning());
+            EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+            EXPECT_EQ(readFile(target), QByteArray("old\r\n"));
+        } else {
+            release = true;
+            ASSERT_TRUE(waitUntil([&] { return !form->mergeRunning(); }, 20000));
+            EXPECT_TRUE(button("SpeedButton1")->isEnabled());
+            EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+            EXPECT_EQ(form->panelText(6), QStringLiteral("文件合并整理完毕！共计：20000"));
+            EXPECT_EQ(readFile(target).size(), lines.size());
+            writeFile(QStringLiteral("target.txt"), "old\r\n");
+        }
+        // Only the two files: no temporary file left beside the target.
+        EXPECT_EQ(QDir(dir.path()).entryList({ QStringLiteral("*.tmp") }, QDir::Files | QDir::Hidden),
+            QStringList {});
+    }
 }
 
 TEST_F(ToolCommands, TheBuildersListImportsAsKeywords)

@@ -3,43 +3,119 @@
 #include "text/Errors.h"
 #include "text/PathName.h"
 #include "tools/merge/AddressMerge.h"
+#include "tools/merge/MemoryBudget.h"
 
 #include <new>
+#include <unistd.h>
 
 namespace tess::tools {
 
 std::optional<MergeArguments> parseMergeArguments(const QStringList& words)
 {
-    if (words.size() < 3 || words[0] != u"-o" || words[1].isEmpty())
+    // The options, in either order, come before the sources.
+    MergeArguments arguments;
+    qsizetype i = 0;
+    bool haveTarget = false;
+    while (i + 1 < words.size()) {
+        if (words[i] == u"-o" && !haveTarget) {
+            arguments.target = words[i + 1];
+            haveTarget = true;
+        } else if (words[i] == u"--memory" && arguments.memoryBudget == 0) {
+            const std::optional<qint64> size = parseMemorySize(words[i + 1]);
+            if (!size)
+                return std::nullopt;
+            arguments.memoryBudget = *size;
+        } else {
+            break;
+        }
+        i += 2;
+    }
+    if (!haveTarget || arguments.target.isEmpty() || i >= words.size())
         return std::nullopt;
-    return MergeArguments { words[1], words.mid(2) };
+    arguments.sources = words.mid(i);
+    return arguments;
 }
 
 const char* mergeUsage()
 {
-    return "usage: tessaroon merge -o TARGET SOURCE...\n"
+    return "usage: tessaroon merge -o TARGET [--memory SIZE] SOURCE...\n"
            "Merges the address lists SOURCE... into TARGET: distinct lines, letter case\n"
-           "ignored, in ascending order, each line ended with CR LF.\n";
+           "ignored, in ascending order, each line ended with CR LF. --memory SIZE (such\n"
+           "as 512M or 4G; default half the physical memory) bounds the memory the merge\n"
+           "holds; larger lists are sorted in parts kept in a temporary file in TMPDIR,\n"
+           "else beside TARGET.\n";
 }
+
+namespace {
+
+// One line on the terminal, written over as the merge goes on.
+class ProgressLine {
+public:
+    explicit ProgressLine(FILE* err)
+        : m_err(err)
+        , m_shown(::isatty(::fileno(err)) == 1)
+    {
+    }
+    ~ProgressLine() { clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    bool shown() const { return m_shown; }
+    void show(MergePhase phase, int percent)
+    {
+        QString text = QStringLiteral("\r数据正处理中... ")
+            + (phase == MergePhase::Sorting ? QStringLiteral("排序") : QStringLiteral("合并"));
+        if (percent >= 0)
+            text += QStringLiteral(" %1%").arg(percent, 3);
+        // In the terminal's encoding, as the completion text goes out.
+        std::fputs(text::encodePath(text).constData(), m_err);
+        std::fflush(m_err);
+        m_dirty = true;
+    }
+    void clear()
+    {
+        if (!m_dirty)
+            return;
+        std::fputs("\r\033[K", m_err);
+        std::fflush(m_err);
+        m_dirty = false;
+    }
+
+private:
+    FILE* m_err;
+    bool m_shown;
+    bool m_dirty = false;
+};
+
+} // namespace
 
 int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
 {
+    ProgressLine progress(err);
     MergeReport report;
-    report.finished
-        = [out](const QString& text) { std::fprintf(out, "%s\n", text::encodePath(text).constData()); };
+    report.finished = [out, &progress](const QString& text) {
+        progress.clear();
+        std::fprintf(out, "%s\n", text::encodePath(text).constData());
+    };
     try {
+        MergeOptions options;
+        options.memoryBudget = arguments.memoryBudget;
         // A pipe given on purpose (/dev/stdin, a process substitution) is a
         // source like any other here; the window takes files only.
-        text::ReadOptions sources;
-        sources.allowPipes = true;
-        mergeFiles(arguments.sources, arguments.target, report, sources);
+        options.sourceOptions.allowPipes = true;
+        if (progress.shown())
+            options.progress = [&progress](MergePhase phase, int percent) { progress.show(phase, percent); };
+        mergeFiles(arguments.sources, arguments.target, report, options);
         return 0;
     } catch (const text::AppError& e) {
+        progress.clear();
         // File names in the message go out as the bytes they were given as.
         std::fprintf(err, "%s\n", text::encodePath(e.message()).constData());
     } catch (const std::bad_alloc&) {
+        progress.clear();
         std::fputs("Out of memory\n", err);
     } catch (const std::exception& e) {
+        progress.clear();
         std::fprintf(err, "%s\n", e.what());
     }
     return 1;

@@ -219,7 +219,8 @@ TEST(AddressMerge, CommandLineRunsTheSameMerge)
              QStringList { QStringLiteral("merge"), QStringLiteral("-o"), target },
              QStringList { QStringLiteral("merge"), target, a, b } }) {
         EXPECT_EQ(run(wrong, &err), 2);
-        EXPECT_TRUE(err.startsWith("usage: tessaroon merge -o TARGET SOURCE...")) << err.constData();
+        EXPECT_TRUE(err.startsWith("usage: tessaroon merge -o TARGET [--memory SIZE] SOURCE..."))
+            << err.constData();
     }
     EXPECT_EQ(contents(target), "A\r\nb\r\nc\r\n");
 }

@@ -1,0 +1,267 @@
+#include "support/FailingCalls.h"
+#include "support/Files.h"
+#include "text/Errors.h"
+#include "text/Gbk.h"
+#include "tools/merge/AddressMerge.h"
+#include "tools/merge/DistinctSort.h"
+#include "tools/merge/LineCollation.h"
+#include "tools/merge/MemoryBudget.h"
+#include "tools/merge/MergeCommand.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+
+using namespace tess;
+using tess::tools::LineCollation;
+
+namespace {
+
+// Files in the folder, hidden ones included.
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// Random address lists in which the parts of a small budget meet what a
+// merge of runs can get wrong: a line and its case variants in several
+// parts (the first one written in a later part than a variant that sorts
+// before it), the empty line in many parts, lines the collator cannot tell
+// apart, GBK text whose trail bytes look like letters, bytes that are no
+// part of a GBK character, and CR, LF and CR LF line ends wherever a part
+// may end.
+QByteArray adversarialText(std::mt19937& rng, int lines)
+{
+    const QByteArray pieces[] = { "http://", "www.", "a", "B", "c", "/", ".", "-", "?q=", "1", "\x01", "\t",
+        " ", "Z", text::toGbk(u"乤"), text::toGbk(u"丄"), text::toGbk(u"中文"), text::toGbk(u"Ａ"), "\x81",
+        "\xFF", "com", "COM" };
+    std::vector<QByteArray> made;
+    QByteArray text;
+    for (int i = 0; i < lines; ++i) {
+        QByteArray line;
+        const unsigned pick = rng() % 10;
+        if (pick == 0) {
+            // the empty line
+        } else if (!made.empty() && pick < 5) {
+            line = made[rng() % made.size()];
+            for (char& ch : line)
+                if (rng() % 3 == 0 && ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')))
+                    ch ^= 0x20;
+        } else {
+            const int parts = 1 + static_cast<int>(rng() % 12);
+            for (int k = 0; k < parts; ++k)
+                line += pieces[rng() % std::size(pieces)];
+        }
+        made.push_back(line);
+        static const char* const ends[] = { "\r\n", "\r\n", "\n", "\r" };
+        text += line;
+        text += ends[rng() % 4];
+    }
+    return text;
+}
+
+} // namespace
+
+// Whatever the budget and the threads, the merge writes what sorting the
+// joined sources in memory on one thread gives: the parts' runs merged,
+// whether kept in memory or in the temporary file.
+TEST(BoundedMerge, PartsAndSpilledRunsGiveTheInMemoryResult)
+{
+    std::mt19937 rng(20261208);
+    for (const char* locale : { "", "zh_CN", "cs", "th" }) {
+        SCOPED_TRACE(locale);
+        const LineCollation order { QString::fromLatin1(locale) };
+        for (int round = 0; round < 2; ++round) {
+            QTemporaryDir dir;
+            const QString spill = dir.filePath(QStringLiteral("spill"));
+            QDir().mkpath(spill);
+            QStringList sources;
+            QByteArray joined;
+            for (int s = 0; s < 3; ++s) {
+                const QByteArray part = adversarialText(rng, 700);
+                joined += part;
+                sources << test::writeFile(dir.filePath(QStringLiteral("src%1.txt").arg(s)), part);
+            }
+            const tools::DistinctLines want = tools::sortDistinct(joined, order);
+            // 0: all in memory; the others make parts of a few hundred bytes.
+            for (const qint64 budget : { 0, 1200, 30000 }) {
+                for (const unsigned threads : { 1u, 2u, 3u }) {
+                    SCOPED_TRACE(testing::Message()
+                        << "round " << round << " budget " << budget << " threads " << threads);
+                    tools::MergeOptions options;
+                    options.memoryBudget = budget;
+                    options.threads = threads;
+                    options.spillFolder = spill;
+                    const QString target = dir.filePath(QStringLiteral("target.txt"));
+                    ASSERT_EQ(tools::mergeFiles(sources, target, order, options), want.count);
+                    ASSERT_EQ(test::readFile(target), want.content);
+                    EXPECT_TRUE(filesIn(spill).isEmpty());
+                }
+            }
+        }
+    }
+}
+
+// The merge says how it is getting on: sorting, then merging, each
+// percentage no smaller than the one before, merging ending at 100.
+TEST(BoundedMerge, ProgressGoesForwardThroughBothPhases)
+{
+    std::mt19937 rng(7);
+    QTemporaryDir dir;
+    const QString source = test::writeFile(dir.filePath(QStringLiteral("s.txt")), adversarialText(rng, 3000));
+    for (const qint64 budget : { 0, 4000 }) {
+        std::vector<std::pair<tools::MergePhase, int>> seen;
+        tools::MergeOptions options;
+        options.memoryBudget = budget;
+        options.threads = 2;
+        options.spillFolder = dir.path();
+        options.progress = [&](tools::MergePhase phase, int percent) { seen.emplace_back(phase, percent); };
+        tools::mergeFiles(
+            { source }, dir.filePath(QStringLiteral("t.txt")), LineCollation(QString()), options);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.front().first, tools::MergePhase::Sorting);
+        EXPECT_EQ(seen.back(), std::make_pair(tools::MergePhase::Merging, 100));
+        for (size_t i = 1; i < seen.size(); ++i) {
+            EXPECT_LE(seen[i - 1].first, seen[i].first);
+            if (seen[i - 1].first == seen[i].first) {
+                EXPECT_LE(seen[i - 1].second, seen[i].second);
+            }
+            EXPECT_GE(seen[i].second, 0);
+        }
+    }
+}
+
+// A merge that fails or is stopped leaves the target as it was and no
+// temporary file behind, in the temporary folder or beside the target;
+// a full disk while the runs are written says so.
+TEST(BoundedMerge, FailedOrStoppedMergeLeavesTargetAndNoTemporaryFile)
+{
+    std::mt19937 rng(99);
+    QTemporaryDir dir;
+    const QString spill = dir.filePath(QStringLiteral("spill"));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QDir().mkpath(spill);
+    QDir().mkpath(out);
+    const QString source = test::writeFile(dir.filePath(QStringLiteral("s.txt")), adversarialText(rng, 4000));
+    const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    const QString target = test::writeFile(out + QStringLiteral("/t.txt"), "old\r\n");
+
+    enum class Way { Succeeds, SourceMissing, Cancelled, DiskFull, TargetUnwritable };
+    struct Case {
+        const char* name;
+        Way way;
+        qint64 budget;
+    };
+    const Case cases[] = {
+        { "spilled", Way::Succeeds, 3000 },
+        { "missing source after a spill", Way::SourceMissing, 3000 },
+        { "cancelled while sorting", Way::Cancelled, 3000 },
+        { "cancelled in memory", Way::Cancelled, 0 },
+        { "full disk while spilling", Way::DiskFull, 3000 },
+        { "target fails after a spill", Way::TargetUnwritable, 3000 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFile(target, "old\r\n");
+        std::atomic<bool> stop = false;
+        tools::MergeOptions options;
+        options.memoryBudget = c.budget;
+        options.threads = 2;
+        options.spillFolder = spill;
+        options.cancel = &stop;
+        QStringList sources { source };
+        if (c.way == Way::SourceMissing)
+            sources << missing;
+        if (c.way == Way::Cancelled)
+            options.progress = [&](tools::MergePhase, int percent) {
+                if (percent >= 20)
+                    stop = true;
+            };
+        // The temporary file is written while sorting, the target once
+        // merging has begun.
+        std::atomic<bool> merging = false;
+        if (c.way == Way::TargetUnwritable)
+            options.progress
+                = [&](tools::MergePhase phase, int) { merging = phase == tools::MergePhase::Merging; };
+        test::InterceptedCalls calls([&](test::Call call) {
+            if (call != test::Call::Write)
+                return 0;
+            if (c.way == Way::DiskFull)
+                return ENOSPC;
+            if (c.way == Way::TargetUnwritable && merging)
+                return EIO;
+            return 0;
+        });
+        QString error;
+        bool cancelled = false;
+        try {
+            tools::mergeFiles(sources, target, LineCollation(QString()), options);
+        } catch (const text::AppError& e) {
+            error = e.message();
+        } catch (const tools::MergeCancelled&) {
+            cancelled = true;
+        }
+        switch (c.way) {
+        case Way::Succeeds:
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            EXPECT_NE(test::readFile(target), "old\r\n");
+            break;
+        case Way::SourceMissing:
+            EXPECT_EQ(error, text::FileOpenError(missing).message());
+            break;
+        case Way::Cancelled:
+            EXPECT_TRUE(cancelled);
+            break;
+        case Way::DiskFull:
+            EXPECT_EQ(error, tools::SpillError(spill, ENOSPC).message());
+            EXPECT_TRUE(error.contains(QStringLiteral("空间不足"))) << error.toStdString();
+            break;
+        case Way::TargetUnwritable:
+            EXPECT_TRUE(error.startsWith(QStringLiteral("Stream write error"))) << error.toStdString();
+            break;
+        }
+        if (c.way != Way::Succeeds) {
+            EXPECT_EQ(test::readFile(target), "old\r\n");
+        }
+        EXPECT_TRUE(filesIn(spill).isEmpty());
+        EXPECT_EQ(filesIn(out), QStringList { QStringLiteral("t.txt") });
+    }
+}
+
+TEST(BoundedMerge, MemorySizesAndTheCommandLineForm)
+{
+    const std::pair<const char*, qint64> sizes[] = { { "512M", qint64(512) << 20 }, { "4G", qint64(4) << 30 },
+        { "64k", qint64(64) << 10 }, { "1000", 1000 }, { "100B", 100 }, { "2MiB", qint64(2) << 20 },
+        { "3MB", qint64(3) << 20 }, { "1T", qint64(1) << 40 }, { "", -1 }, { "0", -1 }, { "M", -1 },
+        { "-5M", -1 }, { "1.5G", -1 }, { "12Q", -1 }, { "99999999999G", -1 } };
+    for (const auto& [text, want] : sizes) {
+        const std::optional<qint64> got = tools::parseMemorySize(QString::fromLatin1(text));
+        EXPECT_EQ(got.value_or(-1), want) << text;
+    }
+
+    const auto parse = [](std::initializer_list<const char*> words) {
+        QStringList list;
+        for (const char* w : words)
+            list << QString::fromLatin1(w);
+        return tools::parseMergeArguments(list);
+    };
+    const auto a = parse({ "-o", "t", "--memory", "512M", "s1", "s2" });
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->target, QStringLiteral("t"));
+    EXPECT_EQ(a->sources, (QStringList { QStringLiteral("s1"), QStringLiteral("s2") }));
+    EXPECT_EQ(a->memoryBudget, qint64(512) << 20);
+    const auto b = parse({ "--memory", "1G", "-o", "t", "s" });
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->memoryBudget, qint64(1) << 30);
+    EXPECT_EQ(b->sources, QStringList { QStringLiteral("s") });
+    const auto c = parse({ "-o", "t", "s" });
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->memoryBudget, 0);
+    EXPECT_FALSE(parse({ "-o", "t", "--memory", "lots", "s" }));
+    EXPECT_FALSE(parse({ "-o", "t", "--memory", "512M" }));
+    EXPECT_FALSE(parse({ "--memory", "512M", "s" }));
+}

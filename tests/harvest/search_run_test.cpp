@@ -14,17 +14,12 @@
 
 using namespace tess;
 using namespace tess::harvest;
+using test::between;
 using test::FakeBrowser;
 using test::FakePage;
 using test::readFile;
 
 namespace {
-
-QByteArray between(const QByteArray& s, const char* from, const char* to)
-{
-    const qsizetype a = s.indexOf(from) + qstrlen(from);
-    return s.mid(a, s.indexOf(to, a) - a);
-}
 
 class SearchRunTest : public ::testing::Test {
 protected:

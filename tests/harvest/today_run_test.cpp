@@ -14,15 +14,10 @@ using namespace tess;
 using namespace tess::harvest;
 using browser::PageLink;
 using browser::RedirectAnswer;
+using test::between;
 using test::FakePage;
 
 namespace {
-
-QByteArray between(const QByteArray& s, const char* from, const char* to)
-{
-    const qsizetype a = s.indexOf(from) + qstrlen(from);
-    return s.mid(a, s.indexOf(to, a) - a);
-}
 
 // A run under today's rules against a fake engine whose result pages hold
 // every kind of link, and whose redirector answers by hand.

@@ -11,6 +11,13 @@
 
 namespace tess::test {
 
+// The part of `s` after `from` up to `to`: a key of a request address.
+inline QByteArray between(const QByteArray& s, const char* from, const char* to)
+{
+    const qsizetype a = s.indexOf(from) + qstrlen(from);
+    return s.mid(a, s.indexOf(to, a) - a);
+}
+
 // A page the fake browser serves, as the test describes it; the fake hands
 // it over as a snapshot, as a real host does.
 struct FakePage {

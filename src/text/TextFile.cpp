@@ -394,9 +394,60 @@ void writeIntoStream(const QString& path, const Target& target, const ContentPro
         throw StreamWriteError(path, errno);
 }
 
-// A regular file whose folder takes no new file: written where it stands.
+// Holds new content in a nameless file of the temporary folder until it is
+// complete, so that nothing the producer does (a failed read, a stop) can
+// reach the file it is for.
+class StagedContent final : public ContentSink {
+public:
+    StagedContent()
+        : m_folder(QFile::encodeName(QDir::tempPath()))
+        , m_fd(::open(m_folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600))
+    {
+    }
+    bool isOpen() const { return m_fd.isOpen(); }
+    void write(const char* data, qsizetype size) override
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd.get(), data, static_cast<size_t>(size));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw StreamWriteError(QFile::decodeName(m_folder), n < 0 ? errno : ENOSPC);
+            data += n;
+            size -= n;
+        }
+    }
+    // Copies the content into `sink` from its start.
+    void copyTo(ContentSink& sink)
+    {
+        if (::lseek(m_fd.get(), 0, SEEK_SET) != 0)
+            throw StreamWriteError(QFile::decodeName(m_folder), errno);
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t n = ::read(m_fd.get(), buffer.data(), static_cast<size_t>(buffer.size()));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw StreamWriteError(QFile::decodeName(m_folder), errno);
+            if (n == 0)
+                return;
+            sink.write(buffer.constData(), n);
+        }
+    }
+
+private:
+    QByteArray m_folder;
+    FileDescriptor m_fd;
+};
+
+// A regular file whose folder takes no new file: written where it stands,
+// from a complete copy of the new content where the temporary folder can
+// hold one.
 void writeInPlace(const QString& path, const Target& target, const ContentProducer& produce, qint64 size)
 {
+    StagedContent staged;
+    if (staged.isOpen())
+        produce(staged);
     SystemCalls& sys = systemCalls();
     FileDescriptor fd(sys.open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY, 0));
     if (!fd.isOpen())
@@ -406,7 +457,10 @@ void writeInPlace(const QString& path, const Target& target, const ContentProduc
     if (size > 0 && sys.fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 && !unsupported(errno))
         throw StreamWriteError(path, errno);
     DescriptorSink sink(fd.get(), path);
-    produce(sink);
+    if (staged.isOpen())
+        staged.copyTo(sink);
+    else
+        produce(sink);
     if (sys.ftruncate(fd.get(), sink.written()) != 0 || sys.fsync(fd.get()) != 0)
         throw StreamWriteError(path, errno);
     if (!fd.reset())

@@ -135,10 +135,11 @@ Lines readLinesLf(const QString& path);
 // crash in the folder are removed on the way.
 //
 // When the folder takes no new file but the file itself is writable, the
-// file is written where it stands: room for the content is reserved first,
-// then it is written over the old content, cut to length and written to
-// disk. A failure up to the first byte written leaves the old content;
-// only a later one can leave the file damaged.
+// file is written where it stands: the new content is first made whole in
+// a nameless file of the temporary folder (where that folder allows one),
+// room for it is reserved, then it is copied over the old content, cut to
+// length and written to disk. A failure up to the first byte copied
+// leaves the old content; only a later one can leave the file damaged.
 //
 // A symbolic link is followed: the file it names is replaced, in that
 // file's own folder, and the link stays. A link naming no file yet gets
@@ -163,8 +164,8 @@ using ContentProducer = std::function<void(ContentSink& sink)>;
 
 // As above, for content too large to hold at once: `produce` writes it
 // piece by piece. Whatever `produce` throws leaves the old file as it was
-// (written where it stands, only until the first byte is written) and is
-// passed on. `sizeHint`, the expected size or 0, reserves the room up
+// (written where it stands too, unless the temporary folder could not
+// hold the content) and is passed on. `sizeHint`, the expected size or 0, reserves the room up
 // front where a file is written where it stands.
 void replaceFile(const QString& path, const ContentProducer& produce, qint64 sizeHint);
 

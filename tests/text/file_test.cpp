@@ -191,6 +191,16 @@ TEST(ReplaceFile, WritesInPlaceWhenTheFolderTakesNoNewFile)
         // The same file: its other name sees the content, its mode is kept.
         EXPECT_EQ(readFile(other), QByteArray("new"));
         EXPECT_EQ(modeOf(p) & 0777, 0640u);
+        // A producer that gives up half way leaves the old content.
+        EXPECT_THROW(replaceFile(
+                         p,
+                         [](ContentSink& sink) {
+                             sink.write("half", 4);
+                             throw std::runtime_error("stopped");
+                         },
+                         8),
+            std::runtime_error);
+        EXPECT_EQ(readFile(other), QByteArray("new"));
         replaceFile(p, "");
         EXPECT_EQ(readFile(p), QByteArray());
         const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));

@@ -127,22 +127,76 @@ qsizetype lastWholeLine(const QByteArray& text)
     return -1;
 }
 
+// What fitLines needs of a text: its line ends (LFs, and CRs without an
+// LF after them) and its bytes >= 0x80, counted eight bytes at a time.
+struct TextCounts {
+    qint64 ends = 0;
+    qint64 high = 0;
+};
+
+// 0x80 in each byte of `word` that equals the byte repeated in `pattern`.
+inline uint64_t bytesEqual(uint64_t word, uint64_t pattern)
+{
+    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+    const uint64_t t = word ^ pattern;
+    return ~(((t & low7) + low7) | t | low7);
+}
+
+// The sum of the eight byte lanes of `lanes`.
+inline qint64 laneSum(uint64_t lanes)
+{
+    constexpr uint64_t evenBytes = 0x00FF00FF00FF00FFULL;
+    const uint64_t pairs = (lanes & evenBytes) + ((lanes >> 8) & evenBytes);
+    return static_cast<qint64>((pairs * 0x0001000100010001ULL) >> 48);
+}
+
+TextCounts countText(const char* p, qsizetype size)
+{
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    TextCounts c;
+    qint64 lf = 0, cr = 0, crlf = 0;
+    bool crBefore = false; // the byte before the word was a CR
+    qsizetype i = 0;
+    while (i + 8 <= size) {
+        // Counts one a byte lane, for at most 255 words at a time.
+        uint64_t lfLanes = 0, crLanes = 0, crlfLanes = 0, highLanes = 0;
+        for (int n = 0; n < 255 && i + 8 <= size; ++n, i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            const uint64_t lfs = bytesEqual(w, ones * '\n');
+            const uint64_t crs = bytesEqual(w, ones * '\r');
+            lfLanes += lfs >> 7;
+            crLanes += crs >> 7;
+            // A CR in byte k followed by an LF in byte k+1, and across words.
+            crlfLanes += (crs & (lfs >> 8)) >> 7;
+            crlf += crBefore && (lfs & 0x80) ? 1 : 0;
+            crBefore = (crs >> 56) != 0;
+            highLanes += (w >> 7) & ones;
+        }
+        lf += laneSum(lfLanes);
+        cr += laneSum(crLanes);
+        crlf += laneSum(crlfLanes);
+        c.high += laneSum(highLanes);
+    }
+    for (; i < size; ++i) {
+        const auto b = static_cast<uint8_t>(p[i]);
+        lf += b == '\n';
+        cr += b == '\r';
+        crlf += crBefore && b == '\n';
+        crBefore = b == '\r';
+        c.high += b >> 7;
+    }
+    c.ends = lf + cr - crlf;
+    return c;
+}
+
 // Moves the end of a part of many short lines, or of much text that is not
 // ASCII, back so that sorting it fits `share`; at least one line stays.
 qsizetype fitLines(const QByteArray& text, qsizetype cut, qint64 share)
 {
     const char* p = text.constData();
-    qint64 high = 0;
-    for (qsizetype i = 0; i < cut; ++i)
-        high += static_cast<uint8_t>(p[i]) >> 7;
-    // The lines: LFs, and CRs with no LF after them.
-    qint64 ends = 0;
-    for (const char* at = p;
-         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(p + cut - at)))); ++at)
-        ++ends;
-    for (const char* at = p;
-         (at = static_cast<const char*>(std::memchr(at, '\r', static_cast<size_t>(p + cut - at)))); ++at)
-        ends += at + 1 < p + cut && at[1] == '\n' ? 0 : 1;
+    const auto [ends, counted] = countText(p, cut);
+    qint64 high = counted;
     if (sortingCost(cut, ends + 1, high) <= share)
         return cut;
     qint64 lines = 0;
@@ -249,8 +303,9 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
         text.reserve(want);
         adviseHugePages(text.data(), static_cast<size_t>(text.capacity()));
     }
+    bool end = false;
     for (;;) {
-        while (text.size() < limit) {
+        while (text.size() < limit && !end) {
             checkCancel();
             if (text.capacity() - text.size() < text::FileReader::DefaultSlack / 2)
                 text.reserve(text.capacity() * 2);
@@ -259,17 +314,21 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
             text.resize(at + room);
             const qsizetype n = m_input.read(text.data() + at, room);
             text.truncate(at + n);
-            if (n == 0)
-                return false;
-            report(MergePhase::Sorting, m_input.bytesRead() + m_sorted, 2 * m_total);
+            end = n == 0;
+            if (!end)
+                report(MergePhase::Sorting, m_input.bytesRead() + m_sorted, 2 * m_total);
         }
-        qsizetype cut = lastWholeLine(text);
+        // At the end of the input the last line needs no line end.
+        qsizetype cut = end ? text.size() : lastWholeLine(text);
         if (cut < 0) { // one line longer than the part: read on
             limit *= 2;
             continue;
         }
-        if (share < std::numeric_limits<qint64>::max())
-            cut = fitLines(text, cut, share);
+        // Also where the sizes said everything fits: lines far shorter
+        // than guessed, or text that is mostly not ASCII, cost more.
+        cut = fitLines(text, cut, share);
+        if (end && cut == text.size())
+            return false;
         m_carry = text.sliced(cut);
         text.truncate(cut);
         // A part cut well short of its buffer lets the rest of it go: the
@@ -398,7 +457,7 @@ qsizetype Merger::run()
     // fits in the budget is sorted in memory, split among the threads.
     const qint64 usable = m_budget - fixedCost(m_budget);
     const bool fits = m_sizesKnown && sortingCost(m_total) <= usable;
-    const qint64 share = fits ? std::numeric_limits<qint64>::max() : usable / m_threads;
+    const qint64 share = usable / m_threads;
     qint64 limit = fits ? m_total / m_threads + 1 : 1;
     if (!fits) {
         // The largest part whose sorting fits its share.

@@ -265,3 +265,34 @@ TEST(BoundedMerge, MemorySizesAndTheCommandLineForm)
     EXPECT_FALSE(parse({ "-o", "t", "--memory", "512M" }));
     EXPECT_FALSE(parse({ "--memory", "512M", "s" }));
 }
+
+// Sizes alone guess lines of ordinary length; a list of short lines of
+// Chinese text costs several times that to sort. Such a list is still cut
+// into parts to keep to the budget, not sorted whole because its size
+// seemed to fit.
+TEST(BoundedMerge, ShortNonAsciiLinesAreHeldToTheBudgetTheirSizeSeemsToFit)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(8);
+    QByteArray text;
+    for (int i = 0; i < 200000; ++i) {
+        const char16_t chars[] = { char16_t(0x4E00 + rng() % 3000), char16_t(0x4E00 + rng() % 3000) };
+        text += text::toGbk(QStringView(chars, 2)) + "\n";
+    }
+    const QString source = test::writeFile(dir.filePath(QStringLiteral("cn.txt")), text);
+    const QString target = dir.filePath(QStringLiteral("target.txt"));
+    const LineCollation order { QString() };
+    const tools::DistinctLines want = tools::sortDistinct(text, order);
+    // A spill folder that is a file: a merge that spills fails.
+    const QString noFolder = test::writeFile(dir.filePath(QStringLiteral("not-a-folder")), "x");
+    tools::MergeOptions options;
+    options.threads = 1;
+    options.spillFolder = noFolder;
+    options.memoryBudget = qint64(64) << 20; // fits
+    EXPECT_EQ(tools::mergeFiles({ source }, target, order, options), want.count);
+    options.memoryBudget = qint64(8) << 20; // seems to fit, does not
+    EXPECT_THROW(tools::mergeFiles({ source }, target, order, options), text::AppError);
+    options.spillFolder = dir.path();
+    EXPECT_EQ(tools::mergeFiles({ source }, target, order, options), want.count);
+    EXPECT_EQ(test::readFile(target), want.content);
+}

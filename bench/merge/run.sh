@@ -26,8 +26,8 @@ if [ -z "$prog" ]; then
     prog=$root/build/bench/src/app/tessaroon
     [ -x "$prog" ] || prog=$root/build/release/src/app/tessaroon
 fi
-specs=("$@")
-[ ${#specs[@]} -gt 0 ] || specs=(1000000 5000000 50000000:512M)
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1000000 5000000 50000000:512M)
 gen=${GEN_URLS:-$root/../shared/bench/gen_urls.py}
 work=${BENCH_DIR:-/tmp/tess-merge-bench}
 runs=${RUNS:-3}
@@ -84,10 +84,10 @@ ratio() { printf '%.2f' "$(echo "scale=4; $1 / $2" | bc)"; }
 echo "| lines | input | budget | tool | wall s | CPU s | peak MB | temp disk MB | wall ÷ sort | peak ÷ input |"
 echo "|---|---|---|---|---|---|---|---|---|---|"
 last_in_memory=
-for spec in "${specs[@]}"; do
-    n=${spec%%:*}
+for item in "${sizes[@]}"; do
+    n=${item%%:*}
     budget=
-    [ "$spec" = "$n" ] || budget=${spec#*:}
+    [ "$item" = "$n" ] || budget=${item#*:}
     data=$work/$n
     [ -f "$data/src4.txt" ] || python3 "$gen" "$n" "$data" >/dev/null 2>&1
     input=$(cat "$data"/src*.txt | wc -c)

@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     test::ScriptedDialogs dialogs;
 
     testing::LocalHttpServer server;
-    app::TForm1 form({ QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
+    app::MainWindow form({ QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
         dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }, {} });
     form.show();
     // The poll timer stays out of the way: the bench takes each page itself.
@@ -96,7 +96,7 @@ int main(int argc, char** argv)
         form.run().keywordList() = { word };
         form.run().KeywordIndex = 0;
         clock.start();
-        form.N2Click();
+        form.startSearch();
         std::vector<double> snapshot, step;
         for (int r = 0; r < rounds + 2; ++r) {
             spinUntil([&] { return form.tracker().tag() != 0; });
@@ -111,7 +111,7 @@ int main(int argc, char** argv)
                 step.push_back(stepMs);
             }
         }
-        form.N3Click();
+        form.stopSearch();
         host.OnDocumentComplete = complete;
         std::printf("%-7d %14.1f %14.1f %14.1f\n", links, median(snapshot), median(step),
             median(snapshot) + median(step));

@@ -80,7 +80,7 @@ int main(int argc, char** argv)
 
     sample::SampleEngine engine({ 10, true });
     const int port = engine.start(0);
-    app::TForm1 form({ QByteArray("127.0.0.1:") + QByteArray::number(port),
+    app::MainWindow form({ QByteArray("127.0.0.1:") + QByteArray::number(port),
         dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }, {} });
     form.show();
     form.findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
@@ -88,8 +88,8 @@ int main(int argc, char** argv)
     for (int k = 1; k <= pages / 75 + 2; ++k)
         keywords += "soak" + QByteArray::number(k) + "\r\n";
     dialogs.openAnswers.push_back({ test::writeFile(dir.filePath(QStringLiteral("k.txt")), keywords) });
-    form.SpeedButton4Click();
-    form.N2Click();
+    form.importKeywords();
+    form.startSearch();
 
     std::printf("%8s %12s %14s %10s\n", "pages", "program MiB", "browser MiB", "processes");
     for (int next = 0; next <= pages; next += std::max(1, pages / 10)) {
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
             residentMiB(QString::number(::getpid())), browserMiB, count);
         std::fflush(stdout);
     }
-    form.N3Click();
+    form.stopSearch();
     test::waitUntil([&] { return form.panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 30000);
     std::printf("rows: %s, status: %s\n", qPrintable(form.panelText(5)), qPrintable(form.panelText(6)));
     return 0;

@@ -50,22 +50,22 @@
 namespace tess::app {
 namespace {
 
-const QString TextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
+const QString kTextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
 // Save results: the scratch file's layout, or CSV for spreadsheets.
-const QString ResultsFilter
+const QString kResultsFilter
     = QStringLiteral("Text files(*.txt)|*.txt|CSV files(*.csv)|*.csv|All files(*.*)|*.*");
-constexpr int ResultsCsvFilter = 1;
-const QString ChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
-constexpr int PanelWidths[7] = { 39, 50, 39, 50, 39, 50, 50 };
+constexpr int kResultsCsvFilter = 1;
+const QString kChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
+constexpr int kPanelWidths[7] = { 39, 50, 39, 50, 39, 50, 50 };
 // The last panel carries the messages: the run's and the merge's.
-constexpr size_t MessagePanel = 6;
+constexpr size_t kMessagePanel = 6;
 
 // Status bar texts the window keeps itself.
-const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon");
+const QString kStatusIdle = QStringLiteral("欢迎使用 Tessaroon");
 
 } // namespace
 
-TForm1::TForm1(Options options)
+MainWindow::MainWindow(Options options)
     : m_options(std::move(options))
     , m_scratch(text::exeDir() + QStringLiteral("mirovadel.tmp"))
 {
@@ -74,8 +74,8 @@ TForm1::TForm1(Options options)
     setWindowIcon(glyphs::programIcon());
 
     m_browserHost = std::make_unique<browser::WebEngineBrowserHost>(m_options.profileFolder, this);
-    WebBrowser1 = m_browserHost->view();
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    m_browserView = m_browserHost->view();
+    m_browserView->setObjectName(QStringLiteral("WebBrowser1"));
     m_browserProfile = std::make_unique<browser::WebEngineBrowserProfile>(
         m_browserHost->profile(), [host = m_browserHost.get()] {
             // The page of the moment: the host puts a fresh one in place of
@@ -95,43 +95,43 @@ TForm1::TForm1(Options options)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(buildOptionsRow());
-    ListView1 = new QTreeWidget(client);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setHeaderLabels({ QStringLiteral("网址"), QStringLiteral("标题") });
-    ListView1->setColumnWidth(0, 175);
-    ListView1->setColumnWidth(1, 350);
-    ListView1->setRootIsDecorated(false);
-    ListView1->header()->setStretchLastSection(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setFixedHeight(129);
-    column->addWidget(ListView1);
-    column->addWidget(WebBrowser1, 1);
+    m_resultsList = new QTreeWidget(client);
+    m_resultsList->setObjectName(QStringLiteral("ListView1"));
+    m_resultsList->setHeaderLabels({ QStringLiteral("网址"), QStringLiteral("标题") });
+    m_resultsList->setColumnWidth(0, 175);
+    m_resultsList->setColumnWidth(1, 350);
+    m_resultsList->setRootIsDecorated(false);
+    m_resultsList->header()->setStretchLastSection(false);
+    m_resultsList->setUniformRowHeights(true);
+    m_resultsList->setFixedHeight(129);
+    column->addWidget(m_resultsList);
+    column->addWidget(m_browserView, 1);
     setCentralWidget(client);
     buildStatusBar();
 
-    OpenDialog1 = { QStringLiteral("导入关键字列表文件"), TextFilter, QStringLiteral("txt"), {}, {}, false,
+    m_importDialog = { QStringLiteral("导入关键字列表文件"), kTextFilter, QStringLiteral("txt"), {}, {}, false,
         false, false };
-    OpenDialog8 = { QStringLiteral("选择待合并的数据文件"), ChineseFilter, QStringLiteral("*.txt"), {}, {},
+    m_mergeSourcesDialog = { QStringLiteral("选择待合并的数据文件"), kChineseFilter, QStringLiteral("*.txt"), {}, {},
         true, true, false };
-    SaveDialog8 = { QStringLiteral("合并后的数据文件保存为"), ChineseFilter, QStringLiteral("*.txt"), {}, {},
+    m_mergeTargetDialog = { QStringLiteral("合并后的数据文件保存为"), kChineseFilter, QStringLiteral("*.txt"), {}, {},
         false, false, true };
-    SaveDialog1 = { QStringLiteral("搜索结果保存为"), ResultsFilter, QStringLiteral("txt"), {}, {}, false,
+    m_saveResultsDialog = { QStringLiteral("搜索结果保存为"), kResultsFilter, QStringLiteral("txt"), {}, {}, false,
         false, true };
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
-    connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { ShowCleaner(); }); });
+    connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { showCleaner(); }); });
 
     m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
-        m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
+        m_tracker, m_pollTimer, m_watchdogTimer, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
         &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
         [this] { callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);
-    chooseRules(std::max(0, RulesBox->findData(m_options.rules)));
-    connect(RulesBox, &QComboBox::activated, this, [this](int index) {
+    chooseRules(std::max(0, m_rulesBox->findData(m_options.rules)));
+    connect(m_rulesBox, &QComboBox::activated, this, [this](int index) {
         chooseRules(index);
         if (m_options.rulesChosen)
-            m_options.rulesChosen(RulesBox->itemData(index).toString());
+            m_options.rulesChosen(m_rulesBox->itemData(index).toString());
     });
 
     resize(576, 439);
@@ -139,44 +139,44 @@ TForm1::TForm1(Options options)
     ui::setBoxOwner([this] { return boxParent(); });
     m_scratch.OnWriteFailure = [this](const QString& message) { ReportError(message); };
 
-    FormCreate();
+    startUp();
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     ui::setBoxOwner({});
-    FormDestroy();
+    shutDown();
     qDeleteAll(m_pendingRows);
     // The run and the tray icon go before the browser they use.
     m_run.reset();
-    antTaskbarIcon1.reset();
+    m_trayIcon.reset();
 }
 
-void TForm1::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
+void MainWindow::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
 {
-    Form2 = about;
-    Form3 = builder;
-    delform = cleaner;
+    m_aboutWindow = about;
+    m_builderWindow = builder;
+    m_cleanerWindow = cleaner;
 }
 
-browser::BrowserProfile& TForm1::browserProfile() { return *m_browserProfile; }
+browser::BrowserProfile& MainWindow::browserProfile() { return *m_browserProfile; }
 
-QString TForm1::statePath() const { return text::exeDir() + QLatin1String(harvest::StateFileName); }
+QString MainWindow::statePath() const { return text::exeDir() + QLatin1String(harvest::StateFileName); }
 
-void TForm1::buildToolbar()
+void MainWindow::buildToolbar()
 {
-    auto* CoolBar1 = new QToolBar(this);
-    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    CoolBar1->setMovable(false);
-    CoolBar1->setFloatable(false);
-    CoolBar1->setFixedHeight(30);
-    CoolBar1->setIconSize(QSize(16, 16));
-    CoolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, CoolBar1);
+    auto* toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("CoolBar1"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setFixedHeight(30);
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, toolbar);
 
     auto add = [&](const char* name, const QString& caption, const QString& hint, const QIcon& glyph,
-                   void (TForm1::*handler)()) {
-        auto* b = new QToolButton(CoolBar1);
+                   void (MainWindow::*handler)()) {
+        auto* b = new QToolButton(toolbar);
         b->setObjectName(QLatin1String(name));
         b->setText(caption);
         b->setToolTip(hint);
@@ -184,32 +184,32 @@ void TForm1::buildToolbar()
         b->setAutoRaise(true);
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setFixedSize(55, 23);
-        CoolBar1->addWidget(b);
+        toolbar->addWidget(b);
         connect(b, &QToolButton::clicked, this,
             [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
         return b;
     };
-    SpeedButton4 = add("SpeedButton4", QStringLiteral("导入"), QStringLiteral("导入关键字列表"),
-        glyphs::importList(), &TForm1::SpeedButton4Click);
-    SpeedButton2 = add("SpeedButton2", QStringLiteral("搜索"), QStringLiteral("开始网址搜索"),
-        glyphs::search(), &TForm1::N2Click);
-    SpeedButton3 = add("SpeedButton3", QStringLiteral("终止"), QStringLiteral("终止网址搜索"), glyphs::stop(),
-        &TForm1::N3Click);
-    SpeedButton5 = add("SpeedButton5", QStringLiteral("保存"), QStringLiteral("保存搜索结果"),
-        glyphs::saveResults(), &TForm1::N5Click);
-    SpeedButton8 = add("SpeedButton8", QStringLiteral("进程"), QStringLiteral("保存搜索进程"),
-        glyphs::saveProgress(), &TForm1::SpeedButton8Click);
-    SpeedButton6 = add("SpeedButton6", QStringLiteral("创建"), QStringLiteral("创建搜索文件"),
-        glyphs::create(), &TForm1::N20Click);
-    SpeedButton1 = add("SpeedButton1", QStringLiteral("合并"), QStringLiteral("合并网址列表"),
-        glyphs::merge(), &TForm1::SpeedButton1Click);
-    SpeedButton9 = add("SpeedButton9", QStringLiteral("关于"), QStringLiteral("关于本软件"), glyphs::about(),
-        &TForm1::N15Click);
-    SpeedButton10 = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
-        glyphs::exitProgram(), &TForm1::SpeedButton10Click);
+    m_importButton = add("SpeedButton4", QStringLiteral("导入"), QStringLiteral("导入关键字列表"),
+        glyphs::importList(), &MainWindow::importKeywords);
+    m_searchButton = add("SpeedButton2", QStringLiteral("搜索"), QStringLiteral("开始网址搜索"),
+        glyphs::search(), &MainWindow::startSearch);
+    m_stopButton = add("SpeedButton3", QStringLiteral("终止"), QStringLiteral("终止网址搜索"), glyphs::stop(),
+        &MainWindow::stopSearch);
+    m_saveButton = add("SpeedButton5", QStringLiteral("保存"), QStringLiteral("保存搜索结果"),
+        glyphs::saveResults(), &MainWindow::saveResults);
+    m_progressButton = add("SpeedButton8", QStringLiteral("进程"), QStringLiteral("保存搜索进程"),
+        glyphs::saveProgress(), &MainWindow::saveProgress);
+    m_createButton = add("SpeedButton6", QStringLiteral("创建"), QStringLiteral("创建搜索文件"),
+        glyphs::create(), &MainWindow::openKeywordListBuilder);
+    m_mergeButton = add("SpeedButton1", QStringLiteral("合并"), QStringLiteral("合并网址列表"),
+        glyphs::merge(), &MainWindow::mergeLists);
+    m_aboutButton = add("SpeedButton9", QStringLiteral("关于"), QStringLiteral("关于本软件"), glyphs::about(),
+        &MainWindow::showAbout);
+    m_exitButton = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
+        glyphs::exitProgram(), &MainWindow::quit);
 }
 
-QWidget* TForm1::buildOptionsRow()
+QWidget* MainWindow::buildOptionsRow()
 {
     auto* row = new QWidget(this);
     row->setObjectName(QStringLiteral("OptionsRow"));
@@ -218,84 +218,84 @@ QWidget* TForm1::buildOptionsRow()
     h->setContentsMargins(6, 2, 6, 2);
     h->setSpacing(6);
     h->addWidget(new QLabel(QStringLiteral("搜索间隔[秒]："), row));
-    SpinEdit1 = new QSpinBox(row);
-    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
-    SpinEdit1->setRange(1, 1000);
-    SpinEdit1->setValue(5);
-    SpinEdit1->setFixedWidth(60);
-    h->addWidget(SpinEdit1);
-    CheckBox1 = new QCheckBox(QStringLiteral("去重"), row);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setLayoutDirection(Qt::RightToLeft); // caption on the left
-    CheckBox1->setToolTip(QStringLiteral("勾选后，本次搜索中已采集过的网址不再重复采集"));
-    h->addWidget(CheckBox1);
+    m_intervalSpin = new QSpinBox(row);
+    m_intervalSpin->setObjectName(QStringLiteral("SpinEdit1"));
+    m_intervalSpin->setRange(1, 1000);
+    m_intervalSpin->setValue(5);
+    m_intervalSpin->setFixedWidth(60);
+    h->addWidget(m_intervalSpin);
+    m_dedupeCheck = new QCheckBox(QStringLiteral("去重"), row);
+    m_dedupeCheck->setObjectName(QStringLiteral("CheckBox1"));
+    m_dedupeCheck->setLayoutDirection(Qt::RightToLeft); // caption on the left
+    m_dedupeCheck->setToolTip(QStringLiteral("勾选后，本次搜索中已采集过的网址不再重复采集"));
+    h->addWidget(m_dedupeCheck);
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("规则："), row));
-    RulesBox = new QComboBox(row);
-    RulesBox->setObjectName(QStringLiteral("RulesBox"));
-    RulesBox->setToolTip(QStringLiteral("结果页的读取规则：经典为旧版结果页，现行为当前的结果页"));
+    m_rulesBox = new QComboBox(row);
+    m_rulesBox->setObjectName(QStringLiteral("RulesBox"));
+    m_rulesBox->setToolTip(QStringLiteral("结果页的读取规则：经典为旧版结果页，现行为当前的结果页"));
     if (m_options.ruleSets.isEmpty())
         m_options.ruleSets = { harvest::ClassicRules(), harvest::TodayRules() };
     for (const harvest::RuleSet& rules : std::as_const(m_options.ruleSets))
-        RulesBox->addItem(rules.label.isEmpty() ? rules.name : rules.label, rules.name);
-    RulesBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    h->addWidget(RulesBox);
+        m_rulesBox->addItem(rules.label.isEmpty() ? rules.name : rules.label, rules.name);
+    m_rulesBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    h->addWidget(m_rulesBox);
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("搜索文件："), row));
-    Edit5 = new QLineEdit(row);
-    Edit5->setObjectName(QStringLiteral("Edit5"));
-    Edit5->setReadOnly(true);
-    h->addWidget(Edit5, 1);
+    m_keywordFileEdit = new QLineEdit(row);
+    m_keywordFileEdit->setObjectName(QStringLiteral("Edit5"));
+    m_keywordFileEdit->setReadOnly(true);
+    h->addWidget(m_keywordFileEdit, 1);
     return row;
 }
 
-void TForm1::buildStatusBar()
+void MainWindow::buildStatusBar()
 {
-    auto* StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(true);
+    auto* statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar->setSizeGripEnabled(true);
     const QString fixed[7] = { QStringLiteral("总数："), {}, QStringLiteral("进程："), {},
-        QStringLiteral("数量："), {}, StatusIdle };
+        QStringLiteral("数量："), {}, kStatusIdle };
     for (int i = 0; i < 7; ++i) {
-        auto* label = new QLabel(fixed[i], StatusBar1);
+        auto* label = new QLabel(fixed[i], statusBar);
         label->setObjectName(QStringLiteral("Panel%1").arg(i));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setMinimumWidth(PanelWidths[i]);
+        label->setMinimumWidth(kPanelWidths[i]);
         if (i < 6)
-            label->setFixedWidth(PanelWidths[i]);
-        StatusBar1->addWidget(label, i == 6 ? 1 : 0);
+            label->setFixedWidth(kPanelWidths[i]);
+        statusBar->addWidget(label, i == 6 ? 1 : 0);
         m_panels[static_cast<size_t>(i)] = label;
     }
-    setStatusBar(StatusBar1);
+    setStatusBar(statusBar);
 }
 
-void TForm1::buildTray()
+void MainWindow::buildTray()
 {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N17 = PopupMenu1->addAction(QStringLiteral("显示主程序(&S)"));
-    N17->setObjectName(QStringLiteral("N17"));
-    N17->setEnabled(false);
-    N18 = PopupMenu1->addAction(QStringLiteral("最小化显示(&M)"));
-    N18->setObjectName(QStringLiteral("N18"));
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N22"));
-    N23 = PopupMenu1->addAction(QStringLiteral("退 出(&Exit)"));
-    N23->setObjectName(QStringLiteral("N23"));
-    connect(N17, &QAction::triggered, this, [this] { ui::guarded([this] { N17Click(); }); });
-    connect(N18, &QAction::triggered, this, [this] { ui::guarded([this] { N18Click(); }); });
-    connect(N23, &QAction::triggered, this, [this] { ui::guarded([this] { N23Click(); }); });
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    m_showAction = m_trayMenu->addAction(QStringLiteral("显示主程序(&S)"));
+    m_showAction->setObjectName(QStringLiteral("N17"));
+    m_showAction->setEnabled(false);
+    m_hideAction = m_trayMenu->addAction(QStringLiteral("最小化显示(&M)"));
+    m_hideAction->setObjectName(QStringLiteral("N18"));
+    m_trayMenu->addSeparator()->setObjectName(QStringLiteral("N22"));
+    m_exitAction = m_trayMenu->addAction(QStringLiteral("退 出(&Exit)"));
+    m_exitAction->setObjectName(QStringLiteral("N23"));
+    connect(m_showAction, &QAction::triggered, this, [this] { ui::guarded([this] { showFromTray(); }); });
+    connect(m_hideAction, &QAction::triggered, this, [this] { ui::guarded([this] { hideToTray(); }); });
+    connect(m_exitAction, &QAction::triggered, this, [this] { ui::guarded([this] { quit(); }); });
 
-    antTaskbarIcon1 = std::make_unique<components::QtTaskbarIcon>(this);
-    antTaskbarIcon1->SetName(QStringLiteral("antTaskbarIcon1"));
-    antTaskbarIcon1->SetIcon(glyphs::programIcon());
-    antTaskbarIcon1->SetVisible(true);
-    antTaskbarIcon1->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
-    antTaskbarIcon1->SetPopupMenu(PopupMenu1);
-    antTaskbarIcon1->OnClick = [this](components::TantTaskbarIcon*) { ui::guarded([this] { N17Click(); }); };
-    antTaskbarIcon1->Loaded();
+    m_trayIcon = std::make_unique<components::QtTaskbarIcon>(this);
+    m_trayIcon->SetName(QStringLiteral("antTaskbarIcon1"));
+    m_trayIcon->SetIcon(glyphs::programIcon());
+    m_trayIcon->SetVisible(true);
+    m_trayIcon->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
+    m_trayIcon->SetPopupMenu(m_trayMenu);
+    m_trayIcon->OnClick = [this](components::TantTaskbarIcon*) { ui::guarded([this] { showFromTray(); }); };
+    m_trayIcon->Loaded();
 }
 
-void TForm1::FormCreate()
+void MainWindow::startUp()
 {
     // Tooltips in lime green.
     QPalette tips = QToolTip::palette();
@@ -318,57 +318,57 @@ void TForm1::FormCreate()
             QStringLiteral("上次搜索意外中断，留下 %1 条结果，可点击“保存”保存").arg(rows));
 }
 
-void TForm1::FormDestroy()
+void MainWindow::shutDown()
 {
     if (m_destroyed)
         return;
     m_destroyed = true;
-    StopMerge();
-    Timer1.setEnabled(false);
-    Timer2.setEnabled(false);
+    stopMerge();
+    m_pollTimer.setEnabled(false);
+    m_watchdogTimer.setEnabled(false);
     m_run->keywordList().clear();
     m_scratch.remove();
 }
 
-bool TForm1::FormCloseQuery()
+bool MainWindow::confirmClose()
 {
     return ui::dialogs().confirm(boxParent(), QStringLiteral("确认退出Tessaroon吗?"));
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     bool close = false;
-    ui::guarded([&] { close = FormCloseQuery(); });
+    ui::guarded([&] { close = confirmClose(); });
     if (!close) {
         event->ignore();
         return;
     }
     event->accept();
-    FormDestroy();
+    shutDown();
     // The window may be hidden in the tray: end the program explicitly.
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
-void TForm1::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     // Into the tray only when there is one to bring the window back from;
     // without one the window is minimised as usual.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
         && trayAvailable())
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { N18Click(); }); });
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { hideToTray(); }); });
 }
 
 // --- Commands -----------------------------------------------------------
 
-void TForm1::SpeedButton4Click()
+void MainWindow::importKeywords()
 {
-    OpenDialog1.initialDir = text::exeDir();
-    const QStringList chosen = ui::dialogs().openFiles(boxParent(), OpenDialog1);
+    m_importDialog.initialDir = text::exeDir();
+    const QStringList chosen = ui::dialogs().openFiles(boxParent(), m_importDialog);
     if (chosen.isEmpty())
         return;
     const QString path = chosen.first();
-    Edit5->setText(path);
+    m_keywordFileEdit->setText(path);
     RepaintNow();
     const qsizetype count = tools::countFileLines(path);
     SetPanelText(harvest::PanelKeywordCount, QString::number(count));
@@ -384,38 +384,38 @@ void TForm1::SpeedButton4Click()
             QStringLiteral("文件共 %1 行，读入关键字 %2 个").arg(count).arg(keywords.size()));
 }
 
-void TForm1::N2Click() { m_run->Start(); }
+void MainWindow::startSearch() { m_run->Start(); }
 
-void TForm1::N3Click() { m_run->Stop(); }
+void MainWindow::stopSearch() { m_run->Stop(); }
 
-void TForm1::N5Click()
+void MainWindow::saveResults()
 {
-    const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), SaveDialog1);
+    const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), m_saveResultsDialog);
     if (!target)
         return;
     // Every row of the run, not only the ones still on screen; CSV when the
     // name or the filter asks for it, as the command line writes it.
-    const harvest::RowFormat format = SaveDialog1.chosenFilter == ResultsCsvFilter
+    const harvest::RowFormat format = m_saveResultsDialog.chosenFilter == kResultsCsvFilter
         ? harvest::RowFormat::Csv
         : harvest::rowFormatForFileName(*target);
     text::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
 }
 
-void TForm1::SpeedButton8Click()
+void MainWindow::saveProgress()
 {
     m_run->SaveState();
     PlainMessage(QStringLiteral("已经保存当前网址搜索进程"));
 }
 
-void TForm1::N20Click()
+void MainWindow::openKeywordListBuilder()
 {
-    if (Form3)
-        Form3->exec();
+    if (m_builderWindow)
+        m_builderWindow->exec();
 }
 
 // The merge's thread: asked to stop, it ends at its next look at the flag
 // (a part being sorted is finished first), the target untouched.
-struct TForm1::MergeJob {
+struct MainWindow::MergeJob {
     int serial = 0;
     std::atomic<bool> stop = false;
     std::thread thread;
@@ -428,23 +428,23 @@ struct TForm1::MergeJob {
     }
 };
 
-bool TForm1::mergeStopping() const { return m_stoppingMerge; }
+bool MainWindow::mergeStopping() const { return m_stoppingMerge; }
 
-void TForm1::SpeedButton1Click()
+void MainWindow::mergeLists()
 {
     if (m_merge)
         return;
-    const QStringList sources = ui::dialogs().openFiles(boxParent(), OpenDialog8);
+    const QStringList sources = ui::dialogs().openFiles(boxParent(), m_mergeSourcesDialog);
     if (sources.isEmpty())
         return;
-    const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), SaveDialog8);
+    const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), m_mergeTargetDialog);
     if (!target)
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     const QString working = QStringLiteral("数据正处理中...");
-    m_panels[MessagePanel]->setText(working);
+    m_panels[kMessagePanel]->setText(working);
     RepaintNow();
-    SpeedButton1->setEnabled(false);
+    m_mergeButton->setEnabled(false);
 
     auto job = std::make_unique<MergeJob>();
     const int serial = job->serial = ++m_mergeSerial;
@@ -459,7 +459,7 @@ void TForm1::SpeedButton1Click()
             this,
             [this, serial, text = QStringLiteral("%1 %2%").arg(working).arg(done)] {
                 if (m_merge && m_merge->serial == serial)
-                    m_panels[MessagePanel]->setText(text);
+                    m_panels[kMessagePanel]->setText(text);
             },
             Qt::QueuedConnection);
     };
@@ -476,27 +476,27 @@ void TForm1::SpeedButton1Click()
             error = std::current_exception();
         }
         QMetaObject::invokeMethod(
-            this, [this, serial, doneText, error] { MergeFinished(serial, doneText, error); },
+            this, [this, serial, doneText, error] { mergeFinished(serial, doneText, error); },
             Qt::QueuedConnection);
     });
     m_merge = std::move(job);
 }
 
-void TForm1::MergeFinished(int serial, const QString& doneText, std::exception_ptr error)
+void MainWindow::mergeFinished(int serial, const QString& doneText, std::exception_ptr error)
 {
     if (!m_merge || m_merge->serial != serial)
         return; // stopped meanwhile
     m_merge.reset();
     QGuiApplication::restoreOverrideCursor();
-    SpeedButton1->setEnabled(true);
+    m_mergeButton->setEnabled(true);
     // A failed merge leaves the working text, as a merge on the interface
     // thread did, and shows its error.
-    m_panels[MessagePanel]->setText(doneText.isEmpty() ? QStringLiteral("数据正处理中...") : doneText);
+    m_panels[kMessagePanel]->setText(doneText.isEmpty() ? QStringLiteral("数据正处理中...") : doneText);
     if (error)
         ui::guarded([&] { std::rethrow_exception(error); });
 }
 
-void TForm1::StopMerge()
+void MainWindow::stopMerge()
 {
     if (!m_merge)
         return;
@@ -506,36 +506,36 @@ void TForm1::StopMerge()
     m_merge.reset();
     m_stoppingMerge = false;
     QGuiApplication::restoreOverrideCursor();
-    SpeedButton1->setEnabled(true);
+    m_mergeButton->setEnabled(true);
 }
 
-void TForm1::N15Click()
+void MainWindow::showAbout()
 {
-    if (Form2)
-        Form2->exec();
+    if (m_aboutWindow)
+        m_aboutWindow->exec();
 }
 
-void TForm1::SpeedButton10Click() { close(); }
+void MainWindow::quit() { close(); }
 
-void TForm1::ShowCleaner()
+void MainWindow::showCleaner()
 {
-    if (delform)
-        delform->exec();
+    if (m_cleanerWindow)
+        m_cleanerWindow->exec();
 }
 
-void TForm1::chooseRules(int index)
+void MainWindow::chooseRules(int index)
 {
-    RulesBox->setCurrentIndex(index);
+    m_rulesBox->setCurrentIndex(index);
     m_run->setRules(m_options.ruleSets.value(index, harvest::ClassicRules()));
 }
 
-void TForm1::callForAttention(const QString& text)
+void MainWindow::callForAttention(const QString& text)
 {
     if (isHidden()) {
-        const components::TNotifyIconDataA& icon = antTaskbarIcon1->IconData();
-        if (QSystemTrayIcon* tray = antTaskbarIcon1->trayProvider().trayIcon(icon.hWnd, icon.uID))
+        const components::TNotifyIconDataA& icon = m_trayIcon->IconData();
+        if (QSystemTrayIcon* tray = m_trayIcon->trayProvider().trayIcon(icon.hWnd, icon.uID))
             tray->showMessage(QStringLiteral("Tessaroon"), text);
-        N17Click();
+        showFromTray();
     } else if (isMinimized()) {
         showNormal();
     }
@@ -543,10 +543,10 @@ void TForm1::callForAttention(const QString& text)
     activateWindow();
 }
 
-void TForm1::N17Click()
+void MainWindow::showFromTray()
 {
-    N17->setEnabled(false);
-    N18->setEnabled(true);
+    m_showAction->setEnabled(false);
+    m_hideAction->setEnabled(true);
     if (m_maximizedBeforeHiding)
         showMaximized();
     else
@@ -555,34 +555,34 @@ void TForm1::N17Click()
     activateWindow();
 }
 
-void TForm1::N18Click()
+void MainWindow::hideToTray()
 {
-    N18->setEnabled(false);
-    N17->setEnabled(true);
+    m_hideAction->setEnabled(false);
+    m_showAction->setEnabled(true);
     m_maximizedBeforeHiding = windowState() & Qt::WindowMaximized;
     hide();
 }
 
-QWidget* TForm1::boxParent()
+QWidget* MainWindow::boxParent()
 {
     if (isHidden())
-        N17Click();
+        showFromTray();
     return this;
 }
 
-bool TForm1::trayAvailable() const
+bool MainWindow::trayAvailable() const
 {
     return m_options.trayAvailable ? m_options.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TForm1::ReportError(const QString& text)
+void MainWindow::ReportError(const QString& text)
 {
     // Shown from the event loop, not from inside the run's step that met
     // the error.
     QTimer::singleShot(0, this, [this, text] { ui::dialogs().standardError(boxParent(), text); });
 }
 
-void TForm1::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (m_outerSizeSet)
@@ -599,13 +599,7 @@ void TForm1::showEvent(QShowEvent* event)
     });
 }
 
-void TForm1::N23Click() { close(); }
-
-void TForm1::Button1Click() { m_run->NextPageStep(); }
-
-void TForm1::BitBtn1Click() { m_run->FinishStep(); }
-
-void TForm1::clearBrowserData()
+void MainWindow::clearBrowserData()
 {
     // Only the history: emptying the page cache while the first request is
     // on its way stalls that load (the cache is cleared in the background),
@@ -619,63 +613,63 @@ void TForm1::clearBrowserData()
 
 // --- What the run needs of the window -------------------------------------
 
-int TForm1::IntervalSetting()
+int MainWindow::IntervalSetting()
 {
     // The box corrects a typed value only when it loses the focus; until
     // then a value that is not a whole number reads as 1, and one outside
     // the box's range as its nearest end.
     try {
-        return std::clamp(text::toInteger(QStringView(SpinEdit1->text()).trimmed()), 1, 1000);
+        return std::clamp(text::toInteger(QStringView(m_intervalSpin->text()).trimmed()), 1, 1000);
     } catch (const text::ConvertError&) {
         return 1;
     }
 }
 
-void TForm1::SetIntervalSetting(int seconds) { SpinEdit1->setValue(std::clamp(seconds, 1, 1000)); }
+void MainWindow::SetIntervalSetting(int seconds) { m_intervalSpin->setValue(std::clamp(seconds, 1, 1000)); }
 
-bool TForm1::DedupeChecked() { return CheckBox1->isChecked(); }
+bool MainWindow::DedupeChecked() { return m_dedupeCheck->isChecked(); }
 
-void TForm1::SetDedupeChecked(bool checked) { CheckBox1->setChecked(checked); }
+void MainWindow::SetDedupeChecked(bool checked) { m_dedupeCheck->setChecked(checked); }
 
-QString TForm1::KeywordFileText() { return Edit5->text(); }
+QString MainWindow::KeywordFileText() { return m_keywordFileEdit->text(); }
 
-void TForm1::SetKeywordFileText(const QString& text) { Edit5->setText(text); }
+void MainWindow::SetKeywordFileText(const QString& text) { m_keywordFileEdit->setText(text); }
 
-void TForm1::SetPanelText(int panel, const QString& text)
+void MainWindow::SetPanelText(int panel, const QString& text)
 {
     m_panels.at(static_cast<size_t>(panel))->setText(text);
 }
 
-QString TForm1::panelText(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
+QString MainWindow::panelText(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
 
-void TForm1::SetCommandsEnabled(bool search, bool stop, bool import)
+void MainWindow::SetCommandsEnabled(bool search, bool stop, bool import)
 {
-    SpeedButton2->setEnabled(search);
-    SpeedButton3->setEnabled(stop);
-    SpeedButton4->setEnabled(import);
+    m_searchButton->setEnabled(search);
+    m_stopButton->setEnabled(stop);
+    m_importButton->setEnabled(import);
     // A run keeps the rules it started with.
-    RulesBox->setEnabled(search);
+    m_rulesBox->setEnabled(search);
 }
 
-void TForm1::RepaintNow()
+void MainWindow::RepaintNow()
 {
     flushResults();
     repaint();
 }
 
-int TForm1::ResultRowCount()
+int MainWindow::ResultRowCount()
 {
-    return ListView1->topLevelItemCount() + static_cast<int>(m_pendingRows.size());
+    return m_resultsList->topLevelItemCount() + static_cast<int>(m_pendingRows.size());
 }
 
-void TForm1::ClearResults()
+void MainWindow::ClearResults()
 {
     qDeleteAll(m_pendingRows);
     m_pendingRows.clear();
-    ListView1->clear();
+    m_resultsList->clear();
 }
 
-void TForm1::AppendResult(const QByteArray& address, const QByteArray& linkText)
+void MainWindow::AppendResult(const QByteArray& address, const QByteArray& linkText)
 {
     // The page's rows go into the list together once the harvest of the
     // page is over: nothing is painted in between, so the user sees the
@@ -686,22 +680,22 @@ void TForm1::AppendResult(const QByteArray& address, const QByteArray& linkText)
         QTimer::singleShot(0, this, [this] { flushResults(); });
 }
 
-void TForm1::flushResults()
+void MainWindow::flushResults()
 {
     if (m_pendingRows.isEmpty())
         return;
-    ListView1->addTopLevelItems(m_pendingRows);
+    m_resultsList->addTopLevelItems(m_pendingRows);
     m_pendingRows.clear();
-    ListView1->scrollToBottom();
+    m_resultsList->scrollToBottom();
 }
 
-std::optional<QString> TForm1::InputQuery(const QString& caption, const QString& prompt, const QString& value)
+std::optional<QString> MainWindow::InputQuery(const QString& caption, const QString& prompt, const QString& value)
 {
     return ui::dialogs().inputQuery(boxParent(), caption, prompt, value);
 }
 
-void TForm1::InformationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
+void MainWindow::InformationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
 
-void TForm1::PlainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
+void MainWindow::PlainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
 
 } // namespace tess::app

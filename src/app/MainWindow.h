@@ -42,11 +42,12 @@ namespace tess::app {
 
 // The main window: toolbar, options row, results list, the embedded
 // browser the user watches pages load in, and the status bar. It owns the
-// search run and lends it the window operations the run needs; the
-// handlers keep their designer names and call into the run and the tools.
-class TForm1 final : public QMainWindow, public harvest::SearchWindow {
+// search run and lends it the window operations the run needs; each
+// command's handler calls into the run or the tools. The widgets keep the
+// program's traditional names as their object names.
+class MainWindow final : public QMainWindow, public harvest::SearchWindow {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm1)
+    Q_DISABLE_COPY_MOVE(MainWindow)
 
 public:
     struct Options {
@@ -62,8 +63,8 @@ public:
         std::function<void(const QString& name)> rulesChosen = {};
     };
 
-    explicit TForm1(Options options);
-    ~TForm1() override;
+    explicit MainWindow(Options options);
+    ~MainWindow() override;
 
     // The secondary windows the toolbar and the shortcut open.
     void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner);
@@ -71,7 +72,7 @@ public:
     harvest::SearchRun& run() { return *m_run; }
     browser::WebEngineBrowserHost& browserHost() { return *m_browserHost; }
     browser::CompletionTracker& tracker() { return m_tracker; }
-    components::QtTaskbarIcon& trayIcon() { return *antTaskbarIcon1; }
+    components::QtTaskbarIcon& trayIcon() { return *m_trayIcon; }
     QString scratchPath() const { return m_scratch.path(); }
     QString statePath() const;
     QString panelText(int panel) const;
@@ -81,21 +82,18 @@ public:
     browser::BrowserProfile& browserProfile();
 
     // Commands.
-    void SpeedButton4Click(); // 导入
-    void N2Click(); // 搜索
-    void N3Click(); // 终止
-    void N5Click(); // 保存
-    void SpeedButton8Click(); // 进程
-    void N20Click(); // 创建
-    void SpeedButton1Click(); // 合并
-    void N15Click(); // 关于
-    void SpeedButton10Click(); // 退出
-    void ShowCleaner(); // Ctrl+Shift+Delete
-    void N17Click(); // show from the tray
-    void N18Click(); // hide to the tray
-    void N23Click(); // exit from the tray
-    void Button1Click(); // next-page step
-    void BitBtn1Click(); // finish step
+    void importKeywords(); // 导入
+    void startSearch(); // 搜索
+    void stopSearch(); // 终止
+    void saveResults(); // 保存
+    void saveProgress(); // 进程
+    void openKeywordListBuilder(); // 创建
+    void mergeLists(); // 合并
+    void showAbout(); // 关于
+    void quit(); // 退出 (toolbar and tray menu)
+    void showCleaner(); // Ctrl+Shift+Delete
+    void showFromTray(); // show from the tray
+    void hideToTray(); // hide to the tray
 
     // harvest::SearchWindow
     int IntervalSetting() override;
@@ -122,12 +120,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormDestroy();
-    bool FormCloseQuery();
+    void startUp();
+    void shutDown();
+    bool confirmClose();
     struct MergeJob;
-    void MergeFinished(int serial, const QString& doneText, std::exception_ptr error);
-    void StopMerge();
+    void mergeFinished(int serial, const QString& doneText, std::exception_ptr error);
+    void stopMerge();
     void buildToolbar();
     QWidget* buildOptionsRow();
     void buildStatusBar();
@@ -144,46 +142,46 @@ private:
 
     Options m_options;
 
-    QToolButton* SpeedButton4 = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QToolButton* SpeedButton3 = nullptr;
-    QToolButton* SpeedButton5 = nullptr;
-    QToolButton* SpeedButton8 = nullptr;
-    QToolButton* SpeedButton6 = nullptr;
-    QToolButton* SpeedButton1 = nullptr;
-    QToolButton* SpeedButton9 = nullptr;
-    QToolButton* SpeedButton10 = nullptr;
-    QSpinBox* SpinEdit1 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    QComboBox* RulesBox = nullptr;
-    QLineEdit* Edit5 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
-    QWebEngineView* WebBrowser1 = nullptr;
+    QToolButton* m_importButton = nullptr;
+    QToolButton* m_searchButton = nullptr;
+    QToolButton* m_stopButton = nullptr;
+    QToolButton* m_saveButton = nullptr;
+    QToolButton* m_progressButton = nullptr;
+    QToolButton* m_createButton = nullptr;
+    QToolButton* m_mergeButton = nullptr;
+    QToolButton* m_aboutButton = nullptr;
+    QToolButton* m_exitButton = nullptr;
+    QSpinBox* m_intervalSpin = nullptr;
+    QCheckBox* m_dedupeCheck = nullptr;
+    QComboBox* m_rulesBox = nullptr;
+    QLineEdit* m_keywordFileEdit = nullptr;
+    QTreeWidget* m_resultsList = nullptr;
+    QWebEngineView* m_browserView = nullptr;
     std::array<QLabel*, 7> m_panels {};
-    QMenu* PopupMenu1 = nullptr;
-    QAction* N17 = nullptr;
-    QAction* N18 = nullptr;
-    QAction* N23 = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QAction* m_showAction = nullptr;
+    QAction* m_hideAction = nullptr;
+    QAction* m_exitAction = nullptr;
 
-    ui::FileDialog OpenDialog1;
-    ui::FileDialog OpenDialog8;
-    ui::FileDialog SaveDialog8;
-    ui::FileDialog SaveDialog1;
+    ui::FileDialog m_importDialog;
+    ui::FileDialog m_mergeSourcesDialog;
+    ui::FileDialog m_mergeTargetDialog;
+    ui::FileDialog m_saveResultsDialog;
 
-    QDialog* Form2 = nullptr;
-    QDialog* Form3 = nullptr;
-    QDialog* delform = nullptr;
+    QDialog* m_aboutWindow = nullptr;
+    QDialog* m_builderWindow = nullptr;
+    QDialog* m_cleanerWindow = nullptr;
 
     std::unique_ptr<browser::WebEngineBrowserHost> m_browserHost;
     std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;
     browser::CompletionTracker m_tracker;
     std::unique_ptr<browser::NetworkRedirectFetcher> m_fetcher;
     std::unique_ptr<harvest::RedirectResolver> m_resolver;
-    harvest::QtTimer Timer1 { harvest::SearchRun::PollIntervalAtStart };
-    harvest::QtTimer Timer2 { harvest::SearchRun::WatchdogIntervalAtStart };
+    harvest::QtTimer m_pollTimer { harvest::SearchRun::PollIntervalAtStart };
+    harvest::QtTimer m_watchdogTimer { harvest::SearchRun::WatchdogIntervalAtStart };
     harvest::ResultsLog m_scratch;
     std::unique_ptr<harvest::SearchRun> m_run;
-    std::unique_ptr<components::QtTaskbarIcon> antTaskbarIcon1;
+    std::unique_ptr<components::QtTaskbarIcon> m_trayIcon;
     bool m_destroyed = false;
     bool m_maximizedBeforeHiding = false;
     bool m_outerSizeSet = false;

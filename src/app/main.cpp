@@ -97,16 +97,19 @@ int main(int argc, char** argv)
         chosen = harvest::ClassicRules().name;
     }
 
-    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {}, rules.sets(),
-        chosen, harvest::RememberRules });
-    tools::TForm2 Form2;
-    tools::TForm3 Form3;
-    browser::Tdelform delform(Form1.browserProfile());
-    Form1.setSecondaryWindows(&Form2, &Form3, &delform);
-    Form1.show();
+    app::MainWindow window({ .engineHost = cl.engineHost,
+        .profileFolder = text::exeDir() + QStringLiteral("browser"),
+        .ruleSets = rules.sets(),
+        .rules = chosen,
+        .rulesChosen = harvest::RememberRules });
+    tools::AboutWindow about;
+    tools::KeywordListBuilder builder;
+    browser::CleanerWindow cleaner(window.browserProfile());
+    window.setSecondaryWindows(&about, &builder, &cleaner);
+    window.show();
     for (const QString& error : rules.errors())
-        QTimer::singleShot(0, &Form1, [&Form1, error] {
-            ui::dialogs().plainMessage(&Form1, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
+        QTimer::singleShot(0, &window, [&window, error] {
+            ui::dialogs().plainMessage(&window, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
         });
     return application.exec();
 }

@@ -38,8 +38,8 @@ protected:
     void openWindow(const QByteArray& engineHost = {}, const QString& rules = {})
     {
         form.reset();
-        form = std::make_unique<app::TForm1>(
-            app::TForm1::Options { engineHost, dir.filePath(QStringLiteral("browser")),
+        form = std::make_unique<app::MainWindow>(
+            app::MainWindow::Options { engineHost, dir.filePath(QStringLiteral("browser")),
                 [] { return QStringLiteral("192.0.2.1"); }, [this] { return trayAvailable; }, {}, rules });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -55,7 +55,7 @@ protected:
     void importKeywords(const QString& path)
     {
         dialogs.openAnswers.push_back({ path });
-        form->SpeedButton4Click();
+        form->importKeywords();
     }
 
     QToolButton* button(const char* name) { return form->findChild<QToolButton*>(QLatin1String(name)); }
@@ -68,7 +68,7 @@ protected:
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     bool trayAvailable = true; // what the window is told of the desktop
-    std::unique_ptr<app::TForm1> form;
+    std::unique_ptr<app::MainWindow> form;
 };
 
 } // namespace tess::test

@@ -62,7 +62,7 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
     EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), keywords);
     EXPECT_EQ(form->panelText(1), QStringLiteral("2"));
 
-    form->N2Click();
+    form->startSearch();
     EXPECT_EQ(dialogs.texts(QStringLiteral("input")).last(),
         QStringLiteral("搜索参数设置|请输入关键字搜索断点位置        |0"));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
@@ -87,13 +87,13 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
     // Save results writes every row of the run.
     const QString saved = dir.filePath(QStringLiteral("results.txt"));
     dialogs.saveAnswers.push_back(saved);
-    form->N5Click();
+    form->saveResults();
     const QByteArray bytes = readFile(saved);
     EXPECT_EQ(bytes.count("\r\n"), 60);
     EXPECT_TRUE(bytes.startsWith(text::toGbk(first) + '\t'));
 
     // A second run, with the browser's cache now filled, runs as the first.
-    form->N2Click();
+    form->startSearch();
     ASSERT_TRUE(waitForStatus(QStringLiteral("正在搜索..."), 5000));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
     EXPECT_EQ(form->panelText(5), QStringLiteral("30")); // position 1 offered: the second keyword
@@ -109,7 +109,7 @@ TEST_F(HarvestEndToEnd, TodaysRulesTakeTheTargetsAndWaitForTheVerificationToBePa
     EXPECT_EQ(form->findChild<QComboBox*>(QStringLiteral("RulesBox"))->currentText(), QStringLiteral("现行"));
     importKeywords(writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n上海 服饰\r\n")));
 
-    form->N2Click();
+    form->startSearch();
     ASSERT_TRUE(waitForStatus(QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"), 60000));
     EXPECT_EQ(form->panelText(5), QStringLiteral("24"));
     EXPECT_FALSE(form->findChild<QComboBox*>(QStringLiteral("RulesBox"))->isEnabled());
@@ -149,7 +149,7 @@ TEST_F(HarvestEndToEnd, TodaysRulesTakeTheTargetsAndWaitForTheVerificationToBePa
 
     const QString saved = dir.filePath(QStringLiteral("results.txt"));
     dialogs.saveAnswers.push_back(saved);
-    form->N5Click();
+    form->saveResults();
     EXPECT_TRUE(readFile(saved).startsWith(expected.first().toLatin1() + '\t'));
     EXPECT_EQ(readFile(saved).count("\r\n"), 48);
 }
@@ -160,10 +160,10 @@ TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
     const QString keywords = writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\ngamma\r\n");
     importKeywords(keywords);
     form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
-    form->N2Click();
+    form->startSearch();
     // Past the on-screen cap of a hundred rows.
     ASSERT_TRUE(waitUntil([&] { return form->panelText(5).toInt() >= 120; }, 120000));
-    form->N3Click();
+    form->stopSearch();
     EXPECT_EQ(form->panelText(6), QStringLiteral("终止搜索..."));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 30000));
     const int harvested = form->panelText(5).toInt();
@@ -173,12 +173,12 @@ TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
 
     const QString saved = dir.filePath(QStringLiteral("all.txt"));
     dialogs.saveAnswers.push_back(saved);
-    form->N5Click();
+    form->saveResults();
     EXPECT_EQ(readFile(saved).count("\r\n"), harvested);
 
     // Save progress, then a new start of the program restores it.
     form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(7);
-    form->SpeedButton8Click();
+    form->saveProgress();
     EXPECT_EQ(dialogs.texts(QStringLiteral("plain")).last(), QStringLiteral("已经保存当前网址搜索进程"));
     openWindow(QByteArray("127.0.0.1:") + QByteArray::number(port));
     EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), keywords);
@@ -196,7 +196,7 @@ TEST_F(HarvestEndToEnd, AHostThatRefusesConnectionsMovesTheRunToTheNextKeyword)
     openWindow(QByteArray("127.0.0.1:") + QByteArray::number(closed));
     form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
     importKeywords(writeFile(QStringLiteral("k.txt"), "one\r\ntwo\r\n"));
-    form->N2Click();
+    form->startSearch();
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！（2 页未能载入，0 个关键字过长被跳过）"), 60000));
     EXPECT_EQ(form->panelText(3), QStringLiteral("2")); // both keywords were asked for
     EXPECT_EQ(form->panelText(5), QStringLiteral("0"));
@@ -215,7 +215,7 @@ TEST_F(HarvestEndToEnd, AnUnattendedRunGetsThroughEveryHostileAnswer)
     list += QByteArray(40000, 'x') + "\r\n"; // too long to ask for
     list += "plain\r\n";
     importKeywords(writeFile(QStringLiteral("hostile.txt"), list));
-    form->N2Click();
+    form->startSearch();
     ASSERT_TRUE(
         waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 300000))
         << form->panelText(6).toStdString();
@@ -229,7 +229,7 @@ TEST_F(HarvestEndToEnd, AnUnattendedRunGetsThroughEveryHostileAnswer)
 
     const QString saved = dir.filePath(QStringLiteral("rows.txt"));
     dialogs.saveAnswers.push_back(saved);
-    form->N5Click();
+    form->saveResults();
     const QString rows = text::fromGbk(readFile(saved));
     EXPECT_TRUE(rows.contains(QStringLiteral("hostile-utf8_示例站点1号"))); // read as UTF-8
     EXPECT_TRUE(rows.contains(QStringLiteral("plain_示例站点10号")));
@@ -247,7 +247,7 @@ TEST_F(HarvestEndToEnd, StopDuringALoadThatNeverCompletesFinishesWithinTheBound)
     startEngine({ 1, false });
     const QString keywords = writeFile(QStringLiteral("k.txt"), "plain\r\nhostile-never\r\nlater\r\n");
     importKeywords(keywords);
-    form->N2Click();
+    form->startSearch();
     ASSERT_TRUE(waitUntil(
         [&] {
             for (const auto& r : engine->requests())
@@ -258,7 +258,7 @@ TEST_F(HarvestEndToEnd, StopDuringALoadThatNeverCompletesFinishesWithinTheBound)
         30000));
     QElapsedTimer clock;
     clock.start();
-    form->N3Click();
+    form->stopSearch();
     ASSERT_TRUE(
         waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 15000));
     EXPECT_LT(clock.elapsed(), 8000); // the interval is 1 s: the bound is 5 s
@@ -278,7 +278,7 @@ TEST_F(HarvestEndToEnd, KilledChildRunsUntilKilled)
     text::setExeDir(QString::fromLocal8Bit(folder) + QLatin1Char('/'));
     startEngine({ 2, false });
     importKeywords(QString::fromLocal8Bit(folder) + QStringLiteral("/k.txt"));
-    form->N2Click();
+    form->startSearch();
     waitUntil([] { return false; }, 600000);
 }
 
@@ -310,7 +310,7 @@ TEST_F(HarvestEndToEnd, KillMinusNineThenRestartGivesBackThePositionAndTheRows)
     EXPECT_GE(form->run().KeywordIndex, 1);
     const QString saved = dir.filePath(QStringLiteral("rescued.txt"));
     dialogs.saveAnswers.push_back(saved);
-    form->N5Click();
+    form->saveResults();
     EXPECT_EQ(readFile(saved), left.left(left.lastIndexOf('\n') + 1));
     EXPECT_GE(rows, 30);
 }
@@ -322,7 +322,7 @@ TEST_F(HarvestEndToEnd, ASearchGoesOnWhileAMergeRuns)
 {
     startEngine({ 10, false });
     importKeywords(writeFile(QStringLiteral("k.txt"), "alpha\r\n"));
-    form->N2Click();
+    form->startSearch();
     ASSERT_TRUE(waitUntil([&] { return form->panelText(5).toInt() >= 10; }, 60000));
 
     const QString source = writeFile(QStringLiteral("list.txt"), "b\r\nA\r\na\r\n");
@@ -337,7 +337,7 @@ TEST_F(HarvestEndToEnd, ASearchGoesOnWhileAMergeRuns)
     });
     dialogs.openAnswers.push_back({ source });
     dialogs.saveAnswers.push_back(target);
-    form->SpeedButton1Click();
+    form->mergeLists();
     ASSERT_TRUE(form->mergeRunning());
     const int before = form->panelText(5).toInt();
     ASSERT_TRUE(waitUntil([&] { return form->panelText(5).toInt() >= before + 20; }, 60000));

@@ -183,7 +183,7 @@ TEST_F(MainWindow, SaveResultsWritesCsvWhenTheNameOrTheFilterAsksForIt)
         const QString target = dir.filePath(QString::fromLatin1(c.name));
         dialogs.saveAnswers.push_back(target);
         dialogs.saveFilters.push_back(c.filter);
-        form->N5Click();
+        form->saveResults();
         EXPECT_EQ(readFile(target), c.isCsv ? csv : scratch) << c.name;
     }
     EXPECT_TRUE(dialogs.fileDialogs.back().filter.contains(QStringLiteral("*.csv")));

@@ -57,7 +57,7 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
 
     // Cancelling changes nothing; importing keeps the keyword position.
     form->run().KeywordIndex = 7;
-    form->SpeedButton4Click();
+    form->importKeywords();
     importKeywords(writeFile(QStringLiteral("empty.txt"), ""));
     EXPECT_EQ(form->panelText(1), QStringLiteral("0"));
     EXPECT_TRUE(form->run().keywordList().isEmpty());

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Glyphs.h"
+#include "app/WindowTray.h"
 #include "browser/cleaner/DelIECache.h"
 #include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
@@ -33,7 +34,6 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -124,7 +124,7 @@ MainWindow::MainWindow(Options options)
     m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
         m_tracker, m_pollTimer, m_watchdogTimer, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
         &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
-        [this] { callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
+        [this] { m_tray->callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);
     chooseRules(std::max(0, m_rulesBox->findData(m_options.rules)));
@@ -149,7 +149,7 @@ MainWindow::~MainWindow()
     qDeleteAll(m_pendingRows);
     // The run and the tray icon go before the browser they use.
     m_run.reset();
-    m_trayIcon.reset();
+    m_tray.reset();
 }
 
 void MainWindow::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
@@ -158,6 +158,8 @@ void MainWindow::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* 
     m_builderWindow = builder;
     m_cleanerWindow = cleaner;
 }
+
+components::QtTaskbarIcon& MainWindow::trayIcon() { return m_tray->icon(); }
 
 browser::BrowserProfile& MainWindow::browserProfile() { return *m_browserProfile; }
 
@@ -251,48 +253,22 @@ QWidget* MainWindow::buildOptionsRow()
 
 void MainWindow::buildStatusBar()
 {
-    auto* statusBar = new QStatusBar(this);
-    statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar->setSizeGripEnabled(true);
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(true);
     const QString fixed[7] = { QStringLiteral("总数："), {}, QStringLiteral("进程："), {},
         QStringLiteral("数量："), {}, kStatusIdle };
     for (int i = 0; i < 7; ++i) {
-        auto* label = new QLabel(fixed[i], statusBar);
+        auto* label = new QLabel(fixed[i], bar);
         label->setObjectName(QStringLiteral("Panel%1").arg(i));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMinimumWidth(kPanelWidths[i]);
         if (i < 6)
             label->setFixedWidth(kPanelWidths[i]);
-        statusBar->addWidget(label, i == 6 ? 1 : 0);
+        bar->addWidget(label, i == 6 ? 1 : 0);
         m_panels[static_cast<size_t>(i)] = label;
     }
-    setStatusBar(statusBar);
-}
-
-void MainWindow::buildTray()
-{
-    m_trayMenu = new QMenu(this);
-    m_trayMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    m_showAction = m_trayMenu->addAction(QStringLiteral("显示主程序(&S)"));
-    m_showAction->setObjectName(QStringLiteral("N17"));
-    m_showAction->setEnabled(false);
-    m_hideAction = m_trayMenu->addAction(QStringLiteral("最小化显示(&M)"));
-    m_hideAction->setObjectName(QStringLiteral("N18"));
-    m_trayMenu->addSeparator()->setObjectName(QStringLiteral("N22"));
-    m_exitAction = m_trayMenu->addAction(QStringLiteral("退 出(&Exit)"));
-    m_exitAction->setObjectName(QStringLiteral("N23"));
-    connect(m_showAction, &QAction::triggered, this, [this] { ui::guarded([this] { showFromTray(); }); });
-    connect(m_hideAction, &QAction::triggered, this, [this] { ui::guarded([this] { hideToTray(); }); });
-    connect(m_exitAction, &QAction::triggered, this, [this] { ui::guarded([this] { quit(); }); });
-
-    m_trayIcon = std::make_unique<components::QtTaskbarIcon>(this);
-    m_trayIcon->SetName(QStringLiteral("antTaskbarIcon1"));
-    m_trayIcon->SetIcon(glyphs::programIcon());
-    m_trayIcon->SetVisible(true);
-    m_trayIcon->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
-    m_trayIcon->SetPopupMenu(m_trayMenu);
-    m_trayIcon->OnClick = [this](components::TantTaskbarIcon*) { ui::guarded([this] { showFromTray(); }); };
-    m_trayIcon->Loaded();
+    setStatusBar(bar);
 }
 
 void MainWindow::startUp()
@@ -302,7 +278,8 @@ void MainWindow::startUp()
     tips.setColor(QPalette::ToolTipBase, QColor(0, 255, 0));
     tips.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(tips);
-    buildTray();
+    m_tray = std::make_unique<WindowTray>(*this,
+        WindowTray::Options { .trayAvailable = m_options.trayAvailable, .quit = [this] { quit(); } });
     try {
         m_run->LoadState();
     } catch (const std::exception&) {
@@ -347,16 +324,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
     shutDown();
     // The window may be hidden in the tray: end the program explicitly.
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-}
-
-void MainWindow::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    // Into the tray only when there is one to bring the window back from;
-    // without one the window is minimised as usual.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
-        && trayAvailable())
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { hideToTray(); }); });
 }
 
 // --- Commands -----------------------------------------------------------
@@ -529,50 +496,11 @@ void MainWindow::chooseRules(int index)
     m_run->setRules(m_options.ruleSets.value(index, harvest::ClassicRules()));
 }
 
-void MainWindow::callForAttention(const QString& text)
-{
-    if (isHidden()) {
-        const components::TNotifyIconDataA& icon = m_trayIcon->IconData();
-        if (QSystemTrayIcon* tray = m_trayIcon->trayProvider().trayIcon(icon.hWnd, icon.uID))
-            tray->showMessage(QStringLiteral("Tessaroon"), text);
-        showFromTray();
-    } else if (isMinimized()) {
-        showNormal();
-    }
-    raise();
-    activateWindow();
-}
-
-void MainWindow::showFromTray()
-{
-    m_showAction->setEnabled(false);
-    m_hideAction->setEnabled(true);
-    if (m_maximizedBeforeHiding)
-        showMaximized();
-    else
-        showNormal();
-    raise();
-    activateWindow();
-}
-
-void MainWindow::hideToTray()
-{
-    m_hideAction->setEnabled(false);
-    m_showAction->setEnabled(true);
-    m_maximizedBeforeHiding = windowState() & Qt::WindowMaximized;
-    hide();
-}
-
 QWidget* MainWindow::boxParent()
 {
     if (isHidden())
-        showFromTray();
+        m_tray->showFromTray();
     return this;
-}
-
-bool MainWindow::trayAvailable() const
-{
-    return m_options.trayAvailable ? m_options.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void MainWindow::ReportError(const QString& text)

@@ -40,6 +40,8 @@ class QtTaskbarIcon;
 
 namespace tess::app {
 
+class WindowTray;
+
 // The main window: toolbar, options row, results list, the embedded
 // browser the user watches pages load in, and the status bar. It owns the
 // search run and lends it the window operations the run needs; each
@@ -72,7 +74,7 @@ public:
     harvest::SearchRun& run() { return *m_run; }
     browser::WebEngineBrowserHost& browserHost() { return *m_browserHost; }
     browser::CompletionTracker& tracker() { return m_tracker; }
-    components::QtTaskbarIcon& trayIcon() { return *m_trayIcon; }
+    components::QtTaskbarIcon& trayIcon();
     QString scratchPath() const { return m_scratch.path(); }
     QString statePath() const;
     QString panelText(int panel) const;
@@ -92,8 +94,6 @@ public:
     void showAbout(); // 关于
     void quit(); // 退出 (toolbar and tray menu)
     void showCleaner(); // Ctrl+Shift+Delete
-    void showFromTray(); // show from the tray
-    void hideToTray(); // hide to the tray
 
     // harvest::SearchWindow
     int IntervalSetting() override;
@@ -116,7 +116,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -129,16 +128,11 @@ private:
     void buildToolbar();
     QWidget* buildOptionsRow();
     void buildStatusBar();
-    void buildTray();
     void clearBrowserData();
     void flushResults();
     void chooseRules(int index);
-    // The run waits for the user: the window comes out of the tray and to
-    // the front.
-    void callForAttention(const QString& text);
     // The window boxes go over, brought back from the tray first.
     QWidget* boxParent();
-    bool trayAvailable() const;
 
     Options m_options;
 
@@ -158,10 +152,6 @@ private:
     QTreeWidget* m_resultsList = nullptr;
     QWebEngineView* m_browserView = nullptr;
     std::array<QLabel*, 7> m_panels {};
-    QMenu* m_trayMenu = nullptr;
-    QAction* m_showAction = nullptr;
-    QAction* m_hideAction = nullptr;
-    QAction* m_exitAction = nullptr;
 
     ui::FileDialog m_importDialog;
     ui::FileDialog m_mergeSourcesDialog;
@@ -181,9 +171,8 @@ private:
     harvest::QtTimer m_watchdogTimer { harvest::SearchRun::WatchdogIntervalAtStart };
     harvest::ResultsLog m_scratch;
     std::unique_ptr<harvest::SearchRun> m_run;
-    std::unique_ptr<components::QtTaskbarIcon> m_trayIcon;
+    std::unique_ptr<WindowTray> m_tray;
     bool m_destroyed = false;
-    bool m_maximizedBeforeHiding = false;
     bool m_outerSizeSet = false;
     QList<QTreeWidgetItem*> m_pendingRows; // this page's rows, not yet in the list
     // The merge runs on a thread of its own, so the window and a search

@@ -267,30 +267,12 @@ TEST_F(HarvestEndToEnd, StopDuringALoadThatNeverCompletesFinishesWithinTheBound)
 
 } // namespace
 
-// The other half of the test below: a whole program run in a process of
-// its own, in the folder the parent names, until the parent kills it.
-TEST_F(HarvestEndToEnd, KilledChildRunsUntilKilled)
-{
-    const QByteArray folder = qgetenv("TESS_KILLED_RUN_FOLDER");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "run by KillMinusNineThenRestartGivesBackThePositionAndTheRows";
-    form.reset();
-    text::setExeDir(QString::fromLocal8Bit(folder) + QLatin1Char('/'));
-    startEngine({ 2, false });
-    importKeywords(QString::fromLocal8Bit(folder) + QStringLiteral("/k.txt"));
-    form->startSearch();
-    waitUntil([] { return false; }, 600000);
-}
-
 TEST_F(HarvestEndToEnd, KillMinusNineThenRestartGivesBackThePositionAndTheRows)
 {
     writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\ngamma\r\ndelta\r\n");
+    // The whole program in a process of its own, until it is killed.
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TESS_KILLED_RUN_FOLDER"), dir.path());
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(),
-        { QStringLiteral("--gtest_filter=HarvestEndToEnd.KilledChildRunsUntilKilled") });
+    child.start(QStringLiteral(TESS_KILLED_RUN_CHILD), { dir.path() });
     ASSERT_TRUE(child.waitForStarted(10000));
 
     // Two pages a keyword: kill the run once it is past its first keyword.

@@ -27,7 +27,7 @@ bool isRulesName(const QString& name)
     return valid.match(name).hasMatch();
 }
 
-const QString EngineHostForm = QStringLiteral("[http://|https://]HOST[:PORT]");
+const QString kEngineHostForm = QStringLiteral("[http://|https://]HOST[:PORT]");
 
 std::optional<int> wholeNumber(const QString& text, int low, int high)
 {
@@ -36,6 +36,46 @@ std::optional<int> wholeNumber(const QString& text, int low, int high)
     if (!ok || value < low || value > high || text.startsWith(QLatin1Char('+')))
         return std::nullopt;
     return value;
+}
+
+// Takes one option of `harvest` and its value; the error message when the
+// value does not fit.
+std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QString& name, const QString& value)
+{
+    if (name == QLatin1String("-k") || name == QLatin1String("--keywords")) {
+        harvest.keywordFile = value;
+    } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
+        harvest.output = value;
+    } else if (name == QLatin1String("--from") || name == QLatin1String("--to")) {
+        const std::optional<int> n = wholeNumber(value, 0, std::numeric_limits<int>::max());
+        if (!n)
+            return QStringLiteral("harvest: %1 needs a whole number from 0: %2").arg(name, value);
+        if (name == QLatin1String("--from"))
+            harvest.from = *n;
+        else
+            harvest.to = *n;
+    } else if (name == QLatin1String("--interval")) {
+        const std::optional<int> n = wholeNumber(value, 1, 1000);
+        if (!n)
+            return QStringLiteral("harvest: --interval needs whole seconds from 1 to 1000: %1").arg(value);
+        harvest.intervalSeconds = *n;
+    } else if (name == QLatin1String("--engine-host")) {
+        if (!isEngineHost(value))
+            return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
+        harvest.engineHost = value.toLatin1();
+    } else if (name == QLatin1String("--rules")) {
+        if (!isRulesName(value))
+            return QStringLiteral("harvest: --rules needs a rule set's name: %1").arg(value);
+        harvest.rules = value;
+    } else if (name == QLatin1String("--format")) {
+        const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(value);
+        if (!format)
+            return QStringLiteral("harvest: --format is tsv or csv: %1").arg(value);
+        harvest.format = *format;
+    } else {
+        harvest.stateFile = value;
+    }
+    return std::nullopt;
 }
 
 CommandLine parseHarvest(const QStringList& args)
@@ -47,6 +87,10 @@ CommandLine parseHarvest(const QStringList& args)
         cl.error = message;
         return cl;
     };
+    static const QStringList withValue { QStringLiteral("-k"), QStringLiteral("--keywords"),
+        QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"), QStringLiteral("--to"),
+        QStringLiteral("--interval"), QStringLiteral("--engine-host"), QStringLiteral("--format"),
+        QStringLiteral("--state"), QStringLiteral("--rules") };
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString name = args[i];
         std::optional<QString> value;
@@ -58,10 +102,6 @@ CommandLine parseHarvest(const QStringList& args)
             cl.harvest.dedupe = true;
             continue;
         }
-        static const QStringList withValue { QStringLiteral("-k"), QStringLiteral("--keywords"),
-            QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"),
-            QStringLiteral("--to"), QStringLiteral("--interval"), QStringLiteral("--engine-host"),
-            QStringLiteral("--format"), QStringLiteral("--state"), QStringLiteral("--rules") };
         if (!withValue.contains(name))
             return error(QStringLiteral("harvest: unknown argument %1").arg(args[i]));
         if (!value) {
@@ -69,40 +109,8 @@ CommandLine parseHarvest(const QStringList& args)
                 return error(QStringLiteral("harvest: %1 needs a value").arg(name));
             value = args[++i];
         }
-        if (name == QLatin1String("-k") || name == QLatin1String("--keywords")) {
-            cl.harvest.keywordFile = *value;
-        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
-            cl.harvest.output = *value;
-        } else if (name == QLatin1String("--from") || name == QLatin1String("--to")) {
-            const std::optional<int> n = wholeNumber(*value, 0, std::numeric_limits<int>::max());
-            if (!n)
-                return error(QStringLiteral("harvest: %1 needs a whole number from 0: %2").arg(name, *value));
-            if (name == QLatin1String("--from"))
-                cl.harvest.from = *n;
-            else
-                cl.harvest.to = *n;
-        } else if (name == QLatin1String("--interval")) {
-            const std::optional<int> n = wholeNumber(*value, 1, 1000);
-            if (!n)
-                return error(
-                    QStringLiteral("harvest: --interval needs whole seconds from 1 to 1000: %1").arg(*value));
-            cl.harvest.intervalSeconds = *n;
-        } else if (name == QLatin1String("--engine-host")) {
-            if (!isEngineHost(*value))
-                return error(QStringLiteral("not a %1: %2").arg(EngineHostForm, *value));
-            cl.harvest.engineHost = value->toLatin1();
-        } else if (name == QLatin1String("--rules")) {
-            if (!isRulesName(*value))
-                return error(QStringLiteral("harvest: --rules needs a rule set's name: %1").arg(*value));
-            cl.harvest.rules = *value;
-        } else if (name == QLatin1String("--format")) {
-            const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(*value);
-            if (!format)
-                return error(QStringLiteral("harvest: --format is tsv or csv: %1").arg(*value));
-            cl.harvest.format = *format;
-        } else {
-            cl.harvest.stateFile = *value;
-        }
+        if (const std::optional<QString> wrong = takeHarvestOption(cl.harvest, name, *value))
+            return error(*wrong);
     }
     if (cl.harvest.keywordFile.isEmpty())
         return error(QStringLiteral("harvest: -k KEYWORDS is missing"));
@@ -164,7 +172,7 @@ CommandLine CommandLine::parse(const QStringList& args)
         }
         if (!isEngineHost(value)) {
             cl.action = Action::Error;
-            cl.error = QStringLiteral("not a %1: %2").arg(EngineHostForm, value);
+            cl.error = QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
             return cl;
         }
         cl.engineHost = value.toLatin1();

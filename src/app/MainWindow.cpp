@@ -90,41 +90,18 @@ MainWindow::MainWindow(Options options)
     m_resolver = std::make_unique<harvest::RedirectResolver>(*m_fetcher);
 
     buildToolbar();
-    auto* client = new QWidget(this);
-    auto* column = new QVBoxLayout(client);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(buildOptionsRow());
-    m_resultsList = new QTreeWidget(client);
-    m_resultsList->setObjectName(QStringLiteral("ListView1"));
-    m_resultsList->setHeaderLabels({ QStringLiteral("网址"), QStringLiteral("标题") });
-    m_resultsList->setColumnWidth(0, 175);
-    m_resultsList->setColumnWidth(1, 350);
-    m_resultsList->setRootIsDecorated(false);
-    m_resultsList->header()->setStretchLastSection(false);
-    m_resultsList->setUniformRowHeights(true);
-    m_resultsList->setFixedHeight(129);
-    column->addWidget(m_resultsList);
-    column->addWidget(m_browserView, 1);
-    setCentralWidget(client);
+    buildCentralArea();
     buildStatusBar();
-
-    m_importDialog = { QStringLiteral("导入关键字列表文件"), kTextFilter, QStringLiteral("txt"), {}, {}, false,
-        false, false };
-    m_mergeSourcesDialog = { QStringLiteral("选择待合并的数据文件"), kChineseFilter, QStringLiteral("*.txt"), {}, {},
-        true, true, false };
-    m_mergeTargetDialog = { QStringLiteral("合并后的数据文件保存为"), kChineseFilter, QStringLiteral("*.txt"), {}, {},
-        false, false, true };
-    m_saveResultsDialog = { QStringLiteral("搜索结果保存为"), kResultsFilter, QStringLiteral("txt"), {}, {}, false,
-        false, true };
+    setUpFileDialogs();
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { showCleaner(); }); });
 
-    m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
-        m_tracker, m_pollTimer, m_watchdogTimer, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
-        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
-        [this] { m_tray->callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
+    m_run = std::make_unique<harvest::SearchRun>(
+        harvest::SearchRun::Services { *this, *m_browserHost, m_tracker, m_pollTimer, m_watchdogTimer,
+            statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); }, &m_scratch,
+            [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
+            [this] { m_tray->callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
     if (!m_options.engineHost.isEmpty())
         m_run->setEngineHost(m_options.engineHost);
     chooseRules(std::max(0, m_rulesBox->findData(m_options.rules)));
@@ -211,6 +188,39 @@ void MainWindow::buildToolbar()
         glyphs::exitProgram(), &MainWindow::quit);
 }
 
+void MainWindow::buildCentralArea()
+{
+    auto* client = new QWidget(this);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildOptionsRow());
+    m_resultsList = new QTreeWidget(client);
+    m_resultsList->setObjectName(QStringLiteral("ListView1"));
+    m_resultsList->setHeaderLabels({ QStringLiteral("网址"), QStringLiteral("标题") });
+    m_resultsList->setColumnWidth(0, 175);
+    m_resultsList->setColumnWidth(1, 350);
+    m_resultsList->setRootIsDecorated(false);
+    m_resultsList->header()->setStretchLastSection(false);
+    m_resultsList->setUniformRowHeights(true);
+    m_resultsList->setFixedHeight(129);
+    column->addWidget(m_resultsList);
+    column->addWidget(m_browserView, 1);
+    setCentralWidget(client);
+}
+
+void MainWindow::setUpFileDialogs()
+{
+    m_importDialog = { QStringLiteral("导入关键字列表文件"), kTextFilter, QStringLiteral("txt"), {}, {},
+        false, false, false };
+    m_mergeSourcesDialog = { QStringLiteral("选择待合并的数据文件"), kChineseFilter, QStringLiteral("*.txt"),
+        {}, {}, true, true, false };
+    m_mergeTargetDialog = { QStringLiteral("合并后的数据文件保存为"), kChineseFilter, QStringLiteral("*.txt"),
+        {}, {}, false, false, true };
+    m_saveResultsDialog = { QStringLiteral("搜索结果保存为"), kResultsFilter, QStringLiteral("txt"), {}, {},
+        false, false, true };
+}
+
 QWidget* MainWindow::buildOptionsRow()
 {
     auto* row = new QWidget(this);
@@ -278,8 +288,8 @@ void MainWindow::startUp()
     tips.setColor(QPalette::ToolTipBase, QColor(0, 255, 0));
     tips.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(tips);
-    m_tray = std::make_unique<WindowTray>(*this,
-        WindowTray::Options { .trayAvailable = m_options.trayAvailable, .quit = [this] { quit(); } });
+    m_tray = std::make_unique<WindowTray>(
+        *this, WindowTray::Options { .trayAvailable = m_options.trayAvailable, .quit = [this] { quit(); } });
     try {
         m_run->LoadState();
     } catch (const std::exception&) {
@@ -617,7 +627,8 @@ void MainWindow::flushResults()
     m_resultsList->scrollToBottom();
 }
 
-std::optional<QString> MainWindow::InputQuery(const QString& caption, const QString& prompt, const QString& value)
+std::optional<QString> MainWindow::InputQuery(
+    const QString& caption, const QString& prompt, const QString& value)
 {
     return ui::dialogs().inputQuery(boxParent(), caption, prompt, value);
 }

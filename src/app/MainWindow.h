@@ -126,6 +126,8 @@ private:
     void mergeFinished(int serial, const QString& doneText, std::exception_ptr error);
     void stopMerge();
     void buildToolbar();
+    void buildCentralArea();
+    void setUpFileDialogs();
     QWidget* buildOptionsRow();
     void buildStatusBar();
     void clearBrowserData();

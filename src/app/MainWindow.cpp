@@ -8,11 +8,11 @@
 #include "components/tray/qt/QtTaskbarIcon.h"
 #include "harvest/RowFormats.h"
 #include "harvest/StateFile.h"
+#include "io/ExeDir.h"
+#include "io/TextFile.h"
 #include "text/Errors.h"
-#include "text/ExeDir.h"
 #include "text/Gbk.h"
 #include "text/Integer.h"
-#include "text/TextFile.h"
 #include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
 #include "ui/Application.h"
@@ -67,7 +67,7 @@ const QString StatusIdle = QStringLiteral("欢迎使用 Tessaroon");
 
 TForm1::TForm1(Options options)
     : m_options(std::move(options))
-    , m_scratch(text::exeDir() + QStringLiteral("mirovadel.tmp"))
+    , m_scratch(io::exeDir() + QStringLiteral("mirovadel.tmp"))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("『Tessaroon』V2.0 —— 网址搜索采集工具  support@tessaroon.example"));
@@ -161,7 +161,7 @@ void TForm1::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* clea
 
 browser::BrowserProfile& TForm1::browserProfile() { return *m_browserProfile; }
 
-QString TForm1::statePath() const { return text::exeDir() + QLatin1String(harvest::StateFileName); }
+QString TForm1::statePath() const { return io::exeDir() + QLatin1String(harvest::StateFileName); }
 
 void TForm1::buildToolbar()
 {
@@ -363,7 +363,7 @@ void TForm1::changeEvent(QEvent* event)
 
 void TForm1::SpeedButton4Click()
 {
-    OpenDialog1.initialDir = text::exeDir();
+    OpenDialog1.initialDir = io::exeDir();
     const QStringList chosen = ui::dialogs().openFiles(boxParent(), OpenDialog1);
     if (chosen.isEmpty())
         return;
@@ -398,7 +398,7 @@ void TForm1::N5Click()
     const harvest::RowFormat format = SaveDialog1.chosenFilter == ResultsCsvFilter
         ? harvest::RowFormat::Csv
         : harvest::rowFormatForFileName(*target);
-    text::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
+    io::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
 }
 
 void TForm1::SpeedButton8Click()

@@ -275,7 +275,7 @@ TEST_F(HarvestEndToEnd, KilledChildRunsUntilKilled)
     if (folder.isEmpty())
         GTEST_SKIP() << "run by KillMinusNineThenRestartGivesBackThePositionAndTheRows";
     form.reset();
-    text::setExeDir(QString::fromLocal8Bit(folder) + QLatin1Char('/'));
+    io::setExeDir(QString::fromLocal8Bit(folder) + QLatin1Char('/'));
     startEngine({ 2, false });
     importKeywords(QString::fromLocal8Bit(folder) + QStringLiteral("/k.txt"));
     form->N2Click();

@@ -1,9 +1,9 @@
 #include "tools/merge/AddressMerge.h"
 
-#include "text/PathName.h"
-#include "text/SystemCalls.h"
-#include "text/TemporaryFiles.h"
-#include "text/TextFile.h"
+#include "io/PathName.h"
+#include "io/SystemCalls.h"
+#include "io/TemporaryFiles.h"
+#include "io/TextFile.h"
 #include "tools/merge/DistinctSort.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
@@ -23,7 +23,7 @@
 
 namespace tess::tools {
 
-QByteArray joinSources(const QStringList& sources, text::ReadOptions options)
+QByteArray joinSources(const QStringList& sources, io::ReadOptions options)
 {
     // One buffer for all sources: the sort needs the joined text anyway, and
     // a copy per source would double the largest file in memory.
@@ -33,11 +33,11 @@ QByteArray joinSources(const QStringList& sources, text::ReadOptions options)
     // Room to spare, so the read that finds the end needs no larger buffer:
     // growing it would copy everything read so far.
     QByteArray joined;
-    joined.reserve(expected + text::FileReader::DefaultSlack);
+    joined.reserve(expected + io::FileReader::DefaultSlack);
     adviseHugePages(joined.data(), static_cast<size_t>(joined.capacity()));
 
     for (const QString& path : sources)
-        text::FileReader(path, text::ReadFailure::Stream, options).readAllInto(joined);
+        io::FileReader(path, io::ReadFailure::Stream, options).readAllInto(joined);
     return joined;
 }
 
@@ -80,7 +80,7 @@ qint64 sortingCost(qint64 bytes) { return sortingCost(bytes, bytes / kLineGuess 
 // The sources one after the other, as one stream of bytes.
 class JoinedInput {
 public:
-    JoinedInput(const QStringList& sources, text::ReadOptions options)
+    JoinedInput(const QStringList& sources, io::ReadOptions options)
         : m_sources(sources)
         , m_options(options)
     {
@@ -99,8 +99,8 @@ public:
             }
             if (m_next == m_sources.size())
                 break;
-            m_reader = std::make_unique<text::FileReader>(
-                m_sources[m_next++], text::ReadFailure::Stream, m_options);
+            m_reader
+                = std::make_unique<io::FileReader>(m_sources[m_next++], io::ReadFailure::Stream, m_options);
         }
         m_next = m_sources.size() + 1;
         return 0;
@@ -109,8 +109,8 @@ public:
 
 private:
     const QStringList& m_sources;
-    text::ReadOptions m_options;
-    std::unique_ptr<text::FileReader> m_reader;
+    io::ReadOptions m_options;
+    std::unique_ptr<io::FileReader> m_reader;
     qsizetype m_next = 0;
     qint64 m_read = 0;
 };
@@ -250,7 +250,7 @@ private:
     void spill(std::vector<QByteArray>& sorted);
     // Merges into the sink, telling the callback how many bytes it has done.
     using MergeInto
-        = std::function<qsizetype(text::ContentSink& sink, const std::function<void(qint64)>& done)>;
+        = std::function<qsizetype(io::ContentSink& sink, const std::function<void(qint64)>& done)>;
     qsizetype writeTarget(qint64 size, const MergeInto& merge);
 
     const QString& m_target;
@@ -269,7 +269,7 @@ private:
 
     // The runs waiting in the temporary file, which has no name: it goes
     // with the program whatever ends it.
-    text::FileDescriptor m_spill;
+    io::FileDescriptor m_spill;
     QString m_spillFolder;
     struct Run {
         qint64 offset, length;
@@ -298,7 +298,7 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     text = std::move(m_carry);
     m_carry = QByteArray();
     const qint64 left = std::max<qint64>(0, m_total - m_input.bytesRead());
-    const qint64 want = std::min(limit, left + text.size()) + text::FileReader::DefaultSlack;
+    const qint64 want = std::min(limit, left + text.size()) + io::FileReader::DefaultSlack;
     if (text.capacity() < want) {
         text.reserve(want);
         adviseHugePages(text.data(), static_cast<size_t>(text.capacity()));
@@ -307,7 +307,7 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     for (;;) {
         while (text.size() < limit && !end) {
             checkCancel();
-            if (text.capacity() - text.size() < text::FileReader::DefaultSlack / 2)
+            if (text.capacity() - text.size() < io::FileReader::DefaultSlack / 2)
                 text.reserve(text.capacity() * 2);
             const qsizetype room = std::min<qint64>(text.capacity() - text.size(), limit - text.size());
             const qsizetype at = text.size();
@@ -412,19 +412,19 @@ void Merger::spill(std::vector<QByteArray>& sorted)
             m_spillFolder = qEnvironmentVariable("TMPDIR");
         if (m_spillFolder.isEmpty())
             m_spillFolder = QFileInfo(m_target).absolutePath();
-        QByteArray name = text::temporaryFilePattern(text::encodePath(m_spillFolder));
-        m_spill = text::FileDescriptor(text::systemCalls().mkostemps(name.data(), 4, O_CLOEXEC));
+        QByteArray name = io::temporaryFilePattern(io::encodePath(m_spillFolder));
+        m_spill = io::FileDescriptor(io::systemCalls().mkostemps(name.data(), 4, O_CLOEXEC));
         if (!m_spill.isOpen())
             throw SpillError(m_spillFolder, errno);
         // Listed until it has no name, should a signal come in between.
-        const text::LiveTemporaryFile listed(name);
+        const io::LiveTemporaryFile listed(name);
         ::unlink(name.constData());
     }
     for (QByteArray& run : sorted) {
         checkCancel();
         if (run.isEmpty())
             continue;
-        if (!text::writeAll(m_spill.get(), run.constData(), run.size()))
+        if (!io::writeAll(m_spill.get(), run.constData(), run.size()))
             throw SpillError(m_spillFolder, errno);
         m_runs.push_back({ m_spilled, run.size() });
         m_spilled += run.size();
@@ -435,9 +435,9 @@ void Merger::spill(std::vector<QByteArray>& sorted)
 qsizetype Merger::writeTarget(qint64 size, const MergeInto& merge)
 {
     qsizetype count = 0;
-    text::replaceFile(
+    io::replaceFile(
         m_target,
-        [&](text::ContentSink& sink) {
+        [&](io::ContentSink& sink) {
             report(MergePhase::Merging, 0, size);
             count = merge(sink, [&](qint64 done) {
                 checkCancel();
@@ -499,7 +499,7 @@ qsizetype Merger::run()
             std::vector<const LineCollation*> orders;
             for (unsigned i = 0; i < m_threads; ++i)
                 orders.push_back(&orderFor(i));
-            return writeTarget(size, [&](text::ContentSink& sink, const std::function<void(qint64)>& done) {
+            return writeTarget(size, [&](io::ContentSink& sink, const std::function<void(qint64)>& done) {
                 qint64 ticks = 0;
                 // The first thread's slice is about one in m_threads of the work.
                 const qint64 step = qint64(65536) * 50 * m_threads;
@@ -519,7 +519,7 @@ qsizetype Merger::run()
         runs.push_back(std::make_unique<FileRun>(m_spill.get(), r.offset, r.length, buffer));
     if (runs.empty())
         runs.push_back(std::make_unique<MemoryRun>(QByteArray()));
-    return writeTarget(m_spilled, [&](text::ContentSink& sink, const std::function<void(qint64)>& done) {
+    return writeTarget(m_spilled, [&](io::ContentSink& sink, const std::function<void(qint64)>& done) {
         return mergeRuns(runs, m_order, sink, [&] {
             qint64 consumed = 0;
             for (const auto& r : runs)
@@ -538,7 +538,7 @@ qsizetype mergeFiles(const QStringList& sources, const QString& target, const Li
 }
 
 qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
-    text::ReadOptions sourceOptions)
+    io::ReadOptions sourceOptions)
 {
     MergeOptions options;
     options.sourceOptions = sourceOptions;

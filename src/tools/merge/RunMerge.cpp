@@ -92,7 +92,7 @@ namespace {
 // Buffers the output so the sink sees large writes.
 class Output {
 public:
-    explicit Output(text::ContentSink& sink)
+    explicit Output(io::ContentSink& sink)
         : m_sink(sink)
     {
     }
@@ -116,7 +116,7 @@ public:
     }
 
 private:
-    text::ContentSink& m_sink;
+    io::ContentSink& m_sink;
     QByteArray m_buffer { qsizetype(1) << 20, Qt::Uninitialized };
     qsizetype m_used = 0;
 };
@@ -159,7 +159,7 @@ qsizetype mergeTwo(
 } // namespace
 
 qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCollation& order,
-    text::ContentSink& out, const std::function<void()>& tick)
+    io::ContentSink& out, const std::function<void()>& tick)
 {
     MergeKeys keys(order);
     Output output(out);
@@ -301,7 +301,7 @@ qsizetype firstNotBelow(const QByteArray& run, KeyedLine& bound, MergeKeys& keys
 }
 
 // Collects a slice's output.
-class BufferSink final : public text::ContentSink {
+class BufferSink final : public io::ContentSink {
 public:
     explicit BufferSink(qsizetype expected) { m_bytes.reserve(expected); }
     void write(const char* data, qsizetype size) override { m_bytes.append(data, size); }
@@ -314,7 +314,7 @@ private:
 } // namespace
 
 qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const LineCollation*>& orders,
-    text::ContentSink& out, const std::function<void()>& tick)
+    io::ContentSink& out, const std::function<void()>& tick)
 {
     size_t largest = 0;
     for (size_t r = 0; r < runs.size(); ++r) {

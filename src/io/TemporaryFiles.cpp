@@ -1,6 +1,6 @@
-#include "text/TemporaryFiles.h"
+#include "io/TemporaryFiles.h"
 
-#include "text/TextFile.h"
+#include "io/TextFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 namespace {
 
 constexpr char Prefix[] = ".tessaroon-";
@@ -180,4 +180,4 @@ void installTemporaryFileCleanup()
     });
 }
 
-} // namespace tess::text
+} // namespace tess::io

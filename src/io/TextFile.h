@@ -9,9 +9,9 @@
 // The one place the program reads and writes its files. Files the program
 // writes are replaced whole: the new content goes to a temporary file beside
 // the target, which is then renamed over it, so a failure never leaves a
-// half-written file. The system calls go through text/SystemCalls.h, where
+// half-written file. The system calls go through io/SystemCalls.h, where
 // tests make them fail.
-namespace tess::text {
+namespace tess::io {
 
 using Lines = QList<QByteArray>;
 
@@ -174,4 +174,4 @@ void replaceFile(const QString& path, const ContentProducer& produce, qint64 siz
 // a signal already ignored or handled elsewhere is left alone.
 void installTemporaryFileCleanup();
 
-} // namespace tess::text
+} // namespace tess::io

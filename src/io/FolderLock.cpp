@@ -1,13 +1,13 @@
-#include "text/FolderLock.h"
+#include "io/FolderLock.h"
 
-#include "text/PathName.h"
+#include "io/PathName.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 
 FolderLock::Result FolderLock::acquire(const QString& folder)
 {
@@ -24,4 +24,4 @@ FolderLock::Result FolderLock::acquire(const QString& folder)
     return Result::Acquired;
 }
 
-} // namespace tess::text
+} // namespace tess::io

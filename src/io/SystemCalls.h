@@ -5,7 +5,7 @@
 // The system calls through which the file module reads and writes. Tests
 // swap entries to make one step fail as a full disk or a failing drive
 // would; the program itself never changes them.
-namespace tess::text {
+namespace tess::io {
 
 struct SystemCalls {
     int (*open)(const char* path, int flags, mode_t mode);
@@ -28,4 +28,4 @@ struct SystemCalls {
 // The table in use.
 SystemCalls& systemCalls();
 
-} // namespace tess::text
+} // namespace tess::io

@@ -1,9 +1,9 @@
-#include "text/TextFile.h"
+#include "io/TextFile.h"
 
+#include "io/PathName.h"
+#include "io/SystemCalls.h"
+#include "io/TemporaryFiles.h"
 #include "text/Errors.h"
-#include "text/PathName.h"
-#include "text/SystemCalls.h"
-#include "text/TemporaryFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 namespace {
 
 // Why a file that is not a regular file is turned down.
@@ -113,15 +113,15 @@ void FileReader::checkKind(unsigned mode, bool allowPipes) const
 void FileReader::failToOpen(int error) const
 {
     if (m_failure == ReadFailure::InOut)
-        throw InOutError::fromErrno(error, m_path, m_detailed);
-    throw FileOpenError(m_path);
+        throw text::InOutError::fromErrno(error, m_path, m_detailed);
+    throw text::FileOpenError(m_path);
 }
 
 void FileReader::refuse(const QString& why) const
 {
     if (m_failure == ReadFailure::InOut)
-        throw m_detailed ? InOutError(5, m_path, why) : InOutError(5);
-    throw FileOpenError(m_path, why);
+        throw m_detailed ? text::InOutError(5, m_path, why) : text::InOutError(5);
+    throw text::FileOpenError(m_path, why);
 }
 
 qsizetype FileReader::readSome(char* buffer, qsizetype size)
@@ -134,8 +134,9 @@ qsizetype FileReader::readSome(char* buffer, qsizetype size)
         if (error == EINTR)
             continue;
         if (m_failure == ReadFailure::InOut)
-            throw m_detailed ? InOutError(error, m_path, systemReason(error)) : InOutError(error);
-        throw StreamReadError(m_path, error);
+            throw m_detailed ? text::InOutError(error, m_path, text::systemReason(error))
+                             : text::InOutError(error);
+        throw text::StreamReadError(m_path, error);
     }
 }
 
@@ -299,10 +300,10 @@ Target resolveTarget(const QString& path)
         return target;
     }
     if (errno != ENOENT)
-        throw FileCreateError(path);
+        throw text::FileCreateError(path);
     target.name = endOfLinks(name);
     if (target.name.isEmpty())
-        throw FileCreateError(path);
+        throw text::FileCreateError(path);
     return target;
 }
 
@@ -360,7 +361,7 @@ public:
         const int error = errno;
         if (error == EPIPE && m_held)
             m_held->raised();
-        throw StreamWriteError(m_path, error);
+        throw text::StreamWriteError(m_path, error);
     }
     qsizetype written() const { return m_written; }
 
@@ -380,18 +381,18 @@ void writeIntoStream(const QString& path, const Target& target, const ContentPro
         systemCalls().open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0));
     if (!fd.isOpen()) {
         if (errno == ENXIO && S_ISFIFO(target.st.st_mode))
-            throw FileCreateError(path, QStringLiteral("nothing reads from this named pipe"));
-        throw FileCreateError(path);
+            throw text::FileCreateError(path, QStringLiteral("nothing reads from this named pipe"));
+        throw text::FileCreateError(path);
     }
     if (!clearNonBlocking(fd.get()))
-        throw StreamWriteError(path, errno);
+        throw text::StreamWriteError(path, errno);
     {
         SigpipeHeld held;
         DescriptorSink sink(fd.get(), path, &held);
         produce(sink);
     }
     if (!fd.reset())
-        throw StreamWriteError(path, errno);
+        throw text::StreamWriteError(path, errno);
 }
 
 // Holds new content in a nameless file of the temporary folder until it is
@@ -412,7 +413,7 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
-                throw StreamWriteError(QFile::decodeName(m_folder), n < 0 ? errno : ENOSPC);
+                throw text::StreamWriteError(QFile::decodeName(m_folder), n < 0 ? errno : ENOSPC);
             data += n;
             size -= n;
         }
@@ -421,14 +422,14 @@ public:
     void copyTo(ContentSink& sink)
     {
         if (::lseek(m_fd.get(), 0, SEEK_SET) != 0)
-            throw StreamWriteError(QFile::decodeName(m_folder), errno);
+            throw text::StreamWriteError(QFile::decodeName(m_folder), errno);
         QByteArray buffer(1 << 20, Qt::Uninitialized);
         for (;;) {
             const ssize_t n = ::read(m_fd.get(), buffer.data(), static_cast<size_t>(buffer.size()));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
-                throw StreamWriteError(QFile::decodeName(m_folder), errno);
+                throw text::StreamWriteError(QFile::decodeName(m_folder), errno);
             if (n == 0)
                 return;
             sink.write(buffer.constData(), n);
@@ -451,20 +452,20 @@ void writeInPlace(const QString& path, const Target& target, const ContentProduc
     SystemCalls& sys = systemCalls();
     FileDescriptor fd(sys.open(target.name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY, 0));
     if (!fd.isOpen())
-        throw FileCreateError(path);
+        throw text::FileCreateError(path);
     // Room first, so that a full disk fails before the old content is
     // touched; then the new content over the old, cut to its length.
     if (size > 0 && sys.fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 && !unsupported(errno))
-        throw StreamWriteError(path, errno);
+        throw text::StreamWriteError(path, errno);
     DescriptorSink sink(fd.get(), path);
     if (staged.isOpen())
         staged.copyTo(sink);
     else
         produce(sink);
     if (sys.ftruncate(fd.get(), sink.written()) != 0 || sys.fsync(fd.get()) != 0)
-        throw StreamWriteError(path, errno);
+        throw text::StreamWriteError(path, errno);
     if (!fd.reset())
-        throw StreamWriteError(path, errno);
+        throw text::StreamWriteError(path, errno);
 }
 
 mode_t modeForNewFile()
@@ -488,7 +489,7 @@ void replaceRegular(const QString& path, const Target& target, const ContentProd
             writeInPlace(path, target, produce, size);
             return;
         }
-        throw FileCreateError(path);
+        throw text::FileCreateError(path);
     }
     const LiveTemporaryFile listed(temporary);
     auto discard = [&] {
@@ -499,18 +500,18 @@ void replaceRegular(const QString& path, const Target& target, const ContentProd
     const mode_t mode = target.exists ? target.st.st_mode & 07777 : modeForNewFile();
     try {
         if (sys.fchmod(fd.get(), mode) != 0)
-            throw StreamWriteError(path, errno);
+            throw text::StreamWriteError(path, errno);
         DescriptorSink sink(fd.get(), path);
         produce(sink);
         if (sys.fsync(fd.get()) != 0 || !fd.reset())
-            throw StreamWriteError(path, errno);
+            throw text::StreamWriteError(path, errno);
     } catch (...) {
         discard();
         throw;
     }
     if (sys.rename(temporary.constData(), target.name.constData()) != 0) {
         discard();
-        throw FileCreateError(path);
+        throw text::FileCreateError(path);
     }
 }
 
@@ -529,17 +530,17 @@ void replaceFile(const QString& path, const ContentProducer& produce, qint64 siz
     if (target.exists) {
         const mode_t mode = target.st.st_mode;
         if (S_ISDIR(mode))
-            throw FileCreateError(path);
+            throw text::FileCreateError(path);
         if (S_ISFIFO(mode) || S_ISCHR(mode)) {
             writeIntoStream(path, target, produce);
             return;
         }
         if (!S_ISREG(mode))
-            throw FileCreateError(path, notRegular(mode));
+            throw text::FileCreateError(path, notRegular(mode));
         if (::access(target.name.constData(), W_OK) != 0)
-            throw FileCreateError(path);
+            throw text::FileCreateError(path);
     }
     replaceRegular(path, target, produce, sizeHint);
 }
 
-} // namespace tess::text
+} // namespace tess::io

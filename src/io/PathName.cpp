@@ -1,6 +1,6 @@
-#include "text/PathName.h"
+#include "io/PathName.h"
 
-namespace tess::text {
+namespace tess::io {
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
@@ -103,4 +103,4 @@ QByteArray encodePath(const QString& path)
     return out;
 }
 
-} // namespace tess::text
+} // namespace tess::io

@@ -1,4 +1,4 @@
-#include "text/SystemCalls.h"
+#include "io/SystemCalls.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 
 const SystemCalls SystemCalls::real {
     [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
@@ -27,4 +27,4 @@ SystemCalls& systemCalls()
     return calls;
 }
 
-} // namespace tess::text
+} // namespace tess::io

@@ -1,9 +1,9 @@
+#include "io/TemporaryFiles.h"
+#include "io/TextFile.h"
 #include "support/Errors.h"
 #include "support/FailingCalls.h"
 #include "support/Files.h"
 #include "text/Errors.h"
-#include "text/TemporaryFiles.h"
-#include "text/TextFile.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <utility>
 
+using namespace tess::io;
 using namespace tess::text;
 using tess::test::Call;
 using tess::test::errorOf;

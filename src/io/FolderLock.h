@@ -1,10 +1,10 @@
 #pragma once
 
-#include "text/TextFile.h"
+#include "io/TextFile.h"
 
 #include <QString>
 
-namespace tess::text {
+namespace tess::io {
 
 // Keeps a second copy of the program off a program folder while this one
 // uses it: the state file, the scratch file and the browser's data there
@@ -31,4 +31,4 @@ private:
     FileDescriptor m_file;
 };
 
-} // namespace tess::text
+} // namespace tess::io

@@ -4,7 +4,7 @@
 // are meant to agree.
 #include "FuzzCheck.h"
 
-#include "io/TextFile.h"
+#include "io/FileReader.h"
 #include "tools/import/KeywordImport.h"
 
 #include <QByteArray>

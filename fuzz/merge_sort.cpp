@@ -13,7 +13,8 @@
 // the same again.
 #include "FuzzCheck.h"
 
-#include "io/TextFile.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/RunMerge.h"

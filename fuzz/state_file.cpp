@@ -6,7 +6,7 @@
 #include "FuzzCheck.h"
 
 #include "harvest/StateFile.h"
-#include "io/TextFile.h"
+#include "io/FileReader.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
 

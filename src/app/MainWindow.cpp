@@ -9,7 +9,7 @@
 #include "harvest/RowFormats.h"
 #include "harvest/StateFile.h"
 #include "io/ExeDir.h"
-#include "io/TextFile.h"
+#include "io/FileReplace.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
 #include "text/Integer.h"

@@ -8,7 +8,7 @@
 #include "io/ExeDir.h"
 #include "io/FolderLock.h"
 #include "io/PathName.h"
-#include "io/TextFile.h"
+#include "io/TemporaryFileCleanup.h"
 #include "tools/about/AboutWindow.h"
 #include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"

@@ -1,5 +1,6 @@
 #include "harvest/ResultsLog.h"
 
+#include "io/FileReader.h"
 #include "io/PathName.h"
 #include "text/Errors.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "io/TextFile.h"
+#include "io/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QString>

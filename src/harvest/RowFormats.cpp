@@ -1,7 +1,7 @@
 #include "harvest/RowFormats.h"
 
 #include "harvest/ResultsLog.h"
-#include "io/TextFile.h"
+#include "io/FileDescriptor.h"
 #include "text/Gbk.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "harvest/RuleCatalog.h"
 
 #include "harvest/RuleSetFile.h"
-#include "io/TextFile.h"
+#include "io/FileReader.h"
 #include "text/Errors.h"
 
 #include <QDir>

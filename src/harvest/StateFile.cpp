@@ -1,6 +1,7 @@
 #include "harvest/StateFile.h"
 
-#include "io/TextFile.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "text/Gbk.h"
 #include "text/Integer.h"
 

@@ -11,7 +11,7 @@ namespace tess::io {
 
 FolderLock::Result FolderLock::acquire(const QString& folder)
 {
-    const QByteArray path = encodePath(folder + QLatin1String(FileName));
+    const QByteArray path = encodePath(folder + QLatin1String(kFileName));
     FileDescriptor file(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!file.isOpen())
         return Result::Unavailable;

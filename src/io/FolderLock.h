@@ -1,6 +1,6 @@
 #pragma once
 
-#include "io/TextFile.h"
+#include "io/FileDescriptor.h"
 
 #include <QString>
 
@@ -25,7 +25,7 @@ public:
     // Tries to lock `folder` (ending in "/") for this process.
     Result acquire(const QString& folder);
 
-    static constexpr const char* FileName = "tessaroon.lock";
+    static constexpr const char* kFileName = "tessaroon.lock";
 
 private:
     FileDescriptor m_file;

@@ -8,7 +8,7 @@
 
 namespace tess::io {
 
-const SystemCalls SystemCalls::real {
+const SystemCalls SystemCalls::kReal {
     [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
     ::read,
     ::write,
@@ -19,11 +19,12 @@ const SystemCalls SystemCalls::real {
     ::fchmod,
     ::ftruncate,
     ::fallocate,
+    ::lseek,
 };
 
 SystemCalls& systemCalls()
 {
-    static SystemCalls calls = SystemCalls::real;
+    static SystemCalls calls = SystemCalls::kReal;
     return calls;
 }
 

@@ -20,9 +20,10 @@ struct SystemCalls {
     int (*fchmod)(int fd, mode_t mode);
     int (*ftruncate)(int fd, off_t length);
     int (*fallocate)(int fd, int mode, off_t offset, off_t length);
+    off_t (*lseek)(int fd, off_t offset, int whence);
 
     // The calls themselves.
-    static const SystemCalls real;
+    static const SystemCalls kReal;
 };
 
 // The table in use.

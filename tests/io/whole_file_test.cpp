@@ -1,4 +1,5 @@
-#include "io/TextFile.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "support/Files.h"
 #include "text/Errors.h"
 

@@ -8,12 +8,24 @@
 // Makes the file module's system calls fail on purpose, for one scope.
 namespace tess::test {
 
-enum class Call { Open, Read, Write, Fsync, Close, Rename, CreateTemporary, Fchmod, Ftruncate, Fallocate };
+enum class Call {
+    Open,
+    Read,
+    Write,
+    Fsync,
+    Close,
+    Rename,
+    CreateTemporary,
+    Fchmod,
+    Ftruncate,
+    Fallocate,
+    Lseek
+};
 
 inline const char* callName(Call call)
 {
     static const char* const names[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
-        "fchmod", "ftruncate", "fallocate" };
+        "fchmod", "ftruncate", "fallocate", "lseek" };
     return names[static_cast<int>(call)];
 }
 
@@ -38,10 +50,11 @@ public:
         sys.fchmod = Wrap<Call::Fchmod, &io::SystemCalls::fchmod>::call;
         sys.ftruncate = Wrap<Call::Ftruncate, &io::SystemCalls::ftruncate>::call;
         sys.fallocate = Wrap<Call::Fallocate, &io::SystemCalls::fallocate>::call;
+        sys.lseek = Wrap<Call::Lseek, &io::SystemCalls::lseek>::call;
     }
     ~InterceptedCalls()
     {
-        io::systemCalls() = io::SystemCalls::real;
+        io::systemCalls() = io::SystemCalls::kReal;
         current() = nullptr;
     }
     InterceptedCalls(const InterceptedCalls&) = delete;
@@ -60,7 +73,7 @@ private:
         {
             const int error = current() ? current()(C) : 0;
             if (error == 0 || C == Call::Close) {
-                const R result = (io::SystemCalls::real.*Field)(args...);
+                const R result = (io::SystemCalls::kReal.*Field)(args...);
                 if (error == 0)
                     return result;
             }

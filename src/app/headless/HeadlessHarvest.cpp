@@ -12,7 +12,7 @@
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "harvest/Timer.h"
-#include "io/TextFile.h"
+#include "io/FileDescriptor.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 

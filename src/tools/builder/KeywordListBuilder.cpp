@@ -1,7 +1,7 @@
 #include "tools/builder/KeywordListBuilder.h"
 
 #include "io/ExeDir.h"
-#include "io/TextFile.h"
+#include "io/FileReplace.h"
 #include "text/Gbk.h"
 #include "tools/builder/BuilderGlyphs.h"
 #include "tools/builder/DisplayLines.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "io/TextFile.h"
+#include "io/FileReader.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -1,9 +1,11 @@
 #include "tools/merge/AddressMerge.h"
 
+#include "io/FileDescriptor.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "io/PathName.h"
 #include "io/SystemCalls.h"
 #include "io/TemporaryFiles.h"
-#include "io/TextFile.h"
 #include "tools/merge/DistinctSort.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
@@ -33,7 +35,7 @@ QByteArray joinSources(const QStringList& sources, io::ReadOptions options)
     // Room to spare, so the read that finds the end needs no larger buffer:
     // growing it would copy everything read so far.
     QByteArray joined;
-    joined.reserve(expected + io::FileReader::DefaultSlack);
+    joined.reserve(expected + io::FileReader::kDefaultSlack);
     adviseHugePages(joined.data(), static_cast<size_t>(joined.capacity()));
 
     for (const QString& path : sources)
@@ -298,7 +300,7 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     text = std::move(m_carry);
     m_carry = QByteArray();
     const qint64 left = std::max<qint64>(0, m_total - m_input.bytesRead());
-    const qint64 want = std::min(limit, left + text.size()) + io::FileReader::DefaultSlack;
+    const qint64 want = std::min(limit, left + text.size()) + io::FileReader::kDefaultSlack;
     if (text.capacity() < want) {
         text.reserve(want);
         adviseHugePages(text.data(), static_cast<size_t>(text.capacity()));
@@ -307,7 +309,7 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     for (;;) {
         while (text.size() < limit && !end) {
             checkCancel();
-            if (text.capacity() - text.size() < io::FileReader::DefaultSlack / 2)
+            if (text.capacity() - text.size() < io::FileReader::kDefaultSlack / 2)
                 text.reserve(text.capacity() * 2);
             const qsizetype room = std::min<qint64>(text.capacity() - text.size(), limit - text.size());
             const qsizetype at = text.size();

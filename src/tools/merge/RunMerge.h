@@ -1,6 +1,6 @@
 #pragma once
 
-#include "io/TextFile.h"
+#include "io/FileReplace.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,7 +1,6 @@
 #include "tools/builder/KeywordListBuilder.h"
 
 #include "io/ExeDir.h"
-#include "io/TextFile.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "text/Gbk.h"

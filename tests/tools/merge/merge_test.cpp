@@ -1,5 +1,5 @@
+#include "io/FileReader.h"
 #include "io/PathName.h"
-#include "io/TextFile.h"
 #include "support/Files.h"
 #include "text/CaseKey.h"
 #include "text/Errors.h"

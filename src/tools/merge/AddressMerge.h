@@ -2,6 +2,7 @@
 
 #include "io/FileReader.h"
 #include "text/Errors.h"
+#include "tools/merge/SpillFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -65,13 +66,6 @@ qsizetype mergeFiles(const QStringList& sources, const QString& target, const Li
     const MergeOptions& options);
 qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
     io::ReadOptions sourceOptions = {});
-
-// The temporary file of a merge too large for its memory could not be
-// written: the folder is full, or refuses it.
-class SpillError final : public text::AppError {
-public:
-    SpillError(const QString& folder, int error);
-};
 
 // How a merge tells its user how it is getting on; the window shows the
 // texts in its status bar, the command line prints the last one. Each part

@@ -17,8 +17,9 @@ namespace tess::io {
 // FileCreateError when the file or its temporary companion cannot be
 // created (missing folder, read-only target, a new file in a folder that
 // takes none) and StreamWriteError naming the file and the system's reason
-// when writing fails; the old file then stays as it was. The program's temporary files left by an earlier
-// crash in the folder are removed on the way.
+// when writing fails; the old file then stays as it was. The program's
+// temporary files left by an earlier crash in the folder are removed on the
+// way.
 //
 // When the folder takes no new file but the file itself is writable, the
 // file is written where it stands: the new content is first made whole in
@@ -51,8 +52,8 @@ using ContentProducer = std::function<void(ContentSink& sink)>;
 // As above, for content too large to hold at once: `produce` writes it
 // piece by piece. Whatever `produce` throws leaves the old file as it was
 // (written where it stands too, unless the temporary folder could not
-// hold the content) and is passed on. `sizeHint`, the expected size or 0, reserves the room up
-// front where a file is written where it stands.
+// hold the content) and is passed on. `sizeHint`, the expected size or 0,
+// reserves the room up front where a file is written where it stands.
 void replaceFile(const QString& path, const ContentProducer& produce, qint64 sizeHint);
 
 } // namespace tess::io

@@ -4,7 +4,7 @@
 // are meant to agree.
 #include "FuzzCheck.h"
 
-#include "text/TextFile.h"
+#include "io/FileReader.h"
 #include "tools/import/KeywordImport.h"
 
 #include <QByteArray>
@@ -19,14 +19,14 @@ namespace {
 // splitList()'s rule said another way: the text ends at the first NUL; CR
 // LF, a lone CR and a lone LF each end one line; a line end at the very
 // end adds no empty line.
-text::Lines referenceSplit(QByteArray bytes)
+io::Lines referenceSplit(QByteArray bytes)
 {
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes.truncate(nul);
     bytes.replace("\r\n", "\n");
     bytes.replace('\r', '\n');
-    text::Lines lines = bytes.split('\n');
+    io::Lines lines = bytes.split('\n');
     if (lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -66,14 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
-    const text::Lines lines = tools::splitList(bytes);
+    const io::Lines lines = tools::splitList(bytes);
     for (const QByteArray& line : lines)
         FUZZ_CHECK(!line.contains('\r') && !line.contains('\n') && !line.contains('\0'));
     FUZZ_CHECK(lines == referenceSplit(bytes));
 
     // The list written back with CR LF reads as the same list, and where the
     // text was written that way already, gives it back byte for byte.
-    const QByteArray rewritten = text::joinCrLf(lines);
+    const QByteArray rewritten = io::joinCrLf(lines);
     FUZZ_CHECK(tools::splitList(rewritten) == lines);
     const bool crLfOnly = !bytes.contains('\0') && bytes.count('\r') == bytes.count("\r\n")
         && bytes.count('\n') == bytes.count("\r\n");

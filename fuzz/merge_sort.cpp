@@ -13,7 +13,8 @@
 // the same again.
 #include "FuzzCheck.h"
 
-#include "text/TextFile.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/RunMerge.h"
@@ -33,19 +34,19 @@ namespace {
 
 // CR LF, a lone CR and a lone LF each end one line; a line end at the very
 // end adds no empty line.
-text::Lines splitLines(QByteArray text)
+io::Lines splitLines(QByteArray text)
 {
     text.replace("\r\n", "\n");
     text.replace('\r', '\n');
-    text::Lines lines = text.split('\n');
+    io::Lines lines = text.split('\n');
     if (lines.last().isEmpty())
         lines.removeLast();
     return lines;
 }
 
-text::Lines sortedInsertion(const text::Lines& lines, const tools::LineCollation& order)
+io::Lines sortedInsertion(const io::Lines& lines, const tools::LineCollation& order)
 {
-    text::Lines list;
+    io::Lines list;
     for (const QByteArray& line : lines) {
         const auto at = std::lower_bound(list.begin(), list.end(), line,
             [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
@@ -71,7 +72,7 @@ std::vector<QByteArray> cutIntoParts(const QByteArray& text, qsizetype step)
     return parts;
 }
 
-class Collected final : public text::ContentSink {
+class Collected final : public io::ContentSink {
 public:
     void write(const char* data, qsizetype size) override { bytes.append(data, size); }
     QByteArray bytes;
@@ -85,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
-    const text::Lines want = sortedInsertion(splitLines(text), order);
-    const QByteArray wantContent = text::joinCrLf(want);
+    const io::Lines want = sortedInsertion(splitLines(text), order);
+    const QByteArray wantContent = io::joinCrLf(want);
     for (const tools::KeyForm form : { tools::KeyForm::Compact, tools::KeyForm::Plain }) {
         const tools::DistinctLines got = tools::sortDistinct(text, order, form);
         FUZZ_CHECK(got.count == want.size());

@@ -6,9 +6,9 @@
 #include "FuzzCheck.h"
 
 #include "harvest/StateFile.h"
+#include "io/FileReader.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
-#include "text/TextFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -61,10 +61,10 @@ struct Recorder final : harvest::StateReceiver {
 // The file's lines as the state file's reader is documented to see them:
 // LF ends a line, every CR is dropped, a last line without LF counts when
 // it is not empty.
-text::Lines referenceLines(QByteArray bytes)
+io::Lines referenceLines(QByteArray bytes)
 {
     bytes.replace('\r', QByteArray());
-    text::Lines lines = bytes.split('\n');
+    io::Lines lines = bytes.split('\n');
     if (lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else
         FUZZ_CHECK(r.calls == 4);
 
-    const text::Lines lines = referenceLines(bytes);
+    const io::Lines lines = referenceLines(bytes);
     auto line = [&](int i) { return i < lines.size() ? lines[i] : QByteArray(); };
     FUZZ_CHECK(r.state.keywordFile == text::fromGbk(line(0)));
     if (const auto index = plainDecimal(line(1)))

@@ -7,8 +7,8 @@
 #include "app/MainWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
+#include "io/ExeDir.h"
 #include "support/ScriptedDialogs.h"
-#include "text/ExeDir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     browser::prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    text::setExeDir(dir.path());
+    io::setExeDir(dir.path());
     test::ScriptedDialogs dialogs;
 
     testing::LocalHttpServer server;

@@ -37,7 +37,7 @@ mkdir -p "$work" "$tmp"
 # The temporary disk a process tree uses at its fullest: sort's files in
 # $tmp, and the merge's temporary file, which has no name and is found
 # through the program's open descriptors.
-watch_disk() { # pid, result file
+watchDisk() { # pid, result file
     local pid=$1 out=$2 peak=0 used f size
     while kill -0 "$pid" 2>/dev/null; do
         used=$(du -sb "$tmp" 2>/dev/null | cut -f1)
@@ -54,11 +54,11 @@ watch_disk() { # pid, result file
 }
 
 # Runs the command once: "wall cpu peakKB tempBytes".
-measure_once() {
+measureOnce() {
     rm -rf "${tmp:?}"/*
     TMPDIR=$tmp /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" &
     local pid=$!
-    watch_disk "$pid" "$work/disk.txt" &
+    watchDisk "$pid" "$work/disk.txt" &
     local watcher=$!
     if ! wait "$pid"; then
         echo "failed: $*" >&2
@@ -75,7 +75,7 @@ measure_once() {
 measure() { # n, command...
     local n=$1
     shift
-    for _ in $(seq "$n"); do measure_once "$@"; done | sort -n | sed -n "$(((n + 1) / 2))p"
+    for _ in $(seq "$n"); do measureOnce "$@"; done | sort -n | sed -n "$(((n + 1) / 2))p"
 }
 
 mb() { echo $(($1 / 1048576)); }
@@ -83,7 +83,7 @@ ratio() { printf '%.2f' "$(echo "scale=4; $1 / $2" | bc)"; }
 
 echo "| lines | input | budget | tool | wall s | CPU s | peak MB | temp disk MB | wall ÷ sort | peak ÷ input |"
 echo "|---|---|---|---|---|---|---|---|---|---|"
-last_in_memory=
+lastInMemory=
 for item in "${sizes[@]}"; do
     n=${item%%:*}
     budget=
@@ -100,21 +100,21 @@ for item in "${sizes[@]}"; do
         reps=$runs
         sorted=(env LC_ALL=C sort -u -f -o "$work/sort-$n.txt" "$data"/src*.txt)
         merged=("$prog" merge -o "$work/merge-$n.txt" "$data"/src*.txt)
-        last_in_memory=$n
+        lastInMemory=$n
     fi
-    read -r s_wall s_cpu s_kb s_disk < <(measure "$reps" "${sorted[@]}")
-    read -r m_wall m_cpu m_kb m_disk < <(measure "$reps" "${merged[@]}")
-    for row in "sort -u -f|$s_wall|$s_cpu|$s_kb|$s_disk" "tessaroon merge|$m_wall|$m_cpu|$m_kb|$m_disk"; do
+    read -r sortWall sortCpu sortKb sortDisk < <(measure "$reps" "${sorted[@]}")
+    read -r mergeWall mergeCpu mergeKb mergeDisk < <(measure "$reps" "${merged[@]}")
+    for row in "sort -u -f|$sortWall|$sortCpu|$sortKb|$sortDisk" "tessaroon merge|$mergeWall|$mergeCpu|$mergeKb|$mergeDisk"; do
         IFS='|' read -r tool wall cpu kb disk <<<"$row"
         echo "| $n | $(mb "$input") MB | ${budget:-none} | $tool | $wall | $cpu | $((kb / 1024)) | $(mb "$disk") |" \
-            "$(ratio "$wall" "$s_wall") | $(ratio "$((kb * 1024))" "$input") |"
+            "$(ratio "$wall" "$sortWall") | $(ratio "$((kb * 1024))" "$input") |"
     done
     echo "<!-- $n lines: sort wrote $(wc -l <"$work/sort-$n.txt") lines, the merge $(wc -l <"$work/merge-$n.txt") -->"
     [ "${KEEP:-}" = 1 ] || rm -f "$work/sort-$n.txt"
 done
 
-if [ -n "${OLD_PROGRAM:-}" ] && [ -n "$last_in_memory" ]; then
-    n=$last_in_memory
+if [ -n "${OLD_PROGRAM:-}" ] && [ -n "$lastInMemory" ]; then
+    n=$lastInMemory
     "$OLD_PROGRAM" merge -o "$work/old-$n.txt" "$work/$n"/src*.txt >/dev/null
     if cmp -s "$work/old-$n.txt" "$work/merge-$n.txt"; then
         echo "<!-- $n lines: byte for byte the previous version's result ($(sha256sum <"$work/old-$n.txt" | cut -c1-16)) -->"

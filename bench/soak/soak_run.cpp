@@ -6,10 +6,10 @@
 #include "SampleEngine.h"
 #include "app/MainWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
+#include "io/ExeDir.h"
 #include "support/EventLoop.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
-#include "text/ExeDir.h"
 
 #include <QApplication>
 #include <QDir>
@@ -75,7 +75,7 @@ int main(int argc, char** argv)
     browser::prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    text::setExeDir(dir.path());
+    io::setExeDir(dir.path());
     test::ScriptedDialogs dialogs;
 
     sample::SampleEngine engine({ 10, true });

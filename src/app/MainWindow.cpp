@@ -9,11 +9,11 @@
 #include "components/tray/qt/QtTaskbarIcon.h"
 #include "harvest/RowFormats.h"
 #include "harvest/StateFile.h"
+#include "io/ExeDir.h"
+#include "io/FileReplace.h"
 #include "text/Errors.h"
-#include "text/ExeDir.h"
 #include "text/Gbk.h"
 #include "text/Integer.h"
-#include "text/TextFile.h"
 #include "tools/import/KeywordImport.h"
 #include "tools/merge/AddressMerge.h"
 #include "ui/Application.h"
@@ -67,7 +67,7 @@ const QString kStatusIdle = QStringLiteral("欢迎使用 Tessaroon");
 
 MainWindow::MainWindow(Options options)
     : m_options(std::move(options))
-    , m_scratch(text::exeDir() + QStringLiteral("mirovadel.tmp"))
+    , m_scratch(io::exeDir() + QStringLiteral("mirovadel.tmp"))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("『Tessaroon』V2.0 —— 网址搜索采集工具  support@tessaroon.example"));
@@ -140,7 +140,7 @@ components::QtTaskbarIcon& MainWindow::trayIcon() { return m_tray->icon(); }
 
 browser::BrowserProfile& MainWindow::browserProfile() { return *m_browserProfile; }
 
-QString MainWindow::statePath() const { return text::exeDir() + QLatin1String(harvest::StateFileName); }
+QString MainWindow::statePath() const { return io::exeDir() + QLatin1String(harvest::StateFileName); }
 
 void MainWindow::buildToolbar()
 {
@@ -340,7 +340,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::importKeywords()
 {
-    m_importDialog.initialDir = text::exeDir();
+    m_importDialog.initialDir = io::exeDir();
     const QStringList chosen = ui::dialogs().openFiles(boxParent(), m_importDialog);
     if (chosen.isEmpty())
         return;
@@ -375,7 +375,7 @@ void MainWindow::saveResults()
     const harvest::RowFormat format = m_saveResultsDialog.chosenFilter == kResultsCsvFilter
         ? harvest::RowFormat::Csv
         : harvest::rowFormatForFileName(*target);
-    text::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
+    io::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
 }
 
 void MainWindow::saveProgress()

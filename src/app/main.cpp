@@ -5,10 +5,10 @@
 #include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "harvest/RuleCatalog.h"
-#include "text/ExeDir.h"
-#include "text/FolderLock.h"
-#include "text/PathName.h"
-#include "text/TextFile.h"
+#include "io/ExeDir.h"
+#include "io/FolderLock.h"
+#include "io/PathName.h"
+#include "io/TemporaryFileCleanup.h"
 #include "tools/about/AboutWindow.h"
 #include "tools/builder/KeywordListBuilder.h"
 #include "tools/merge/MergeCommand.h"
@@ -29,7 +29,7 @@ QStringList arguments(int argc, char** argv)
 {
     QStringList out;
     for (int i = 1; i < argc; ++i)
-        out << text::decodePath(argv[i]); // file names come as bytes, in any encoding
+        out << io::decodePath(argv[i]); // file names come as bytes, in any encoding
     return out;
 }
 
@@ -38,7 +38,7 @@ QStringList arguments(int argc, char** argv)
 int main(int argc, char** argv)
 {
     // A temporary file being written when the program is stopped goes with it.
-    text::installTemporaryFileCleanup();
+    io::installTemporaryFileCleanup();
     const app::CommandLine cl = app::CommandLine::parse(arguments(argc, argv));
     switch (cl.action) {
     case app::CommandLine::Action::Merge:
@@ -73,11 +73,11 @@ int main(int argc, char** argv)
     // a box happened to be its last visible window.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    text::FolderLock folderLock;
-    if (folderLock.acquire(text::exeDir()) == text::FolderLock::Result::HeldElsewhere) {
+    io::FolderLock folderLock;
+    if (folderLock.acquire(io::exeDir()) == io::FolderLock::Result::HeldElsewhere) {
         ui::dialogs().plainMessage(nullptr,
             QStringLiteral("另一个 Tessaroon 正在使用这个文件夹，本程序不再启动：\n%1")
-                .arg(QDir::toNativeSeparators(text::exeDir())));
+                .arg(QDir::toNativeSeparators(io::exeDir())));
         return 1;
     }
 
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     }
 
     app::MainWindow window({ .engineHost = cl.engineHost,
-        .profileFolder = text::exeDir() + QStringLiteral("browser"),
+        .profileFolder = io::exeDir() + QStringLiteral("browser"),
         .ruleSets = rules.sets(),
         .rules = chosen,
         .rulesChosen = harvest::RememberRules });

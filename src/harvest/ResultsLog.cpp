@@ -1,7 +1,8 @@
 #include "harvest/ResultsLog.h"
 
+#include "io/FileReader.h"
+#include "io/PathName.h"
 #include "text/Errors.h"
-#include "text/PathName.h"
 
 #include <cerrno>
 #include <cstring>
@@ -35,11 +36,11 @@ qint64 ResultsLog::recover()
     m_onDisk = 0;
     m_rows = 0;
     struct stat st { };
-    if (::stat(text::encodePath(m_path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(io::encodePath(m_path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
     QByteArray rows;
     try {
-        rows = text::readWholeFile(m_path);
+        rows = io::readWholeFile(m_path);
     } catch (const text::AppError&) {
         return 0;
     }
@@ -56,7 +57,7 @@ void ResultsLog::restart()
     m_onDisk = 0;
     m_rows = 0;
     m_failed = false;
-    m_file = text::openForAppend(m_path, true);
+    m_file = io::openForAppend(m_path, true);
     if (!m_file.isOpen())
         fail(errno);
 }
@@ -72,12 +73,12 @@ void ResultsLog::flush()
     if (m_unwritten.isEmpty())
         return;
     if (!m_failed && !m_file.isOpen()) {
-        m_file = text::openForAppend(m_path, false);
+        m_file = io::openForAppend(m_path, false);
         if (!m_file.isOpen())
             fail(errno);
     }
     if (!m_failed) {
-        if (text::writeAll(m_file.get(), m_unwritten.constData(), m_unwritten.size())) {
+        if (io::writeAll(m_file.get(), m_unwritten.constData(), m_unwritten.size())) {
             m_onDisk += m_unwritten.size();
             m_unwritten.clear();
             return;
@@ -113,7 +114,7 @@ QByteArray ResultsLog::contents()
     flush();
     QByteArray all;
     if (m_onDisk > 0) {
-        all = text::readWholeFile(m_path);
+        all = io::readWholeFile(m_path);
         if (all.size() < m_onDisk)
             throw text::StreamReadError();
         all.truncate(m_onDisk);
@@ -130,7 +131,7 @@ void ResultsLog::remove()
     m_onDisk = 0;
     m_rows = 0;
     m_failed = false;
-    ::unlink(text::encodePath(m_path).constData());
+    ::unlink(io::encodePath(m_path).constData());
 }
 
 } // namespace tess::harvest

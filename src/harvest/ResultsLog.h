@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/TextFile.h"
+#include "io/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QString>
@@ -54,7 +54,7 @@ private:
     void fail(int error);
 
     QString m_path;
-    text::FileDescriptor m_file;
+    io::FileDescriptor m_file;
     QByteArray m_unwritten; // rows appended since the last flush
     QByteArray m_inMemory; // rows the file refused, in order after the ones on disk
     qint64 m_onDisk = 0; // bytes of whole rows in the file

@@ -1,8 +1,8 @@
 #include "harvest/RowFormats.h"
 
 #include "harvest/ResultsLog.h"
+#include "io/FileDescriptor.h"
 #include "text/Gbk.h"
-#include "text/TextFile.h"
 
 #include <cerrno>
 
@@ -91,7 +91,7 @@ RowWriter::RowWriter(int fd, RowFormat format)
 bool RowWriter::begin()
 {
     const QByteArray preamble = rowsPreamble(m_format);
-    if (preamble.isEmpty() || text::writeAll(m_fd, preamble.constData(), preamble.size()))
+    if (preamble.isEmpty() || io::writeAll(m_fd, preamble.constData(), preamble.size()))
         return true;
     m_error = errno;
     return false;
@@ -112,7 +112,7 @@ bool RowWriter::flush()
     }
     if (m_pending.isEmpty())
         return true;
-    const bool written = text::writeAll(m_fd, m_pending.constData(), m_pending.size());
+    const bool written = io::writeAll(m_fd, m_pending.constData(), m_pending.size());
     if (!written)
         m_error = errno;
     m_pending.clear();

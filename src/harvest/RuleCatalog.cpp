@@ -1,8 +1,8 @@
 #include "harvest/RuleCatalog.h"
 
 #include "harvest/RuleSetFile.h"
+#include "io/FileReader.h"
 #include "text/Errors.h"
-#include "text/TextFile.h"
 
 #include <QDir>
 #include <QSettings>
@@ -44,7 +44,7 @@ void RuleCatalog::load(const QString& path)
     QByteArray content;
     try {
         // The file layer's message names the file and the system's reason.
-        text::FileReader reader(path, text::ReadFailure::InOut, { .detailedErrors = true });
+        io::FileReader reader(path, io::ReadFailure::InOut, { .detailedErrors = true });
         bool tooLarge = reader.size() > MaxRuleSetFileSize;
         if (!tooLarge) {
             reader.readChunks([&](const char* data, qsizetype size) {

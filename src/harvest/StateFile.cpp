@@ -1,8 +1,9 @@
 #include "harvest/StateFile.h"
 
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "text/Gbk.h"
 #include "text/Integer.h"
-#include "text/TextFile.h"
 
 #include <QFileInfo>
 
@@ -12,7 +13,7 @@ namespace tess::harvest {
 
 void SaveStateFile(const QString& path, const SavedState& state)
 {
-    const text::Lines lines {
+    const io::Lines lines {
         text::toGbk(state.keywordFile),
         // A hand-edited minimum stays the minimum instead of wrapping round.
         QByteArray::number(state.keywordIndex == std::numeric_limits<int>::min() ? state.keywordIndex
@@ -20,14 +21,14 @@ void SaveStateFile(const QString& path, const SavedState& state)
         state.dedupe ? QByteArray("qcyes") : QByteArray("qcno"),
         QByteArray::number(state.intervalSeconds),
     };
-    text::replaceFile(path, text::joinCrLf(lines));
+    io::replaceFile(path, io::joinCrLf(lines));
 }
 
 bool LoadStateFile(const QString& path, StateReceiver& receiver)
 {
     if (!QFileInfo::exists(path))
         return false;
-    const text::Lines lines = text::readLinesLf(path);
+    const io::Lines lines = io::readLinesLf(path);
     auto line = [&](int i) { return i < lines.size() ? lines[i] : QByteArray(); };
 
     receiver.RestoreKeywordFile(text::fromGbk(line(0)));

@@ -2,10 +2,10 @@
 
 #include "SampleEngine.h"
 #include "app/MainWindow.h"
+#include "io/ExeDir.h"
 #include "support/EventLoop.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
-#include "text/ExeDir.h"
 #include "text/Gbk.h"
 
 #include <QElapsedTimer>
@@ -26,13 +26,13 @@ namespace tess::test {
 // own, its dialogs answered from a script.
 class MainWindowFixture : public ::testing::Test {
 protected:
-    MainWindowFixture() { text::setExeDir(dir.path()); }
+    MainWindowFixture() { io::setExeDir(dir.path()); }
     ~MainWindowFixture() override
     {
         form.reset();
         // The browser profile writes its last state just after it is gone.
         runEventsFor(500);
-        text::setExeDir(QString());
+        io::setExeDir(QString());
     }
 
     void openWindow(const QByteArray& engineHost = {}, const QString& rules = {})

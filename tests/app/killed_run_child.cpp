@@ -7,8 +7,8 @@
 
 #include "SampleEngine.h"
 #include "app/MainWindow.h"
+#include "io/ExeDir.h"
 #include "support/ScriptedDialogs.h"
-#include "text/ExeDir.h"
 
 #include <QApplication>
 #include <QSpinBox>
@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
-    text::setExeDir(folder);
+    io::setExeDir(folder);
 
     sample::SampleEngine engine({ 2, false });
     const int port = engine.start(0);

@@ -63,7 +63,7 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
     EXPECT_TRUE(form->run().keywordList().isEmpty());
     EXPECT_EQ(form->run().KeywordIndex, 7);
     EXPECT_EQ(dialogs.fileDialogs.back().title, QStringLiteral("导入关键字列表文件"));
-    EXPECT_EQ(dialogs.fileDialogs.back().initialDir, text::exeDir());
+    EXPECT_EQ(dialogs.fileDialogs.back().initialDir, io::exeDir());
 }
 
 TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/SystemCalls.h"
+#include "io/SystemCalls.h"
 
 #include <cerrno>
 #include <functional>
@@ -8,12 +8,24 @@
 // Makes the file module's system calls fail on purpose, for one scope.
 namespace tess::test {
 
-enum class Call { Open, Read, Write, Fsync, Close, Rename, CreateTemporary, Fchmod, Ftruncate, Fallocate };
+enum class Call {
+    Open,
+    Read,
+    Write,
+    Fsync,
+    Close,
+    Rename,
+    CreateTemporary,
+    Fchmod,
+    Ftruncate,
+    Fallocate,
+    Lseek
+};
 
 inline const char* callName(Call call)
 {
     static const char* const names[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
-        "fchmod", "ftruncate", "fallocate" };
+        "fchmod", "ftruncate", "fallocate", "lseek" };
     return names[static_cast<int>(call)];
 }
 
@@ -27,21 +39,22 @@ public:
     explicit InterceptedCalls(Decide decide)
     {
         current() = std::move(decide);
-        text::SystemCalls& sys = text::systemCalls();
-        sys.open = Wrap<Call::Open, &text::SystemCalls::open>::call;
-        sys.read = Wrap<Call::Read, &text::SystemCalls::read>::call;
-        sys.write = Wrap<Call::Write, &text::SystemCalls::write>::call;
-        sys.fsync = Wrap<Call::Fsync, &text::SystemCalls::fsync>::call;
-        sys.close = Wrap<Call::Close, &text::SystemCalls::close>::call;
-        sys.rename = Wrap<Call::Rename, &text::SystemCalls::rename>::call;
-        sys.mkostemps = Wrap<Call::CreateTemporary, &text::SystemCalls::mkostemps>::call;
-        sys.fchmod = Wrap<Call::Fchmod, &text::SystemCalls::fchmod>::call;
-        sys.ftruncate = Wrap<Call::Ftruncate, &text::SystemCalls::ftruncate>::call;
-        sys.fallocate = Wrap<Call::Fallocate, &text::SystemCalls::fallocate>::call;
+        io::SystemCalls& sys = io::systemCalls();
+        sys.open = Wrap<Call::Open, &io::SystemCalls::open>::call;
+        sys.read = Wrap<Call::Read, &io::SystemCalls::read>::call;
+        sys.write = Wrap<Call::Write, &io::SystemCalls::write>::call;
+        sys.fsync = Wrap<Call::Fsync, &io::SystemCalls::fsync>::call;
+        sys.close = Wrap<Call::Close, &io::SystemCalls::close>::call;
+        sys.rename = Wrap<Call::Rename, &io::SystemCalls::rename>::call;
+        sys.mkostemps = Wrap<Call::CreateTemporary, &io::SystemCalls::mkostemps>::call;
+        sys.fchmod = Wrap<Call::Fchmod, &io::SystemCalls::fchmod>::call;
+        sys.ftruncate = Wrap<Call::Ftruncate, &io::SystemCalls::ftruncate>::call;
+        sys.fallocate = Wrap<Call::Fallocate, &io::SystemCalls::fallocate>::call;
+        sys.lseek = Wrap<Call::Lseek, &io::SystemCalls::lseek>::call;
     }
     ~InterceptedCalls()
     {
-        text::systemCalls() = text::SystemCalls::real;
+        io::systemCalls() = io::SystemCalls::kReal;
         current() = nullptr;
     }
     InterceptedCalls(const InterceptedCalls&) = delete;
@@ -55,12 +68,12 @@ private:
     }
 
     template <Call C, auto Field> struct Wrap;
-    template <Call C, typename R, typename... A, R (*text::SystemCalls::*Field)(A...)> struct Wrap<C, Field> {
+    template <Call C, typename R, typename... A, R (*io::SystemCalls::*Field)(A...)> struct Wrap<C, Field> {
         static R call(A... args)
         {
             const int error = current() ? current()(C) : 0;
             if (error == 0 || C == Call::Close) {
-                const R result = (text::SystemCalls::real.*Field)(args...);
+                const R result = (io::SystemCalls::kReal.*Field)(args...);
                 if (error == 0)
                     return result;
             }

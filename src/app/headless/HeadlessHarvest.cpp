@@ -12,8 +12,8 @@
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "harvest/Timer.h"
+#include "io/FileDescriptor.h"
 #include "text/Errors.h"
-#include "text/TextFile.h"
 #include "tools/import/KeywordImport.h"
 
 #include <QApplication>
@@ -131,10 +131,10 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     }
     keywords.resize(end);
 
-    text::FileDescriptor outFile;
+    io::FileDescriptor outFile;
     int outFd = STDOUT_FILENO;
     if (!args.output.isEmpty()) {
-        outFile = text::openForAppend(args.output, true);
+        outFile = io::openForAppend(args.output, true);
         if (!outFile.isOpen()) {
             say(QStringLiteral("cannot write %1: %2").arg(args.output, systemError(errno)));
             return HarvestFailed;

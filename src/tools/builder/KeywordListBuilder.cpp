@@ -1,8 +1,8 @@
 #include "tools/builder/KeywordListBuilder.h"
 
-#include "text/ExeDir.h"
+#include "io/ExeDir.h"
+#include "io/FileReplace.h"
 #include "text/Gbk.h"
-#include "text/TextFile.h"
 #include "tools/builder/BuilderGlyphs.h"
 #include "tools/builder/DisplayLines.h"
 #include "ui/Application.h"
@@ -111,7 +111,7 @@ void TForm3::SpeedButton2Click()
 void TForm3::SpeedButton1Click()
 {
     ui::guarded([this] {
-        SaveDialog1.initialDir = text::exeDir();
+        SaveDialog1.initialDir = io::exeDir();
         SaveDialog1.fileName = ProposedFileName;
         repaint();
         const std::optional<QString> path = ui::dialogs().saveFile(this, SaveDialog1);
@@ -119,7 +119,7 @@ void TForm3::SpeedButton1Click()
             return;
         // Written to a companion file and renamed over the target, so a
         // failed save leaves any earlier file whole.
-        text::replaceFile(*path, fileBytes(Memo3->toPlainText()));
+        io::replaceFile(*path, fileBytes(Memo3->toPlainText()));
     });
 }
 

@@ -36,9 +36,9 @@ struct LineCounter {
 
 } // namespace
 
-text::Lines splitList(QByteArrayView bytes)
+io::Lines splitList(QByteArrayView bytes)
 {
-    text::Lines lines;
+    io::Lines lines;
     const char* p = bytes.data();
     const char* const end = p + bytes.size();
     while (p < end && *p != '\0') {
@@ -63,7 +63,7 @@ qsizetype countLines(QByteArrayView bytes)
 
 qsizetype countFileLines(const QString& path)
 {
-    text::FileReader reader(path, text::ReadFailure::InOut);
+    io::FileReader reader(path, io::ReadFailure::InOut);
     LineCounter counter;
     reader.readChunks([&](const char* data, qsizetype size) {
         counter.feed(data, size);
@@ -72,6 +72,6 @@ qsizetype countFileLines(const QString& path)
     return counter.count;
 }
 
-text::Lines loadList(const QString& path) { return splitList(text::readWholeFile(path)); }
+io::Lines loadList(const QString& path) { return splitList(io::readWholeFile(path)); }
 
 } // namespace tess::tools

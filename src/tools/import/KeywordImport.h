@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/TextFile.h"
+#include "io/FileReader.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -13,7 +13,7 @@ namespace tess::tools {
 // Splits a whole file's bytes into its lines. A line ends at CR, LF or NUL;
 // after it one CR and then one LF are skipped. Nothing after the first NUL
 // byte is read, and a line end at the very end adds no empty line.
-text::Lines splitList(QByteArrayView bytes);
+io::Lines splitList(QByteArrayView bytes);
 
 // Counts lines as a line-by-line text reader sees them: a line ends at LF
 // (a CR before it belongs to the line end), byte 26 where a line would begin
@@ -27,6 +27,6 @@ qsizetype countFileLines(const QString& path);
 
 // The file read whole and split by splitList(). Throws text::FileOpenError
 // when it cannot be opened and text::StreamReadError on a short read.
-text::Lines loadList(const QString& path);
+io::Lines loadList(const QString& path);
 
 } // namespace tess::tools

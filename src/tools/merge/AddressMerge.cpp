@@ -1,29 +1,23 @@
 #include "tools/merge/AddressMerge.h"
 
-#include "text/PathName.h"
-#include "text/SystemCalls.h"
-#include "text/TemporaryFiles.h"
-#include "text/TextFile.h"
-#include "tools/merge/DistinctSort.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/MemoryBudget.h"
+#include "tools/merge/PartSorter.h"
 #include "tools/merge/RunMerge.h"
+#include "tools/merge/SpillFile.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <thread>
-#include <unistd.h>
 
 namespace tess::tools {
 
-QByteArray joinSources(const QStringList& sources, text::ReadOptions options)
+QByteArray joinSources(const QStringList& sources, io::ReadOptions options)
 {
     // One buffer for all sources: the sort needs the joined text anyway, and
     // a copy per source would double the largest file in memory.
@@ -33,54 +27,20 @@ QByteArray joinSources(const QStringList& sources, text::ReadOptions options)
     // Room to spare, so the read that finds the end needs no larger buffer:
     // growing it would copy everything read so far.
     QByteArray joined;
-    joined.reserve(expected + text::FileReader::DefaultSlack);
+    joined.reserve(expected + io::FileReader::kDefaultSlack);
     adviseHugePages(joined.data(), static_cast<size_t>(joined.capacity()));
 
     for (const QString& path : sources)
-        text::FileReader(path, text::ReadFailure::Stream, options).readAllInto(joined);
+        io::FileReader(path, io::ReadFailure::Stream, options).readAllInto(joined);
     return joined;
-}
-
-SpillError::SpillError(const QString& folder, int error)
-    : text::AppError(error == ENOSPC || error == EDQUOT
-            ? QStringLiteral("临时文件夹 %1 空间不足，合并未完成，目标文件未改动")
-                  .arg(QDir::toNativeSeparators(folder))
-            : QStringLiteral("临时文件夹 %1 无法写入（%2），合并未完成，目标文件未改动")
-                  .arg(QDir::toNativeSeparators(folder), text::systemReason(error)))
-{
 }
 
 namespace {
 
-// Below this the sources are sorted as one part: threads would not pay.
-constexpr qint64 kSmallInput = qint64(4) << 20;
-// What the merge holds besides the parts being sorted: buffers, the output.
-// A quarter of the smallest budgets, so tests can make many parts.
-constexpr qint64 kFixedCost = qint64(8) << 20;
-qint64 fixedCost(qint64 budget) { return std::min(kFixedCost, budget / 4); }
-// The merge's memory share for the read buffers of the runs in the file.
-constexpr qint64 kRunBufferMin = qint64(64) << 10;
-constexpr qint64 kRunBufferMax = qint64(4) << 20;
-
-// Sorting a part of `bytes` bytes in `lines` lines holds at once the text,
-// the line table (16 bytes a line), the records of the radix sort (48) or
-// the result, whichever is larger, and the list of lines kept (4). Lines
-// that are not plain ASCII have their collation keys kept besides, a few
-// bytes for each of their bytes >= 0x80 (`high`).
-qint64 sortingCost(qint64 bytes, qint64 lines, qint64 high = 0)
-{
-    return bytes + std::max(bytes + 2 * lines, 48 * lines) + 20 * lines + 4 * high;
-}
-
-// The same for a part of unknown lines, taking them no shorter than this
-// on average; shorter ones make the part end sooner (see fitLines).
-constexpr qint64 kLineGuess = 40;
-qint64 sortingCost(qint64 bytes) { return sortingCost(bytes, bytes / kLineGuess + 1); }
-
 // The sources one after the other, as one stream of bytes.
 class JoinedInput {
 public:
-    JoinedInput(const QStringList& sources, text::ReadOptions options)
+    JoinedInput(const QStringList& sources, io::ReadOptions options)
         : m_sources(sources)
         , m_options(options)
     {
@@ -99,8 +59,8 @@ public:
             }
             if (m_next == m_sources.size())
                 break;
-            m_reader = std::make_unique<text::FileReader>(
-                m_sources[m_next++], text::ReadFailure::Stream, m_options);
+            m_reader
+                = std::make_unique<io::FileReader>(m_sources[m_next++], io::ReadFailure::Stream, m_options);
         }
         m_next = m_sources.size() + 1;
         return 0;
@@ -109,8 +69,8 @@ public:
 
 private:
     const QStringList& m_sources;
-    text::ReadOptions m_options;
-    std::unique_ptr<text::FileReader> m_reader;
+    io::ReadOptions m_options;
+    std::unique_ptr<io::FileReader> m_reader;
     qsizetype m_next = 0;
     qint64 m_read = 0;
 };
@@ -127,95 +87,6 @@ qsizetype lastWholeLine(const QByteArray& text)
     return -1;
 }
 
-// What fitLines needs of a text: its line ends (LFs, and CRs without an
-// LF after them) and its bytes >= 0x80, counted eight bytes at a time.
-struct TextCounts {
-    qint64 ends = 0;
-    qint64 high = 0;
-};
-
-// 0x80 in each byte of `word` that equals the byte repeated in `pattern`.
-inline uint64_t bytesEqual(uint64_t word, uint64_t pattern)
-{
-    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
-    const uint64_t t = word ^ pattern;
-    return ~(((t & low7) + low7) | t | low7);
-}
-
-// The sum of the eight byte lanes of `lanes`.
-inline qint64 laneSum(uint64_t lanes)
-{
-    constexpr uint64_t evenBytes = 0x00FF00FF00FF00FFULL;
-    const uint64_t pairs = (lanes & evenBytes) + ((lanes >> 8) & evenBytes);
-    return static_cast<qint64>((pairs * 0x0001000100010001ULL) >> 48);
-}
-
-TextCounts countText(const char* p, qsizetype size)
-{
-    constexpr uint64_t ones = 0x0101010101010101ULL;
-    TextCounts c;
-    qint64 lf = 0, cr = 0, crlf = 0;
-    bool crBefore = false; // the byte before the word was a CR
-    qsizetype i = 0;
-    while (i + 8 <= size) {
-        // Counts one a byte lane, for at most 255 words at a time.
-        uint64_t lfLanes = 0, crLanes = 0, crlfLanes = 0, highLanes = 0;
-        for (int n = 0; n < 255 && i + 8 <= size; ++n, i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            const uint64_t lfs = bytesEqual(w, ones * '\n');
-            const uint64_t crs = bytesEqual(w, ones * '\r');
-            lfLanes += lfs >> 7;
-            crLanes += crs >> 7;
-            // A CR in byte k followed by an LF in byte k+1, and across words.
-            crlfLanes += (crs & (lfs >> 8)) >> 7;
-            crlf += crBefore && (lfs & 0x80) ? 1 : 0;
-            crBefore = (crs >> 56) != 0;
-            highLanes += (w >> 7) & ones;
-        }
-        lf += laneSum(lfLanes);
-        cr += laneSum(crLanes);
-        crlf += laneSum(crlfLanes);
-        c.high += laneSum(highLanes);
-    }
-    for (; i < size; ++i) {
-        const auto b = static_cast<uint8_t>(p[i]);
-        lf += b == '\n';
-        cr += b == '\r';
-        crlf += crBefore && b == '\n';
-        crBefore = b == '\r';
-        c.high += b >> 7;
-    }
-    c.ends = lf + cr - crlf;
-    return c;
-}
-
-// Moves the end of a part of many short lines, or of much text that is not
-// ASCII, back so that sorting it fits `share`; at least one line stays.
-qsizetype fitLines(const QByteArray& text, qsizetype cut, qint64 share)
-{
-    const char* p = text.constData();
-    const auto [ends, counted] = countText(p, cut);
-    qint64 high = counted;
-    if (sortingCost(cut, ends + 1, high) <= share)
-        return cut;
-    qint64 lines = 0;
-    high = 0;
-    qsizetype lastEnd = -1;
-    for (qsizetype i = 0; i < cut; ++i) {
-        high += static_cast<uint8_t>(p[i]) >> 7;
-        if (p[i] != '\n' && p[i] != '\r')
-            continue;
-        if (p[i] == '\r' && i + 1 < cut && p[i + 1] == '\n')
-            ++i;
-        ++lines;
-        if (lastEnd > 0 && sortingCost(i + 1, lines, high) > share)
-            return lastEnd;
-        lastEnd = i + 1;
-    }
-    return cut;
-}
-
 class Merger {
 public:
     Merger(const QStringList& sources, const QString& target, const LineCollation& order,
@@ -224,6 +95,7 @@ public:
         , m_order(order)
         , m_options(options)
         , m_input(sources, options.sourceOptions)
+        , m_spill(options.spillFolder, target)
     {
         for (const QString& path : sources) {
             const QFileInfo info(path);
@@ -248,9 +120,12 @@ private:
     bool readPart(QByteArray& text, qint64 limit, qint64 share);
     const LineCollation& orderFor(size_t thread);
     void spill(std::vector<QByteArray>& sorted);
+    std::vector<QByteArray> sortBatch(const PartSizes& sizes, bool& more);
+    qsizetype mergeInMemory(std::vector<QByteArray> sorted);
+    qsizetype mergeSpilled(const PartSizes& sizes);
     // Merges into the sink, telling the callback how many bytes it has done.
     using MergeInto
-        = std::function<qsizetype(text::ContentSink& sink, const std::function<void(qint64)>& done)>;
+        = std::function<qsizetype(io::ContentSink& sink, const std::function<void(qint64)>& done)>;
     qsizetype writeTarget(qint64 size, const MergeInto& merge);
 
     const QString& m_target;
@@ -266,16 +141,7 @@ private:
     qint64 m_sorted = 0; // bytes of the sources sorted
     int m_lastPercent = -2;
     MergePhase m_lastPhase = MergePhase::Sorting;
-
-    // The runs waiting in the temporary file, which has no name: it goes
-    // with the program whatever ends it.
-    text::FileDescriptor m_spill;
-    QString m_spillFolder;
-    struct Run {
-        qint64 offset, length;
-    };
-    std::vector<Run> m_runs;
-    qint64 m_spilled = 0;
+    SpillFile m_spill; // the runs of the parts sorted so far, when not all fits
 };
 
 void Merger::report(MergePhase phase, qint64 done, qint64 of)
@@ -298,7 +164,7 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     text = std::move(m_carry);
     m_carry = QByteArray();
     const qint64 left = std::max<qint64>(0, m_total - m_input.bytesRead());
-    const qint64 want = std::min(limit, left + text.size()) + text::FileReader::DefaultSlack;
+    const qint64 want = std::min(limit, left + text.size()) + io::FileReader::kDefaultSlack;
     if (text.capacity() < want) {
         text.reserve(want);
         adviseHugePages(text.data(), static_cast<size_t>(text.capacity()));
@@ -307,7 +173,7 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     for (;;) {
         while (text.size() < limit && !end) {
             checkCancel();
-            if (text.capacity() - text.size() < text::FileReader::DefaultSlack / 2)
+            if (text.capacity() - text.size() < io::FileReader::kDefaultSlack / 2)
                 text.reserve(text.capacity() * 2);
             const qsizetype room = std::min<qint64>(text.capacity() - text.size(), limit - text.size());
             const qsizetype at = text.size();
@@ -339,60 +205,6 @@ bool Merger::readPart(QByteArray& text, qint64 limit, qint64 share)
     }
 }
 
-// Sorts each part on a thread of its own as soon as it is read, so the
-// next part is read while the first ones sort; a part's text is let go
-// once it is sorted.
-class PartSorter {
-public:
-    explicit PartSorter(size_t parts)
-        : m_texts(parts)
-        , m_sorted(parts)
-        , m_failed(parts)
-    {
-    }
-    ~PartSorter() { join(); }
-    PartSorter(const PartSorter&) = delete;
-    PartSorter& operator=(const PartSorter&) = delete;
-
-    void start(QByteArray text, const LineCollation& order)
-    {
-        const size_t i = m_workers.size();
-        m_texts[i] = std::move(text);
-        m_workers.emplace_back([this, i, &order] {
-            try {
-                m_sorted[i] = sortDistinct(m_texts[i], order).content;
-            } catch (...) {
-                m_failed[i] = std::current_exception();
-            }
-            m_texts[i] = QByteArray();
-        });
-    }
-    // The sorted parts in the order they were started.
-    std::vector<QByteArray> finish()
-    {
-        join();
-        for (const std::exception_ptr& e : m_failed)
-            if (e)
-                std::rethrow_exception(e);
-        m_sorted.resize(m_workers.size());
-        m_workers.clear();
-        return std::move(m_sorted);
-    }
-
-private:
-    void join()
-    {
-        for (std::thread& t : m_workers)
-            if (t.joinable())
-                t.join();
-    }
-
-    std::vector<QByteArray> m_texts;
-    std::vector<QByteArray> m_sorted;
-    std::vector<std::exception_ptr> m_failed;
-    std::vector<std::thread> m_workers;
-};
-
 // Each thread its own collator: ICU does not promise that one may be used
 // from several threads at once.
 const LineCollation& Merger::orderFor(size_t thread)
@@ -406,28 +218,10 @@ const LineCollation& Merger::orderFor(size_t thread)
 
 void Merger::spill(std::vector<QByteArray>& sorted)
 {
-    if (!m_spill.isOpen()) {
-        m_spillFolder = m_options.spillFolder;
-        if (m_spillFolder.isEmpty())
-            m_spillFolder = qEnvironmentVariable("TMPDIR");
-        if (m_spillFolder.isEmpty())
-            m_spillFolder = QFileInfo(m_target).absolutePath();
-        QByteArray name = text::temporaryFilePattern(text::encodePath(m_spillFolder));
-        m_spill = text::FileDescriptor(text::systemCalls().mkostemps(name.data(), 4, O_CLOEXEC));
-        if (!m_spill.isOpen())
-            throw SpillError(m_spillFolder, errno);
-        // Listed until it has no name, should a signal come in between.
-        const text::LiveTemporaryFile listed(name);
-        ::unlink(name.constData());
-    }
+    m_spill.open();
     for (QByteArray& run : sorted) {
         checkCancel();
-        if (run.isEmpty())
-            continue;
-        if (!text::writeAll(m_spill.get(), run.constData(), run.size()))
-            throw SpillError(m_spillFolder, errno);
-        m_runs.push_back({ m_spilled, run.size() });
-        m_spilled += run.size();
+        m_spill.append(run);
         run = QByteArray();
     }
 }
@@ -435,9 +229,9 @@ void Merger::spill(std::vector<QByteArray>& sorted)
 qsizetype Merger::writeTarget(qint64 size, const MergeInto& merge)
 {
     qsizetype count = 0;
-    text::replaceFile(
+    io::replaceFile(
         m_target,
-        [&](text::ContentSink& sink) {
+        [&](io::ContentSink& sink) {
             report(MergePhase::Merging, 0, size);
             count = merge(sink, [&](qint64 done) {
                 checkCancel();
@@ -451,75 +245,56 @@ qsizetype Merger::writeTarget(qint64 size, const MergeInto& merge)
     return count;
 }
 
-qsizetype Merger::run()
+// Reads and sorts the next parts, one for each thread; `more` turns false
+// once the sources are used up.
+std::vector<QByteArray> Merger::sortBatch(const PartSizes& sizes, bool& more)
 {
-    // Sorting a part costs about 2.5 times its size (sortingCost); whatever
-    // fits in the budget is sorted in memory, split among the threads.
-    const qint64 usable = m_budget - fixedCost(m_budget);
-    const bool fits = m_sizesKnown && sortingCost(m_total) <= usable;
-    const qint64 share = usable / m_threads;
-    qint64 limit = fits ? m_total / m_threads + 1 : 1;
-    if (!fits) {
-        // The largest part whose sorting fits its share.
-        qint64 lo = 1, hi = share;
-        while (lo < hi) {
-            const qint64 mid = lo + (hi - lo + 1) / 2;
-            if (sortingCost(mid) <= share)
-                lo = mid;
-            else
-                hi = mid - 1;
+    PartSorter sorter(m_threads);
+    qint64 batch = 0;
+    for (unsigned i = 0; i < m_threads && more; ++i) {
+        QByteArray text;
+        // When all fits, the last thread's part takes the rest.
+        const qint64 partLimit
+            = sizes.fits && i + 1 == m_threads ? std::numeric_limits<qint64>::max() / 4 : sizes.limit;
+        more = readPart(text, partLimit, sizes.share);
+        if (!text.isEmpty()) {
+            batch += text.size();
+            sorter.start(std::move(text), orderFor(i));
         }
-        limit = lo;
     }
+    std::vector<QByteArray> sorted = sorter.finish();
+    m_sorted += batch;
+    report(MergePhase::Sorting, m_input.bytesRead() + m_sorted, 2 * m_total);
+    checkCancel();
+    return sorted;
+}
 
-    for (;;) {
-        PartSorter sorter(m_threads);
-        qint64 batch = 0;
-        bool more = true;
-        for (unsigned i = 0; i < m_threads && more; ++i) {
-            QByteArray text;
-            // When all fits, the last thread's part takes the rest.
-            const qint64 partLimit
-                = fits && i + 1 == m_threads ? std::numeric_limits<qint64>::max() / 4 : limit;
-            more = readPart(text, partLimit, share);
-            if (!text.isEmpty()) {
-                batch += text.size();
-                sorter.start(std::move(text), orderFor(i));
-            }
-        }
-        std::vector<QByteArray> sorted = sorter.finish();
-        m_sorted += batch;
-        report(MergePhase::Sorting, m_input.bytesRead() + m_sorted, 2 * m_total);
-        checkCancel();
-        if (!more && m_runs.empty()) {
-            // Everything was sorted in memory: merged straight into the target.
-            qint64 size = 0;
-            for (const QByteArray& part : sorted)
-                size += part.size();
-            std::vector<const LineCollation*> orders;
-            for (unsigned i = 0; i < m_threads; ++i)
-                orders.push_back(&orderFor(i));
-            return writeTarget(size, [&](text::ContentSink& sink, const std::function<void(qint64)>& done) {
-                qint64 ticks = 0;
-                // The first thread's slice is about one in m_threads of the work.
-                const qint64 step = qint64(65536) * 50 * m_threads;
-                return mergeMemoryRuns(
-                    std::move(sorted), orders, sink, [&] { done(std::min(size, ++ticks * step)); });
-            });
-        }
-        spill(sorted);
-        if (!more)
-            break;
-    }
+// Everything was sorted in memory: merged straight into the target.
+qsizetype Merger::mergeInMemory(std::vector<QByteArray> sorted)
+{
+    qint64 size = 0;
+    for (const QByteArray& part : sorted)
+        size += part.size();
+    std::vector<const LineCollation*> orders;
+    for (unsigned i = 0; i < m_threads; ++i)
+        orders.push_back(&orderFor(i));
+    return writeTarget(size, [&](io::ContentSink& sink, const std::function<void(qint64)>& done) {
+        qint64 ticks = 0;
+        // The first thread's slice is about one in m_threads of the work.
+        const qint64 step = qint64(65536) * 50 * m_threads;
+        return mergeMemoryRuns(
+            std::move(sorted), orders, sink, [&] { done(std::min(size, ++ticks * step)); });
+    });
+}
 
-    const qint64 buffer = std::clamp<qint64>(
-        usable / 2 / static_cast<qint64>(std::max<size_t>(1, m_runs.size())), kRunBufferMin, kRunBufferMax);
-    std::vector<std::unique_ptr<RunReader>> runs;
-    for (const Run& r : m_runs)
-        runs.push_back(std::make_unique<FileRun>(m_spill.get(), r.offset, r.length, buffer));
+// The runs waiting in the spill file merged into the target.
+qsizetype Merger::mergeSpilled(const PartSizes& sizes)
+{
+    std::vector<std::unique_ptr<RunReader>> runs
+        = m_spill.readers(runBufferSize(sizes.usable, m_spill.runCount()));
     if (runs.empty())
         runs.push_back(std::make_unique<MemoryRun>(QByteArray()));
-    return writeTarget(m_spilled, [&](text::ContentSink& sink, const std::function<void(qint64)>& done) {
+    return writeTarget(m_spill.size(), [&](io::ContentSink& sink, const std::function<void(qint64)>& done) {
         return mergeRuns(runs, m_order, sink, [&] {
             qint64 consumed = 0;
             for (const auto& r : runs)
@@ -527,6 +302,21 @@ qsizetype Merger::run()
             done(consumed);
         });
     });
+}
+
+qsizetype Merger::run()
+{
+    // Whatever fits in the budget is sorted in memory, split among the
+    // threads; anything larger is sorted in parts that wait in the spill
+    // file.
+    const PartSizes sizes = partSizes(m_budget, m_total, m_sizesKnown, m_threads);
+    for (bool more = true; more;) {
+        std::vector<QByteArray> sorted = sortBatch(sizes, more);
+        if (!more && !m_spill.hasRuns())
+            return mergeInMemory(std::move(sorted));
+        spill(sorted);
+    }
+    return mergeSpilled(sizes);
 }
 
 } // namespace
@@ -538,7 +328,7 @@ qsizetype mergeFiles(const QStringList& sources, const QString& target, const Li
 }
 
 qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
-    text::ReadOptions sourceOptions)
+    io::ReadOptions sourceOptions)
 {
     MergeOptions options;
     options.sourceOptions = sourceOptions;

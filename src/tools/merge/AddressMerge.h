@@ -1,7 +1,8 @@
 #pragma once
 
+#include "io/FileReader.h"
 #include "text/Errors.h"
-#include "text/TextFile.h"
+#include "tools/merge/SpillFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,7 +21,7 @@ class LineCollation;
 // Throws text::FileOpenError naming the source that cannot be opened and
 // text::StreamReadError on a short read.
 // `options` say whether a pipe may stand for a file.
-QByteArray joinSources(const QStringList& sources, text::ReadOptions options = {});
+QByteArray joinSources(const QStringList& sources, io::ReadOptions options = {});
 
 // How far a merge has got: reading and sorting the sources, then merging
 // the sorted runs into the target. `percent` is -1 when the sources' size
@@ -49,7 +50,7 @@ struct MergeOptions {
     // Called on the merging thread, a few times a second at most.
     MergeProgress progress;
     // Whether a pipe may stand for a source file.
-    text::ReadOptions sourceOptions;
+    io::ReadOptions sourceOptions;
 };
 
 // Merges the sources into `target`: their distinct lines (letter case
@@ -64,14 +65,7 @@ struct MergeOptions {
 qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
     const MergeOptions& options);
 qsizetype mergeFiles(const QStringList& sources, const QString& target, const LineCollation& order,
-    text::ReadOptions sourceOptions = {});
-
-// The temporary file of a merge too large for its memory could not be
-// written: the folder is full, or refuses it.
-class SpillError final : public text::AppError {
-public:
-    SpillError(const QString& folder, int error);
-};
+    io::ReadOptions sourceOptions = {});
 
 // How a merge tells its user how it is getting on; the window shows the
 // texts in its status bar, the command line prints the last one. Each part

@@ -25,6 +25,9 @@ namespace {
 using keys::kInTail; // in Rec::cursor of a table-keyed line
 constexpr uint32_t kSlowLine = 0x80000000u; // in Sorter::Line::length and Rec::line
 constexpr size_t kSmallRange = 32;
+// What Sorter::sharedBytesEnd() answers when every key ends in the bytes
+// the records share.
+constexpr unsigned kKeysEnded = 9;
 
 bool asciiSameIgnoringCase(const char* a, const char* b, qsizetype n)
 {
@@ -69,6 +72,8 @@ private:
     void sortAll();
     void refill(Rec* recs, size_t lo, size_t hi, bool ahead);
     void sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead);
+    static unsigned sharedBytesEnd(const Rec* src, size_t lo, size_t hi, unsigned pos);
+    void distribute(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead, const size_t (&count)[256]);
     void smallSort(size_t lo, size_t hi, unsigned pos, bool ahead);
     void settle(size_t lo, size_t hi, bool inAux);
     void markTie(size_t lo, size_t hi)
@@ -317,16 +322,14 @@ void Sorter::refill(Rec* recs, size_t lo, size_t hi, bool ahead)
 // of each run is the earliest line.
 void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead)
 {
-    Rec* const src = inAux ? m_aux : m_recs;
-    Rec* const dst = inAux ? m_recs : m_aux;
+    const Rec* const src = inAux ? m_aux : m_recs;
     for (;;) {
         if (pos == 8) {
-            refill(src, lo, hi, ahead);
+            refill(inAux ? m_aux : m_recs, lo, hi, ahead);
             ahead = false;
             pos = 0;
         }
-        const size_t n = hi - lo;
-        if (n <= kSmallRange) {
+        if (hi - lo <= kSmallRange) {
             settle(lo, hi, inAux);
             smallSort(lo, hi, pos, ahead);
             return;
@@ -335,52 +338,66 @@ void Sorter::sortRange(size_t lo, size_t hi, unsigned pos, bool inAux, bool ahea
         size_t count[256] = {};
         for (size_t i = lo; i < hi; ++i)
             ++count[(src[i].word >> shift) & 0xFF];
-        const unsigned first = (src[lo].word >> shift) & 0xFF;
-        if (count[first] == n) {
-            if (first == 0) { // every key ends here: all equal
-                settle(lo, hi, inAux);
-                markTie(lo, hi);
-                return;
+        if (count[(src[lo].word >> shift) & 0xFF] != hi - lo) {
+            distribute(lo, hi, pos, inAux, ahead, count);
+            return;
+        }
+        pos = sharedBytesEnd(src, lo, hi, pos);
+        if (pos == kKeysEnded) { // every key ends here: all equal
+            settle(lo, hi, inAux);
+            markTie(lo, hi);
+            return;
+        }
+    }
+}
+
+// The words of [lo, hi) share byte `pos`. Shared prefixes ("http://www.")
+// would cost a pass a byte: this finds where the words first differ at
+// once (8 when they agree to the end of the word), or kKeysEnded when the
+// keys end in a byte all share.
+unsigned Sorter::sharedBytesEnd(const Rec* src, size_t lo, size_t hi, unsigned pos)
+{
+    const uint64_t head = src[lo].word;
+    uint64_t diff = 0;
+    for (size_t i = lo + 1; i < hi; ++i)
+        diff |= src[i].word ^ head;
+    const unsigned differs = diff ? static_cast<unsigned>(__builtin_clzll(diff)) / 8 : 8;
+    for (unsigned k = pos; k < differs; ++k)
+        if (((head >> (56 - 8 * k)) & 0xFF) == 0)
+            return kKeysEnded;
+    return differs;
+}
+
+// One pass on byte `pos`: moves the records of [lo, hi) to the other
+// buffer by that byte (`count` of each value), settles the groups of one
+// and the ties, and leaves the other groups to m_work.
+void Sorter::distribute(
+    size_t lo, size_t hi, unsigned pos, bool inAux, bool ahead, const size_t (&count)[256])
+{
+    const Rec* const src = inAux ? m_aux : m_recs;
+    Rec* const dst = inAux ? m_recs : m_aux;
+    const unsigned shift = 56 - 8 * pos;
+    size_t next[256];
+    size_t at = lo;
+    for (unsigned b = 0; b < 256; ++b) {
+        next[b] = at;
+        at += count[b];
+    }
+    for (size_t i = lo; i < hi; ++i)
+        dst[next[(src[i].word >> shift) & 0xFF]++] = src[i];
+    at = lo;
+    for (unsigned b = 0; b < 256; ++b) {
+        if (count[b] == 1) {
+            settle(at, at + 1, !inAux);
+        } else if (count[b] > 1) {
+            if (b == 0) {
+                settle(at, at + count[b], !inAux);
+                markTie(at, at + count[b]);
+            } else {
+                m_work.push_back({ at, at + count[b], pos + 1, !inAux, ahead });
             }
-            // Shared prefixes ("http://www.") would cost a pass a byte:
-            // find where the words first differ at once.
-            const uint64_t head = src[lo].word;
-            uint64_t diff = 0;
-            for (size_t i = lo + 1; i < hi; ++i)
-                diff |= src[i].word ^ head;
-            const unsigned differs = diff ? static_cast<unsigned>(__builtin_clzll(diff)) / 8 : 8;
-            for (unsigned k = pos + 1; k < differs; ++k)
-                if (((head >> (56 - 8 * k)) & 0xFF) == 0) { // every key ends here: all equal
-                    settle(lo, hi, inAux);
-                    markTie(lo, hi);
-                    return;
-                }
-            pos = differs;
-            continue;
         }
-        size_t next[256];
-        size_t at = lo;
-        for (unsigned b = 0; b < 256; ++b) {
-            next[b] = at;
-            at += count[b];
-        }
-        for (size_t i = lo; i < hi; ++i)
-            dst[next[(src[i].word >> shift) & 0xFF]++] = src[i];
-        at = lo;
-        for (unsigned b = 0; b < 256; ++b) {
-            if (count[b] == 1) {
-                settle(at, at + 1, !inAux);
-            } else if (count[b] > 1) {
-                if (b == 0) {
-                    settle(at, at + count[b], !inAux);
-                    markTie(at, at + count[b]);
-                } else {
-                    m_work.push_back({ at, at + count[b], pos + 1, !inAux, ahead });
-                }
-            }
-            at += count[b];
-        }
-        return;
+        at += count[b];
     }
 }
 

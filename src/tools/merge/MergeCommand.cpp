@@ -1,7 +1,7 @@
 #include "tools/merge/MergeCommand.h"
 
+#include "io/PathName.h"
 #include "text/Errors.h"
-#include "text/PathName.h"
 #include "tools/merge/AddressMerge.h"
 #include "tools/merge/MemoryBudget.h"
 
@@ -68,7 +68,7 @@ public:
         if (percent >= 0)
             text += QStringLiteral(" %1%").arg(percent, 3);
         // In the terminal's encoding, as the completion text goes out.
-        std::fputs(text::encodePath(text).constData(), m_err);
+        std::fputs(io::encodePath(text).constData(), m_err);
         std::fflush(m_err);
         m_dirty = true;
     }
@@ -95,7 +95,7 @@ int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
     MergeReport report;
     report.finished = [out, &progress](const QString& text) {
         progress.clear();
-        std::fprintf(out, "%s\n", text::encodePath(text).constData());
+        std::fprintf(out, "%s\n", io::encodePath(text).constData());
     };
     try {
         MergeOptions options;
@@ -110,7 +110,7 @@ int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
     } catch (const text::AppError& e) {
         progress.clear();
         // File names in the message go out as the bytes they were given as.
-        std::fprintf(err, "%s\n", text::encodePath(e.message()).constData());
+        std::fprintf(err, "%s\n", io::encodePath(e.message()).constData());
     } catch (const std::bad_alloc&) {
         progress.clear();
         std::fputs("Out of memory\n", err);

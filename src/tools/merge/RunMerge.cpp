@@ -92,7 +92,7 @@ namespace {
 // Buffers the output so the sink sees large writes.
 class Output {
 public:
-    explicit Output(text::ContentSink& sink)
+    explicit Output(io::ContentSink& sink)
         : m_sink(sink)
     {
     }
@@ -116,7 +116,7 @@ public:
     }
 
 private:
-    text::ContentSink& m_sink;
+    io::ContentSink& m_sink;
     QByteArray m_buffer { qsizetype(1) << 20, Qt::Uninitialized };
     qsizetype m_used = 0;
 };
@@ -156,59 +156,79 @@ qsizetype mergeTwo(
     return count;
 }
 
-} // namespace
-
-qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCollation& order,
-    text::ContentSink& out, const std::function<void()>& tick)
+// One run, nothing to merge it with: copied as it is.
+qsizetype copyRun(RunReader& run, io::ContentSink& out, Output& output, const std::function<void()>& tick)
 {
-    MergeKeys keys(order);
-    Output output(out);
-    if (runs.size() == 1) { // nothing to merge with: copied as it is
-        if (auto* memory = dynamic_cast<MemoryRun*>(runs[0].get())) {
-            const QByteArrayView rest = memory->takeRest();
-            out.write(rest.data(), rest.size());
-            return static_cast<qsizetype>(std::count(rest.begin(), rest.end(), '\n'));
-        }
-        qsizetype count = 0;
-        QByteArrayView line;
-        while (runs[0]->next(line)) {
-            output.line(line);
-            if (++count % 65536 == 0 && tick)
-                tick();
-        }
-        output.flush();
-        return count;
+    if (auto* memory = dynamic_cast<MemoryRun*>(&run)) {
+        const QByteArrayView rest = memory->takeRest();
+        out.write(rest.data(), rest.size());
+        return static_cast<qsizetype>(std::count(rest.begin(), rest.end(), '\n'));
     }
+    qsizetype count = 0;
+    QByteArrayView line;
+    while (run.next(line)) {
+        output.line(line);
+        if (++count % 65536 == 0 && tick)
+            tick();
+    }
+    output.flush();
+    return count;
+}
 
-    if (runs.size() == 2) {
-        const qsizetype count = mergeTwo(*runs[0], *runs[1], keys, output, tick);
-        output.flush();
-        return count;
-    }
-
-    // A tree of losers: each inner node holds the run that lost the match
-    // played there, tree[0] the winner of all, so taking the next line
-    // costs one match a level. Runs that are done lose every match; of
-    // equal lines the earliest run's wins.
-    const size_t k = runs.size();
-    std::vector<KeyedLine> heads(k);
-    std::vector<char> live(k, 0);
-    for (size_t r = 0; r < k; ++r) {
-        QByteArrayView line;
-        if (runs[r]->next(line)) {
-            heads[r].reset(line);
-            keys.prepare(heads[r]);
-            live[r] = 1;
-        }
-    }
-    const auto first = [&](size_t a, size_t b) {
-        if (!live[a] || !live[b])
-            return live[a] && !live[b];
-        const int c = keys.compare(heads[a], heads[b]);
-        return c != 0 ? c < 0 : a < b;
-    };
-    std::vector<size_t> tree(k);
+// A tree of losers: each inner node holds the run that lost the match
+// played there, the top the winner of all, so taking the next line costs
+// one match a level. Runs that are done lose every match; of equal lines
+// the earliest run's wins.
+class LoserTree {
+public:
+    LoserTree(std::vector<std::unique_ptr<RunReader>>& runs, MergeKeys& keys)
+        : m_runs(runs)
+        , m_keys(keys)
+        , m_heads(runs.size())
+        , m_live(runs.size(), 0)
+        , m_tree(runs.size())
     {
+        for (size_t r = 0; r < m_runs.size(); ++r)
+            m_live[r] = read(r) ? 1 : 0;
+        build();
+    }
+
+    bool done() const { return !m_live[m_tree[0]]; }
+    // The least line of all runs.
+    KeyedLine& head() { return m_heads[m_tree[0]]; }
+    // Replaces the least line by the next of its run.
+    void advance()
+    {
+        const size_t w = m_tree[0];
+        if (!read(w))
+            m_live[w] = 0;
+        size_t winner = w;
+        for (size_t node = (m_runs.size() + w) / 2; node >= 1; node /= 2)
+            if (first(m_tree[node], winner))
+                std::swap(m_tree[node], winner);
+        m_tree[0] = winner;
+    }
+
+private:
+    bool read(size_t r)
+    {
+        QByteArrayView line;
+        if (!m_runs[r]->next(line))
+            return false;
+        m_heads[r].reset(line);
+        m_keys.prepare(m_heads[r]);
+        return true;
+    }
+    bool first(size_t a, size_t b)
+    {
+        if (!m_live[a] || !m_live[b])
+            return m_live[a] && !m_live[b];
+        const int c = m_keys.compare(m_heads[a], m_heads[b]);
+        return c != 0 ? c < 0 : a < b;
+    }
+    void build()
+    {
+        const size_t k = m_runs.size();
         std::vector<size_t> winners(2 * k);
         for (size_t i = 0; i < k; ++i)
             winners[k + i] = i;
@@ -216,48 +236,70 @@ qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCol
             const size_t a = winners[2 * n], b = winners[2 * n + 1];
             const bool aFirst = first(a, b);
             winners[n] = aFirst ? a : b;
-            tree[n] = aFirst ? b : a;
+            m_tree[n] = aFirst ? b : a;
         }
-        tree[0] = winners[1];
+        m_tree[0] = winners[1];
     }
 
+    std::vector<std::unique_ptr<RunReader>>& m_runs;
+    MergeKeys& m_keys;
+    std::vector<KeyedLine> m_heads;
+    std::vector<char> m_live;
+    std::vector<size_t> m_tree;
+};
+
+// Keeps a copy of `line` in `last`: the run's buffer may move on.
+void keepLast(KeyedLine& line, KeyedLine& last, QByteArray& lastText)
+{
+    lastText.resize(line.text.size());
+    std::memcpy(lastText.data(), line.text.data(), static_cast<size_t>(line.text.size()));
+    last.text = lastText;
+    last.table = line.table;
+    last.keyed = line.keyed;
+    if (line.keyed)
+        std::swap(last.key, line.key);
+}
+
+// Three runs or more, through a tree of losers.
+qsizetype mergeMany(std::vector<std::unique_ptr<RunReader>>& runs, MergeKeys& keys, Output& output,
+    const std::function<void()>& tick)
+{
+    LoserTree tree(runs, keys);
     qsizetype count = 0;
-    // The last line written, kept: its run's buffer may move on.
     KeyedLine last;
     QByteArray lastText;
     bool any = false;
-    while (live[tree[0]]) {
-        const size_t w = tree[0];
-        KeyedLine& h = heads[w];
+    while (!tree.done()) {
+        KeyedLine& h = tree.head();
         // A line the same as the last one written comes from a later run.
         if (!any || keys.compare(h, last) != 0) {
             output.line(h.text);
-            lastText.resize(h.text.size());
-            std::memcpy(lastText.data(), h.text.data(), static_cast<size_t>(h.text.size()));
-            last.text = lastText;
-            last.table = h.table;
-            last.keyed = h.keyed;
-            if (h.keyed)
-                std::swap(last.key, h.key);
+            keepLast(h, last, lastText);
             any = true;
             if (++count % 65536 == 0 && tick)
                 tick();
         }
-        QByteArrayView line;
-        if (runs[w]->next(line)) {
-            h.reset(line);
-            keys.prepare(h);
-        } else {
-            live[w] = 0;
-        }
-        size_t winner = w;
-        for (size_t node = (k + w) / 2; node >= 1; node /= 2)
-            if (first(tree[node], winner))
-                std::swap(tree[node], winner);
-        tree[0] = winner;
+        tree.advance();
     }
     output.flush();
     return count;
+}
+
+} // namespace
+
+qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCollation& order,
+    io::ContentSink& out, const std::function<void()>& tick)
+{
+    MergeKeys keys(order);
+    Output output(out);
+    if (runs.size() == 1)
+        return copyRun(*runs[0], out, output, tick);
+    if (runs.size() == 2) {
+        const qsizetype count = mergeTwo(*runs[0], *runs[1], keys, output, tick);
+        output.flush();
+        return count;
+    }
+    return mergeMany(runs, keys, output, tick);
 }
 
 namespace {
@@ -301,7 +343,7 @@ qsizetype firstNotBelow(const QByteArray& run, KeyedLine& bound, MergeKeys& keys
 }
 
 // Collects a slice's output.
-class BufferSink final : public text::ContentSink {
+class BufferSink final : public io::ContentSink {
 public:
     explicit BufferSink(qsizetype expected) { m_bytes.reserve(expected); }
     void write(const char* data, qsizetype size) override { m_bytes.append(data, size); }
@@ -311,31 +353,19 @@ private:
     QByteArray m_bytes;
 };
 
-} // namespace
+using Cuts = std::vector<std::vector<qsizetype>>; // of each run, the start of each slice and the end
 
-qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const LineCollation*>& orders,
-    text::ContentSink& out, const std::function<void()>& tick)
+// Bounds taken at even steps through the largest run; each run is cut
+// where its lines reach them. A line and its equals all fall in one slice,
+// so the slices share no line.
+Cuts sliceCuts(const std::vector<QByteArray>& runs, size_t slices, MergeKeys& keys)
 {
     size_t largest = 0;
     for (size_t r = 0; r < runs.size(); ++r) {
         if (runs[r].size() > runs[largest].size())
             largest = r;
     }
-    const size_t slices = std::max<size_t>(1, orders.size());
-    if (slices == 1 || runs.size() < 2) {
-        std::vector<std::unique_ptr<RunReader>> readers;
-        for (QByteArray& run : runs)
-            readers.push_back(std::make_unique<MemoryRun>(std::move(run)));
-        if (readers.empty())
-            readers.push_back(std::make_unique<MemoryRun>(QByteArray()));
-        return mergeRuns(readers, *orders.front(), out, tick);
-    }
-
-    // Bounds taken at even steps through the largest run; each run is cut
-    // where its lines reach them. A line and its equals all fall in one
-    // slice, so the slices share no line.
-    MergeKeys keys(*orders.front());
-    std::vector<std::vector<qsizetype>> cuts(runs.size(), std::vector<qsizetype>(slices + 1, 0));
+    Cuts cuts(runs.size(), std::vector<qsizetype>(slices + 1, 0));
     for (size_t r = 0; r < runs.size(); ++r)
         cuts[r][slices] = runs[r].size();
     for (size_t s = 1; s < slices; ++s) {
@@ -348,54 +378,111 @@ qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const 
         for (size_t r = 0; r < runs.size(); ++r)
             cuts[r][s] = std::max(cuts[r][s - 1], firstNotBelow(runs[r], bound, keys));
     }
+    return cuts;
+}
 
-    std::vector<QByteArray> outputs(slices);
-    std::vector<qsizetype> counts(slices, 0);
-    std::vector<std::exception_ptr> failed(slices);
-    std::atomic<bool> stop = false;
-    auto mergeSlice = [&](size_t s, const std::function<void()>& sliceTick) {
+// Merges each slice of the runs on a thread of its own, the first one on
+// this thread straight into `out`; the others' output follows it in order.
+// A slice that fails stops the others.
+class SliceMerge {
+public:
+    SliceMerge(const std::vector<QByteArray>& runs, const Cuts& cuts,
+        const std::vector<const LineCollation*>& orders)
+        : m_runs(runs)
+        , m_cuts(cuts)
+        , m_orders(orders)
+        , m_outputs(orders.size())
+        , m_counts(orders.size(), 0)
+        , m_failed(orders.size())
+    {
+    }
+
+    qsizetype run(io::ContentSink& out, const std::function<void()>& tick)
+    {
+        std::vector<std::thread> workers;
+        for (size_t s = 1; s < m_orders.size(); ++s)
+            workers.emplace_back([this, s, &out] {
+                mergeSlice(s, out, [this] {
+                    if (m_stop)
+                        throw std::runtime_error("stopped");
+                });
+            });
+        mergeSlice(0, out, [&] {
+            if (tick)
+                tick();
+        });
+        for (std::thread& t : workers)
+            t.join();
+        for (const std::exception_ptr& e : m_failed)
+            if (e)
+                std::rethrow_exception(e);
+        return m_counts[0];
+    }
+    // Writes the output of the slices after the first; returns their lines.
+    qsizetype writeRest(io::ContentSink& out)
+    {
+        qsizetype count = 0;
+        for (size_t s = 1; s < m_orders.size(); ++s) {
+            out.write(m_outputs[s].constData(), m_outputs[s].size());
+            m_outputs[s] = QByteArray();
+            count += m_counts[s];
+        }
+        return count;
+    }
+
+private:
+    void mergeSlice(size_t s, io::ContentSink& out, const std::function<void()>& sliceTick)
+    {
         try {
             std::vector<std::unique_ptr<RunReader>> readers;
             qsizetype size = 0;
-            for (size_t r = 0; r < runs.size(); ++r) {
-                readers.push_back(std::make_unique<MemoryRun>(runs[r], cuts[r][s], cuts[r][s + 1]));
-                size += cuts[r][s + 1] - cuts[r][s];
+            for (size_t r = 0; r < m_runs.size(); ++r) {
+                readers.push_back(std::make_unique<MemoryRun>(m_runs[r], m_cuts[r][s], m_cuts[r][s + 1]));
+                size += m_cuts[r][s + 1] - m_cuts[r][s];
             }
             // The first slice goes straight out; the others wait their turn.
             if (s == 0) {
-                counts[s] = mergeRuns(readers, *orders[s], out, sliceTick);
+                m_counts[s] = mergeRuns(readers, *m_orders[s], out, sliceTick);
                 return;
             }
             BufferSink sink(size);
-            counts[s] = mergeRuns(readers, *orders[s], sink, sliceTick);
-            outputs[s] = std::move(sink.bytes());
+            m_counts[s] = mergeRuns(readers, *m_orders[s], sink, sliceTick);
+            m_outputs[s] = std::move(sink.bytes());
         } catch (...) {
-            failed[s] = std::current_exception();
-            stop = true;
+            m_failed[s] = std::current_exception();
+            m_stop = true;
         }
-    };
-    std::vector<std::thread> workers;
-    for (size_t s = 1; s < slices; ++s)
-        workers.emplace_back(mergeSlice, s, [&stop] {
-            if (stop)
-                throw std::runtime_error("stopped");
-        });
-    mergeSlice(0, [&] {
-        if (tick)
-            tick();
-    });
-    for (std::thread& t : workers)
-        t.join();
-    for (const std::exception_ptr& e : failed)
-        if (e)
-            std::rethrow_exception(e);
-    runs.clear();
-    qsizetype count = counts[0];
-    for (size_t s = 1; s < slices; ++s) {
-        out.write(outputs[s].constData(), outputs[s].size());
-        outputs[s] = QByteArray();
-        count += counts[s];
     }
+
+    const std::vector<QByteArray>& m_runs;
+    const Cuts& m_cuts;
+    const std::vector<const LineCollation*>& m_orders;
+    std::vector<QByteArray> m_outputs;
+    std::vector<qsizetype> m_counts;
+    std::vector<std::exception_ptr> m_failed;
+    std::atomic<bool> m_stop = false;
+};
+
+} // namespace
+
+qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const LineCollation*>& orders,
+    io::ContentSink& out, const std::function<void()>& tick)
+{
+    const size_t slices = std::max<size_t>(1, orders.size());
+    if (slices == 1 || runs.size() < 2) {
+        std::vector<std::unique_ptr<RunReader>> readers;
+        for (QByteArray& run : runs)
+            readers.push_back(std::make_unique<MemoryRun>(std::move(run)));
+        if (readers.empty())
+            readers.push_back(std::make_unique<MemoryRun>(QByteArray()));
+        return mergeRuns(readers, *orders.front(), out, tick);
+    }
+    MergeKeys keys(*orders.front());
+    const Cuts cuts = sliceCuts(runs, slices, keys);
+    SliceMerge merge(runs, cuts, orders);
+    qsizetype count = merge.run(out, tick);
+    runs.clear();
+    count += merge.writeRest(out);
     return count;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/TextFile.h"
+#include "io/FileReplace.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -84,7 +84,7 @@ private:
 // `tick` is called now and then and may throw to stop the merge. Returns
 // the number of lines written.
 qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCollation& order,
-    text::ContentSink& out, const std::function<void()>& tick = {});
+    io::ContentSink& out, const std::function<void()>& tick = {});
 
 // As mergeRuns() for runs held in memory, on one thread for each of
 // `orders` (one collation for each, all of the same locale): the lines are
@@ -92,6 +92,6 @@ qsizetype mergeRuns(std::vector<std::unique_ptr<RunReader>>& runs, const LineCol
 // range straight into `out`, the others kept until it is done. `tick` is
 // called on the calling thread only.
 qsizetype mergeMemoryRuns(std::vector<QByteArray> runs, const std::vector<const LineCollation*>& orders,
-    text::ContentSink& out, const std::function<void()>& tick = {});
+    io::ContentSink& out, const std::function<void()>& tick = {});
 
 } // namespace tess::tools

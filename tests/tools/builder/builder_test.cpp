@@ -1,10 +1,9 @@
 #include "tools/builder/KeywordListBuilder.h"
 
+#include "io/ExeDir.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
-#include "text/ExeDir.h"
 #include "text/Gbk.h"
-#include "text/TextFile.h"
 #include "tools/builder/DisplayLines.h"
 
 #include <QDir>
@@ -126,9 +125,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        tess::text::setExeDir(dir.path() + QLatin1Char('/'));
+        tess::io::setExeDir(dir.path() + QLatin1Char('/'));
     }
-    void TearDown() override { tess::text::setExeDir(QString()); }
+    void TearDown() override { tess::io::setExeDir(QString()); }
 
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
     static QByteArray contents(const QString& p) { return tess::test::readFile(p); }
@@ -151,7 +150,7 @@ TEST_F(BuilderSave, EmptyBoxWritesZeroBytesThroughTheProgramsDialog)
     EXPECT_EQ(d.filter, QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*"));
     EXPECT_EQ(d.defaultSuffix, QStringLiteral("txt"));
     EXPECT_TRUE(d.overwritePrompt);
-    EXPECT_EQ(d.initialDir, tess::text::exeDir());
+    EXPECT_EQ(d.initialDir, tess::io::exeDir());
     EXPECT_EQ(d.fileName, QStringLiteral("搜索关键词列表文件.txt"));
     EXPECT_TRUE(dialogs.texts(QStringLiteral("error")).isEmpty());
 }
@@ -181,7 +180,7 @@ TEST_F(BuilderSave, EverySaveProposesTheSameNameInTheProgramsFolder)
     save(form);
     ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
     EXPECT_EQ(dialogs.fileDialogs[1].fileName, QStringLiteral("搜索关键词列表文件.txt"));
-    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, tess::text::exeDir());
+    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, tess::io::exeDir());
     // Cancelling writes nothing.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace tess;
-using tess::text::Lines;
+using tess::io::Lines;
 
 namespace {
 

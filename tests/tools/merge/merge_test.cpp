@@ -1,9 +1,9 @@
+#include "io/FileReader.h"
+#include "io/PathName.h"
 #include "support/Files.h"
 #include "text/CaseKey.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
-#include "text/PathName.h"
-#include "text/TextFile.h"
 #include "tools/merge/AddressMerge.h"
 #include "tools/merge/DistinctSortInternal.h"
 #include "tools/merge/LineCollation.h"
@@ -38,9 +38,9 @@ template <size_t N> QByteArray bytes(const char (&literal)[N]) { return QByteArr
 
 // Lines end at CR LF, a lone CR or a lone LF and nowhere else; the text's
 // end ends the last one.
-text::Lines splitLines(QByteArrayView text)
+io::Lines splitLines(QByteArrayView text)
 {
-    text::Lines lines;
+    io::Lines lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' && text[i] != '\n')
@@ -57,9 +57,9 @@ text::Lines splitLines(QByteArrayView text)
 
 // The plain way: insert each line into a sorted list by binary search,
 // dropping it when an equal line is already there.
-text::Lines sortedInsertion(QByteArrayView joined, const LineCollation& order)
+io::Lines sortedInsertion(QByteArrayView joined, const LineCollation& order)
 {
-    text::Lines list;
+    io::Lines list;
     for (const QByteArray& line : splitLines(joined)) {
         auto at = std::lower_bound(list.begin(), list.end(), line,
             [&](const QByteArray& a, const QByteArray& b) { return order.compare(a, b) < 0; });
@@ -177,8 +177,7 @@ TEST(AddressMerge, CommandLineNamesInAnyEncodingReachTheFiles)
     std::fputs("b\r\na\r\n", f);
     std::fclose(f);
     FILE* sink = std::tmpfile();
-    EXPECT_EQ(
-        tools::runMergeCommand({ text::decodePath(target), { text::decodePath(source) } }, sink, sink), 0);
+    EXPECT_EQ(tools::runMergeCommand({ io::decodePath(target), { io::decodePath(source) } }, sink, sink), 0);
     std::fclose(sink);
     f = std::fopen(target.constData(), "rb");
     ASSERT_NE(f, nullptr) << "the target was written under another name";
@@ -260,9 +259,9 @@ TEST(AddressMerge, SortingGivesWhatSortedInsertionGives)
                 joined += (rng() % 5 == 0) ? "\n" : "\r\n";
             }
             const tools::DistinctLines got = tools::sortDistinct(joined, order);
-            const text::Lines want = sortedInsertion(joined, order);
+            const io::Lines want = sortedInsertion(joined, order);
             ASSERT_EQ(got.count, want.size());
-            ASSERT_EQ(got.content, text::joinCrLf(want)) << "round " << round;
+            ASSERT_EQ(got.content, io::joinCrLf(want)) << "round " << round;
             const tools::DistinctLines plain = tools::sortDistinct(joined, order, tools::KeyForm::Plain);
             ASSERT_EQ(plain.content, got.content) << "round " << round;
         }
@@ -290,11 +289,11 @@ TEST(AddressMerge, SortingEdgesOfKeysAndTextGiveWhatSortedInsertionGives)
         const LineCollation order { QString::fromLatin1(locale) };
         for (const QByteArray& text : texts) {
             SCOPED_TRACE(text.toPercentEncoding().constData());
-            const text::Lines want = sortedInsertion(text, order);
+            const io::Lines want = sortedInsertion(text, order);
             for (const tools::KeyForm form : { tools::KeyForm::Compact, tools::KeyForm::Plain }) {
                 const tools::DistinctLines got = tools::sortDistinct(text, order, form);
                 EXPECT_EQ(got.count, static_cast<qsizetype>(want.size()));
-                EXPECT_EQ(got.content, text::joinCrLf(want));
+                EXPECT_EQ(got.content, io::joinCrLf(want));
             }
         }
     }

@@ -53,7 +53,7 @@ ReadKey readTableKey(QByteArrayView line, keys::LevelTails& tails,
 
 // Two-byte weights (":/?=&!") at every offset in a word, so that some
 // straddle the words' ends; exactly one word of one-byte weights; none.
-const char* const TableLines[] = {
+const char* const kTableLines[] = {
     "",
     "a",
     "abcdefgh",
@@ -68,7 +68,7 @@ TEST(SortKeys, TableLinesReadWordByWordGiveTheTableKey)
 {
     const LineCollation order { QString() };
     ASSERT_TRUE(order.hasAsciiTable());
-    for (const char* line : TableLines) {
+    for (const char* line : kTableLines) {
         SCOPED_TRACE(line);
         const keys::TableKeys table(line, order, false);
         keys::LevelTails tails(order, table.everyByteWeighs());
@@ -96,7 +96,7 @@ TEST(SortKeys, TableLinesWithCodesGiveTheCompactKeyFromTheLineOrTheText)
 {
     const LineCollation order { QString() };
     ASSERT_TRUE(order.hasWeightCodes());
-    for (const char* line : TableLines) {
+    for (const char* line : kTableLines) {
         SCOPED_TRACE(line);
         const QByteArray want = order.compactKey(order.tableKey(line)).toHex(' ');
         const auto length = static_cast<uint32_t>(qstrlen(line));
@@ -158,7 +158,7 @@ TEST(SortKeys, TableLinesHoldingIgnoredBytesGiveTheCompactKey)
     const keys::TableKeys table("http://a.cn/", order, true);
     ASSERT_TRUE(table.takes('/'));
     keys::LevelTails tails(order, table.everyByteWeighs());
-    for (const char* line : TableLines) {
+    for (const char* line : kTableLines) {
         SCOPED_TRACE(line);
         const auto length = static_cast<uint32_t>(qstrlen(line));
         const ReadKey got = readTableKey(line, tails, [&](uint32_t& cursor, WordFill& fill) {

@@ -135,6 +135,85 @@ TEST(BoundedMerge, ProgressGoesForwardThroughBothPhases)
     }
 }
 
+namespace {
+
+enum class Way { Succeeds, SourceMissing, Cancelled, DiskFull, TargetUnwritable };
+struct WayCase {
+    const char* name;
+    Way way;
+    qint64 budget;
+};
+struct Outcome {
+    QString error;
+    bool cancelled = false;
+};
+
+// Merges the sources into the target with 2 threads, failing or stopping
+// the way the case says.
+Outcome mergeTheWay(const WayCase& c, const QStringList& sources, const QString& target, const QString& spill)
+{
+    std::atomic<bool> stop = false;
+    tools::MergeOptions options;
+    options.memoryBudget = c.budget;
+    options.threads = 2;
+    options.spillFolder = spill;
+    options.cancel = &stop;
+    if (c.way == Way::Cancelled)
+        options.progress = [&](tools::MergePhase, int percent) {
+            if (percent >= 20)
+                stop = true;
+        };
+    // The temporary file is written while sorting, the target once
+    // merging has begun.
+    std::atomic<bool> merging = false;
+    if (c.way == Way::TargetUnwritable)
+        options.progress
+            = [&](tools::MergePhase phase, int) { merging = phase == tools::MergePhase::Merging; };
+    test::InterceptedCalls calls([&](test::Call call) {
+        if (call != test::Call::Write)
+            return 0;
+        if (c.way == Way::DiskFull)
+            return ENOSPC;
+        if (c.way == Way::TargetUnwritable && merging)
+            return EIO;
+        return 0;
+    });
+    Outcome outcome;
+    try {
+        tools::mergeFiles(sources, target, LineCollation(QString()), options);
+    } catch (const text::AppError& e) {
+        outcome.error = e.message();
+    } catch (const tools::MergeCancelled&) {
+        outcome.cancelled = true;
+    }
+    return outcome;
+}
+
+void expectOutcome(const WayCase& c, const Outcome& outcome, const QString& missing, const QString& spill)
+{
+    const QString& error = outcome.error;
+    switch (c.way) {
+    case Way::Succeeds:
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        break;
+    case Way::SourceMissing:
+        EXPECT_EQ(error, text::FileOpenError(missing).message());
+        break;
+    case Way::Cancelled:
+        EXPECT_TRUE(outcome.cancelled);
+        break;
+    case Way::DiskFull:
+        EXPECT_EQ(error, tools::SpillError(spill, ENOSPC).message());
+        EXPECT_TRUE(error.contains(QStringLiteral("空间不足"))) << error.toStdString();
+        break;
+    case Way::TargetUnwritable:
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Stream write error"))) << error.toStdString();
+        break;
+    }
+}
+
+} // namespace
+
 // A merge that fails or is stopped leaves the target as it was and no
 // temporary file behind, in the temporary folder or beside the target;
 // a full disk while the runs are written says so.
@@ -150,13 +229,7 @@ TEST(BoundedMerge, FailedOrStoppedMergeLeavesTargetAndNoTemporaryFile)
     const QString missing = dir.filePath(QStringLiteral("missing.txt"));
     const QString target = test::writeFile(out + QStringLiteral("/t.txt"), "old\r\n");
 
-    enum class Way { Succeeds, SourceMissing, Cancelled, DiskFull, TargetUnwritable };
-    struct Case {
-        const char* name;
-        Way way;
-        qint64 budget;
-    };
-    const Case cases[] = {
+    const WayCase cases[] = {
         { "spilled", Way::Succeeds, 3000 },
         { "missing source after a spill", Way::SourceMissing, 3000 },
         { "cancelled while sorting", Way::Cancelled, 3000 },
@@ -164,69 +237,17 @@ TEST(BoundedMerge, FailedOrStoppedMergeLeavesTargetAndNoTemporaryFile)
         { "full disk while spilling", Way::DiskFull, 3000 },
         { "target fails after a spill", Way::TargetUnwritable, 3000 },
     };
-    for (const Case& c : cases) {
+    for (const WayCase& c : cases) {
         SCOPED_TRACE(c.name);
         test::writeFile(target, "old\r\n");
-        std::atomic<bool> stop = false;
-        tools::MergeOptions options;
-        options.memoryBudget = c.budget;
-        options.threads = 2;
-        options.spillFolder = spill;
-        options.cancel = &stop;
         QStringList sources { source };
         if (c.way == Way::SourceMissing)
             sources << missing;
-        if (c.way == Way::Cancelled)
-            options.progress = [&](tools::MergePhase, int percent) {
-                if (percent >= 20)
-                    stop = true;
-            };
-        // The temporary file is written while sorting, the target once
-        // merging has begun.
-        std::atomic<bool> merging = false;
-        if (c.way == Way::TargetUnwritable)
-            options.progress
-                = [&](tools::MergePhase phase, int) { merging = phase == tools::MergePhase::Merging; };
-        test::InterceptedCalls calls([&](test::Call call) {
-            if (call != test::Call::Write)
-                return 0;
-            if (c.way == Way::DiskFull)
-                return ENOSPC;
-            if (c.way == Way::TargetUnwritable && merging)
-                return EIO;
-            return 0;
-        });
-        QString error;
-        bool cancelled = false;
-        try {
-            tools::mergeFiles(sources, target, LineCollation(QString()), options);
-        } catch (const text::AppError& e) {
-            error = e.message();
-        } catch (const tools::MergeCancelled&) {
-            cancelled = true;
-        }
-        switch (c.way) {
-        case Way::Succeeds:
-            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        expectOutcome(c, mergeTheWay(c, sources, target, spill), missing, spill);
+        if (c.way == Way::Succeeds)
             EXPECT_NE(test::readFile(target), "old\r\n");
-            break;
-        case Way::SourceMissing:
-            EXPECT_EQ(error, text::FileOpenError(missing).message());
-            break;
-        case Way::Cancelled:
-            EXPECT_TRUE(cancelled);
-            break;
-        case Way::DiskFull:
-            EXPECT_EQ(error, tools::SpillError(spill, ENOSPC).message());
-            EXPECT_TRUE(error.contains(QStringLiteral("空间不足"))) << error.toStdString();
-            break;
-        case Way::TargetUnwritable:
-            EXPECT_TRUE(error.startsWith(QStringLiteral("Stream write error"))) << error.toStdString();
-            break;
-        }
-        if (c.way != Way::Succeeds) {
+        else
             EXPECT_EQ(test::readFile(target), "old\r\n");
-        }
         EXPECT_TRUE(filesIn(spill).isEmpty());
         EXPECT_EQ(filesIn(out), QStringList { QStringLiteral("t.txt") });
     }

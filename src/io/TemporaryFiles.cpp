@@ -1,6 +1,6 @@
-#include "text/TemporaryFiles.h"
+#include "io/TemporaryFiles.h"
 
-#include "text/TextFile.h"
+#include "io/TemporaryFileCleanup.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,14 +14,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 namespace {
 
-constexpr char Prefix[] = ".tessaroon-";
-constexpr char Suffix[] = ".tmp";
-constexpr int RandomLength = 6; // the XXXXXX mkostemps() fills in
-constexpr time_t BusyWindow = 60;
-constexpr time_t Abandoned = 60 * 60;
+constexpr char kPrefix[] = ".tessaroon-";
+constexpr char kSuffix[] = ".tmp";
+constexpr int kRandomLength = 6; // the XXXXXX mkostemps() fills in
+constexpr time_t kBusyWindow = 60;
+constexpr time_t kAbandoned = 60 * 60;
 
 // The list the signal handler walks. Plain arrays and lock-free atomics
 // only: a handler may not allocate or take locks.
@@ -34,15 +34,15 @@ struct Slot {
 
 static_assert(std::atomic<int>::is_always_lock_free);
 
-constexpr int SlotCount = 16;
-Slot g_slots[SlotCount];
+constexpr int kSlotCount = 16;
+Slot slotTable[kSlotCount];
 
-constexpr int CleanedSignals[] = { SIGINT, SIGTERM, SIGHUP };
+constexpr int kCleanedSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
 void removeLiveTemporaryFiles(int signal)
 {
     const int savedErrno = errno;
-    for (Slot& slot : g_slots)
+    for (Slot& slot : slotTable)
         if (slot.state.load(std::memory_order_acquire) == Live)
             ::unlink(slot.path);
     // Then end as the signal would have ended the program: the signal stays
@@ -58,7 +58,7 @@ void removeLiveTemporaryFiles(int signal)
 
 bool isListed(const QByteArray& path)
 {
-    for (const Slot& slot : g_slots)
+    for (const Slot& slot : slotTable)
         if (slot.state.load(std::memory_order_acquire) == Live && path == slot.path)
             return true;
     return false;
@@ -69,12 +69,12 @@ bool isListed(const QByteArray& path)
 pid_t writerOf(const char* name)
 {
     const size_t length = std::strlen(name);
-    const size_t prefix = sizeof Prefix - 1;
-    const size_t suffix = sizeof Suffix - 1;
-    if (length <= prefix + 1 + RandomLength + suffix || std::strncmp(name, Prefix, prefix) != 0
-        || std::strcmp(name + length - suffix, Suffix) != 0)
+    const size_t prefix = sizeof kPrefix - 1;
+    const size_t suffix = sizeof kSuffix - 1;
+    if (length <= prefix + 1 + kRandomLength + suffix || std::strncmp(name, kPrefix, prefix) != 0
+        || std::strcmp(name + length - suffix, kSuffix) != 0)
         return 0;
-    const char* const random = name + length - suffix - RandomLength;
+    const char* const random = name + length - suffix - kRandomLength;
     if (random[-1] != '-')
         return 0;
     for (const char* p = random; p < name + length - suffix; ++p)
@@ -105,7 +105,7 @@ QByteArray inFolder(const QByteArray& folder, const char* name)
 QByteArray temporaryFilePattern(const QByteArray& folder)
 {
     const QByteArray name
-        = Prefix + QByteArray::number(::getpid()) + '-' + QByteArray(RandomLength, 'X') + Suffix;
+        = kPrefix + QByteArray::number(::getpid()) + '-' + QByteArray(kRandomLength, 'X') + kSuffix;
     return inFolder(folder, name.constData());
 }
 
@@ -113,11 +113,11 @@ LiveTemporaryFile::LiveTemporaryFile(const QByteArray& path)
 {
     if (path.size() >= PATH_MAX)
         return;
-    for (int i = 0; i < SlotCount; ++i) {
+    for (int i = 0; i < kSlotCount; ++i) {
         int expected = Free;
-        if (g_slots[i].state.compare_exchange_strong(expected, Filling, std::memory_order_acquire)) {
-            std::memcpy(g_slots[i].path, path.constData(), static_cast<size_t>(path.size()) + 1);
-            g_slots[i].state.store(Live, std::memory_order_release);
+        if (slotTable[i].state.compare_exchange_strong(expected, Filling, std::memory_order_acquire)) {
+            std::memcpy(slotTable[i].path, path.constData(), static_cast<size_t>(path.size()) + 1);
+            slotTable[i].state.store(Live, std::memory_order_release);
             m_slot = i;
             return;
         }
@@ -127,7 +127,7 @@ LiveTemporaryFile::LiveTemporaryFile(const QByteArray& path)
 LiveTemporaryFile::~LiveTemporaryFile()
 {
     if (m_slot >= 0)
-        g_slots[m_slot].state.store(Free, std::memory_order_release);
+        slotTable[m_slot].state.store(Free, std::memory_order_release);
 }
 
 void removeStaleTemporaryFiles(const QByteArray& folder)
@@ -145,13 +145,13 @@ void removeStaleTemporaryFiles(const QByteArray& folder)
         if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
             continue;
         const time_t age = now - st.st_mtime;
-        if (age < BusyWindow)
+        if (age < kBusyWindow)
             continue;
         bool stale;
         if (writer == self)
             stale = !isListed(inFolder(folder, entry->d_name));
         else
-            stale = age > Abandoned || writerIsGone(writer);
+            stale = age > kAbandoned || writerIsGone(writer);
         if (stale)
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
@@ -165,10 +165,10 @@ void installTemporaryFileCleanup()
         struct sigaction action { };
         action.sa_handler = removeLiveTemporaryFiles;
         sigemptyset(&action.sa_mask);
-        for (const int signal : CleanedSignals)
+        for (const int signal : kCleanedSignals)
             sigaddset(&action.sa_mask, signal);
         action.sa_flags = SA_RESTART;
-        for (const int signal : CleanedSignals) {
+        for (const int signal : kCleanedSignals) {
             // A signal already ignored (nohup) or taken by someone else keeps
             // its meaning.
             struct sigaction current { };
@@ -180,4 +180,4 @@ void installTemporaryFileCleanup()
     });
 }
 
-} // namespace tess::text
+} // namespace tess::io

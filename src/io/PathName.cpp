@@ -1,9 +1,9 @@
-#include "text/PathName.h"
+#include "io/PathName.h"
 
-namespace tess::text {
+namespace tess::io {
 namespace {
 
-constexpr char16_t EscapeBase = 0xDC00;
+constexpr char16_t kEscapeBase = 0xDC00;
 
 // Length of the valid UTF-8 sequence at `p` (1 to 4), or 0 when the bytes
 // there are not one: overlong forms, surrogates and code points past
@@ -68,7 +68,7 @@ QString decodePath(const QByteArray& bytes)
         char32_t c = 0;
         const int length = utf8Length(p + i, n - i, c);
         if (length == 0) {
-            out += QChar(static_cast<char16_t>(EscapeBase + p[i]));
+            out += QChar(static_cast<char16_t>(kEscapeBase + p[i]));
             ++i;
             continue;
         }
@@ -92,8 +92,8 @@ QByteArray encodePath(const QString& path)
         if (QChar::isHighSurrogate(u) && i + 1 < path.size() && path.at(i + 1).isLowSurrogate()) {
             appendUtf8(out, QChar::surrogateToUcs4(u, path.at(i + 1).unicode()));
             ++i;
-        } else if (u >= EscapeBase + 0x80 && u <= EscapeBase + 0xFF) {
-            out += static_cast<char>(u - EscapeBase);
+        } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
+            out += static_cast<char>(u - kEscapeBase);
         } else if (QChar::isSurrogate(u)) {
             appendUtf8(out, 0xFFFD);
         } else {
@@ -103,4 +103,4 @@ QByteArray encodePath(const QString& path)
     return out;
 }
 
-} // namespace tess::text
+} // namespace tess::io

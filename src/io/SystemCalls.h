@@ -5,7 +5,7 @@
 // The system calls through which the file module reads and writes. Tests
 // swap entries to make one step fail as a full disk or a failing drive
 // would; the program itself never changes them.
-namespace tess::text {
+namespace tess::io {
 
 struct SystemCalls {
     int (*open)(const char* path, int flags, mode_t mode);
@@ -20,12 +20,13 @@ struct SystemCalls {
     int (*fchmod)(int fd, mode_t mode);
     int (*ftruncate)(int fd, off_t length);
     int (*fallocate)(int fd, int mode, off_t offset, off_t length);
+    off_t (*lseek)(int fd, off_t offset, int whence);
 
     // The calls themselves.
-    static const SystemCalls real;
+    static const SystemCalls kReal;
 };
 
 // The table in use.
 SystemCalls& systemCalls();
 
-} // namespace tess::text
+} // namespace tess::io

@@ -1,6 +1,6 @@
-#include "text/ExeDir.h"
-#include "text/FolderLock.h"
-#include "text/PathName.h"
+#include "io/ExeDir.h"
+#include "io/FolderLock.h"
+#include "io/PathName.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace tess::text;
+using namespace tess::io;
 
 TEST(FolderLock, OneCopyAtATimeAndFreedWithItsHolder)
 {

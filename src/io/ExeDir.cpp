@@ -1,11 +1,11 @@
-#include "text/ExeDir.h"
+#include "io/ExeDir.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace tess::text {
+namespace tess::io {
 namespace {
 
 QString& overridden()
@@ -53,4 +53,4 @@ QString exeDir()
 
 void setExeDir(const QString& dir) { overridden() = dir.isEmpty() ? QString() : withSlash(dir); }
 
-} // namespace tess::text
+} // namespace tess::io

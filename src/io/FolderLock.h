@@ -1,10 +1,10 @@
 #pragma once
 
-#include "text/TextFile.h"
+#include "io/FileDescriptor.h"
 
 #include <QString>
 
-namespace tess::text {
+namespace tess::io {
 
 // Keeps a second copy of the program off a program folder while this one
 // uses it: the state file, the scratch file and the browser's data there
@@ -25,10 +25,10 @@ public:
     // Tries to lock `folder` (ending in "/") for this process.
     Result acquire(const QString& folder);
 
-    static constexpr const char* FileName = "tessaroon.lock";
+    static constexpr const char* kFileName = "tessaroon.lock";
 
 private:
     FileDescriptor m_file;
 };
 
-} // namespace tess::text
+} // namespace tess::io

@@ -1,4 +1,4 @@
-#include "text/SystemCalls.h"
+#include "io/SystemCalls.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 
-const SystemCalls SystemCalls::real {
+const SystemCalls SystemCalls::kReal {
     [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
     ::read,
     ::write,
@@ -19,12 +19,13 @@ const SystemCalls SystemCalls::real {
     ::fchmod,
     ::ftruncate,
     ::fallocate,
+    ::lseek,
 };
 
 SystemCalls& systemCalls()
 {
-    static SystemCalls calls = SystemCalls::real;
+    static SystemCalls calls = SystemCalls::kReal;
     return calls;
 }
 
-} // namespace tess::text
+} // namespace tess::io

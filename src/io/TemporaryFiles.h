@@ -5,7 +5,7 @@
 // The temporary files replaceFile() writes before renaming them over their
 // targets: their names, the list of those being written (removed should a
 // signal stop the program) and the removal of ones a crash left behind.
-namespace tess::text {
+namespace tess::io {
 
 // "<folder>/.tessaroon-<pid>-XXXXXX.tmp", for mkostemps() with a suffix of
 // 4. The name is short whatever the target's is, so a target with a name
@@ -37,4 +37,4 @@ private:
 // the sweep only tidies.
 void removeStaleTemporaryFiles(const QByteArray& folder);
 
-} // namespace tess::text
+} // namespace tess::io

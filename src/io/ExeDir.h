@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tess::text {
+namespace tess::io {
 
 // The program's own folder, with a trailing "/", where the state file and
 // the scratch file live and where the file dialogs open: the folder of the
@@ -17,4 +17,4 @@ bool keepsOwnFiles(const QString& programDir);
 // Points exeDir() somewhere else (tests); an empty path restores the default.
 void setExeDir(const QString& dir);
 
-} // namespace tess::text
+} // namespace tess::io

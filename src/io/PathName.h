@@ -8,9 +8,9 @@
 // such a name through a QString unchanged: valid UTF-8 is decoded as usual,
 // and each byte that is not part of valid UTF-8 becomes a lone low
 // surrogate U+DC80..U+DCFF, which encodePath() turns back into the byte.
-namespace tess::text {
+namespace tess::io {
 
 QString decodePath(const QByteArray& bytes);
 QByteArray encodePath(const QString& path);
 
-} // namespace tess::text
+} // namespace tess::io

@@ -1,9 +1,12 @@
+#include "io/FileDescriptor.h"
+#include "io/FileReader.h"
+#include "io/FileReplace.h"
+#include "io/TemporaryFileCleanup.h"
+#include "io/TemporaryFiles.h"
 #include "support/Errors.h"
 #include "support/FailingCalls.h"
 #include "support/Files.h"
 #include "text/Errors.h"
-#include "text/TemporaryFiles.h"
-#include "text/TextFile.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,6 +23,7 @@
 #include <unistd.h>
 #include <utility>
 
+using namespace tess::io;
 using namespace tess::text;
 using tess::test::Call;
 using tess::test::errorOf;
@@ -287,6 +291,8 @@ TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
         bool inPlace; // the folder takes no new file
         bool createError; // "Cannot create file" rather than a write error
         QByteArray left; // the file afterwards
+        int letThrough = 0; // calls of the kind that succeed before the failing one
+        bool staging = false; // fails the copy of the new content in the temporary folder
     } steps[] = {
         { Call::CreateTemporary, false, true, old },
         { Call::Fchmod, false, false, old },
@@ -296,7 +302,12 @@ TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
         { Call::Rename, false, true, old },
         { Call::Open, true, true, old },
         { Call::Fallocate, true, false, old },
-        { Call::Write, true, false, old },
+        // The first write fills the copy in the temporary folder.
+        { Call::Write, true, false, old, 1 },
+        // The copy in the temporary folder fails before the file is touched.
+        { Call::Write, true, false, old, 0, true },
+        { Call::Lseek, true, false, old, 0, true },
+        { Call::Read, true, false, old, 0, true },
         // Past the first byte written in place, the old content is lost.
         { Call::Ftruncate, true, false, "new\r\nine one\r\nold line two\r\n" },
         { Call::Fsync, true, false, "new\r\n" },
@@ -308,16 +319,20 @@ TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
                 + ::strerror(error));
             QTemporaryDir dir;
             const QString p = writeFile(dir.filePath(QStringLiteral("list.txt")), old);
+            int seen = 0;
             const InterceptedCalls faulty([&](Call call) {
-                return call == step.call ? error : call == Call::CreateTemporary && step.inPlace ? EACCES : 0;
+                if (call == step.call)
+                    return seen++ < step.letThrough ? 0 : error;
+                return call == Call::CreateTemporary && step.inPlace ? EACCES : 0;
             });
             const QString message = errorOf([&] { replaceFile(p, "new\r\n"); });
             if (step.call == Call::CreateTemporary && error == EACCES) {
                 EXPECT_EQ(message, QStringLiteral("<no error>")); // written in place instead
                 EXPECT_EQ(readFile(p), QByteArray("new\r\n"));
             } else {
+                const QString failed = step.staging ? QDir::tempPath() : p;
                 EXPECT_EQ(message,
-                    step.createError ? QStringLiteral("Cannot create file ") + p : writeError(p, error));
+                    step.createError ? QStringLiteral("Cannot create file ") + p : writeError(failed, error));
                 EXPECT_EQ(readFile(p), step.left);
             }
             EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("list.txt") });

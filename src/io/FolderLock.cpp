@@ -1,17 +1,17 @@
-#include "text/FolderLock.h"
+#include "io/FolderLock.h"
 
-#include "text/PathName.h"
+#include "io/PathName.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace tess::text {
+namespace tess::io {
 
 FolderLock::Result FolderLock::acquire(const QString& folder)
 {
-    const QByteArray path = encodePath(folder + QLatin1String(FileName));
+    const QByteArray path = encodePath(folder + QLatin1String(kFileName));
     FileDescriptor file(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!file.isOpen())
         return Result::Unavailable;
@@ -24,4 +24,4 @@ FolderLock::Result FolderLock::acquire(const QString& folder)
     return Result::Acquired;
 }
 
-} // namespace tess::text
+} // namespace tess::io

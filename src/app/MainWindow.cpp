@@ -15,7 +15,7 @@
 #include "text/Gbk.h"
 #include "text/Integer.h"
 #include "tools/import/KeywordImport.h"
-#include "tools/merge/AddressMerge.h"
+#include "tools/merge/BackgroundMerge.h"
 #include "ui/Application.h"
 #include "ui/WindowPlacement.h"
 
@@ -44,9 +44,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include <atomic>
-#include <thread>
-
 namespace tess::app {
 namespace {
 
@@ -62,6 +59,8 @@ constexpr size_t kMessagePanel = 6;
 
 // Status bar texts the window keeps itself.
 const QString kStatusIdle = QStringLiteral("欢迎使用 Tessaroon");
+// The message panel while a merge runs; its percentage follows.
+const QString kMergeWorking = QStringLiteral("数据正处理中...");
 
 } // namespace
 
@@ -93,6 +92,12 @@ MainWindow::MainWindow(Options options)
     buildCentralArea();
     buildStatusBar();
     setUpFileDialogs();
+
+    m_merge = new tools::BackgroundMerge(this);
+    connect(m_merge, &tools::BackgroundMerge::progress, this, [this](int percent) {
+        m_panels[kMessagePanel]->setText(QStringLiteral("%1 %2%").arg(kMergeWorking).arg(percent));
+    });
+    connect(m_merge, &tools::BackgroundMerge::finished, this, &MainWindow::mergeFinished);
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { showCleaner(); }); });
@@ -390,26 +395,9 @@ void MainWindow::openKeywordListBuilder()
         m_builderWindow->exec();
 }
 
-// The merge's thread: asked to stop, it ends at its next look at the flag
-// (a part being sorted is finished first), the target untouched.
-struct MainWindow::MergeJob {
-    int serial = 0;
-    std::atomic<bool> stop = false;
-    std::thread thread;
-
-    ~MergeJob()
-    {
-        stop = true;
-        if (thread.joinable())
-            thread.join();
-    }
-};
-
-bool MainWindow::mergeStopping() const { return m_stoppingMerge; }
-
 void MainWindow::mergeLists()
 {
-    if (m_merge)
+    if (m_merge->running())
         return;
     const QStringList sources = ui::dialogs().openFiles(boxParent(), m_mergeSourcesDialog);
     if (sources.isEmpty())
@@ -418,73 +406,35 @@ void MainWindow::mergeLists()
     if (!target)
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    const QString working = QStringLiteral("数据正处理中...");
-    m_panels[kMessagePanel]->setText(working);
+    m_panels[kMessagePanel]->setText(kMergeWorking);
     RepaintNow();
     m_mergeButton->setEnabled(false);
-
-    auto job = std::make_unique<MergeJob>();
-    const int serial = job->serial = ++m_mergeSerial;
-    tools::MergeOptions options;
-    options.cancel = &job->stop;
-    // Sorting is about two thirds of the work, merging the rest.
-    options.progress = [this, serial, working](tools::MergePhase phase, int percent) {
-        if (percent < 0)
-            return;
-        const int done = phase == tools::MergePhase::Sorting ? percent * 2 / 3 : 66 + percent * 34 / 100;
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial, text = QStringLiteral("%1 %2%").arg(working).arg(done)] {
-                if (m_merge && m_merge->serial == serial)
-                    m_panels[kMessagePanel]->setText(text);
-            },
-            Qt::QueuedConnection);
-    };
-    job->thread = std::thread([this, serial, sources, target = *target, options] {
-        QString doneText;
-        std::exception_ptr error;
-        try {
-            tools::MergeReport report;
-            report.finished = [&doneText](const QString& text) { doneText = text; };
-            tools::mergeFiles(sources, target, report, options);
-        } catch (const tools::MergeCancelled&) {
-            // Only the window's end stops a merge: nothing to tell.
-        } catch (...) {
-            error = std::current_exception();
-        }
-        QMetaObject::invokeMethod(
-            this, [this, serial, doneText, error] { mergeFinished(serial, doneText, error); },
-            Qt::QueuedConnection);
-    });
-    m_merge = std::move(job);
+    m_merge->start(sources, *target);
 }
 
-void MainWindow::mergeFinished(int serial, const QString& doneText, std::exception_ptr error)
+void MainWindow::mergeFinished(const QString& doneText, std::exception_ptr error)
 {
-    if (!m_merge || m_merge->serial != serial)
-        return; // stopped meanwhile
-    m_merge.reset();
     QGuiApplication::restoreOverrideCursor();
     m_mergeButton->setEnabled(true);
-    // A failed merge leaves the working text, as a merge on the interface
-    // thread did, and shows its error.
-    m_panels[kMessagePanel]->setText(doneText.isEmpty() ? QStringLiteral("数据正处理中...") : doneText);
+    // A failed merge leaves the working text in the panel and shows its
+    // error.
+    m_panels[kMessagePanel]->setText(doneText.isEmpty() ? kMergeWorking : doneText);
     if (error)
         ui::guarded([&] { std::rethrow_exception(error); });
 }
 
 void MainWindow::stopMerge()
 {
-    if (!m_merge)
+    if (!m_merge->running())
         return;
-    m_stoppingMerge = true;
-    m_merge->stop = true;
-    m_merge->thread.join();
-    m_merge.reset();
-    m_stoppingMerge = false;
+    m_merge->stop();
     QGuiApplication::restoreOverrideCursor();
     m_mergeButton->setEnabled(true);
 }
+
+bool MainWindow::mergeRunning() const { return m_merge->running(); }
+
+bool MainWindow::mergeStopping() const { return m_merge->stopping(); }
 
 void MainWindow::showAbout()
 {

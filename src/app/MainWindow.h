@@ -11,7 +11,6 @@
 #include <QMainWindow>
 
 #include <array>
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -37,6 +36,9 @@ class WebEngineBrowserProfile;
 namespace tess::components {
 class QtTaskbarIcon;
 }
+namespace tess::tools {
+class BackgroundMerge;
+}
 
 namespace tess::app {
 
@@ -53,10 +55,10 @@ class MainWindow final : public QMainWindow, public harvest::SearchWindow {
 
 public:
     struct Options {
-        QByteArray engineHost; // empty: the engine's public host
-        QString profileFolder; // the embedded browser's own data
-        std::function<QString()> localAddress; // empty: the machine's
-        std::function<bool()> trayAvailable; // empty: whether the desktop has a tray now
+        QByteArray engineHost = {}; // empty: the engine's public host
+        QString profileFolder = {}; // the embedded browser's own data
+        std::function<QString()> localAddress = {}; // empty: the machine's
+        std::function<bool()> trayAvailable = {}; // empty: whether the desktop has a tray now
         // The rule sets the selector offers, in order, and the one chosen
         // at start; none: the built-in ones, the classic chosen.
         QList<harvest::RuleSet> ruleSets = {};
@@ -79,7 +81,7 @@ public:
     QString statePath() const;
     QString panelText(int panel) const;
     // A merge (合并) is running on its thread; it is being stopped.
-    bool mergeRunning() const { return m_merge != nullptr; }
+    bool mergeRunning() const;
     bool mergeStopping() const;
     browser::BrowserProfile& browserProfile();
 
@@ -122,8 +124,7 @@ private:
     void startUp();
     void shutDown();
     bool confirmClose();
-    struct MergeJob;
-    void mergeFinished(int serial, const QString& doneText, std::exception_ptr error);
+    void mergeFinished(const QString& doneText, std::exception_ptr error);
     void stopMerge();
     void buildToolbar();
     void buildCentralArea();
@@ -178,10 +179,8 @@ private:
     bool m_outerSizeSet = false;
     QList<QTreeWidgetItem*> m_pendingRows; // this page's rows, not yet in the list
     // The merge runs on a thread of its own, so the window and a search
-    // go on meanwhile; its news comes back through the event queue.
-    std::unique_ptr<MergeJob> m_merge;
-    int m_mergeSerial = 0;
-    std::atomic<bool> m_stoppingMerge = false; // read by any thread
+    // go on meanwhile.
+    tools::BackgroundMerge* m_merge = nullptr;
 };
 
 } // namespace tess::app

@@ -286,13 +286,13 @@ void TForm1::buildTray()
     connect(N23, &QAction::triggered, this, [this] { ui::guarded([this] { N23Click(); }); });
 
     antTaskbarIcon1 = std::make_unique<components::QtTaskbarIcon>(this);
-    antTaskbarIcon1->SetName(QStringLiteral("antTaskbarIcon1"));
-    antTaskbarIcon1->SetIcon(glyphs::programIcon());
-    antTaskbarIcon1->SetVisible(true);
-    antTaskbarIcon1->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
-    antTaskbarIcon1->SetPopupMenu(PopupMenu1);
-    antTaskbarIcon1->OnClick = [this](components::TantTaskbarIcon*) { ui::guarded([this] { N17Click(); }); };
-    antTaskbarIcon1->Loaded();
+    antTaskbarIcon1->setName(QStringLiteral("antTaskbarIcon1"));
+    antTaskbarIcon1->setIcon(glyphs::programIcon());
+    antTaskbarIcon1->setVisible(true);
+    antTaskbarIcon1->setHint(text::toGbk(u"『Tessaroon』V2.0 "));
+    antTaskbarIcon1->setPopupMenu(PopupMenu1);
+    antTaskbarIcon1->onClick = [this](components::TaskbarIcon*) { ui::guarded([this] { N17Click(); }); };
+    antTaskbarIcon1->loaded();
 }
 
 void TForm1::FormCreate()
@@ -532,8 +532,8 @@ void TForm1::chooseRules(int index)
 void TForm1::callForAttention(const QString& text)
 {
     if (isHidden()) {
-        const components::TNotifyIconDataA& icon = antTaskbarIcon1->IconData();
-        if (QSystemTrayIcon* tray = antTaskbarIcon1->trayProvider().trayIcon(icon.hWnd, icon.uID))
+        const components::NotifyIconRecord& icon = antTaskbarIcon1->iconData();
+        if (QSystemTrayIcon* tray = antTaskbarIcon1->trayProvider().trayIcon(icon.window, icon.id))
             tray->showMessage(QStringLiteral("Tessaroon"), text);
         N17Click();
     } else if (isMinimized()) {

@@ -99,7 +99,7 @@ int main(int argc, char** argv)
 
     app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {}, rules.sets(),
         chosen, harvest::RememberRules });
-    tools::TForm2 Form2;
+    tools::AboutWindow Form2;
     tools::TForm3 Form3;
     browser::Tdelform delform(Form1.browserProfile());
     Form1.setSecondaryWindows(&Form2, &Form3, &delform);

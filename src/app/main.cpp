@@ -100,7 +100,7 @@ int main(int argc, char** argv)
     app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {}, rules.sets(),
         chosen, harvest::RememberRules });
     tools::AboutWindow Form2;
-    tools::TForm3 Form3;
+    tools::KeywordListBuilder Form3;
     browser::Tdelform delform(Form1.browserProfile());
     Form1.setSecondaryWindows(&Form2, &Form3, &delform);
     Form1.show();

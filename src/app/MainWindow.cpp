@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Glyphs.h"
-#include "browser/cleaner/DelIECache.h"
+#include "browser/cleaner/ProfileCleaner.h"
 #include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "browser/webengine/WebEngineBrowserProfile.h"
@@ -611,7 +611,7 @@ void TForm1::clearBrowserData()
     // on its way stalls that load (the cache is cleared in the background),
     // so the cache is left to the cleaner window.
     try {
-        browser::ClearUrlHistory(*m_browserProfile);
+        browser::clearHistory(*m_browserProfile);
     } catch (const std::exception&) {
         // Silent, as the cleaner is.
     }

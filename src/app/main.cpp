@@ -101,7 +101,7 @@ int main(int argc, char** argv)
         chosen, harvest::RememberRules });
     tools::AboutWindow Form2;
     tools::KeywordListBuilder Form3;
-    browser::Tdelform delform(Form1.browserProfile());
+    browser::CleanerWindow delform(Form1.browserProfile());
     Form1.setSecondaryWindows(&Form2, &Form3, &delform);
     Form1.show();
     for (const QString& error : rules.errors())

@@ -5,7 +5,7 @@
 // left to the unit tests: building them here would slow every run down.)
 #include "FuzzCheck.h"
 
-#include "components/urlencoder/TNMURL.h"
+#include "components/urlencoder/UrlEncoder.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-using tess::components::TNMURL;
+using tess::components::UrlEncoder;
 
 namespace {
 
@@ -59,18 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
-    TNMURL encoder;
-    encoder.InputString = input;
+    UrlEncoder encoder;
+    encoder.inputString = input;
     int errors = 0;
-    encoder.OnError = [&](TNMURL* sender, const QString& operation, const QString&) {
+    encoder.onError = [&](UrlEncoder* sender, const QString& operation, const QString&) {
         FUZZ_CHECK(sender == &encoder);
         FUZZ_CHECK(operation == QStringLiteral("Error during encode"));
         ++errors;
     };
-    const QByteArray out = encoder.Encode();
-    FUZZ_CHECK(encoder.InputString == input);
+    const QByteArray out = encoder.encode();
+    FUZZ_CHECK(encoder.inputString == input);
 
-    if (input.size() > TNMURL::MaxInputBytes) {
+    if (input.size() > UrlEncoder::kMaxInputBytes) {
         FUZZ_CHECK(errors == 1 && out == input);
         return 0;
     }

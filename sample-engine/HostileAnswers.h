@@ -28,7 +28,7 @@ struct Response;
 namespace tess::sample {
 
 // The path the refresh answer sends the browser to, on "localhost".
-inline constexpr const char* ElsewherePath = "/elsewhere";
+inline constexpr const char* kElsewherePath = "/elsewhere";
 
 // Fills `res` for a hostile keyword and returns its HTTP status; returns 0
 // (and leaves `res` alone) for any other keyword. `stopping` ends the

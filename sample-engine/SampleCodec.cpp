@@ -94,7 +94,7 @@ namespace {
 // when `blankAsPlus`.
 std::string escapeBytes(std::string_view bytes, std::string_view kept, bool blankAsPlus)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(bytes.size() * 3);
     for (char ch : bytes) {
@@ -106,8 +106,8 @@ std::string escapeBytes(std::string_view bytes, std::string_view kept, bool blan
             out += ch;
         } else {
             out += '%';
-            out += digits[b >> 4];
-            out += digits[b & 0x0F];
+            out += kHexDigits[b >> 4];
+            out += kHexDigits[b & 0x0F];
         }
     }
     return out;
@@ -186,10 +186,10 @@ std::string shortHash(std::string_view bytes)
         h ^= static_cast<unsigned char>(c);
         h *= 16777619u;
     }
-    static constexpr char digits[] = "0123456789abcdef";
+    static constexpr char kHexDigits[] = "0123456789abcdef";
     std::string out(8, '0');
     for (int i = 7; i >= 0; --i, h >>= 4)
-        out[static_cast<size_t>(i)] = digits[h & 0x0F];
+        out[static_cast<size_t>(i)] = kHexDigits[h & 0x0F];
     return out;
 }
 

@@ -15,8 +15,8 @@
 namespace tess::sample {
 namespace {
 
-constexpr const char* ContentType = "text/html; charset=gbk";
-constexpr const char* Utf8ContentType = "text/html; charset=utf-8";
+constexpr const char* kContentType = "text/html; charset=gbk";
+constexpr const char* kUtf8ContentType = "text/html; charset=utf-8";
 
 std::string rawQuery(const std::string& target)
 {
@@ -51,62 +51,7 @@ int SampleEngine::start(int port)
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
 
-    // Requests are recorded before the answer goes out, so a client that has
-    // its answer also finds its request in the log.
-    server->Get("/baidu", [this](const httplib::Request& req, httplib::Response& res) {
-        const std::string host = hostOf(req.get_header_value("Host"));
-        const SearchRequest request = parseSearchQuery(rawQuery(req.target));
-        if (verificationDue()) {
-            res.set_redirect("http://" + host + std::string(VerifyPagePath)
-                    + "?backurl=" + percentEncode("http://" + host + req.target),
-                302);
-            record({ req.method, req.target, req.path, request.wordGbk, request.pn, 302 });
-            return;
-        }
-        int status = answerHostile(request, host, m_port, m_stopping, res);
-        if (status == 0) {
-            res.set_content(renderResultPage(request, host, m_settings), ContentType);
-            status = 200;
-        }
-        record({ req.method, req.target, req.path, request.wordGbk, request.pn, status });
-    });
-    server->Get(std::string(RedirectPath), [this](const httplib::Request& req, httplib::Response& res) {
-        const std::string token = queryValue(rawQuery(req.target), "url");
-        if (token == NeverAnsweringToken) {
-            // Small steps, so that stop() ends the wait.
-            const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
-            while (!m_stopping && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            res.status = 504;
-        } else if (const std::optional<RedirectAnswer> answer = redirectFor(token); !answer) {
-            res.status = 404;
-            res.set_content(renderNotFound(req.target), ContentType);
-        } else if (answer->form == RedirectForm::Location) {
-            res.set_redirect(answer->target, 302);
-        } else {
-            res.status = 200;
-            res.set_content(renderRedirectPage(*answer), ContentType);
-        }
-        record({ req.method, req.target, req.path, {}, std::nullopt, res.status });
-    });
-    server->Get("/static/captcha/index\\.html", [this](const httplib::Request& req, httplib::Response& res) {
-        res.set_content(renderVerificationPage(queryValue(rawQuery(req.target), "backurl")), Utf8ContentType);
-        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
-    });
-    server->Post(std::string(VerifyPassPath), [this](const httplib::Request& req, httplib::Response& res) {
-        m_verified = true;
-        res.set_content("ok", "text/plain");
-        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
-    });
-    server->Get(ElsewherePath, [this](const httplib::Request& req, httplib::Response& res) {
-        res.set_content(renderElsewhere(), ContentType);
-        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
-    });
-    server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-        res.status = 404;
-        res.set_content(renderNotFound(req.target), ContentType);
-        record({ req.method, req.target, req.path, {}, std::nullopt, 404 });
-    });
+    addRoutes(*server);
 
     int bound = 0;
     if (port == 0)
@@ -137,6 +82,75 @@ int SampleEngine::start(int port)
         throw std::runtime_error("the sample engine stopped at once");
     }
     return bound;
+}
+
+void SampleEngine::addRoutes(httplib::Server& server)
+{
+    // Requests are recorded before the answer goes out, so a client that has
+    // its answer also finds its request in the log.
+    server.Get(
+        "/baidu", [this](const httplib::Request& req, httplib::Response& res) { answerSearch(req, res); });
+    server.Get(std::string(kRedirectPath),
+        [this](const httplib::Request& req, httplib::Response& res) { answerRedirect(req, res); });
+    server.Get("/static/captcha/index\\.html", [this](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(
+            renderVerificationPage(queryValue(rawQuery(req.target), "backurl")), kUtf8ContentType);
+        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
+    });
+    server.Post(std::string(kVerifyPassPath), [this](const httplib::Request& req, httplib::Response& res) {
+        m_verified = true;
+        res.set_content("ok", "text/plain");
+        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
+    });
+    server.Get(kElsewherePath, [this](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(renderElsewhere(), kContentType);
+        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
+    });
+    server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        res.status = 404;
+        res.set_content(renderNotFound(req.target), kContentType);
+        record({ req.method, req.target, req.path, {}, std::nullopt, 404 });
+    });
+}
+
+void SampleEngine::answerSearch(const httplib::Request& req, httplib::Response& res)
+{
+    const std::string host = hostOf(req.get_header_value("Host"));
+    const SearchRequest request = parseSearchQuery(rawQuery(req.target));
+    if (verificationDue()) {
+        res.set_redirect("http://" + host + std::string(kVerifyPagePath)
+                + "?backurl=" + percentEncode("http://" + host + req.target),
+            302);
+        record({ req.method, req.target, req.path, request.wordGbk, request.pn, 302 });
+        return;
+    }
+    int status = answerHostile(request, host, m_port, m_stopping, res);
+    if (status == 0) {
+        res.set_content(renderResultPage(request, host, m_settings), kContentType);
+        status = 200;
+    }
+    record({ req.method, req.target, req.path, request.wordGbk, request.pn, status });
+}
+
+void SampleEngine::answerRedirect(const httplib::Request& req, httplib::Response& res)
+{
+    const std::string token = queryValue(rawQuery(req.target), "url");
+    if (token == kNeverAnsweringToken) {
+        // Small steps, so that stop() ends the wait.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+        while (!m_stopping && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        res.status = 504;
+    } else if (const std::optional<RedirectAnswer> answer = redirectFor(token); !answer) {
+        res.status = 404;
+        res.set_content(renderNotFound(req.target), kContentType);
+    } else if (answer->form == RedirectForm::Location) {
+        res.set_redirect(answer->target, 302);
+    } else {
+        res.status = 200;
+        res.set_content(renderRedirectPage(*answer), kContentType);
+    }
+    record({ req.method, req.target, req.path, {}, std::nullopt, res.status });
 }
 
 void SampleEngine::stop()
@@ -192,7 +206,7 @@ void SampleEngine::record(RequestRecord entry)
         std::lock_guard lock(m_logMutex);
         ++m_count;
         m_kept.push_back(entry);
-        if (m_kept.size() > MaxKeptRequests)
+        if (m_kept.size() > kMaxKeptRequests)
             m_kept.pop_front();
     }
     // The log lock is released first: an observer may well read the log.

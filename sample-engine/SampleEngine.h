@@ -15,7 +15,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+} // namespace httplib
 
 namespace tess::sample {
 
@@ -63,11 +65,17 @@ public:
     // thread, one call at a time; the log already holds the request.
     void setObserver(Observer observer);
     std::size_t requestCount() const;
-    // The latest requests, oldest first (at most MaxKeptRequests).
+    // The latest requests, oldest first (at most kMaxKeptRequests).
     std::vector<RequestRecord> requests() const;
-    static constexpr std::size_t MaxKeptRequests = 1000;
+    static constexpr std::size_t kMaxKeptRequests = 1000;
 
 private:
+    void addRoutes(httplib::Server& server);
+    // A search request: a result page, a hostile answer or the way to the
+    // verification page.
+    void answerSearch(const httplib::Request& req, httplib::Response& res);
+    // The redirector: a result's target, in the form its number picks.
+    void answerRedirect(const httplib::Request& req, httplib::Response& res);
     void record(RequestRecord entry);
     // Counts a search request; true when it must go to the verification page.
     bool verificationDue();

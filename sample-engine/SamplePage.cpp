@@ -9,9 +9,9 @@ namespace tess::sample {
 namespace {
 
 // Far beyond any run, and small enough that every offset on a pager fits.
-constexpr long long MaxOffset = 9'999'999'990LL;
+constexpr long long kMaxOffset = 9'999'999'990LL;
 // Results on each page whose address comes again in other letter case.
-constexpr int CaseTwins[] = { 1, 6 };
+constexpr int kCaseTwins[] = { 1, 6 };
 
 long long parseOffset(std::string_view text)
 {
@@ -22,8 +22,8 @@ long long parseOffset(std::string_view text)
         if (c < '0' || c > '9')
             return 0;
         value = value * 10 + (c - '0');
-        if (value > MaxOffset)
-            return MaxOffset;
+        if (value > kMaxOffset)
+            return kMaxOffset;
     }
     return value;
 }
@@ -40,8 +40,8 @@ std::string upperCased(std::string_view text)
 // scheme stays lower case so the link still counts as plain http.
 std::string caseTwin(std::string_view address)
 {
-    constexpr std::string_view scheme = "http://";
-    return std::string(scheme) + upperCased(address.substr(scheme.size()));
+    constexpr std::string_view kScheme = "http://";
+    return std::string(kScheme) + upperCased(address.substr(kScheme.size()));
 }
 
 std::string resultTitle(const std::string& word, long long r)
@@ -51,7 +51,7 @@ std::string resultTitle(const std::string& word, long long r)
 
 std::string pageLink(const std::string& wordGbk, long long page, std::string_view text)
 {
-    return "<a href=\"" + htmlEscape(searchTarget(wordGbk, (page - 1) * ResultsPerPage)) + "\">"
+    return "<a href=\"" + htmlEscape(searchTarget(wordGbk, (page - 1) * kResultsPerPage)) + "\">"
         + std::string(text) + "</a>";
 }
 
@@ -126,7 +126,7 @@ std::string extras(
     const std::string& wordGbk, const std::string& word, const std::string& hash, long long firstResult)
 {
     std::string block = "<div id=\"rs\">相关链接：";
-    for (int index : CaseTwins) {
+    for (int index : kCaseTwins) {
         const long long r = firstResult + index;
         block += "<a href=\"" + htmlEscape(caseTwin(resultAddress(wordGbk, r))) + "\">" + resultTitle(word, r)
             + "（镜像）</a> ";
@@ -186,7 +186,7 @@ std::string renderResultPage(
     const std::string hostHtml = htmlEscape(host);
     const std::string word = htmlEscape(gbkToUtf8(request.wordGbk));
     const std::string hash = shortHash(request.wordGbk);
-    const long long page = request.pn / ResultsPerPage + 1;
+    const long long page = request.pn / kResultsPerPage + 1;
 
     if (request.wordGbk.empty())
         return utf8ToGbk(head("示例搜索") + topBar(hostHtml, word) + footer(hostHtml));
@@ -199,10 +199,10 @@ std::string renderResultPage(
 
     const std::string total = settings.endlessPager
         ? std::string("100,000,000")
-        : std::to_string(static_cast<long long>(settings.pagesPerKeyword) * ResultsPerPage);
+        : std::to_string(static_cast<long long>(settings.pagesPerKeyword) * kResultsPerPage);
     html += "<div id=\"count\">示例搜索为您找到相关结果约" + total + "个</div>\n";
-    const long long firstResult = (page - 1) * ResultsPerPage + 1;
-    for (int i = 0; i < ResultsPerPage; ++i)
+    const long long firstResult = (page - 1) * kResultsPerPage + 1;
+    for (int i = 0; i < kResultsPerPage; ++i)
         html += resultBlock(request.wordGbk, word, hash, hostHtml, firstResult + i);
     html += extras(request.wordGbk, word, hash, firstResult);
     html += pagerLine(request.wordGbk, page, settings);

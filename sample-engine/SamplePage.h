@@ -41,7 +41,7 @@
 //    link "下一页>" (written "下一页&gt;" on odd pages, "下一页 &gt;" on even ones);
 //    the item texts run together: "<上一页45678910111213下一页>";
 //  - past the last page, and for every page of a keyword beginning "无结果"
-//    (NoResultsPrefix), the page says "很抱歉，没有找到与“KEYWORD”相关的网页。"
+//    (kNoResultsPrefix), the page says "很抱歉，没有找到与“KEYWORD”相关的网页。"
 //    and has neither results nor pager.
 // So once every redirect link is followed and the engine's own hosts
 // (baidu.com, baiducontent.com, hao123.com and the engine host itself),
@@ -56,14 +56,14 @@
 // small page whose script calls window.location.replace("<target>"). A token
 // is "k" + the keyword's GBK bytes in lower-case hex + "-r" + r, e.g. "k616263-r12"
 // for result 12 of "abc". Unknown tokens get 404. Two tokens that no page
-// links to are for tests: NeverAnsweringToken and OtherEngineToken.
+// links to are for tests: kNeverAnsweringToken and kOtherEngineToken.
 //
 // Both layouts: with EngineSettings::verifyAfter = N, the Nth search request
 // since start() and every later one until the verification is passed are
-// sent on to VerifyPagePath (see renderVerificationPage).
+// sent on to kVerifyPagePath (see renderVerificationPage).
 namespace tess::sample {
 
-inline constexpr int ResultsPerPage = 10;
+inline constexpr int kResultsPerPage = 10;
 
 enum class Layout { Classic, Today };
 
@@ -111,15 +111,15 @@ PagerWindow pagerWindow(long long page, const EngineSettings& settings);
 // ---- Today's layout ----
 
 // Keywords beginning with these GBK bytes ("无结果") have no results at all.
-inline constexpr std::string_view NoResultsPrefix = "\xCE\xDE\xBD\xE1\xB9\xFB";
+inline constexpr std::string_view kNoResultsPrefix = "\xCE\xDE\xBD\xE1\xB9\xFB";
 
 // The redirector and its tokens.
-inline constexpr std::string_view RedirectPath = "/link";
+inline constexpr std::string_view kRedirectPath = "/link";
 // Never answered while the engine runs (a client gives up first).
-inline constexpr std::string_view NeverAnsweringToken = "sample-never";
+inline constexpr std::string_view kNeverAnsweringToken = "sample-never";
 // Answered with a 302 to another address of the engine: nothing to harvest.
-inline constexpr std::string_view OtherEngineToken = "sample-engine";
-inline constexpr std::string_view OtherEngineAddress = "https://www.baidu.com/s?wd=x";
+inline constexpr std::string_view kOtherEngineToken = "sample-engine";
+inline constexpr std::string_view kOtherEngineAddress = "https://www.baidu.com/s?wd=x";
 
 enum class RedirectForm {
     Location, // 302 with a Location header
@@ -156,18 +156,18 @@ struct RedirectAnswer {
     std::string target;
 };
 // How the redirector answers a token; nothing for an unknown token and for
-// NeverAnsweringToken.
+// kNeverAnsweringToken.
 std::optional<RedirectAnswer> redirectFor(std::string_view token);
 // The redirector's answer body for the two page forms, GBK.
 std::string renderRedirectPage(const RedirectAnswer& answer);
 
 // ---- Verification ----
 
-inline constexpr std::string_view VerifyPagePath = "/static/captcha/index.html";
-inline constexpr std::string_view VerifyPassPath = "/static/captcha/pass";
+inline constexpr std::string_view kVerifyPagePath = "/static/captcha/index.html";
+inline constexpr std::string_view kVerifyPassPath = "/static/captcha/pass";
 
 // The verification page, UTF-8: title "百度安全验证", no links, a
-// <button id="verify"> that POSTs to VerifyPassPath and then goes back to
+// <button id="verify"> that POSTs to kVerifyPassPath and then goes back to
 // `backUrl` (the search request that was sent here).
 std::string renderVerificationPage(std::string_view backUrl);
 

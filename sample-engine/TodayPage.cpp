@@ -7,21 +7,21 @@
 namespace tess::sample {
 namespace {
 
-constexpr std::string_view TokenResultKey = "-r";
+constexpr std::string_view kTokenResultKey = "-r";
 // Far beyond any offset the engine serves.
-constexpr long long MaxResultNumber = 100'000'000'000LL;
+constexpr long long kMaxResultNumber = 100'000'000'000LL;
 // The cards come after these results of the page (0-based).
-constexpr int CardAfter[] = { 2, 6 };
+constexpr int kCardAfter[] = { 2, 6 };
 
 std::string hexLower(std::string_view bytes)
 {
-    static constexpr char digits[] = "0123456789abcdef";
+    static constexpr char kHexDigits[] = "0123456789abcdef";
     std::string out;
     out.reserve(bytes.size() * 2);
     for (char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
+        out += kHexDigits[b >> 4];
+        out += kHexDigits[b & 0x0F];
     }
     return out;
 }
@@ -46,11 +46,11 @@ std::optional<TokenParts> parseToken(std::string_view token)
 {
     if (token.empty() || token.front() != 'k')
         return std::nullopt;
-    const size_t mark = token.rfind(TokenResultKey);
+    const size_t mark = token.rfind(kTokenResultKey);
     if (mark == std::string_view::npos)
         return std::nullopt;
     const std::string_view hex = token.substr(1, mark - 1);
-    const std::string_view number = token.substr(mark + TokenResultKey.size());
+    const std::string_view number = token.substr(mark + kTokenResultKey.size());
     if (hex.size() % 2 != 0 || number.empty() || number.size() > 12 || number.front() == '0')
         return std::nullopt;
 
@@ -67,7 +67,7 @@ std::optional<TokenParts> parseToken(std::string_view token)
             return std::nullopt;
         parts.resultNumber = parts.resultNumber * 10 + (c - '0');
     }
-    if (parts.resultNumber > MaxResultNumber)
+    if (parts.resultNumber > kMaxResultNumber)
         return std::nullopt;
     return parts;
 }
@@ -200,7 +200,7 @@ std::string pager(const std::string& wordGbk, long long page, const EngineSettin
 {
     const PagerWindow window = pagerWindow(page, settings);
     auto link = [&](long long to) {
-        return "<a href=\"" + htmlEscape(searchTarget(wordGbk, (to - 1) * ResultsPerPage)) + "\"";
+        return "<a href=\"" + htmlEscape(searchTarget(wordGbk, (to - 1) * kResultsPerPage)) + "\"";
     };
     std::string line = "<div id=\"page\">";
     if (page > 1)
@@ -218,12 +218,12 @@ std::string pager(const std::string& wordGbk, long long page, const EngineSettin
 
 std::string redirectToken(std::string_view wordGbk, long long resultNumber)
 {
-    return "k" + hexLower(wordGbk) + std::string(TokenResultKey) + std::to_string(resultNumber);
+    return "k" + hexLower(wordGbk) + std::string(kTokenResultKey) + std::to_string(resultNumber);
 }
 
 std::string redirectAddress(std::string_view host, std::string_view token)
 {
-    return "http://" + std::string(host) + std::string(RedirectPath) + "?url=" + std::string(token);
+    return "http://" + std::string(host) + std::string(kRedirectPath) + "?url=" + std::string(token);
 }
 
 TodayResult todayResult(std::string_view wordGbk, long long resultNumber)
@@ -248,7 +248,7 @@ TodayResult todayResult(std::string_view wordGbk, long long resultNumber)
 
 std::string todayTarget(std::string_view wordGbk, long long page, int index)
 {
-    return todayResult(wordGbk, (page - 1) * ResultsPerPage + index + 1).target;
+    return todayResult(wordGbk, (page - 1) * kResultsPerPage + index + 1).target;
 }
 
 std::vector<std::string> todayCardLinks(std::string_view wordGbk, long long page)
@@ -261,8 +261,8 @@ std::vector<std::string> todayCardLinks(std::string_view wordGbk, long long page
 
 std::optional<RedirectAnswer> redirectFor(std::string_view token)
 {
-    if (token == OtherEngineToken)
-        return RedirectAnswer { RedirectForm::Location, std::string(OtherEngineAddress) };
+    if (token == kOtherEngineToken)
+        return RedirectAnswer { RedirectForm::Location, std::string(kOtherEngineAddress) };
     const std::optional<TokenParts> parts = parseToken(token);
     if (!parts || parts->resultNumber < 1)
         return std::nullopt;
@@ -285,13 +285,13 @@ std::string renderTodayPage(
 {
     const std::string hostHtml = htmlEscape(host);
     const std::string word = htmlEscape(gbkToUtf8(request.wordGbk));
-    const long long page = request.pn / ResultsPerPage + 1;
+    const long long page = request.pn / kResultsPerPage + 1;
 
     if (request.wordGbk.empty())
         return utf8ToGbk(head("示例搜索") + topBar(hostHtml, word) + footer(hostHtml));
 
     std::string html = head(word + "_示例搜索") + topBar(hostHtml, word);
-    const bool noResults = request.wordGbk.starts_with(NoResultsPrefix);
+    const bool noResults = request.wordGbk.starts_with(kNoResultsPrefix);
     if (noResults || (!settings.endlessPager && page > settings.pagesPerKeyword)) {
         html += "<div class=\"nors\"><p>很抱歉，没有找到与“<em>" + word + "</em>”相关的网页。</p>\n"
             + "<p>请检查您的输入是否正确，或换用其他关键字。</p></div>\n";
@@ -300,14 +300,14 @@ std::string renderTodayPage(
 
     const std::string total = settings.endlessPager
         ? std::string("100,000,000")
-        : std::to_string(static_cast<long long>(settings.pagesPerKeyword) * ResultsPerPage);
+        : std::to_string(static_cast<long long>(settings.pagesPerKeyword) * kResultsPerPage);
     html
         += "<div class=\"nums\">示例搜索为您找到相关结果约" + total + "个</div>\n<div id=\"content_left\">\n";
-    const long long firstResult = (page - 1) * ResultsPerPage + 1;
-    for (int i = 0; i < ResultsPerPage; ++i) {
+    const long long firstResult = (page - 1) * kResultsPerPage + 1;
+    for (int i = 0; i < kResultsPerPage; ++i) {
         html += resultBlock(request.wordGbk, word, hostHtml, firstResult + i);
         for (int which = 0; which < 2; ++which)
-            if (CardAfter[which] == i)
+            if (kCardAfter[which] == i)
                 html += cardBlock(request.wordGbk, word, page, which);
     }
     html += "</div>\n" + relatedSearches(request.wordGbk, word) + pager(request.wordGbk, page, settings);
@@ -331,7 +331,7 @@ std::string renderVerificationPage(std::string_view backUrl)
           "document.getElementById('verify').addEventListener('click', function () {\n"
           "    var back = this.getAttribute('data-backurl');\n"
           "    fetch('"
-        + std::string(VerifyPassPath)
+        + std::string(kVerifyPassPath)
         + "', { method: 'POST' }).then(function () { location.replace(back); });\n"
           "});\n</script>\n</body>\n</html>\n";
 }

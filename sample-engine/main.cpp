@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int DefaultPort = 8642;
+constexpr int kDefaultPort = 8642;
 
 void printUsage(std::ostream& out)
 {
@@ -63,7 +63,7 @@ tess::sample::Layout parseLayout(std::string_view text)
 }
 
 struct Options {
-    int port = DefaultPort;
+    int port = kDefaultPort;
     tess::sample::EngineSettings settings;
     bool help = false;
 };

@@ -2,7 +2,7 @@
 
 #include "app/Glyphs.h"
 #include "app/WindowTray.h"
-#include "browser/cleaner/DelIECache.h"
+#include "browser/cleaner/ProfileCleaner.h"
 #include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "browser/webengine/WebEngineBrowserProfile.h"
@@ -493,7 +493,7 @@ void MainWindow::clearBrowserData()
     // on its way stalls that load (the cache is cleared in the background),
     // so the cache is left to the cleaner window.
     try {
-        browser::ClearUrlHistory(*m_browserProfile);
+        browser::clearHistory(*m_browserProfile);
     } catch (const std::exception&) {
         // Silent, as the cleaner is.
     }

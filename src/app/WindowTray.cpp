@@ -54,13 +54,13 @@ void WindowTray::buildMenu()
 void WindowTray::buildIcon()
 {
     m_icon = std::make_unique<components::QtTaskbarIcon>(&m_window);
-    m_icon->SetName(QStringLiteral("antTaskbarIcon1"));
-    m_icon->SetIcon(glyphs::programIcon());
-    m_icon->SetVisible(true);
-    m_icon->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
-    m_icon->SetPopupMenu(m_menu);
-    m_icon->OnClick = [this](components::TantTaskbarIcon*) { ui::guarded([this] { showFromTray(); }); };
-    m_icon->Loaded();
+    m_icon->setName(QStringLiteral("antTaskbarIcon1"));
+    m_icon->setIcon(glyphs::programIcon());
+    m_icon->setVisible(true);
+    m_icon->setHint(text::toGbk(u"『Tessaroon』V2.0 "));
+    m_icon->setPopupMenu(m_menu);
+    m_icon->onClick = [this](components::TaskbarIcon*) { ui::guarded([this] { showFromTray(); }); };
+    m_icon->loaded();
 }
 
 bool WindowTray::available() const
@@ -91,8 +91,8 @@ void WindowTray::hideToTray()
 void WindowTray::callForAttention(const QString& text)
 {
     if (m_window.isHidden()) {
-        const components::TNotifyIconDataA& data = m_icon->IconData();
-        if (QSystemTrayIcon* tray = m_icon->trayProvider().trayIcon(data.hWnd, data.uID))
+        const components::NotifyIconRecord& data = m_icon->iconData();
+        if (QSystemTrayIcon* tray = m_icon->trayProvider().trayIcon(data.window, data.id))
             tray->showMessage(QStringLiteral("Tessaroon"), text);
         showFromTray();
     } else if (m_window.isMinimized()) {

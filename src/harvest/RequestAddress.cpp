@@ -1,6 +1,6 @@
 #include "harvest/RequestAddress.h"
 
-#include "components/urlencoder/TNMURL.h"
+#include "components/urlencoder/UrlEncoder.h"
 
 #include <algorithm>
 
@@ -54,10 +54,10 @@ std::optional<EngineAddress> ParseEngineAddress(const QByteArray& text)
 QByteArray BuildRequestBase(
     const RuleSet& rules, const EngineAddress& engine, const QByteArray& trimmedKeyword)
 {
-    components::TNMURL encoder;
-    encoder.InputString = trimmedKeyword;
+    components::UrlEncoder encoder;
+    encoder.inputString = trimmedKeyword;
     const QByteArray& scheme = engine.scheme.isEmpty() ? rules.scheme : engine.scheme;
-    return scheme + "://" + engine.host + rules.requestPath + encoder.Encode() + rules.pageKey;
+    return scheme + "://" + engine.host + rules.requestPath + encoder.encode() + rules.pageKey;
 }
 
 QByteArray RequestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset)

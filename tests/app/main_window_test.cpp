@@ -46,8 +46,8 @@ TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)
     EXPECT_EQ(form->panelText(2), QStringLiteral("进程："));
     EXPECT_EQ(form->panelText(4), QStringLiteral("数量："));
     EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->value(), 5);
-    EXPECT_EQ(form->trayIcon().Hint(), text::toGbk(u"『Tessaroon』V2.0 "));
-    EXPECT_TRUE(form->trayIcon().Visible());
+    EXPECT_EQ(form->trayIcon().hint(), text::toGbk(u"『Tessaroon』V2.0 "));
+    EXPECT_TRUE(form->trayIcon().isVisible());
 }
 
 TEST_F(MainWindow, MinimisingHidesToTheTrayAndTheMenuBringsItBack)
@@ -67,8 +67,8 @@ TEST_F(MainWindow, MinimisingHidesToTheTrayAndTheMenuBringsItBack)
     action("N18")->trigger();
     EXPECT_FALSE(form->isVisible());
     // A click on the tray icon shows it again.
-    ASSERT_TRUE(form->trayIcon().OnClick);
-    form->trayIcon().OnClick(&form->trayIcon());
+    ASSERT_TRUE(form->trayIcon().onClick);
+    form->trayIcon().onClick(&form->trayIcon());
     EXPECT_TRUE(form->isVisible());
 }
 

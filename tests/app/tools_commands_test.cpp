@@ -162,12 +162,12 @@ TEST_F(ToolCommands, TheWindowStaysAliveDuringAMergeAndClosingStopsIt)
 
 TEST_F(ToolCommands, TheBuildersListImportsAsKeywords)
 {
-    tools::TForm3 builder;
+    tools::KeywordListBuilder builder;
     form->setSecondaryWindows(nullptr, &builder, nullptr);
     QTimer::singleShot(0, &builder, [&] {
-        builder.SpeedButton2Click();
+        builder.buildKeywordList();
         dialogs.saveAnswers.push_back(dir.filePath(QStringLiteral("kw.txt")));
-        builder.SpeedButton1Click();
+        builder.saveKeywordList();
         builder.close();
     });
     button("SpeedButton6")->click(); // shows the builder modally until it closes

@@ -22,7 +22,7 @@ using namespace tess::sample;
 
 namespace {
 
-const std::string ZhongWen = "\xD6\xD0\xCE\xC4"; // 中文 in GBK
+const std::string kZhongWen = "\xD6\xD0\xCE\xC4"; // 中文 in GBK
 
 std::string stripTags(const std::string& html)
 {
@@ -87,18 +87,18 @@ class SampleEngineServer : public ::testing::Test {
 protected:
     void startWith(EngineSettings settings)
     {
-        engine = std::make_unique<SampleEngine>(settings);
-        port = engine->start(0);
-        client = std::make_unique<httplib::Client>("127.0.0.1", port);
-        client->set_connection_timeout(5);
-        client->set_read_timeout(5);
+        m_engine = std::make_unique<SampleEngine>(settings);
+        m_port = m_engine->start(0);
+        m_client = std::make_unique<httplib::Client>("127.0.0.1", m_port);
+        m_client->set_connection_timeout(5);
+        m_client->set_read_timeout(5);
         // Targets go out as written, as a browser sends the harvester's requests.
-        client->set_url_encode(false);
+        m_client->set_url_encode(false);
     }
 
     std::string page(const std::string& wordGbk, long long pn)
     {
-        auto res = client->Get(searchTarget(wordGbk, pn));
+        auto res = m_client->Get(searchTarget(wordGbk, pn));
         if (!res || res->status != 200) {
             ADD_FAILURE() << "request failed for pn=" << pn;
             return {};
@@ -106,9 +106,9 @@ protected:
         return res->body;
     }
 
-    std::unique_ptr<SampleEngine> engine;
-    std::unique_ptr<httplib::Client> client;
-    int port = 0;
+    std::unique_ptr<SampleEngine> m_engine;
+    std::unique_ptr<httplib::Client> m_client;
+    int m_port = 0;
 };
 
 } // namespace
@@ -116,14 +116,14 @@ protected:
 TEST(SampleCodec, EncodesAndDecodesTheFormTheHarvesterSends)
 {
     EXPECT_EQ(utf8ToGbk("下一页"), "\xCF\xC2\xD2\xBB\xD2\xB3");
-    EXPECT_EQ(gbkToUtf8(ZhongWen), "中文");
+    EXPECT_EQ(gbkToUtf8(kZhongWen), "中文");
     EXPECT_EQ(utf8ToGbk("a\xF0\x9F\x98\x80z"), "a?z"); // outside GBK
 
-    EXPECT_EQ(formEncode(ZhongWen + " a-b.+"), "%D6%D0%CE%C4+a%2Db%2E%2B");
+    EXPECT_EQ(formEncode(kZhongWen + " a-b.+"), "%D6%D0%CE%C4+a%2Db%2E%2B");
     struct {
         std::string encoded, decoded;
     } const cases[] = {
-        { "%D6%D0%CE%C4+a%2Db%2E%2B", ZhongWen + " a-b.+" },
+        { "%D6%D0%CE%C4+a%2Db%2E%2B", kZhongWen + " a-b.+" },
         { "%d6%d0", "\xD6\xD0" },
         { "100%", "100%" },
         { "%G1%4", "%G1%4" },
@@ -140,7 +140,7 @@ TEST(SamplePage, ReadsWordAndOffsetFromTheQuery)
         std::string word;
         long long pn;
     } const cases[] = {
-        { "lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%CE%C4+x&pn=20&cl=3", ZhongWen + " x", 20 },
+        { "lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%CE%C4+x&pn=20&cl=3", kZhongWen + " x", 20 },
         { "word=a&word=b&pn=10&pn=30", "a", 10 },
         { "word=a", "a", 0 },
         { "word=a&pn=-10", "a", 0 },
@@ -183,11 +183,11 @@ TEST_F(SampleEngineServer, PagerLineShowsPositionAndWhetherMoreFollow)
 TEST_F(SampleEngineServer, PagerLinksAskForTheNeighbouringOffsets)
 {
     startWith({ .pagesPerKeyword = 5, .endlessPager = false });
-    const std::string html = page(ZhongWen, 20);
+    const std::string html = page(kZhongWen, 20);
     const auto links = hrefs(html);
     for (long long pn : { 0, 10, 30, 40 })
-        EXPECT_NE(std::find(links.begin(), links.end(), searchTarget(ZhongWen, pn)), links.end()) << pn;
-    EXPECT_TRUE(contains(searchTarget(ZhongWen, 10), "word=%D6%D0%CE%C4&pn=10&cl=3"));
+        EXPECT_NE(std::find(links.begin(), links.end(), searchTarget(kZhongWen, pn)), links.end()) << pn;
+    EXPECT_TRUE(contains(searchTarget(kZhongWen, 10), "word=%D6%D0%CE%C4&pn=10&cl=3"));
 
     const std::string single = [&] {
         SampleEngine one({ .pagesPerKeyword = 1, .endlessPager = false });
@@ -212,24 +212,24 @@ TEST_F(SampleEngineServer, ShowsTheGbkWordInTitleAndEveryResult)
     startWith({});
     std::vector<RequestRecord> seen;
     std::mutex seenMutex;
-    engine->setObserver([&](const RequestRecord& r) {
+    m_engine->setObserver([&](const RequestRecord& r) {
         std::lock_guard lock(seenMutex);
         seen.push_back(r);
     });
 
     // Lower-case hex must read the same as the harvester's upper-case form.
-    auto res = client->Get("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%d6%d0%ce%c4+a%26b&pn=10&cl=3");
+    auto res = m_client->Get("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%d6%d0%ce%c4+a%26b&pn=10&cl=3");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
     EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=gbk");
     const std::string& html = res->body;
     EXPECT_TRUE(contains(html, "<meta charset=\"gbk\">"));
-    const std::string shown = ZhongWen + " a&amp;b";
+    const std::string shown = kZhongWen + " a&amp;b";
     EXPECT_TRUE(contains(html, "<title>" + shown + utf8ToGbk("_示例搜索") + "</title>"));
     EXPECT_FALSE(contains(html, "a&b")); // the keyword is escaped wherever it appears
 
     static const std::regex resultLink("<h3 class=\"t\"><a href=\"([^\"]*)\"[^>]*>([^<]*)</a>");
-    const std::string word = ZhongWen + " a&b";
+    const std::string word = kZhongWen + " a&b";
     long long r = 11;
     int count = 0;
     for (auto it = std::sregex_iterator(html.begin(), html.end(), resultLink); it != std::sregex_iterator();
@@ -244,14 +244,14 @@ TEST_F(SampleEngineServer, ShowsTheGbkWordInTitleAndEveryResult)
     EXPECT_EQ(seen[0].path, "/baidu");
     EXPECT_EQ(seen[0].wordGbk, word);
     EXPECT_EQ(seen[0].pn, 10);
-    EXPECT_EQ(engine->requestCount(), 1u);
+    EXPECT_EQ(m_engine->requestCount(), 1u);
 }
 
 TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
 {
     startWith({});
-    const std::string html = page(ZhongWen, 30);
-    const std::string host = "127.0.0.1:" + std::to_string(port);
+    const std::string html = page(kZhongWen, 30);
+    const std::string host = "127.0.0.1:" + std::to_string(m_port);
     const auto links = hrefs(html);
 
     auto has = [&](auto predicate) { return std::any_of(links.begin(), links.end(), predicate); };
@@ -259,15 +259,15 @@ TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
     EXPECT_TRUE(has([](const std::string& l) { return startsWith(l, "https://"); }));
     EXPECT_TRUE(has([](const std::string& l) { return startsWith(l, "mailto:"); }));
     EXPECT_TRUE(has([](const std::string& l) { return startsWith(l, "javascript:"); }));
-    const std::string twin = "http://" + lower(resultAddress(ZhongWen, 32)).substr(7);
+    const std::string twin = "http://" + lower(resultAddress(kZhongWen, 32)).substr(7);
     EXPECT_TRUE(
-        has([&](const std::string& l) { return l != resultAddress(ZhongWen, 32) && lower(l) == twin; }));
+        has([&](const std::string& l) { return l != resultAddress(kZhongWen, 32) && lower(l) == twin; }));
 
     // The page's own host reduces to "0.1:<port>"; relative links resolve to it,
     // as the browser gives them. Then the harvester's own rules pick the links.
-    const QByteArray siteDomain
-        = tess::harvest::SiteDomain(QByteArray::fromStdString("http://" + host + searchTarget(ZhongWen, 30)));
-    EXPECT_EQ(siteDomain.toStdString(), "0.1:" + std::to_string(port));
+    const QByteArray siteDomain = tess::harvest::SiteDomain(
+        QByteArray::fromStdString("http://" + host + searchTarget(kZhongWen, 30)));
+    EXPECT_EQ(siteDomain.toStdString(), "0.1:" + std::to_string(m_port));
     tess::harvest::PageLinkList pageLinks;
     std::vector<std::string> taken;
     for (std::string link : links) {
@@ -281,7 +281,7 @@ TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
     }
     std::vector<std::string> expected;
     for (long long r = 31; r <= 40; ++r)
-        expected.push_back(resultAddress(ZhongWen, r));
+        expected.push_back(resultAddress(kZhongWen, r));
     EXPECT_EQ(taken, expected);
 }
 
@@ -289,12 +289,12 @@ TEST_F(SampleEngineServer, AnswersOtherPathsWith404)
 {
     startWith({});
     for (const char* target : { "/", "/s?wd=abc", "/baidu/x", "/link?url=1" }) {
-        auto res = client->Get(target);
+        auto res = m_client->Get(target);
         ASSERT_TRUE(res) << target;
         EXPECT_EQ(res->status, 404) << target;
         EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=gbk");
     }
-    const auto log = engine->requests();
+    const auto log = m_engine->requests();
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[2].target, "/baidu/x");
     EXPECT_EQ(log[2].status, 404);
@@ -378,19 +378,19 @@ std::vector<std::string> containers(const std::string& html)
     return out;
 }
 
-const std::string Keyword = ZhongWen + " a&b"; // escaped wherever the page shows it
+const std::string kKeyword = kZhongWen + " a&b"; // escaped wherever the page shows it
 
 class SampleEngineToday : public SampleEngineServer {
 protected:
     void SetUp() override { startWith({ .pagesPerKeyword = 12, .layout = Layout::Today }); }
 
-    std::string host() const { return "127.0.0.1:" + std::to_string(port); }
+    std::string host() const { return "127.0.0.1:" + std::to_string(m_port); }
 
     // Where the redirector's answer leads, read without following it;
     // "<status N>" when it leads nowhere.
     std::string answeredTarget(const std::string& address, RedirectForm* form = nullptr)
     {
-        auto res = client->Get(address.substr(("http://" + host()).size()));
+        auto res = m_client->Get(address.substr(("http://" + host()).size()));
         if (!res || (res->status != 200 && res->status != 302))
             return "<status " + std::to_string(res ? res->status : 0) + ">";
         const std::string meta = firstMatch(res->body, "content=\"0;URL='([^']*)'\"");
@@ -409,7 +409,7 @@ protected:
 
 TEST_F(SampleEngineToday, ResultsHideTheirTargetsBehindTheRedirector)
 {
-    auto res = client->Get(searchTarget(Keyword, 10));
+    auto res = m_client->Get(searchTarget(kKeyword, 10));
     ASSERT_TRUE(res);
     EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=gbk");
     const std::string& html = res->body;
@@ -428,7 +428,7 @@ TEST_F(SampleEngineToday, ResultsHideTheirTargetsBehindTheRedirector)
                 << mu;
             continue;
         }
-        const TodayResult expected = todayResult(Keyword, r);
+        const TodayResult expected = todayResult(kKeyword, r);
         EXPECT_TRUE(startsWith(c, "<div class=\"result c-container\" id=\"" + std::to_string(r) + "\"")) << r;
         EXPECT_EQ(
             firstMatch(c, "<h3 class=\"t\"><a href=\"([^\"]*)\""), redirectAddress(host(), expected.token));
@@ -444,8 +444,8 @@ TEST_F(SampleEngineToday, ResultsHideTheirTargetsBehindTheRedirector)
         ++r;
     }
     EXPECT_EQ(occurrences(html, " mu=\"https://blog."), 5u);
-    EXPECT_EQ(todayResult(Keyword, 11).title, "中文 a&b_示例文章11");
-    EXPECT_EQ(todayTarget(Keyword, 2, 0), todayResult(Keyword, 11).target);
+    EXPECT_EQ(todayResult(kKeyword, 11).title, "中文 a&b_示例文章11");
+    EXPECT_EQ(todayTarget(kKeyword, 2, 0), todayResult(kKeyword, 11).target);
 }
 
 // What today's rules should make of a page: every redirect link becomes its
@@ -453,7 +453,7 @@ TEST_F(SampleEngineToday, ResultsHideTheirTargetsBehindTheRedirector)
 // direct links come through where they stand.
 TEST_F(SampleEngineToday, RedirectTargetsAndCardLinksAreAllThatLeavesTheEngine)
 {
-    const std::string html = page(Keyword, 50);
+    const std::string html = page(kKeyword, 50);
     std::vector<std::string> taken;
     std::map<std::string, int> skipped;
     for (const std::string& raw : hrefs(html)) {
@@ -475,9 +475,9 @@ TEST_F(SampleEngineToday, RedirectTargetsAndCardLinksAreAllThatLeavesTheEngine)
     }
 
     std::vector<std::string> expected;
-    const auto cards = todayCardLinks(Keyword, 6);
+    const auto cards = todayCardLinks(kKeyword, 6);
     for (int i = 0; i < 10; ++i) {
-        expected.push_back(todayTarget(Keyword, 6, i));
+        expected.push_back(todayTarget(kKeyword, 6, i));
         if (i == 2 || i == 6)
             expected.push_back(cards[i == 2 ? 0 : 1]);
     }
@@ -539,8 +539,8 @@ TEST_F(SampleEngineToday, RedirectorAnswersInThreeFormsAndRefusesUnknownTokens)
         // A target with a query: escaped in the page, intact in the answer.
         { redirectToken(abc, 10), RedirectForm::MetaRefresh,
             "http://www.k" + shortHash(abc) + "-10.example.net/item/10.html?from=sample&id=10" },
-        { redirectToken(Keyword, 12), RedirectForm::Location, todayTarget(Keyword, 2, 1) },
-        { std::string(OtherEngineToken), RedirectForm::Location, "https://www.baidu.com/s?wd=x" },
+        { redirectToken(kKeyword, 12), RedirectForm::Location, todayTarget(kKeyword, 2, 1) },
+        { std::string(kOtherEngineToken), RedirectForm::Location, "https://www.baidu.com/s?wd=x" },
         { "1", RedirectForm::Location, nowhere }, { "k616263-r0", RedirectForm::Location, nowhere },
         { "k616263-r07", RedirectForm::Location, nowhere },
         { "k61626-r7", RedirectForm::Location, nowhere }, // half a byte
@@ -558,11 +558,11 @@ TEST_F(SampleEngineToday, RedirectorAnswersInThreeFormsAndRefusesUnknownTokens)
 
 TEST_F(SampleEngineToday, NeverAnsweringTokenEndsWhenTheEngineStops)
 {
-    httplib::Client patient("127.0.0.1", port);
+    httplib::Client patient("127.0.0.1", m_port);
     patient.set_read_timeout(1);
-    EXPECT_FALSE(patient.Get(std::string(RedirectPath) + "?url=" + std::string(NeverAnsweringToken)));
-    engine->stop(); // must not wait for the answer
-    EXPECT_FALSE(engine->isRunning());
+    EXPECT_FALSE(patient.Get(std::string(kRedirectPath) + "?url=" + std::string(kNeverAnsweringToken)));
+    m_engine->stop(); // must not wait for the answer
+    EXPECT_FALSE(m_engine->isRunning());
 }
 
 TEST(SampleEngineVerification, SendsSearchesToTheVerificationPageUntilItIsPassed)
@@ -586,7 +586,7 @@ TEST(SampleEngineVerification, SendsSearchesToTheVerificationPageUntilItIsPassed
         for (int n = 1; n < c.verifyAfter; ++n)
             EXPECT_EQ(status(searchTarget("abc", (n - 1) * 10)), 200) << n;
         // The Nth request and the ones after it, whatever they ask for.
-        const std::string asked = searchTarget(ZhongWen, 20);
+        const std::string asked = searchTarget(kZhongWen, 20);
         auto sent = client.Get(asked);
         ASSERT_TRUE(sent);
         EXPECT_EQ(sent->status, 302);
@@ -619,7 +619,7 @@ TEST(SampleEngineVerification, SendsSearchesToTheVerificationPageUntilItIsPassed
         expected.insert(expected.end(), { 302, 302, 200, 200, 200, 200 });
         EXPECT_EQ(statuses, expected);
         const RequestRecord redirected = engine.requests()[static_cast<size_t>(c.verifyAfter - 1)];
-        EXPECT_EQ(redirected.wordGbk, ZhongWen);
+        EXPECT_EQ(redirected.wordGbk, kZhongWen);
         EXPECT_EQ(redirected.pn, 20);
     }
 }

@@ -12,51 +12,51 @@ namespace tess::components {
 using TrayHandle = quint32;
 
 // The notify-icon record in its first, 88-byte form.
-struct TNotifyIconDataA {
-    quint32 cbSize;
-    TrayHandle hWnd;
-    quint32 uID;
-    quint32 uFlags;
-    quint32 uCallbackMessage;
-    TrayHandle hIcon;
-    char szTip[64];
+struct NotifyIconRecord {
+    quint32 size; // of the record in bytes
+    TrayHandle window; // receives the icon's notices
+    quint32 id; // tells the window's icons apart
+    quint32 flags; // which of callbackMessage, icon and tip are valid
+    quint32 callbackMessage;
+    TrayHandle icon;
+    char tip[64];
 };
-static_assert(sizeof(TNotifyIconDataA) == 88);
+static_assert(sizeof(NotifyIconRecord) == 88);
 
-// A message delivered to a hidden window; Result is what its procedure answers.
-struct TMessage {
-    quint32 Msg;
-    quintptr WParam;
-    qintptr LParam;
-    qintptr Result;
+// A message delivered to a hidden window; `result` is what its procedure answers.
+struct WindowMessage {
+    quint32 id;
+    quintptr wParam;
+    qintptr lParam;
+    qintptr result;
 };
 
 namespace shell {
-inline constexpr quint32 NIM_ADD = 0;
-inline constexpr quint32 NIM_MODIFY = 1;
-inline constexpr quint32 NIM_DELETE = 2;
+inline constexpr quint32 kNimAdd = 0;
+inline constexpr quint32 kNimModify = 1;
+inline constexpr quint32 kNimDelete = 2;
 
-inline constexpr quint32 NIF_MESSAGE = 1;
-inline constexpr quint32 NIF_ICON = 2;
-inline constexpr quint32 NIF_TIP = 4;
+inline constexpr quint32 kNifMessage = 1;
+inline constexpr quint32 kNifIcon = 2;
+inline constexpr quint32 kNifTip = 4;
 
-inline constexpr quint32 WM_NULL = 0;
-inline constexpr quint32 WM_USER = 1024;
+inline constexpr quint32 kWmNull = 0;
+inline constexpr quint32 kWmUser = 1024;
 // The message the shell sends the hidden window for mouse actions on the icon.
-inline constexpr quint32 WM_TRAYNOTIFY = WM_USER + 1;
-inline constexpr qintptr WM_MOUSEMOVE = 0x200;
-inline constexpr qintptr WM_LBUTTONDOWN = 0x201;
-inline constexpr qintptr WM_LBUTTONUP = 0x202;
-inline constexpr qintptr WM_LBUTTONDBLCLK = 0x203;
-inline constexpr qintptr WM_RBUTTONDOWN = 0x204;
-inline constexpr qintptr WM_RBUTTONUP = 0x205;
-inline constexpr qintptr WM_RBUTTONDBLCLK = 0x206;
-inline constexpr qintptr WM_MBUTTONDOWN = 0x207;
-inline constexpr qintptr WM_MBUTTONUP = 0x208;
+inline constexpr quint32 kWmTrayNotify = kWmUser + 1;
+inline constexpr qintptr kWmMouseMove = 0x200;
+inline constexpr qintptr kWmLButtonDown = 0x201;
+inline constexpr qintptr kWmLButtonUp = 0x202;
+inline constexpr qintptr kWmLButtonDblClk = 0x203;
+inline constexpr qintptr kWmRButtonDown = 0x204;
+inline constexpr qintptr kWmRButtonUp = 0x205;
+inline constexpr qintptr kWmRButtonDblClk = 0x206;
+inline constexpr qintptr kWmMButtonDown = 0x207;
+inline constexpr qintptr kWmMButtonUp = 0x208;
 
-inline constexpr int VK_SHIFT = 0x10;
-inline constexpr int VK_CONTROL = 0x11;
-inline constexpr int VK_MENU = 0x12;
+inline constexpr int kVkShift = 0x10;
+inline constexpr int kVkControl = 0x11;
+inline constexpr int kVkMenu = 0x12;
 } // namespace shell
 
 } // namespace tess::components

@@ -1,6 +1,6 @@
 #include "tools/about/AboutWindow.h"
 
-#include "components/hyperlink/TcwHyperLink.h"
+#include "components/hyperlink/HyperlinkLabel.h"
 #include "tools/about/BevelPanel.h"
 #include "tools/about/JpegDecoder.h"
 #include "ui/WindowFont.h"
@@ -20,13 +20,13 @@ QPixmap transparentPicture(const QImage& picture)
 {
     QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
     const QColor key = argb.pixelColor(0, argb.height() - 1);
-    constexpr int tolerance = 24;
+    constexpr int kTolerance = 24;
     for (int y = 0; y < argb.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
         for (int x = 0; x < argb.width(); ++x) {
             const QRgb p = row[x];
-            if (qAbs(qRed(p) - key.red()) <= tolerance && qAbs(qGreen(p) - key.green()) <= tolerance
-                && qAbs(qBlue(p) - key.blue()) <= tolerance)
+            if (qAbs(qRed(p) - key.red()) <= kTolerance && qAbs(qGreen(p) - key.green()) <= kTolerance
+                && qAbs(qBlue(p) - key.blue()) <= kTolerance)
                 row[x] = qRgba(0, 0, 0, 0);
         }
     }
@@ -57,10 +57,10 @@ QLabel* textLabel(
     return l;
 }
 
-components::TcwHyperLink* link(
+components::HyperlinkLabel* link(
     QWidget* parent, const char* name, const QString& caption, const QString& url, int left, int top)
 {
-    auto* l = new components::TcwHyperLink(parent);
+    auto* l = new components::HyperlinkLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->move(left, top);
     l->setCaption(caption);
@@ -70,47 +70,47 @@ components::TcwHyperLink* link(
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent)
+AboutWindow::AboutWindow(QWidget* parent)
     : ui::SecondaryWindow(parent, Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("关于本软件"));
     setFixedSize(272, 190);
 
-    Panel1 = new BevelPanel(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(0, 0, 272, 190);
+    m_panel = new BevelPanel(this);
+    m_panel->setObjectName(QStringLiteral("Panel1"));
+    m_panel->setGeometry(0, 0, 272, 190);
 
-    ProgramIcon = picture(Panel1, "ProgramIcon", transparentPicture(loadJpeg(LogoPicture)), 20, 8);
+    m_logo = picture(m_panel, "ProgramIcon", transparentPicture(loadJpeg(kLogoPicture)), 20, 8);
 
     QFont nameFont = ui::songtiFont(12);
     nameFont.setBold(true);
-    ProductName = textLabel(Panel1, "ProductName", QStringLiteral("『Tessaroon』"), nameFont, 96, 16);
+    m_productName = textLabel(m_panel, "ProductName", QStringLiteral("『Tessaroon』"), nameFont, 96, 16);
     QFont versionFont;
     versionFont.setFamilies(
         { QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") });
     versionFont.setPixelSize(13);
-    Version = textLabel(Panel1, "Version", QStringLiteral("Ver 2.0"), versionFont, 216, 14);
+    m_version = textLabel(m_panel, "Version", QStringLiteral("Ver 2.0"), versionFont, 216, 14);
 
-    Image1 = picture(Panel1, "Image1", QPixmap::fromImage(loadJpeg(CreditPicture)), 20, 64);
+    m_creditPicture = picture(m_panel, "Image1", QPixmap::fromImage(loadJpeg(kCreditPicture)), 20, 64);
 
-    cwHyperLink1 = link(Panel1, "cwHyperLink1", QStringLiteral("主页: http://www.tessaroon.example/"),
+    m_homePageLink = link(m_panel, "cwHyperLink1", QStringLiteral("主页: http://www.tessaroon.example/"),
         QStringLiteral("http://www.tessaroon.example/"), 16, 88);
-    cwHyperLink3 = link(Panel1, "cwHyperLink3", QStringLiteral("下载: http://download.tessaroon.example/"),
+    m_downloadLink = link(m_panel, "cwHyperLink3", QStringLiteral("下载: http://download.tessaroon.example/"),
         QStringLiteral("http://download.tessaroon.example/"), 16, 108);
-    cwHyperLink2 = link(Panel1, "cwHyperLink2", QStringLiteral("联系: support@tessaroon.example"),
+    m_contactLink = link(m_panel, "cwHyperLink2", QStringLiteral("联系: support@tessaroon.example"),
         QStringLiteral("mailto:support@tessaroon.example"), 16, 130);
 
     // On the window itself, above the panel.
-    OKButton = new QPushButton(QStringLiteral("确 定"), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
-    OKButton->setFont(ui::songtiFont(12));
-    OKButton->setGeometry(207, 156, 50, 25);
-    OKButton->setDefault(true);
-    OKButton->raise();
-    connect(OKButton, &QPushButton::clicked, this, &TForm2::OKButtonClick);
+    m_okButton = new QPushButton(QStringLiteral("确 定"), this);
+    m_okButton->setObjectName(QStringLiteral("OKButton"));
+    m_okButton->setFont(ui::songtiFont(12));
+    m_okButton->setGeometry(207, 156, 50, 25);
+    m_okButton->setDefault(true);
+    m_okButton->raise();
+    connect(m_okButton, &QPushButton::clicked, this, &AboutWindow::closeWindow);
 }
 
-void TForm2::OKButtonClick() { accept(); }
+void AboutWindow::closeWindow() { accept(); }
 
 } // namespace tess::tools

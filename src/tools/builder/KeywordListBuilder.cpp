@@ -23,7 +23,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int left, 
     return l;
 }
 
-QTextEdit* memo(QWidget* parent, const char* name, const QRect& geometry, const QString& text)
+QTextEdit* textBox(QWidget* parent, const char* name, const QRect& geometry, const QString& text)
 {
     auto* m = new QTextEdit(parent);
     m->setObjectName(QLatin1String(name));
@@ -38,7 +38,7 @@ QTextEdit* memo(QWidget* parent, const char* name, const QRect& geometry, const 
     return m;
 }
 
-QToolButton* speedButton(
+QToolButton* flatButton(
     QWidget* parent, const char* name, const QString& caption, const QIcon& glyph, const QRect& geometry)
 {
     auto* b = new QToolButton(parent);
@@ -62,38 +62,40 @@ QByteArray fileBytes(const QString& boxText)
 
 } // namespace
 
-TForm3::TForm3(QWidget* parent)
+KeywordListBuilder::KeywordListBuilder(QWidget* parent)
     : ui::SecondaryWindow(parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("创建关键词列表文件"));
     resize(310, 236);
 
-    Label1 = label(this, "Label1", QStringLiteral("地区分类词语"), 40, 8);
-    Label2 = label(this, "Label2", QStringLiteral("行业分类词语"), 200, 8);
-    Memo1 = memo(this, "Memo1", QRect(8, 24, 137, 65), QStringLiteral("广州\n上海\n北京\n苏州"));
-    Memo2 = memo(this, "Memo2", QRect(168, 24, 137, 65), QStringLiteral("服装\n服饰\n制衣\n时装"));
-    Label3 = label(this, "Label3", QStringLiteral("百度搜索关键词列表文件内容"), 72, 104);
-    Memo3 = memo(this, "Memo3", QRect(8, 120, 297, 73), QString());
-    SpeedButton2
-        = speedButton(this, "SpeedButton2", QStringLiteral("创建"), createGlyph(), QRect(72, 204, 65, 25));
-    SpeedButton1
-        = speedButton(this, "SpeedButton1", QStringLiteral("保存"), saveGlyph(), QRect(176, 204, 65, 25));
-    setTabOrder(Memo1, Memo2);
-    setTabOrder(Memo2, Memo3);
-    connect(SpeedButton2, &QToolButton::clicked, this, &TForm3::SpeedButton2Click);
-    connect(SpeedButton1, &QToolButton::clicked, this, &TForm3::SpeedButton1Click);
+    m_regionWordsLabel = label(this, "Label1", QStringLiteral("地区分类词语"), 40, 8);
+    m_tradeWordsLabel = label(this, "Label2", QStringLiteral("行业分类词语"), 200, 8);
+    m_regionWordsEdit
+        = textBox(this, "Memo1", QRect(8, 24, 137, 65), QStringLiteral("广州\n上海\n北京\n苏州"));
+    m_tradeWordsEdit
+        = textBox(this, "Memo2", QRect(168, 24, 137, 65), QStringLiteral("服装\n服饰\n制衣\n时装"));
+    m_keywordListLabel = label(this, "Label3", QStringLiteral("百度搜索关键词列表文件内容"), 72, 104);
+    m_keywordListEdit = textBox(this, "Memo3", QRect(8, 120, 297, 73), QString());
+    m_buildButton
+        = flatButton(this, "SpeedButton2", QStringLiteral("创建"), createGlyph(), QRect(72, 204, 65, 25));
+    m_saveButton
+        = flatButton(this, "SpeedButton1", QStringLiteral("保存"), saveGlyph(), QRect(176, 204, 65, 25));
+    setTabOrder(m_regionWordsEdit, m_tradeWordsEdit);
+    setTabOrder(m_tradeWordsEdit, m_keywordListEdit);
+    connect(m_buildButton, &QToolButton::clicked, this, &KeywordListBuilder::buildKeywordList);
+    connect(m_saveButton, &QToolButton::clicked, this, &KeywordListBuilder::saveKeywordList);
 
-    SaveDialog1.title = QStringLiteral("生成搜索关键词列表文件");
-    SaveDialog1.filter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
-    SaveDialog1.defaultSuffix = QStringLiteral("txt");
-    SaveDialog1.overwritePrompt = true;
+    m_saveDialog.title = QStringLiteral("生成搜索关键词列表文件");
+    m_saveDialog.filter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
+    m_saveDialog.defaultSuffix = QStringLiteral("txt");
+    m_saveDialog.overwritePrompt = true;
 }
 
-void TForm3::SpeedButton2Click()
+void KeywordListBuilder::buildKeywordList()
 {
-    const QStringList regions = displayLines(Memo1);
-    const QStringList trades = displayLines(Memo2);
+    const QStringList regions = displayLines(m_regionWordsEdit);
+    const QStringList trades = displayLines(m_tradeWordsEdit);
     QString result;
     for (const QString& region : regions) {
         for (const QString& trade : trades) {
@@ -105,21 +107,21 @@ void TForm3::SpeedButton2Click()
     }
     // One replacement instead of one append per line: a large list
     // would otherwise be laid out again at every line.
-    Memo3->setPlainText(result);
+    m_keywordListEdit->setPlainText(result);
 }
 
-void TForm3::SpeedButton1Click()
+void KeywordListBuilder::saveKeywordList()
 {
     ui::guarded([this] {
-        SaveDialog1.initialDir = io::exeDir();
-        SaveDialog1.fileName = ProposedFileName;
+        m_saveDialog.initialDir = io::exeDir();
+        m_saveDialog.fileName = kProposedFileName;
         repaint();
-        const std::optional<QString> path = ui::dialogs().saveFile(this, SaveDialog1);
+        const std::optional<QString> path = ui::dialogs().saveFile(this, m_saveDialog);
         if (!path)
             return;
         // Written to a companion file and renamed over the target, so a
         // failed save leaves any earlier file whole.
-        io::replaceFile(*path, fileBytes(Memo3->toPlainText()));
+        io::replaceFile(*path, fileBytes(m_keywordListEdit->toPlainText()));
     });
 }
 

@@ -14,34 +14,36 @@ namespace tess::tools {
 // word into a keyword list file for the Import command. One instance lives
 // for the whole run, so the three boxes keep their contents between
 // showings.
-class TForm3 final : public ui::SecondaryWindow {
+class KeywordListBuilder final : public ui::SecondaryWindow {
     Q_OBJECT
 public:
-    static inline const QString ProposedFileName = QStringLiteral("搜索关键词列表文件.txt");
+    static inline const QString kProposedFileName = QStringLiteral("搜索关键词列表文件.txt");
 
-    explicit TForm3(QWidget* parent = nullptr);
+    explicit KeywordListBuilder(QWidget* parent = nullptr);
 
-    QTextEdit* memo1() const { return Memo1; }
-    QTextEdit* memo2() const { return Memo2; }
-    QTextEdit* memo3() const { return Memo3; }
-    const ui::FileDialog& saveDialog() const { return SaveDialog1; }
+    QTextEdit* regionWordsEdit() const { return m_regionWordsEdit; }
+    QTextEdit* tradeWordsEdit() const { return m_tradeWordsEdit; }
+    QTextEdit* keywordListEdit() const { return m_keywordListEdit; }
+    const ui::FileDialog& saveDialog() const { return m_saveDialog; }
 
 public slots:
-    // Create: each line of Memo1 with each line of Memo2, as "R T".
-    void SpeedButton2Click();
-    // Save: Memo3's text, as GBK with CR LF line ends, to a chosen file.
-    void SpeedButton1Click();
+    // Create: each line of the region words with each line of the trade
+    // words, as "R T", into the keyword list box.
+    void buildKeywordList();
+    // Save: the keyword list box's text, as GBK with CR LF line ends, to a
+    // chosen file.
+    void saveKeywordList();
 
 private:
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QTextEdit* Memo1;
-    QTextEdit* Memo2;
-    QTextEdit* Memo3;
-    QToolButton* SpeedButton2;
-    QToolButton* SpeedButton1;
-    ui::FileDialog SaveDialog1;
+    QLabel* m_regionWordsLabel;
+    QLabel* m_tradeWordsLabel;
+    QLabel* m_keywordListLabel;
+    QTextEdit* m_regionWordsEdit;
+    QTextEdit* m_tradeWordsEdit;
+    QTextEdit* m_keywordListEdit;
+    QToolButton* m_buildButton;
+    QToolButton* m_saveButton;
+    ui::FileDialog m_saveDialog;
 };
 
 } // namespace tess::tools

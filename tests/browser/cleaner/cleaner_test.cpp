@@ -1,5 +1,5 @@
-#include "browser/cleaner/DelIECache.h"
 #include "browser/cleaner/FakeBrowserProfile.h"
+#include "browser/cleaner/ProfileCleaner.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,8 @@ TEST(CleanerRoutines, LetFailuresThrough)
     FakeBrowserProfile profile;
     profile.historyFails = true;
     profile.cacheFails = true;
-    EXPECT_THROW(tess::browser::ClearUrlHistory(profile), std::runtime_error);
-    EXPECT_THROW(tess::browser::ClearUrlCache(profile), std::runtime_error);
+    EXPECT_THROW(tess::browser::clearHistory(profile), std::runtime_error);
+    EXPECT_THROW(tess::browser::clearCache(profile), std::runtime_error);
 }
 
 } // namespace

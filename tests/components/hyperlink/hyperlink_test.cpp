@@ -1,4 +1,4 @@
-#include "components/hyperlink/TcwHyperLink.h"
+#include "components/hyperlink/HyperlinkLabel.h"
 #include "support/UrlSink.h"
 
 #include <QDesktopServices>
@@ -29,16 +29,16 @@ public:
     }
 };
 
-class HyperLinkTest : public ::testing::Test {
+class HyperlinkLabelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         for (const char* scheme : { "http", "mailto" })
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &sink, "open");
-        window = std::make_unique<QWidget>();
-        window->resize(400, 100);
-        link = new TcwHyperLink(window.get());
-        link->move(10, 10);
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_sink, "open");
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(400, 100);
+        m_link = new HyperlinkLabel(m_window.get());
+        m_link->move(10, 10);
     }
     void TearDown() override
     {
@@ -48,8 +48,8 @@ protected:
 
     void showAndSettle()
     {
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         settle();
     }
     static void settle()
@@ -59,68 +59,68 @@ protected:
     }
     QSize fitted(const QString& caption) const
     {
-        const QFontMetrics m(link->textFont());
+        const QFontMetrics m(m_link->textFont());
         return { m.horizontalAdvance(caption) + 6, m.height() + 2 };
     }
     void enter()
     {
         QEnterEvent e(QPointF(2, 2), QPointF(12, 12), QPointF(12, 12));
-        QCoreApplication::sendEvent(link, &e);
+        QCoreApplication::sendEvent(m_link, &e);
     }
     void leave()
     {
         QEvent e(QEvent::Leave);
-        QCoreApplication::sendEvent(link, &e);
+        QCoreApplication::sendEvent(m_link, &e);
     }
 
-    UrlSink sink;
-    std::unique_ptr<QWidget> window;
-    TcwHyperLink* link = nullptr;
+    UrlSink m_sink;
+    std::unique_ptr<QWidget> m_window;
+    HyperlinkLabel* m_link = nullptr;
 };
 
-TEST_F(HyperLinkTest, StartsAsDefaultLinkAndFitsItsCaptionOncePainted)
+TEST_F(HyperlinkLabelTest, StartsAsDefaultLinkAndFitsItsCaptionOncePainted)
 {
-    EXPECT_EQ(link->url(), TcwHyperLink::DefaultUrl);
-    EXPECT_EQ(link->caption(), link->url());
-    EXPECT_EQ(link->linkColor(), clBlue);
-    EXPECT_EQ(link->color(), clBtnFace);
-    EXPECT_TRUE(link->fontName().isEmpty());
-    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_TRUE(link->textFont().bold());
-    EXPECT_TRUE(link->textFont().underline());
-    EXPECT_EQ(link->size(), QSize(100, 10));
+    EXPECT_EQ(m_link->url(), HyperlinkLabel::kDefaultUrl);
+    EXPECT_EQ(m_link->caption(), m_link->url());
+    EXPECT_EQ(m_link->linkColor(), kBlue);
+    EXPECT_EQ(m_link->color(), kButtonFace);
+    EXPECT_TRUE(m_link->fontName().isEmpty());
+    EXPECT_EQ(m_link->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(m_link->textFont().bold());
+    EXPECT_TRUE(m_link->textFont().underline());
+    EXPECT_EQ(m_link->size(), QSize(100, 10));
 
     showAndSettle();
-    EXPECT_EQ(link->size(), fitted(link->caption()));
+    EXPECT_EQ(m_link->size(), fitted(m_link->caption()));
 
     // A size stored by a form does not survive the next paint either.
-    link->resize(300, 40);
+    m_link->resize(300, 40);
     settle();
-    EXPECT_EQ(link->size(), fitted(link->caption()));
+    EXPECT_EQ(m_link->size(), fitted(m_link->caption()));
 }
 
-TEST_F(HyperLinkTest, UrlAndCaptionAreWrittenIndependently)
+TEST_F(HyperlinkLabelTest, UrlAndCaptionAreWrittenIndependently)
 {
     showAndSettle();
-    const QSize before = link->size();
+    const QSize before = m_link->size();
 
-    link->setUrl(QStringLiteral("http://other.tessaroon.example/"));
+    m_link->setUrl(QStringLiteral("http://other.tessaroon.example/"));
     settle();
-    EXPECT_EQ(link->caption(), TcwHyperLink::DefaultUrl);
-    EXPECT_EQ(link->size(), before);
+    EXPECT_EQ(m_link->caption(), HyperlinkLabel::kDefaultUrl);
+    EXPECT_EQ(m_link->size(), before);
 
-    link->setCaption(QStringLiteral("联系我们"));
+    m_link->setCaption(QStringLiteral("联系我们"));
     settle();
-    EXPECT_EQ(link->url(), QStringLiteral("http://other.tessaroon.example/"));
-    EXPECT_EQ(link->size(), fitted(QStringLiteral("联系我们")));
-    EXPECT_NE(link->size(), before);
+    EXPECT_EQ(m_link->url(), QStringLiteral("http://other.tessaroon.example/"));
+    EXPECT_EQ(m_link->size(), fitted(QStringLiteral("联系我们")));
+    EXPECT_NE(m_link->size(), before);
 }
 
-TEST_F(HyperLinkTest, RepaintsOnlyWhenAWriteChangesSomethingShown)
+TEST_F(HyperlinkLabelTest, RepaintsOnlyWhenAWriteChangesSomethingShown)
 {
     showAndSettle();
     PaintCounter counter;
-    link->installEventFilter(&counter);
+    m_link->installEventFilter(&counter);
 
     struct Write {
         const char* what;
@@ -128,13 +128,13 @@ TEST_F(HyperLinkTest, RepaintsOnlyWhenAWriteChangesSomethingShown)
         bool repaints;
     };
     const std::vector<Write> writes = {
-        { "same caption", [&] { link->setCaption(link->caption()); }, false },
-        { "same colour", [&] { link->setColor(clBtnFace); }, false },
-        { "same (empty) face", [&] { link->setFontName(QString()); }, false },
-        { "new address", [&] { link->setUrl(QStringLiteral("http://x.tessaroon.example/")); }, false },
-        { "new caption", [&] { link->setCaption(QStringLiteral("主页")); }, true },
-        { "new colour", [&] { link->setColor(0x00FFFF); }, true },
-        { "new face", [&] { link->setFontName(QStringLiteral("DejaVu Sans")); }, true },
+        { "same caption", [&] { m_link->setCaption(m_link->caption()); }, false },
+        { "same colour", [&] { m_link->setColor(kButtonFace); }, false },
+        { "same (empty) face", [&] { m_link->setFontName(QString()); }, false },
+        { "new address", [&] { m_link->setUrl(QStringLiteral("http://x.tessaroon.example/")); }, false },
+        { "new caption", [&] { m_link->setCaption(QStringLiteral("主页")); }, true },
+        { "new colour", [&] { m_link->setColor(0x00FFFF); }, true },
+        { "new face", [&] { m_link->setFontName(QStringLiteral("DejaVu Sans")); }, true },
     };
     for (const Write& w : writes) {
         counter.paints = 0;
@@ -142,66 +142,55 @@ TEST_F(HyperLinkTest, RepaintsOnlyWhenAWriteChangesSomethingShown)
         settle();
         EXPECT_EQ(counter.paints > 0, w.repaints) << w.what;
     }
-    EXPECT_EQ(link->fontName(), QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(link->textFont().family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(m_link->fontName(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(m_link->textFont().family(), QStringLiteral("DejaVu Sans"));
 }
 
-TEST_F(HyperLinkTest, HoverIsRedAndTheLinkTurnsMagentaAfterTheFirstLeftPress)
+TEST_F(HyperlinkLabelTest, HoverIsRedAndTheLinkTurnsMagentaAfterTheFirstLeftPress)
 {
     showAndSettle();
     enter();
-    EXPECT_EQ(link->fontColor(), clRed);
+    EXPECT_EQ(m_link->fontColor(), kRed);
     leave();
-    EXPECT_EQ(link->fontColor(), clBlue);
+    EXPECT_EQ(m_link->fontColor(), kBlue);
 
     enter();
-    QTest::mouseClick(link, Qt::RightButton);
-    EXPECT_TRUE(sink.opened.isEmpty());
-    QTest::mouseClick(link, Qt::LeftButton);
-    ASSERT_EQ(sink.opened.size(), 1);
-    EXPECT_EQ(sink.opened[0], QUrl(TcwHyperLink::DefaultUrl));
+    QTest::mouseClick(m_link, Qt::RightButton);
+    EXPECT_TRUE(m_sink.opened.isEmpty());
+    QTest::mouseClick(m_link, Qt::LeftButton);
+    ASSERT_EQ(m_sink.opened.size(), 1);
+    EXPECT_EQ(m_sink.opened[0], QUrl(HyperlinkLabel::kDefaultUrl));
     // Still under the pointer: still red until it leaves.
-    EXPECT_EQ(link->fontColor(), clRed);
-    EXPECT_EQ(link->linkColor(), clFuchsia);
+    EXPECT_EQ(m_link->fontColor(), kRed);
+    EXPECT_EQ(m_link->linkColor(), kFuchsia);
     leave();
-    EXPECT_EQ(link->fontColor(), clFuchsia);
+    EXPECT_EQ(m_link->fontColor(), kFuchsia);
     enter();
-    EXPECT_EQ(link->fontColor(), clRed);
+    EXPECT_EQ(m_link->fontColor(), kRed);
 
-    QTest::mouseClick(link, Qt::LeftButton);
-    EXPECT_EQ(sink.opened.size(), 2);
-    EXPECT_EQ(link->linkColor(), clFuchsia);
+    QTest::mouseClick(m_link, Qt::LeftButton);
+    EXPECT_EQ(m_sink.opened.size(), 2);
+    EXPECT_EQ(m_link->linkColor(), kFuchsia);
 }
 
-TEST_F(HyperLinkTest, MailAddressesGoToTheOpenerTheSameWay)
+TEST_F(HyperlinkLabelTest, MailAddressesGoToTheOpenerTheSameWay)
 {
-    link->setUrl(QStringLiteral("mailto:support@tessaroon.example"));
+    m_link->setUrl(QStringLiteral("mailto:support@tessaroon.example"));
     showAndSettle();
-    QTest::mouseClick(link, Qt::LeftButton);
-    ASSERT_EQ(sink.opened.size(), 1);
-    EXPECT_EQ(sink.opened[0].scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(sink.opened[0].path(), QStringLiteral("support@tessaroon.example"));
+    QTest::mouseClick(m_link, Qt::LeftButton);
+    ASSERT_EQ(m_sink.opened.size(), 1);
+    EXPECT_EQ(m_sink.opened[0].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(m_sink.opened[0].path(), QStringLiteral("support@tessaroon.example"));
 }
 
-TEST_F(HyperLinkTest, PressWhileDesigningOpensNothing)
-{
-    link->setDesigning(true);
-    showAndSettle();
-    QTest::mouseClick(link, Qt::LeftButton);
-    EXPECT_TRUE(sink.opened.isEmpty());
-    EXPECT_EQ(link->linkColor(), clBlue);
-    leave();
-    EXPECT_EQ(link->fontColor(), clBlue);
-}
-
-TEST(TColor, ConvertsStoredColoursAndDesktopColours)
+TEST(FormColor, ConvertsStoredColoursAndDesktopColours)
 {
     QPalette pal;
     pal.setColor(QPalette::Active, QPalette::Button, QColor(1, 2, 3));
-    EXPECT_EQ(toQColor(clBlue, pal), QColor(0, 0, 255));
-    EXPECT_EQ(toQColor(clRed, pal), QColor(255, 0, 0));
+    EXPECT_EQ(toQColor(kBlue, pal), QColor(0, 0, 255));
+    EXPECT_EQ(toQColor(kRed, pal), QColor(255, 0, 0));
     EXPECT_EQ(toQColor(0x336699, pal), QColor(0x99, 0x66, 0x33));
-    EXPECT_EQ(toQColor(clBtnFace, pal), QColor(1, 2, 3));
+    EXPECT_EQ(toQColor(kButtonFace, pal), QColor(1, 2, 3));
 }
 
 } // namespace

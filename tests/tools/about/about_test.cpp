@@ -3,7 +3,7 @@
 #include "tools/about/AboutWindow.h"
 #include "tools/about/JpegDecoder.h"
 
-#include "components/hyperlink/TcwHyperLink.h"
+#include "components/hyperlink/HyperlinkLabel.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -18,13 +18,13 @@ namespace {
 
 using tess::test::UrlSink;
 
-using tess::components::TcwHyperLink;
-using tess::tools::TForm2;
+using tess::components::HyperlinkLabel;
+using tess::tools::AboutWindow;
 
 QByteArray resource(const QString& path) { return tess::test::readFile(path); }
 
 // Shows the window modally and runs `whileShown` once it is up.
-int showModal(TForm2& form, std::function<void()> whileShown)
+int showModal(AboutWindow& form, std::function<void()> whileShown)
 {
     QTimer::singleShot(0, &form, [&] {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -37,8 +37,8 @@ TEST(AboutWindow, EnterAndTheCloseBoxBothCloseTheSameWindowWhichKeepsItsLinkColo
 {
     UrlSink sink;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &sink, "open");
-    TForm2 form;
-    auto* link = form.findChild<TcwHyperLink*>(QStringLiteral("cwHyperLink1"));
+    AboutWindow form;
+    auto* link = form.findChild<HyperlinkLabel*>(QStringLiteral("cwHyperLink1"));
     ASSERT_NE(link, nullptr);
 
     const int result = showModal(form, [&] {
@@ -54,8 +54,8 @@ TEST(AboutWindow, EnterAndTheCloseBoxBothCloseTheSameWindowWhichKeepsItsLinkColo
 
     bool stillVisited = false;
     showModal(form, [&] {
-        stillVisited = link->linkColor() == tess::components::clFuchsia
-            && link->fontColor() == tess::components::clFuchsia;
+        stillVisited = link->linkColor() == tess::components::kFuchsia
+            && link->fontColor() == tess::components::kFuchsia;
         form.close();
     });
     EXPECT_TRUE(stillVisited);
@@ -65,7 +65,7 @@ TEST(AboutWindow, EnterAndTheCloseBoxBothCloseTheSameWindowWhichKeepsItsLinkColo
 
 TEST(AboutWindow, ContentAndPlacement)
 {
-    TForm2 form;
+    AboutWindow form;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("关于本软件"));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -76,9 +76,10 @@ TEST(AboutWindow, ContentAndPlacement)
     EXPECT_EQ(ok->text(), QStringLiteral("确 定"));
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->parentWidget(), &form);
-    EXPECT_EQ(form.findChild<TcwHyperLink*>(QStringLiteral("cwHyperLink2"))->url(),
+    EXPECT_EQ(form.findChild<HyperlinkLabel*>(QStringLiteral("cwHyperLink2"))->url(),
         QStringLiteral("mailto:support@tessaroon.example"));
-    EXPECT_TRUE(form.findChild<TcwHyperLink*>(QStringLiteral("cwHyperLink3"))->url().startsWith(u"http://"));
+    EXPECT_TRUE(
+        form.findChild<HyperlinkLabel*>(QStringLiteral("cwHyperLink3"))->url().startsWith(u"http://"));
 
     const QPixmap logo = form.findChild<QLabel*>(QStringLiteral("ProgramIcon"))->pixmap();
     EXPECT_EQ(logo.size(), QSize(66, 46));
@@ -95,7 +96,7 @@ TEST(AboutWindow, ContentAndPlacement)
 
 TEST(JpegDecoder, ShippedPicturesDecode)
 {
-    const QImage logo = tess::tools::loadJpeg(TForm2::LogoPicture);
+    const QImage logo = tess::tools::loadJpeg(AboutWindow::kLogoPicture);
     EXPECT_EQ(logo.size(), QSize(66, 46));
     // Much of it is the blue globe, not grey filler.
     int blue = 0;
@@ -103,12 +104,12 @@ TEST(JpegDecoder, ShippedPicturesDecode)
         for (int x = 0; x < logo.width(); ++x)
             blue += logo.pixelColor(x, y).blue() > logo.pixelColor(x, y).red() + 60;
     EXPECT_GT(blue, 300);
-    EXPECT_EQ(tess::tools::loadJpeg(TForm2::CreditPicture).size(), QSize(188, 18));
+    EXPECT_EQ(tess::tools::loadJpeg(AboutWindow::kCreditPicture).size(), QSize(188, 18));
 }
 
 TEST(JpegDecoder, DamagedDataIsAClearErrorNotACrash)
 {
-    const QByteArray good = resource(TForm2::LogoPicture);
+    const QByteArray good = resource(AboutWindow::kLogoPicture);
     QByteArray badFrame = good;
     // Zero the image dimensions in the first SOF0 segment.
     const qsizetype sof = badFrame.indexOf(QByteArray::fromHex("ffc0"));

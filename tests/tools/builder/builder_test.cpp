@@ -1,6 +1,7 @@
 #include "tools/builder/KeywordListBuilder.h"
 
 #include "io/ExeDir.h"
+#include "io/FileReplace.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "text/Gbk.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-using tess::tools::TForm3;
+using tess::tools::KeywordListBuilder;
 
 QString lines(std::initializer_list<const char*> items)
 {
@@ -28,21 +29,21 @@ QString lines(std::initializer_list<const char*> items)
     return out;
 }
 
-void create(TForm3& form)
+void create(KeywordListBuilder& form)
 {
     QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("SpeedButton2")), Qt::LeftButton);
 }
 
-void save(TForm3& form)
+void save(KeywordListBuilder& form)
 {
     QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
 }
 
 TEST(BuilderCreate, DefaultWordsGiveSixteenCombinationsInOrder)
 {
-    TForm3 form;
+    KeywordListBuilder form;
     create(form);
-    EXPECT_EQ(form.memo3()->toPlainText(),
+    EXPECT_EQ(form.keywordListEdit()->toPlainText(),
         lines({ "广州 服装", "广州 服饰", "广州 制衣", "广州 时装", "上海 服装", "上海 服饰", "上海 制衣",
             "上海 时装", "北京 服装", "北京 服饰", "北京 制衣", "北京 时装", "苏州 服装", "苏州 服饰",
             "苏州 制衣", "苏州 时装" }));
@@ -60,12 +61,12 @@ class BuilderCreateCases : public ::testing::TestWithParam<CreateCase> { };
 TEST_P(BuilderCreateCases, CombinesEveryLineWithEveryLine)
 {
     const CreateCase& c = GetParam();
-    TForm3 form;
-    form.memo1()->setPlainText(QString::fromUtf8(c.regions));
-    form.memo2()->setPlainText(QString::fromUtf8(c.trades));
-    form.memo3()->setPlainText(QStringLiteral("旧内容"));
+    KeywordListBuilder form;
+    form.regionWordsEdit()->setPlainText(QString::fromUtf8(c.regions));
+    form.tradeWordsEdit()->setPlainText(QString::fromUtf8(c.trades));
+    form.keywordListEdit()->setPlainText(QStringLiteral("旧内容"));
     create(form);
-    EXPECT_EQ(form.memo3()->toPlainText(), QString::fromUtf8(c.expected));
+    EXPECT_EQ(form.keywordListEdit()->toPlainText(), QString::fromUtf8(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BuilderCreateCases,
@@ -85,21 +86,21 @@ TEST(BuilderCreate, WrappedWordCountsAsOneLinePerDisplayLine)
     for (bool shown : { false, true }) {
         for (const QString& word : { QStringLiteral("中华人民共和国广东省广州市天河区珠江新城"),
                  QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789abcdefghijkl") }) {
-            TForm3 form;
+            KeywordListBuilder form;
             if (shown) {
                 form.show();
                 ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
             }
-            form.memo1()->setPlainText(word);
-            form.memo2()->setPlainText(QStringLiteral("服装"));
+            form.regionWordsEdit()->setPlainText(word);
+            form.tradeWordsEdit()->setPlainText(QStringLiteral("服装"));
             create(form);
 
-            QStringList result = form.memo3()->toPlainText().split(QLatin1Char('\n'));
+            QStringList result = form.keywordListEdit()->toPlainText().split(QLatin1Char('\n'));
             ASSERT_EQ(result.takeLast(), QString());
             ASSERT_GT(result.size(), 1) << word.toStdString();
             QString joined;
-            const QFontMetrics metrics(form.memo1()->font());
-            const int textWidth = form.memo1()->width() - 2 * form.memo1()->frameWidth();
+            const QFontMetrics metrics(form.regionWordsEdit()->font());
+            const int textWidth = form.regionWordsEdit()->width() - 2 * form.regionWordsEdit()->frameWidth();
             for (const QString& line : result) {
                 ASSERT_TRUE(line.endsWith(QStringLiteral(" 服装")));
                 const QString piece = line.chopped(3);
@@ -113,122 +114,122 @@ TEST(BuilderCreate, WrappedWordCountsAsOneLinePerDisplayLine)
 
 TEST(BuilderCreate, PressingTwiceGivesTheSameResult)
 {
-    TForm3 form;
+    KeywordListBuilder form;
     create(form);
-    const QString once = form.memo3()->toPlainText();
+    const QString once = form.keywordListEdit()->toPlainText();
     create(form);
-    EXPECT_EQ(form.memo3()->toPlainText(), once);
+    EXPECT_EQ(form.keywordListEdit()->toPlainText(), once);
 }
 
 class BuilderSave : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        tess::io::setExeDir(dir.path() + QLatin1Char('/'));
+        ASSERT_TRUE(m_dir.isValid());
+        tess::io::setExeDir(m_dir.path() + QLatin1Char('/'));
     }
     void TearDown() override { tess::io::setExeDir(QString()); }
 
-    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     static QByteArray contents(const QString& p) { return tess::test::readFile(p); }
 
-    QTemporaryDir dir;
-    tess::test::ScriptedDialogs dialogs;
-    TForm3 form;
+    QTemporaryDir m_dir;
+    tess::test::ScriptedDialogs m_dialogs;
+    KeywordListBuilder m_form;
 };
 
 TEST_F(BuilderSave, EmptyBoxWritesZeroBytesThroughTheProgramsDialog)
 {
-    dialogs.saveAnswers.push_back(path("out.txt"));
-    save(form);
+    m_dialogs.saveAnswers.push_back(path("out.txt"));
+    save(m_form);
     EXPECT_TRUE(QFile::exists(path("out.txt")));
     EXPECT_EQ(contents(path("out.txt")), QByteArray());
 
-    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
-    const tess::ui::FileDialog& d = dialogs.fileDialogs[0];
+    ASSERT_EQ(m_dialogs.fileDialogs.size(), 1u);
+    const tess::ui::FileDialog& d = m_dialogs.fileDialogs[0];
     EXPECT_EQ(d.title, QStringLiteral("生成搜索关键词列表文件"));
     EXPECT_EQ(d.filter, QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*"));
     EXPECT_EQ(d.defaultSuffix, QStringLiteral("txt"));
     EXPECT_TRUE(d.overwritePrompt);
     EXPECT_EQ(d.initialDir, tess::io::exeDir());
     EXPECT_EQ(d.fileName, QStringLiteral("搜索关键词列表文件.txt"));
-    EXPECT_TRUE(dialogs.texts(QStringLiteral("error")).isEmpty());
+    EXPECT_TRUE(m_dialogs.texts(QStringLiteral("error")).isEmpty());
 }
 
 TEST_F(BuilderSave, WritesTheBoxAsGbkWithCrLfAndNothingAddedOrRemoved)
 {
-    form.memo1()->setPlainText(QStringLiteral("上海"));
-    form.memo2()->setPlainText(QStringLiteral("服装\n时装"));
-    create(form);
-    dialogs.saveAnswers.push_back(path("created.txt"));
-    save(form);
+    m_form.regionWordsEdit()->setPlainText(QStringLiteral("上海"));
+    m_form.tradeWordsEdit()->setPlainText(QStringLiteral("服装\n时装"));
+    create(m_form);
+    m_dialogs.saveAnswers.push_back(path("created.txt"));
+    save(m_form);
     EXPECT_EQ(contents(path("created.txt")), tess::text::toGbk(u"上海 服装\r\n上海 时装\r\n"));
 
     // Typed by hand, the last line without Enter, over an existing file.
-    form.memo3()->setPlainText(QStringLiteral("上海 服装\n苏州 丝绸"));
-    dialogs.saveAnswers.push_back(path("created.txt"));
-    save(form);
+    m_form.keywordListEdit()->setPlainText(QStringLiteral("上海 服装\n苏州 丝绸"));
+    m_dialogs.saveAnswers.push_back(path("created.txt"));
+    save(m_form);
     EXPECT_EQ(contents(path("created.txt")), tess::text::toGbk(u"上海 服装\r\n苏州 丝绸"));
 }
 
 TEST_F(BuilderSave, EverySaveProposesTheSameNameInTheProgramsFolder)
 {
-    QDir(dir.path()).mkdir(QStringLiteral("elsewhere"));
-    dialogs.saveAnswers.push_back(path("elsewhere/mine.txt"));
-    dialogs.saveAnswers.push_back(std::nullopt);
-    save(form);
-    save(form);
-    ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
-    EXPECT_EQ(dialogs.fileDialogs[1].fileName, QStringLiteral("搜索关键词列表文件.txt"));
-    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, tess::io::exeDir());
+    QDir(m_dir.path()).mkdir(QStringLiteral("elsewhere"));
+    m_dialogs.saveAnswers.push_back(path("elsewhere/mine.txt"));
+    m_dialogs.saveAnswers.push_back(std::nullopt);
+    save(m_form);
+    save(m_form);
+    ASSERT_EQ(m_dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(m_dialogs.fileDialogs[1].fileName, QStringLiteral("搜索关键词列表文件.txt"));
+    EXPECT_EQ(m_dialogs.fileDialogs[1].initialDir, tess::io::exeDir());
     // Cancelling writes nothing.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
 }
 
 TEST_F(BuilderSave, UnwritableTargetShowsTheErrorAndKeepsTheWindowAsItWas)
 {
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    create(form);
-    form.memo1()->setPlainText(QStringLiteral("杭州"));
-    const QString before1 = form.memo1()->toPlainText();
-    const QString before2 = form.memo2()->toPlainText();
-    const QString before3 = form.memo3()->toPlainText();
+    m_form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    create(m_form);
+    m_form.regionWordsEdit()->setPlainText(QStringLiteral("杭州"));
+    const QString before1 = m_form.regionWordsEdit()->toPlainText();
+    const QString before2 = m_form.tradeWordsEdit()->toPlainText();
+    const QString before3 = m_form.keywordListEdit()->toPlainText();
 
     // Root may write anywhere, so use targets that cannot be created at all.
-    QDir(dir.path()).mkdir(QStringLiteral("folder.txt"));
+    QDir(m_dir.path()).mkdir(QStringLiteral("folder.txt"));
     const QStringList targets = { path("missing/out.txt"), path("folder.txt") };
     for (const QString& target : targets)
-        dialogs.saveAnswers.push_back(target);
+        m_dialogs.saveAnswers.push_back(target);
     for (int i = 0; i < targets.size(); ++i)
-        save(form);
+        save(m_form);
 
     QStringList expected;
     for (const QString& target : targets)
         expected << QStringLiteral("Cannot create file ") + target;
-    EXPECT_EQ(dialogs.texts(QStringLiteral("error")), expected);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.memo1()->toPlainText(), before1);
-    EXPECT_EQ(form.memo2()->toPlainText(), before2);
-    EXPECT_EQ(form.memo3()->toPlainText(), before3);
+    EXPECT_EQ(m_dialogs.texts(QStringLiteral("error")), expected);
+    EXPECT_TRUE(m_form.isVisible());
+    EXPECT_EQ(m_form.regionWordsEdit()->toPlainText(), before1);
+    EXPECT_EQ(m_form.tradeWordsEdit()->toPlainText(), before2);
+    EXPECT_EQ(m_form.keywordListEdit()->toPlainText(), before3);
     EXPECT_FALSE(QFile::exists(path("missing/out.txt")));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 TEST(BuilderWindow, LayoutAndNames)
 {
-    TForm3 form;
+    KeywordListBuilder form;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("创建关键词列表文件"));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(form.memo1()->geometry(), QRect(8, 24, 137, 65));
-    EXPECT_EQ(form.memo3()->geometry(), QRect(8, 120, 297, 73));
+    EXPECT_EQ(form.regionWordsEdit()->geometry(), QRect(8, 24, 137, 65));
+    EXPECT_EQ(form.keywordListEdit()->geometry(), QRect(8, 120, 297, 73));
     for (const char* name :
         { "Label1", "Label2", "Label3", "Memo1", "Memo2", "Memo3", "SpeedButton1", "SpeedButton2" })
         EXPECT_NE(form.findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(form.findChild<QToolButton*>(QStringLiteral("SpeedButton2"))->text(), QStringLiteral("创建"));
     EXPECT_EQ(form.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->text(), QStringLiteral("保存"));
-    EXPECT_EQ(form.memo3()->toPlainText(), QString());
+    EXPECT_EQ(form.keywordListEdit()->toPlainText(), QString());
 }
 
 } // namespace

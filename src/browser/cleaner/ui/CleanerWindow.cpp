@@ -1,13 +1,13 @@
 #include "browser/cleaner/ui/CleanerWindow.h"
 
-#include "browser/cleaner/DelIECache.h"
+#include "browser/cleaner/ProfileCleaner.h"
 #include "browser/cleaner/ui/CleanerGlyph.h"
 
 #include <QToolButton>
 
 namespace tess::browser {
 
-Tdelform::Tdelform(BrowserProfile& profile, QWidget* parent)
+CleanerWindow::CleanerWindow(BrowserProfile& profile, QWidget* parent)
     : ui::SecondaryWindow(parent)
     , m_profile(profile)
 {
@@ -15,18 +15,18 @@ Tdelform::Tdelform(BrowserProfile& profile, QWidget* parent)
     setWindowTitle(QStringLiteral("清空IE历史数据"));
     resize(194, 84);
 
-    SpeedButton4 = new QToolButton(this);
-    SpeedButton4->setObjectName(QStringLiteral("SpeedButton4"));
-    SpeedButton4->setGeometry(58, 20, 70, 37);
-    SpeedButton4->setAutoRaise(true);
-    SpeedButton4->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    SpeedButton4->setIcon(QIcon(cleanerGlyph()));
-    SpeedButton4->setIconSize(QSize(32, 32));
-    SpeedButton4->setText(QStringLiteral("清理"));
-    SpeedButton4->setToolTip(QStringLiteral("反馈改进意见"));
-    connect(SpeedButton4, &QToolButton::clicked, this, &Tdelform::N3Click);
+    m_cleanButton = new QToolButton(this);
+    m_cleanButton->setObjectName(QStringLiteral("SpeedButton4"));
+    m_cleanButton->setGeometry(58, 20, 70, 37);
+    m_cleanButton->setAutoRaise(true);
+    m_cleanButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_cleanButton->setIcon(QIcon(cleanerGlyph()));
+    m_cleanButton->setIconSize(QSize(32, 32));
+    m_cleanButton->setText(QStringLiteral("清理"));
+    m_cleanButton->setToolTip(QStringLiteral("反馈改进意见"));
+    connect(m_cleanButton, &QToolButton::clicked, this, &CleanerWindow::clearHistoryAndCache);
 }
 
-void Tdelform::N3Click() { clearHistoryThenCache(m_profile); }
+void CleanerWindow::clearHistoryAndCache() { clearHistoryThenCache(m_profile); }
 
 } // namespace tess::browser

@@ -4,25 +4,25 @@ namespace tess::components {
 
 QtTaskbarIcon::QtTaskbarIcon(QWidget* applicationWindow)
     : QtTrayProviderHolder(applicationWindow)
-    , TantTaskbarIcon(m_trayProvider)
+    , TaskbarIcon(m_trayProvider)
 {
 }
 
 QtTaskbarIcon::~QtTaskbarIcon() { QObject::disconnect(m_menuDestroyed); }
 
-void QtTaskbarIcon::SetIcon(const QIcon& icon) { SetIcon(trayIcon(icon)); }
+void QtTaskbarIcon::setIcon(const QIcon& icon) { setIcon(iconPicture(icon)); }
 
-void QtTaskbarIcon::SetPopupMenu(QMenu* menu)
+void QtTaskbarIcon::setPopupMenu(QMenu* menu)
 {
     QObject::disconnect(m_menuDestroyed);
     auto handle = menu ? std::make_unique<QtTrayMenu>(menu) : nullptr;
     // Assigned before the old handle goes, so the icon never holds a freed one.
-    SetPopupMenu(handle.get());
+    setPopupMenu(handle.get());
     m_menu = std::move(handle);
     if (menu) {
         QtTrayMenu* current = m_menu.get();
         m_menuDestroyed = QObject::connect(menu, &QObject::destroyed, &trayProvider(),
-            [this, current] { Notification(current, TOperation::opRemove); });
+            [this, current] { notification(current, ComponentOperation::Remove); });
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/tray/TantTaskbarIcon.h"
+#include "components/tray/TaskbarIcon.h"
 #include "components/tray/qt/QtTrayHandles.h"
 #include "components/tray/qt/QtTrayProvider.h"
 
@@ -16,7 +16,8 @@ namespace tess::components {
 
 namespace detail {
 // Holds the provider so that it is made before the tray icon and outlives it.
-struct QtTrayProviderHolder {
+class QtTrayProviderHolder {
+protected:
     explicit QtTrayProviderHolder(QWidget* applicationWindow)
         : m_trayProvider(applicationWindow)
     {
@@ -28,30 +29,30 @@ struct QtTrayProviderHolder {
 // The tray icon as a window uses it: the component with the desktop's tray
 // behind it, taking a QIcon and a QMenu directly.
 //
-//     antTaskbarIcon1 = std::make_unique<QtTaskbarIcon>(this);
-//     antTaskbarIcon1->SetName(u"antTaskbarIcon1"_s);
-//     antTaskbarIcon1->SetIcon(windowIcon());
-//     antTaskbarIcon1->SetVisible(true);
-//     antTaskbarIcon1->SetHint(text::toGbk(u"『Tessaroon』V2.0 "));
-//     antTaskbarIcon1->SetPopupMenu(PopupMenu1);
-//     antTaskbarIcon1->OnClick = [this](TantTaskbarIcon*) { N17Click(); };
-//     antTaskbarIcon1->Loaded();
+//     m_trayIcon = std::make_unique<QtTaskbarIcon>(this);
+//     m_trayIcon->setName(u"antTaskbarIcon1"_s);
+//     m_trayIcon->setIcon(windowIcon());
+//     m_trayIcon->setVisible(true);
+//     m_trayIcon->setHint(text::toGbk(u"『Tessaroon』V2.0 "));
+//     m_trayIcon->setPopupMenu(m_trayMenu);
+//     m_trayIcon->onClick = [this](TaskbarIcon*) { showFromTray(); };
+//     m_trayIcon->loaded();
 //
 // When the assigned QMenu is destroyed first, the icon hears of it as of a
 // removed component and shows no menu from then on.
-class QtTaskbarIcon final : private detail::QtTrayProviderHolder, public TantTaskbarIcon {
+class QtTaskbarIcon final : private detail::QtTrayProviderHolder, public TaskbarIcon {
 public:
     // `applicationWindow` (usually the main window) is brought forward on the
     // icon's mouse releases while it is visible.
     explicit QtTaskbarIcon(QWidget* applicationWindow = nullptr);
     ~QtTaskbarIcon() override;
 
-    using TantTaskbarIcon::SetIcon;
-    using TantTaskbarIcon::SetPopupMenu;
-    void SetIcon(const QIcon& icon);
+    using TaskbarIcon::setIcon;
+    using TaskbarIcon::setPopupMenu;
+    void setIcon(const QIcon& icon);
     // Not owned; may be null.
-    void SetPopupMenu(QMenu* menu);
-    void SetPopupMenu(std::nullptr_t) { SetPopupMenu(static_cast<QMenu*>(nullptr)); }
+    void setPopupMenu(QMenu* menu);
+    void setPopupMenu(std::nullptr_t) { setPopupMenu(static_cast<QMenu*>(nullptr)); }
     QMenu* popupQMenu() const;
 
     QtTrayProvider& trayProvider() { return m_trayProvider; }

@@ -4,11 +4,11 @@
 
 namespace tess::components {
 
-TIcon trayIcon(const QIcon& icon)
+IconPicture iconPicture(const QIcon& icon)
 {
     if (icon.isNull())
-        return TIcon();
-    return TIcon(std::make_shared<QtTrayImage>(icon));
+        return IconPicture();
+    return IconPicture(std::make_shared<QtTrayImage>(icon));
 }
 
 } // namespace tess::components

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/tray/TIcon.h"
+#include "components/tray/IconPicture.h"
 #include "components/tray/TrayComponents.h"
 
 #include <QIcon>
@@ -24,7 +24,7 @@ private:
 };
 
 // An icon object holding `icon`; a null QIcon gives an empty one.
-TIcon trayIcon(const QIcon& icon);
+IconPicture iconPicture(const QIcon& icon);
 
 // A QMenu as the tray's popup menu. The menu is not owned; once it is
 // destroyed the handle refers to nothing and pops nothing up.

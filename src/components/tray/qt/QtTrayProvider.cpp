@@ -16,8 +16,8 @@ using namespace shell;
 
 namespace {
 
-constexpr TrayHandle ApplicationWindowHandle = 1;
-constexpr TrayHandle FirstHiddenWindow = 0x100;
+constexpr TrayHandle kApplicationWindowHandle = 1;
+constexpr TrayHandle kFirstHiddenWindow = 0x100;
 
 // The tip up to its zero byte. A cut may have split the last double-byte
 // character; its lone lead byte would only show as a replacement mark.
@@ -40,7 +40,7 @@ QString tipText(const char (&tip)[64])
 QtTrayProvider::QtTrayProvider(QWidget* applicationWindow, QObject* parent)
     : QObject(parent)
     , m_applicationWindow(applicationWindow)
-    , m_nextWindow(FirstHiddenWindow)
+    , m_nextWindow(kFirstHiddenWindow)
 {
 }
 
@@ -52,23 +52,23 @@ QSystemTrayIcon* QtTrayProvider::trayIcon(TrayHandle window, quint32 id) const
     return it == m_trayIcons.end() ? nullptr : it->second;
 }
 
-void QtTrayProvider::apply(QSystemTrayIcon& tray, const TNotifyIconDataA& data) const
+void QtTrayProvider::apply(QSystemTrayIcon& tray, const NotifyIconRecord& data) const
 {
-    if (data.uFlags & NIF_ICON)
-        tray.setIcon(m_icons.value(data.hIcon));
-    if (data.uFlags & NIF_TIP)
-        tray.setToolTip(tipText(data.szTip));
+    if (data.flags & kNifIcon)
+        tray.setIcon(m_icons.value(data.icon));
+    if (data.flags & kNifTip)
+        tray.setToolTip(tipText(data.tip));
     // Qt refuses to show an icon without a picture; it appears once it has one.
     tray.setVisible(!tray.icon().isNull());
 }
 
-bool QtTrayProvider::ShellNotifyIcon(quint32 command, const TNotifyIconDataA& data)
+bool QtTrayProvider::shellNotifyIcon(quint32 command, const NotifyIconRecord& data)
 {
-    const IconKey key { data.hWnd, data.uID };
+    const IconKey key { data.window, data.id };
     const auto it = m_trayIcons.find(key);
     switch (command) {
-    case NIM_ADD: {
-        if (it != m_trayIcons.end() || !m_windows.contains(data.hWnd))
+    case kNimAdd: {
+        if (it != m_trayIcons.end() || !m_windows.contains(data.window))
             return false;
         auto* tray = new QSystemTrayIcon(this);
         connect(
@@ -79,12 +79,12 @@ bool QtTrayProvider::ShellNotifyIcon(quint32 command, const TNotifyIconDataA& da
         apply(*tray, data);
         return true;
     }
-    case NIM_MODIFY:
+    case kNimModify:
         if (it == m_trayIcons.end())
             return false;
         apply(*it->second, data);
         return true;
-    case NIM_DELETE: {
+    case kNimDelete: {
         if (it == m_trayIcons.end())
             return false;
         QSystemTrayIcon* tray = it->second;
@@ -100,16 +100,16 @@ bool QtTrayProvider::ShellNotifyIcon(quint32 command, const TNotifyIconDataA& da
     }
 }
 
-TrayHandle QtTrayProvider::CreateHiddenWindow(WindowProcedure procedure)
+TrayHandle QtTrayProvider::createHiddenWindow(WindowProcedure procedure)
 {
     const TrayHandle window = m_nextWindow++;
     m_windows.emplace(window, std::move(procedure));
     return window;
 }
 
-void QtTrayProvider::ReleaseHiddenWindow(TrayHandle window) { m_windows.erase(window); }
+void QtTrayProvider::releaseHiddenWindow(TrayHandle window) { m_windows.erase(window); }
 
-qintptr QtTrayProvider::DefWindowProc(TrayHandle, quint32, quintptr, qintptr) { return 0; }
+qintptr QtTrayProvider::defaultWindowProc(TrayHandle, quint32, quintptr, qintptr) { return 0; }
 
 void QtTrayProvider::send(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam)
 {
@@ -118,13 +118,13 @@ void QtTrayProvider::send(TrayHandle window, quint32 msg, quintptr wParam, qintp
         return;
     // A handler may release the window (and with it the procedure) while it runs.
     const WindowProcedure procedure = it->second;
-    TMessage message { msg, wParam, lParam, 0 };
+    WindowMessage message { msg, wParam, lParam, 0 };
     // Handlers' errors are shown to the user here rather than unwinding
     // through the toolkit's signal machinery.
     ui::guarded([&] { procedure(message); });
 }
 
-bool QtTrayProvider::PostMessage(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam)
+bool QtTrayProvider::postMessage(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam)
 {
     if (!m_windows.contains(window))
         return false;
@@ -137,57 +137,57 @@ bool QtTrayProvider::PostMessage(TrayHandle window, quint32 msg, quintptr wParam
 void QtTrayProvider::translateActivation(
     TrayHandle window, quint32 id, QSystemTrayIcon::ActivationReason reason)
 {
-    const auto notice = [&](qintptr mouseMessage) { send(window, WM_TRAYNOTIFY, id, mouseMessage); };
+    const auto notice = [&](qintptr mouseMessage) { send(window, kWmTrayNotify, id, mouseMessage); };
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        notice(WM_LBUTTONDOWN);
-        notice(WM_LBUTTONUP);
+        notice(kWmLButtonDown);
+        notice(kWmLButtonUp);
         break;
     case QSystemTrayIcon::DoubleClick:
-        notice(WM_LBUTTONDBLCLK);
-        notice(WM_LBUTTONUP);
+        notice(kWmLButtonDblClk);
+        notice(kWmLButtonUp);
         break;
     case QSystemTrayIcon::Context:
-        notice(WM_RBUTTONDOWN);
-        notice(WM_RBUTTONUP);
+        notice(kWmRButtonDown);
+        notice(kWmRButtonUp);
         break;
     case QSystemTrayIcon::MiddleClick:
-        notice(WM_MBUTTONDOWN);
-        notice(WM_MBUTTONUP);
+        notice(kWmMButtonDown);
+        notice(kWmMButtonUp);
         break;
     case QSystemTrayIcon::Unknown:
         break;
     }
 }
 
-QPoint QtTrayProvider::GetCursorPos() { return QCursor::pos(); }
+QPoint QtTrayProvider::cursorPos() { return QCursor::pos(); }
 
-qint16 QtTrayProvider::GetKeyState(int virtualKey)
+qint16 QtTrayProvider::keyState(int virtualKey)
 {
     Qt::KeyboardModifier modifier;
     switch (virtualKey) {
-    case VK_SHIFT:
+    case kVkShift:
         modifier = Qt::ShiftModifier;
         break;
-    case VK_CONTROL:
+    case kVkControl:
         modifier = Qt::ControlModifier;
         break;
-    case VK_MENU:
+    case kVkMenu:
         modifier = Qt::AltModifier;
         break;
     default:
         return 0;
     }
     // The high bit, as a negative number, says the key is down.
-    constexpr qint16 Down = static_cast<qint16>(0x8000);
-    return QGuiApplication::queryKeyboardModifiers().testFlag(modifier) ? Down : 0;
+    constexpr qint16 kKeyDown = static_cast<qint16>(0x8000);
+    return QGuiApplication::queryKeyboardModifiers().testFlag(modifier) ? kKeyDown : 0;
 }
 
-TrayHandle QtTrayProvider::ApplicationWindow() { return ApplicationWindowHandle; }
+TrayHandle QtTrayProvider::applicationWindowHandle() { return kApplicationWindowHandle; }
 
-bool QtTrayProvider::SetForegroundWindow(TrayHandle window)
+bool QtTrayProvider::setForegroundWindow(TrayHandle window)
 {
-    if (window == ApplicationWindowHandle) {
+    if (window == kApplicationWindowHandle) {
         // A main window hidden in the tray stays hidden; this only brings a
         // visible one forward.
         if (m_applicationWindow && m_applicationWindow->isVisible())
@@ -198,25 +198,25 @@ bool QtTrayProvider::SetForegroundWindow(TrayHandle window)
     return m_windows.contains(window);
 }
 
-void QtTrayProvider::PopupMenu(TrayMenu& menu, QPoint at)
+void QtTrayProvider::popupMenu(TrayMenu& menu, QPoint at)
 {
     if (auto* qtMenu = dynamic_cast<QtTrayMenu*>(&menu); qtMenu && qtMenu->menu())
         qtMenu->menu()->exec(at);
 }
 
-void QtTrayProvider::ImageListGetIcon(TrayImageList& list, int index, TIcon& icon)
+void QtTrayProvider::imageListIcon(TrayImageList& list, int index, IconPicture& icon)
 {
     const auto* qtList = dynamic_cast<QtTrayImageList*>(&list);
     // Like the shell's image lists, an index outside the list yields no picture.
     if (qtList && index >= 0 && index < qtList->icons.size())
-        icon = components::trayIcon(qtList->icons.at(index));
+        icon = iconPicture(qtList->icons.at(index));
 }
 
-TrayHandle QtTrayProvider::IconHandle(const TIcon& icon)
+TrayHandle QtTrayProvider::iconHandle(const IconPicture& icon)
 {
-    if (icon.Empty())
+    if (icon.isEmpty())
         return 0;
-    const auto* image = dynamic_cast<const QtTrayImage*>(icon.Image());
+    const auto* image = dynamic_cast<const QtTrayImage*>(icon.image());
     if (!image)
         throw text::AppError(QStringLiteral("Invalid icon"));
     if (image->icon().isNull())

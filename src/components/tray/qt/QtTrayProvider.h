@@ -31,18 +31,18 @@ public:
 
     void setApplicationWindow(QWidget* window) { m_applicationWindow = window; }
 
-    bool ShellNotifyIcon(quint32 command, const TNotifyIconDataA& data) override;
-    TrayHandle CreateHiddenWindow(WindowProcedure procedure) override;
-    void ReleaseHiddenWindow(TrayHandle window) override;
-    qintptr DefWindowProc(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam) override;
-    bool PostMessage(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam) override;
-    QPoint GetCursorPos() override;
-    qint16 GetKeyState(int virtualKey) override;
-    TrayHandle ApplicationWindow() override;
-    bool SetForegroundWindow(TrayHandle window) override;
-    void PopupMenu(TrayMenu& menu, QPoint at) override;
-    void ImageListGetIcon(TrayImageList& list, int index, TIcon& icon) override;
-    TrayHandle IconHandle(const TIcon& icon) override;
+    bool shellNotifyIcon(quint32 command, const NotifyIconRecord& data) override;
+    TrayHandle createHiddenWindow(WindowProcedure procedure) override;
+    void releaseHiddenWindow(TrayHandle window) override;
+    qintptr defaultWindowProc(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam) override;
+    bool postMessage(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam) override;
+    QPoint cursorPos() override;
+    qint16 keyState(int virtualKey) override;
+    TrayHandle applicationWindowHandle() override;
+    bool setForegroundWindow(TrayHandle window) override;
+    void popupMenu(TrayMenu& menu, QPoint at) override;
+    void imageListIcon(TrayImageList& list, int index, IconPicture& icon) override;
+    TrayHandle iconHandle(const IconPicture& icon) override;
 
     // The tray icon added for (window, id), or null.
     QSystemTrayIcon* trayIcon(TrayHandle window, quint32 id) const;
@@ -54,7 +54,7 @@ public slots:
 private:
     using IconKey = std::pair<TrayHandle, quint32>;
 
-    void apply(QSystemTrayIcon& tray, const TNotifyIconDataA& data) const;
+    void apply(QSystemTrayIcon& tray, const NotifyIconRecord& data) const;
     void send(TrayHandle window, quint32 msg, quintptr wParam, qintptr lParam);
 
     QPointer<QWidget> m_applicationWindow;

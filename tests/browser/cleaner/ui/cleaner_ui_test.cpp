@@ -14,11 +14,11 @@
 
 namespace {
 
-using tess::browser::Tdelform;
+using tess::browser::CleanerWindow;
 using tess::browser::WebEngineBrowserProfile;
 using tess::test::FakeBrowserProfile;
 
-QToolButton* cleanButton(Tdelform& form)
+QToolButton* cleanButton(CleanerWindow& form)
 {
     return form.findChild<QToolButton*>(QStringLiteral("SpeedButton4"));
 }
@@ -26,7 +26,7 @@ QToolButton* cleanButton(Tdelform& form)
 TEST(CleanerWindow, ButtonClearsHistoryThenCacheAndStaysSilentOnFailure)
 {
     FakeBrowserProfile profile;
-    Tdelform form(profile);
+    CleanerWindow form(profile);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(cleanButton(form), Qt::LeftButton);
@@ -42,7 +42,7 @@ TEST(CleanerWindow, ButtonClearsHistoryThenCacheAndStaysSilentOnFailure)
 TEST(CleanerWindow, Layout)
 {
     FakeBrowserProfile profile;
-    Tdelform form(profile);
+    CleanerWindow form(profile);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("清空IE历史数据"));
     QToolButton* button = cleanButton(form);
     ASSERT_NE(button, nullptr);
@@ -79,8 +79,8 @@ TEST(WebEngineBrowserProfile, EmptiesThePagesHistoryAndSurvivesItsPageAndProfile
     EXPECT_THROW(cleaner.clearCache(), std::runtime_error);
 
     // Through the window, a vanished profile is as silent as any other failure.
-    Tdelform form(cleaner);
-    EXPECT_NO_THROW(form.N3Click());
+    CleanerWindow form(cleaner);
+    EXPECT_NO_THROW(form.clearHistoryAndCache());
 }
 
 } // namespace

@@ -11,20 +11,20 @@ namespace tess::components {
 // address: byte by byte, a blank becomes "+", ASCII letters and digits stay,
 // every other byte becomes "%" and two upper-case hexadecimal digits. A GBK
 // keyword is so encoded as its GBK bytes, and the result is pure ASCII.
-class TNMURL final {
+class UrlEncoder final {
 public:
-    using TOnErrorEvent
-        = std::function<void(TNMURL* sender, const QString& operation, const QString& errMsg)>;
+    using ErrorHandler
+        = std::function<void(UrlEncoder* sender, const QString& operation, const QString& message)>;
 
     // Inputs are held with a 16-bit byte count; longer ones fail to encode.
-    static constexpr qsizetype MaxInputBytes = 65535;
+    static constexpr qsizetype kMaxInputBytes = 65535;
 
-    QByteArray InputString;
-    // Raised when encoding fails; the encoded result is then InputString as is.
-    TOnErrorEvent OnError;
+    QByteArray inputString;
+    // Raised when encoding fails; the encoded result is then inputString as is.
+    ErrorHandler onError;
 
-    // Encodes the current InputString; InputString itself is left alone.
-    QByteArray Encode();
+    // Encodes the current inputString; inputString itself is left alone.
+    QByteArray encode();
 };
 
 } // namespace tess::components

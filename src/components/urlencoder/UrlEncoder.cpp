@@ -1,4 +1,4 @@
-#include "components/urlencoder/TNMURL.h"
+#include "components/urlencoder/UrlEncoder.h"
 
 #include <stdexcept>
 
@@ -7,9 +7,9 @@ namespace {
 
 QByteArray encodeBytes(const QByteArray& in)
 {
-    if (in.size() > TNMURL::MaxInputBytes)
+    if (in.size() > UrlEncoder::kMaxInputBytes)
         throw std::length_error("Input string too long");
-    static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
     QByteArray out;
     out.reserve(in.size() * 3);
     for (char ch : in) {
@@ -20,8 +20,8 @@ QByteArray encodeBytes(const QByteArray& in)
             out += ch;
         } else {
             out += '%';
-            out += hex[b >> 4];
-            out += hex[b & 0x0F];
+            out += kHexDigits[b >> 4];
+            out += kHexDigits[b & 0x0F];
         }
     }
     return out;
@@ -29,14 +29,14 @@ QByteArray encodeBytes(const QByteArray& in)
 
 } // namespace
 
-QByteArray TNMURL::Encode()
+QByteArray UrlEncoder::encode()
 {
     try {
-        return encodeBytes(InputString);
+        return encodeBytes(inputString);
     } catch (const std::exception& e) {
-        if (OnError)
-            OnError(this, QStringLiteral("Error during encode"), QString::fromLocal8Bit(e.what()));
-        return InputString;
+        if (onError)
+            onError(this, QStringLiteral("Error during encode"), QString::fromLocal8Bit(e.what()));
+        return inputString;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "components/hyperlink/TcwHyperLink.h"
+#include "components/hyperlink/HyperlinkLabel.h"
 
 #include <QDesktopServices>
 #include <QFontMetrics>
@@ -9,26 +9,26 @@
 
 namespace tess::components {
 
-TcwHyperLink::TcwHyperLink(QWidget* parent)
+HyperlinkLabel::HyperlinkLabel(QWidget* parent)
     : QWidget(parent)
-    , m_url(DefaultUrl)
+    , m_url(kDefaultUrl)
     , m_caption(m_url)
 {
     // Only until the first paint, which fits the control to its caption.
     resize(100, 10);
-    setColor(clBtnFace);
+    setColor(kButtonFace);
     setCursor(Qt::PointingHandCursor);
     update();
 }
 
-void TcwHyperLink::setUrl(const QString& url)
+void HyperlinkLabel::setUrl(const QString& url)
 {
     if (url == m_url)
         return;
     m_url = url;
 }
 
-void TcwHyperLink::setCaption(const QString& caption)
+void HyperlinkLabel::setCaption(const QString& caption)
 {
     if (caption == m_caption)
         return;
@@ -36,7 +36,7 @@ void TcwHyperLink::setCaption(const QString& caption)
     update();
 }
 
-void TcwHyperLink::setColor(TColor color)
+void HyperlinkLabel::setColor(FormColor color)
 {
     if (color == m_color)
         return;
@@ -44,7 +44,7 @@ void TcwHyperLink::setColor(TColor color)
     update();
 }
 
-void TcwHyperLink::setFontName(const QString& name)
+void HyperlinkLabel::setFontName(const QString& name)
 {
     if (name == m_fontName)
         return;
@@ -52,7 +52,7 @@ void TcwHyperLink::setFontName(const QString& name)
     update();
 }
 
-QFont TcwHyperLink::textFont() const
+QFont HyperlinkLabel::textFont() const
 {
     QFont f = font();
     if (!m_fontName.isEmpty())
@@ -62,7 +62,7 @@ QFont TcwHyperLink::textFont() const
     return f;
 }
 
-void TcwHyperLink::paintEvent(QPaintEvent* event)
+void HyperlinkLabel::paintEvent(QPaintEvent* event)
 {
     const QFont f = textFont();
     const QFontMetrics metrics(f);
@@ -78,27 +78,27 @@ void TcwHyperLink::paintEvent(QPaintEvent* event)
     painter.drawText(QPoint(3, 1 + metrics.ascent()), m_caption);
 }
 
-void TcwHyperLink::enterEvent(QEnterEvent* event)
+void HyperlinkLabel::enterEvent(QEnterEvent* event)
 {
-    m_fontColor = clRed;
+    m_fontColor = kRed;
     update();
     QWidget::enterEvent(event);
 }
 
-void TcwHyperLink::leaveEvent(QEvent* event)
+void HyperlinkLabel::leaveEvent(QEvent* event)
 {
     m_fontColor = m_linkColor;
     update();
     QWidget::leaveEvent(event);
 }
 
-void TcwHyperLink::mousePressEvent(QMouseEvent* event)
+void HyperlinkLabel::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && !m_designing) {
+    if (event->button() == Qt::LeftButton) {
         // Whether the opener managed is not our concern: the link counts
         // as visited either way.
         QDesktopServices::openUrl(QUrl(m_url, QUrl::TolerantMode));
-        m_linkColor = clFuchsia;
+        m_linkColor = kFuchsia;
     }
     QWidget::mousePressEvent(event);
 }

@@ -1,4 +1,4 @@
-#include "components/hyperlink/TColor.h"
+#include "components/hyperlink/FormColor.h"
 
 namespace tess::components {
 namespace {
@@ -42,7 +42,7 @@ QPalette::ColorRole roleForIndex(unsigned index)
 
 } // namespace
 
-QColor toQColor(TColor color, const QPalette& palette)
+QColor toQColor(FormColor color, const QPalette& palette)
 {
     if (color & 0x80000000u)
         return palette.color(QPalette::Active, roleForIndex(color & 0xFFu));

@@ -1,19 +1,19 @@
-#include "components/urlencoder/TNMURL.h"
+#include "components/urlencoder/UrlEncoder.h"
 
 #include <gtest/gtest.h>
 
-using tess::components::TNMURL;
+using tess::components::UrlEncoder;
 
 namespace {
 QByteArray encode(const QByteArray& in)
 {
-    TNMURL u;
-    u.InputString = in;
-    return u.Encode();
+    UrlEncoder u;
+    u.inputString = in;
+    return u.encode();
 }
 } // namespace
 
-TEST(TNMURL, EncodesByteByByte)
+TEST(UrlEncoder, EncodesByteByByte)
 {
     EXPECT_EQ(encode("a b"), QByteArray("a+b"));
     EXPECT_EQ(encode("\xD6\xD0"), QByteArray("%D6%D0"));
@@ -24,31 +24,31 @@ TEST(TNMURL, EncodesByteByByte)
     EXPECT_EQ(encode(""), QByteArray());
 }
 
-TEST(TNMURL, ResultIsPureAsciiAndInputIsLeftAlone)
+TEST(UrlEncoder, ResultIsPureAsciiAndInputIsLeftAlone)
 {
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(static_cast<char>(b));
-    TNMURL u;
-    u.InputString = all;
-    const QByteArray out = u.Encode();
+    UrlEncoder u;
+    u.inputString = all;
+    const QByteArray out = u.encode();
     for (char c : out)
         EXPECT_LT(static_cast<unsigned char>(c), 0x80);
-    EXPECT_EQ(u.InputString, all);
+    EXPECT_EQ(u.inputString, all);
 }
 
-TEST(TNMURL, AFailedEncodeReportsThroughOnErrorAndReturnsTheInput)
+TEST(UrlEncoder, AFailedEncodeReportsThroughonErrorAndReturnsTheInput)
 {
-    TNMURL u;
-    u.InputString = QByteArray(TNMURL::MaxInputBytes + 1, 'x');
-    EXPECT_EQ(u.Encode(), u.InputString); // unassigned OnError: still no throw
+    UrlEncoder u;
+    u.inputString = QByteArray(UrlEncoder::kMaxInputBytes + 1, 'x');
+    EXPECT_EQ(u.encode(), u.inputString); // unassigned onError: still no throw
     QString op;
-    TNMURL* sender = nullptr;
-    u.OnError = [&](TNMURL* s, const QString& operation, const QString&) {
+    UrlEncoder* sender = nullptr;
+    u.onError = [&](UrlEncoder* s, const QString& operation, const QString&) {
         sender = s;
         op = operation;
     };
-    EXPECT_EQ(u.Encode(), u.InputString);
+    EXPECT_EQ(u.encode(), u.inputString);
     EXPECT_EQ(op, QStringLiteral("Error during encode"));
     EXPECT_EQ(sender, &u);
 }

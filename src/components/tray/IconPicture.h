@@ -13,20 +13,20 @@ public:
 
 // An icon object: empty, or holding one picture. Pictures never change once
 // made, so copying an icon shares its picture and the copies stay apart.
-class TIcon final {
+class IconPicture final {
 public:
-    TIcon() = default;
-    explicit TIcon(std::shared_ptr<const TrayImage> image)
+    IconPicture() = default;
+    explicit IconPicture(std::shared_ptr<const TrayImage> image)
         : m_image(std::move(image))
     {
     }
 
     // Takes the picture of `source`; a null source empties the icon.
-    void Assign(const TIcon* source) { m_image = source ? source->m_image : nullptr; }
-    void SetImage(std::shared_ptr<const TrayImage> image) { m_image = std::move(image); }
+    void assign(const IconPicture* source) { m_image = source ? source->m_image : nullptr; }
+    void setImage(std::shared_ptr<const TrayImage> image) { m_image = std::move(image); }
 
-    const TrayImage* Image() const { return m_image.get(); }
-    bool Empty() const { return !m_image; }
+    const TrayImage* image() const { return m_image.get(); }
+    bool isEmpty() const { return !m_image; }
 
 private:
     std::shared_ptr<const TrayImage> m_image;

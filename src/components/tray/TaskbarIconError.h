@@ -6,7 +6,7 @@ namespace tess::components {
 
 // A failure of the tray icon itself; its message names the component and
 // the operation, as in "antTaskbarIcon1.AddToTaskbar failed".
-class EantTaskbarIcon : public text::AppError {
+class TaskbarIconError : public text::AppError {
 public:
     using AppError::AppError;
 };

@@ -1,18 +1,18 @@
-#include "browser/cleaner/DelIECache.h"
+#include "browser/cleaner/ProfileCleaner.h"
 
 namespace tess::browser {
 
-void ClearUrlHistory(BrowserProfile& profile) { profile.clearHistory(); }
+void clearHistory(BrowserProfile& profile) { profile.clearHistory(); }
 
-void ClearUrlCache(BrowserProfile& profile) { profile.clearCache(); }
+void clearCache(BrowserProfile& profile) { profile.clearCache(); }
 
 void clearHistoryThenCache(BrowserProfile& profile) noexcept
 {
     // The user asked for a quiet clean-up; a store that cannot be reached
     // has nothing useful to tell them.
     try {
-        ClearUrlHistory(profile);
-        ClearUrlCache(profile);
+        clearHistory(profile);
+        clearCache(profile);
     } catch (...) {
     }
 }

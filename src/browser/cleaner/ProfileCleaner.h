@@ -5,10 +5,10 @@
 namespace tess::browser {
 
 // Empties the browser's history. Errors reaching the store propagate.
-void ClearUrlHistory(BrowserProfile& profile);
+void clearHistory(BrowserProfile& profile);
 
 // Deletes the browser's page cache. Errors reaching the store propagate.
-void ClearUrlCache(BrowserProfile& profile);
+void clearCache(BrowserProfile& profile);
 
 // The cleaner's one command: history first, then cache. Nothing is
 // reported either way; when the history cannot be emptied the cache is left

@@ -2,11 +2,11 @@
 
 #include "app/Glyphs.h"
 #include "browser/cleaner/DelIECache.h"
-#include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "browser/webengine/WebEngineBrowserProfile.h"
 #include "components/tray/qt/QtTaskbarIcon.h"
 #include "harvest/RowFormats.h"
+#include "harvest/RunTexts.h"
 #include "harvest/StateFile.h"
 #include "text/Errors.h"
 #include "text/ExeDir.h"
@@ -73,21 +73,26 @@ TForm1::TForm1(Options options)
     setWindowTitle(QStringLiteral("『Tessaroon』V2.0 —— 网址搜索采集工具  support@tessaroon.example"));
     setWindowIcon(glyphs::programIcon());
 
-    m_browserHost = std::make_unique<browser::WebEngineBrowserHost>(m_options.profileFolder, this);
-    WebBrowser1 = m_browserHost->view();
+    m_harvest = std::make_unique<HarvestAssembly>(HarvestAssembly::Options { .window = *this,
+        .profileFolder = m_options.profileFolder,
+        .viewParent = this,
+        .engineHost = m_options.engineHost,
+        .statePath = statePath(),
+        .localAddress = m_options.localAddress,
+        .clearBrowserData = [this] { clearBrowserData(); },
+        .log = &m_scratch,
+        .runTick = [](const std::function<void()>& tick) { ui::guarded(tick); },
+        .verificationNeeded
+        = [this] { callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
+    WebBrowser1 = browserHost().view();
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     m_browserProfile = std::make_unique<browser::WebEngineBrowserProfile>(
-        m_browserHost->profile(), [host = m_browserHost.get()] {
+        browserHost().profile(), [host = &browserHost()] {
             // The page of the moment: the host puts a fresh one in place of
             // a page it gave up.
             if (QWebEnginePage* page = host->page())
                 page->history()->clear();
         });
-    m_tracker.attach(*m_browserHost);
-    // Made with the profile, before its first page, so that it sees every
-    // cookie the browser has.
-    m_fetcher = std::make_unique<browser::NetworkRedirectFetcher>(m_browserHost->profile());
-    m_resolver = std::make_unique<harvest::RedirectResolver>(*m_fetcher);
 
     buildToolbar();
     auto* client = new QWidget(this);
@@ -121,12 +126,6 @@ TForm1::TForm1(Options options)
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { ShowCleaner(); }); });
 
-    m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services { *this, *m_browserHost,
-        m_tracker, Timer1, Timer2, statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); },
-        &m_scratch, [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
-        [this] { callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
-    if (!m_options.engineHost.isEmpty())
-        m_run->setEngineHost(m_options.engineHost);
     chooseRules(std::max(0, RulesBox->findData(m_options.rules)));
     connect(RulesBox, &QComboBox::activated, this, [this](int index) {
         chooseRules(index);
@@ -137,7 +136,7 @@ TForm1::TForm1(Options options)
     resize(576, 439);
     ui::centreOnScreen(*this);
     ui::setBoxOwner([this] { return boxParent(); });
-    m_scratch.OnWriteFailure = [this](const QString& message) { ReportError(message); };
+    m_scratch.onWriteFailure = [this](const QString& message) { reportError(message); };
 
     FormCreate();
 }
@@ -147,9 +146,9 @@ TForm1::~TForm1()
     ui::setBoxOwner({});
     FormDestroy();
     qDeleteAll(m_pendingRows);
-    // The run and the tray icon go before the browser they use.
-    m_run.reset();
+    // The tray icon, then the run, go before the browser they use.
     antTaskbarIcon1.reset();
+    m_harvest.reset();
 }
 
 void TForm1::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
@@ -161,7 +160,7 @@ void TForm1::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* clea
 
 browser::BrowserProfile& TForm1::browserProfile() { return *m_browserProfile; }
 
-QString TForm1::statePath() const { return text::exeDir() + QLatin1String(harvest::StateFileName); }
+QString TForm1::statePath() const { return text::exeDir() + QLatin1String(harvest::kStateFileName); }
 
 void TForm1::buildToolbar()
 {
@@ -235,7 +234,7 @@ QWidget* TForm1::buildOptionsRow()
     RulesBox->setObjectName(QStringLiteral("RulesBox"));
     RulesBox->setToolTip(QStringLiteral("结果页的读取规则：经典为旧版结果页，现行为当前的结果页"));
     if (m_options.ruleSets.isEmpty())
-        m_options.ruleSets = { harvest::ClassicRules(), harvest::TodayRules() };
+        m_options.ruleSets = { harvest::classicRules(), harvest::todayRules() };
     for (const harvest::RuleSet& rules : std::as_const(m_options.ruleSets))
         RulesBox->addItem(rules.label.isEmpty() ? rules.name : rules.label, rules.name);
     RulesBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -304,7 +303,7 @@ void TForm1::FormCreate()
     QToolTip::setPalette(tips);
     buildTray();
     try {
-        m_run->LoadState();
+        run().loadState();
     } catch (const std::exception&) {
         // The program starts with whatever the state file gave before the
         // bad line; the error is shown once the window is up.
@@ -314,7 +313,7 @@ void TForm1::FormCreate()
     // Rows of a run the program never finished (killed, crashed, a power
     // cut) wait for 保存 until the next 搜索.
     if (const qint64 rows = m_scratch.recover(); rows > 0)
-        SetPanelText(harvest::PanelStatus,
+        setPanelText(harvest::PanelStatus,
             QStringLiteral("上次搜索意外中断，留下 %1 条结果，可点击“保存”保存").arg(rows));
 }
 
@@ -324,9 +323,9 @@ void TForm1::FormDestroy()
         return;
     m_destroyed = true;
     StopMerge();
-    Timer1.setEnabled(false);
-    Timer2.setEnabled(false);
-    m_run->keywordList().clear();
+    m_harvest->pollTimer().setEnabled(false);
+    m_harvest->watchdogTimer().setEnabled(false);
+    run().keywordList().clear();
     m_scratch.remove();
 }
 
@@ -369,24 +368,24 @@ void TForm1::SpeedButton4Click()
         return;
     const QString path = chosen.first();
     Edit5->setText(path);
-    RepaintNow();
+    repaintNow();
     const qsizetype count = tools::countFileLines(path);
-    SetPanelText(harvest::PanelKeywordCount, QString::number(count));
-    harvest::KeywordList& keywords = m_run->keywordList();
+    setPanelText(harvest::PanelKeywordCount, QString::number(count));
+    harvest::KeywordList& keywords = run().keywordList();
     keywords.clear();
     keywords = tools::loadList(path);
-    ClearResults();
+    clearResults();
     // The count reads the file as lines, the list as keywords: they part
     // on lone CRs, NUL bytes and byte 26. Say so when they do, so that the
     // number the run goes by is never a surprise.
     if (keywords.size() != count)
-        SetPanelText(harvest::PanelStatus,
+        setPanelText(harvest::PanelStatus,
             QStringLiteral("文件共 %1 行，读入关键字 %2 个").arg(count).arg(keywords.size()));
 }
 
-void TForm1::N2Click() { m_run->Start(); }
+void TForm1::N2Click() { run().start(); }
 
-void TForm1::N3Click() { m_run->Stop(); }
+void TForm1::N3Click() { run().stop(); }
 
 void TForm1::N5Click()
 {
@@ -403,8 +402,8 @@ void TForm1::N5Click()
 
 void TForm1::SpeedButton8Click()
 {
-    m_run->SaveState();
-    PlainMessage(QStringLiteral("已经保存当前网址搜索进程"));
+    run().saveState();
+    plainMessage(QStringLiteral("已经保存当前网址搜索进程"));
 }
 
 void TForm1::N20Click()
@@ -443,7 +442,7 @@ void TForm1::SpeedButton1Click()
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     const QString working = QStringLiteral("数据正处理中...");
     m_panels[MessagePanel]->setText(working);
-    RepaintNow();
+    repaintNow();
     SpeedButton1->setEnabled(false);
 
     auto job = std::make_unique<MergeJob>();
@@ -526,7 +525,7 @@ void TForm1::ShowCleaner()
 void TForm1::chooseRules(int index)
 {
     RulesBox->setCurrentIndex(index);
-    m_run->setRules(m_options.ruleSets.value(index, harvest::ClassicRules()));
+    run().setRules(m_options.ruleSets.value(index, harvest::classicRules()));
 }
 
 void TForm1::callForAttention(const QString& text)
@@ -575,7 +574,7 @@ bool TForm1::trayAvailable() const
     return m_options.trayAvailable ? m_options.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TForm1::ReportError(const QString& text)
+void TForm1::reportError(const QString& text)
 {
     // Shown from the event loop, not from inside the run's step that met
     // the error.
@@ -601,9 +600,9 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::N23Click() { close(); }
 
-void TForm1::Button1Click() { m_run->NextPageStep(); }
+void TForm1::Button1Click() { run().nextPageStep(); }
 
-void TForm1::BitBtn1Click() { m_run->FinishStep(); }
+void TForm1::BitBtn1Click() { run().finishStep(); }
 
 void TForm1::clearBrowserData()
 {
@@ -619,7 +618,7 @@ void TForm1::clearBrowserData()
 
 // --- What the run needs of the window -------------------------------------
 
-int TForm1::IntervalSetting()
+int TForm1::intervalSetting()
 {
     // The box corrects a typed value only when it loses the focus; until
     // then a value that is not a whole number reads as 1, and one outside
@@ -631,24 +630,29 @@ int TForm1::IntervalSetting()
     }
 }
 
-void TForm1::SetIntervalSetting(int seconds) { SpinEdit1->setValue(std::clamp(seconds, 1, 1000)); }
+void TForm1::setIntervalSetting(int seconds) { SpinEdit1->setValue(std::clamp(seconds, 1, 1000)); }
 
-bool TForm1::DedupeChecked() { return CheckBox1->isChecked(); }
+bool TForm1::dedupeChecked() { return CheckBox1->isChecked(); }
 
-void TForm1::SetDedupeChecked(bool checked) { CheckBox1->setChecked(checked); }
+void TForm1::setDedupeChecked(bool checked) { CheckBox1->setChecked(checked); }
 
-QString TForm1::KeywordFileText() { return Edit5->text(); }
+QString TForm1::keywordFileText() { return Edit5->text(); }
 
-void TForm1::SetKeywordFileText(const QString& text) { Edit5->setText(text); }
+void TForm1::setKeywordFileText(const QString& text) { Edit5->setText(text); }
 
-void TForm1::SetPanelText(int panel, const QString& text)
+void TForm1::setPanelText(int panel, const QString& text)
 {
     m_panels.at(static_cast<size_t>(panel))->setText(text);
 }
 
 QString TForm1::panelText(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
 
-void TForm1::SetCommandsEnabled(bool search, bool stop, bool import)
+void TForm1::showNotice(const harvest::RunNotice& notice)
+{
+    setPanelText(harvest::PanelStatus, harvest::runNoticeText(notice));
+}
+
+void TForm1::setCommandsEnabled(bool search, bool stop, bool import)
 {
     SpeedButton2->setEnabled(search);
     SpeedButton3->setEnabled(stop);
@@ -657,25 +661,25 @@ void TForm1::SetCommandsEnabled(bool search, bool stop, bool import)
     RulesBox->setEnabled(search);
 }
 
-void TForm1::RepaintNow()
+void TForm1::repaintNow()
 {
     flushResults();
     repaint();
 }
 
-int TForm1::ResultRowCount()
+int TForm1::resultRowCount()
 {
     return ListView1->topLevelItemCount() + static_cast<int>(m_pendingRows.size());
 }
 
-void TForm1::ClearResults()
+void TForm1::clearResults()
 {
     qDeleteAll(m_pendingRows);
     m_pendingRows.clear();
     ListView1->clear();
 }
 
-void TForm1::AppendResult(const QByteArray& address, const QByteArray& linkText)
+void TForm1::appendResult(const QByteArray& address, const QByteArray& linkText)
 {
     // The page's rows go into the list together once the harvest of the
     // page is over: nothing is painted in between, so the user sees the
@@ -695,13 +699,13 @@ void TForm1::flushResults()
     ListView1->scrollToBottom();
 }
 
-std::optional<QString> TForm1::InputQuery(const QString& caption, const QString& prompt, const QString& value)
+std::optional<QString> TForm1::inputQuery(const QString& caption, const QString& prompt, const QString& value)
 {
     return ui::dialogs().inputQuery(boxParent(), caption, prompt, value);
 }
 
-void TForm1::InformationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
+void TForm1::informationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
 
-void TForm1::PlainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
+void TForm1::plainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
 
 } // namespace tess::app

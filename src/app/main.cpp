@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Glyphs.h"
+#include "app/HarvestAssembly.h"
 #include "app/MainWindow.h"
 #include "app/headless/HeadlessHarvest.h"
 #include "browser/cleaner/ui/CleanerWindow.h"
@@ -84,27 +85,20 @@ int main(int argc, char** argv)
     // The user's rule files may add sets or mend the built-in ones; a
     // broken one is reported once the window is up, and the built-in set
     // stands in for it.
-    harvest::RuleCatalog rules;
-    rules.loadFolder(harvest::DefaultRulesFolder());
-    QString chosen = cl.rules.isEmpty() ? harvest::RememberedRules() : cl.rules;
-    if (!rules.find(chosen)) {
-        if (!cl.rules.isEmpty()) {
-            std::fprintf(stderr, "tessaroon: no rule set is named %s (there are: %s)\n",
-                cl.rules.toLocal8Bit().constData(),
-                rules.names().join(QStringLiteral(", ")).toLocal8Bit().constData());
-            return 2;
-        }
-        chosen = harvest::ClassicRules().name;
+    const app::RuleChoice rules = app::chooseRules(cl.rules, harvest::rememberedRules());
+    if (rules.chosen.isEmpty()) {
+        std::fprintf(stderr, "tessaroon: %s\n", rules.unknownMessage.toLocal8Bit().constData());
+        return 2;
     }
 
-    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {}, rules.sets(),
-        chosen, harvest::RememberRules });
+    app::TForm1 Form1({ cl.engineHost, text::exeDir() + QStringLiteral("browser"), {}, {}, rules.sets,
+        rules.chosen, harvest::rememberRules });
     tools::TForm2 Form2;
     tools::TForm3 Form3;
     browser::Tdelform delform(Form1.browserProfile());
     Form1.setSecondaryWindows(&Form2, &Form3, &delform);
     Form1.show();
-    for (const QString& error : rules.errors())
+    for (const QString& error : rules.errors)
         QTimer::singleShot(0, &Form1, [&Form1, error] {
             ui::dialogs().plainMessage(&Form1, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
         });

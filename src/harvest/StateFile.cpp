@@ -10,7 +10,7 @@
 
 namespace tess::harvest {
 
-void SaveStateFile(const QString& path, const SavedState& state)
+void saveStateFile(const QString& path, const SavedState& state)
 {
     const text::Lines lines {
         text::toGbk(state.keywordFile),
@@ -23,17 +23,17 @@ void SaveStateFile(const QString& path, const SavedState& state)
     text::replaceFile(path, text::joinCrLf(lines));
 }
 
-bool LoadStateFile(const QString& path, StateReceiver& receiver)
+bool loadStateFile(const QString& path, StateReceiver& receiver)
 {
     if (!QFileInfo::exists(path))
         return false;
     const text::Lines lines = text::readLinesLf(path);
     auto line = [&](int i) { return i < lines.size() ? lines[i] : QByteArray(); };
 
-    receiver.RestoreKeywordFile(text::fromGbk(line(0)));
-    receiver.RestoreKeywordIndex(text::toInteger(line(1)));
-    receiver.RestoreDedupe(line(2) == "qcyes");
-    receiver.RestoreInterval(text::toInteger(line(3)));
+    receiver.restoreKeywordFile(text::fromGbk(line(0)));
+    receiver.restoreKeywordIndex(text::toInteger(line(1)));
+    receiver.restoreDedupe(line(2) == "qcyes");
+    receiver.restoreInterval(text::toInteger(line(3)));
     return true;
 }
 

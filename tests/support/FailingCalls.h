@@ -12,9 +12,9 @@ enum class Call { Open, Read, Write, Fsync, Close, Rename, CreateTemporary, Fchm
 
 inline const char* callName(Call call)
 {
-    static const char* const names[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
+    static const char* const kNames[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
         "fchmod", "ftruncate", "fallocate" };
-    return names[static_cast<int>(call)];
+    return kNames[static_cast<int>(call)];
 }
 
 // Asks `decide` before each of the file module's system calls. A nonzero

@@ -18,8 +18,8 @@ using namespace tess;
 namespace {
 
 // "上一页" and "下一页" in GBK.
-const QByteArray PreviousPage("\xC9\xCF\xD2\xBB\xD2\xB3");
-const QByteArray NextPage("\xCF\xC2\xD2\xBB\xD2\xB3");
+const QByteArray kPreviousPage("\xC9\xCF\xD2\xBB\xD2\xB3");
+const QByteArray kNextPage("\xCF\xC2\xD2\xBB\xD2\xB3");
 
 // The pager test said another way: CR LF, a lone CR and a lone LF each end
 // a line; a line offers a further page when it holds "下一页" and both
@@ -29,13 +29,13 @@ bool referencePager(QByteArray body)
     body.replace("\r\n", "\n");
     body.replace('\r', '\n');
     for (const QByteArray& line : body.split('\n'))
-        if (line.contains(NextPage) && line.contains('[') && line.contains(']')
-            && (line.startsWith(PreviousPage) || line.startsWith('1')))
+        if (line.contains(kNextPage) && line.contains('[') && line.contains(']')
+            && (line.startsWith(kPreviousPage) || line.startsWith('1')))
             return true;
     return false;
 }
 
-// The host part of a page address as SiteDomain() reads it: from after the
+// The host part of a page address as siteDomain() reads it: from after the
 // first "//" (from the second byte without one), at most 255 bytes, up to
 // the first "/"; no "/" there, no host.
 QByteArray hostPart(const QByteArray& location)
@@ -46,7 +46,7 @@ QByteArray hostPart(const QByteArray& location)
     return slash >= 0 ? s.left(slash) : QByteArray();
 }
 
-// SiteDomain() said another way, label by label: the first label goes
+// siteDomain() said another way, label by label: the first label goes
 // while it and the next are not empty and a third follows, six times at
 // most.
 QByteArray referenceDomain(const QByteArray& location)
@@ -67,12 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray href = parts.value(1);
     const QByteArray body = parts.mid(2).join('\xFF');
 
-    const bool more = harvest::ReadPagerState(body);
+    const bool more = harvest::readPagerState(body);
     FUZZ_CHECK(more == referencePager(body));
     if (more)
-        FUZZ_CHECK(body.contains(NextPage) && body.contains('[') && body.contains(']'));
+        FUZZ_CHECK(body.contains(kNextPage) && body.contains('[') && body.contains(']'));
 
-    const QByteArray domain = harvest::SiteDomain(location);
+    const QByteArray domain = harvest::siteDomain(location);
     const QByteArray host = hostPart(location);
     // Labels dropped from the front of the host, never anything else.
     FUZZ_CHECK(host.endsWith(domain));
@@ -81,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(host.count('.') - domain.count('.') <= 6);
     FUZZ_CHECK(domain == referenceDomain(location));
 
-    const bool outbound = harvest::IsOutboundLink(href, domain);
+    const bool outbound = harvest::isOutboundLink(href, domain);
     FUZZ_CHECK(outbound == (href.startsWith("http://") && (domain.isEmpty() || !href.contains(domain))));
     // The engine's own page is never a link out of it.
     if (!domain.isEmpty())
-        FUZZ_CHECK(!harvest::IsOutboundLink(location, domain));
+        FUZZ_CHECK(!harvest::isOutboundLink(location, domain));
     return 0;
 }

@@ -30,7 +30,7 @@ void checkRuleFile(const QByteArray& content)
 {
     const QString fileName = QStringLiteral("fuzz.rules");
     const harvest::RuleSetFileResult result
-        = harvest::ParseRuleSetFile(content, fileName, { harvest::ClassicRules(), harvest::TodayRules() });
+        = harvest::parseRuleSetFile(content, fileName, { harvest::classicRules(), harvest::todayRules() });
     if (const auto* error = std::get_if<harvest::RuleSetFileError>(&result)) {
         FUZZ_CHECK(error->line >= 1 && error->line <= content.count('\n') + 1);
         FUZZ_CHECK(error->message.contains(fileName));
@@ -60,18 +60,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     browser::RedirectAnswer answer;
     answer.location = parts.value(1);
     answer.body = parts.value(2);
-    static constexpr int Statuses[] = { 200, 301, 302, 303, 307, 308, 404, 500 };
-    answer.status = Statuses[answer.body.isEmpty() ? 0 : static_cast<unsigned char>(answer.body[0]) % 8];
+    static constexpr int kStatuses[] = { 200, 301, 302, 303, 307, 308, 404, 500 };
+    answer.status = kStatuses[answer.body.isEmpty() ? 0 : static_cast<unsigned char>(answer.body[0]) % 8];
     const QByteArray requested = "http://127.0.0.1:8642/link?url=token";
-    const QByteArray target = harvest::RedirectTarget(answer, requested);
+    const QByteArray target = harvest::redirectTarget(answer, requested);
     // A target is a web address the harvest can write as it is.
     FUZZ_CHECK(target.isEmpty() || target.startsWith("http://") || target.startsWith("https://"));
     FUZZ_CHECK(printableAscii(target));
 
     const QByteArray link = parts.value(3);
-    const QByteArray host = harvest::HostOf(link);
+    const QByteArray host = harvest::hostOf(link);
     FUZZ_CHECK(host == host.toLower());
-    const harvest::PageRules today(harvest::TodayRules(), "www.baidu.com", "https://www.baidu.com/s?wd=x");
+    const harvest::PageRules today(harvest::todayRules(), "www.baidu.com", "https://www.baidu.com/s?wd=x");
     const harvest::LinkKind kind = today.classify(link);
     FUZZ_CHECK(kind == harvest::LinkKind::Skip || link.startsWith("http://") || link.startsWith("https://"));
     return 0;

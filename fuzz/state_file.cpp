@@ -36,22 +36,22 @@ struct Recorder final : harvest::StateReceiver {
         inOrder = inOrder && calls == which;
         ++calls;
     }
-    void RestoreKeywordFile(const QString& path) override
+    void restoreKeywordFile(const QString& path) override
     {
         next(0);
         state.keywordFile = path;
     }
-    void RestoreKeywordIndex(int value) override
+    void restoreKeywordIndex(int value) override
     {
         next(1);
         state.keywordIndex = value;
     }
-    void RestoreDedupe(bool checked) override
+    void restoreDedupe(bool checked) override
     {
         next(2);
         state.dedupe = checked;
     }
-    void RestoreInterval(int seconds) override
+    void restoreInterval(int seconds) override
     {
         next(3);
         state.intervalSeconds = seconds;
@@ -93,7 +93,7 @@ Outcome load(const QString& path)
 {
     Outcome out;
     try {
-        FUZZ_CHECK(harvest::LoadStateFile(path, out.recorder));
+        FUZZ_CHECK(harvest::loadStateFile(path, out.recorder));
     } catch (const text::ConvertError&) {
         out.convertError = true;
     } catch (const text::AppError&) {
@@ -161,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // index one less (the lowest index as it is, not wrapped round), the
     // path as GBK, the rest as read.
     const QString again = folder().filePath(QStringLiteral("saved.ini"));
-    harvest::SaveStateFile(again, r.state);
+    harvest::saveStateFile(again, r.state);
     const Outcome second = load(again);
     FUZZ_CHECK(!second.convertError && second.recorder.calls == 4);
     const harvest::SavedState& s = second.recorder.state;

@@ -3,11 +3,11 @@
 // (pager test, link harvest, rows into the list) on that snapshot.
 //
 //   bench_gui_pagestep [rounds]     (offscreen: QT_QPA_PLATFORM=offscreen)
-#include "LocalHttpServer.h"
 #include "app/MainWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "io/ExeDir.h"
+#include "support/LocalHttpServer.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>
@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     io::setExeDir(dir.path());
     test::ScriptedDialogs dialogs;
 
-    testing::LocalHttpServer server;
+    test::LocalHttpServer server;
     app::MainWindow form({ QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
         dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }, {} });
     form.show();
@@ -87,24 +87,24 @@ int main(int argc, char** argv)
         qint64 finishedAt = 0, completedAt = 0;
         QObject::connect(
             host.page(), &QWebEnginePage::loadFinished, &form, [&] { finishedAt = clock.nsecsElapsed(); });
-        auto complete = host.OnDocumentComplete;
-        host.OnDocumentComplete = [&, complete](browser::FrameId f) {
+        auto complete = host.onDocumentComplete;
+        host.onDocumentComplete = [&, complete](browser::FrameId f) {
             completedAt = clock.nsecsElapsed();
             complete(f);
         };
 
         form.run().keywordList() = { word };
-        form.run().KeywordIndex = 0;
+        form.run().setKeywordIndex(0);
         clock.start();
         form.startSearch();
         std::vector<double> snapshot, step;
         for (int r = 0; r < rounds + 2; ++r) {
-            spinUntil([&] { return form.tracker().tag() != 0; });
-            form.tracker().setTag(0);
+            spinUntil([&] { return form.tracker().pageLoaded(); });
+            form.tracker().clearPageLoaded();
             QElapsedTimer t;
             t.start();
-            form.run().ProcessPage(); // requests the next page of the keyword
-            form.RepaintNow(); // the rows reach the list and the window is painted
+            form.run().readLoadedPage(); // requests the next page of the keyword
+            form.repaintNow(); // the rows reach the list and the window is painted
             const double stepMs = t.nsecsElapsed() / 1e6;
             if (r >= 2) { // the first loads warm the browser up
                 snapshot.push_back((completedAt - finishedAt) / 1e6);
@@ -112,7 +112,7 @@ int main(int argc, char** argv)
             }
         }
         form.stopSearch();
-        host.OnDocumentComplete = complete;
+        host.onDocumentComplete = complete;
         std::printf("%-7d %14.1f %14.1f %14.1f\n", links, median(snapshot), median(step),
             median(snapshot) + median(step));
     }

@@ -6,7 +6,7 @@
 // redirector's own answer time (five rounds of two answers).
 //
 // usage: bench_gui_redirects [--benchmark_...]   (run with QT_QPA_PLATFORM=offscreen)
-#include "RedirectServer.h"
+#include "support/RedirectServer.h"
 
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/NetworkRedirectFetcher.h"
@@ -28,16 +28,16 @@ namespace {
 
 constexpr int kLinksPerPage = 10;
 
-tess::browser::NetworkRedirectFetcher* g_fetcher = nullptr;
-std::map<int, std::unique_ptr<tess::testing::RedirectServer>> g_servers; // by answer delay
+tess::browser::NetworkRedirectFetcher* sharedFetcher = nullptr;
+std::map<int, std::unique_ptr<tess::test::RedirectServer>> servers; // by answer delay
 
 void resolvePage(benchmark::State& state)
 {
     const int delayMs = int(state.range(0));
-    auto& server = g_servers[delayMs];
+    auto& server = servers[delayMs];
     if (!server)
-        server = std::make_unique<tess::testing::RedirectServer>(delayMs);
-    tess::harvest::RedirectResolver resolver(*g_fetcher);
+        server = std::make_unique<tess::test::RedirectServer>(delayMs);
+    tess::harvest::RedirectResolver resolver(*sharedFetcher);
     int page = 0;
     for (auto _ : state) {
         QList<QByteArray> links;
@@ -57,7 +57,7 @@ void resolvePage(benchmark::State& state)
             break;
         }
     }
-    const double rounds = double(kLinksPerPage) / tess::harvest::RedirectResolver::MaxInFlight;
+    const double rounds = double(kLinksPerPage) / tess::harvest::RedirectResolver::kMaxInFlight;
     state.counters["redirector_ms"] = rounds * delayMs;
     state.SetLabel("10 links, 2 at a time");
 }
@@ -99,13 +99,13 @@ int main(int argc, char** argv)
     {
         tess::browser::WebEngineBrowserHost host(profile.path());
         tess::browser::NetworkRedirectFetcher fetcher(host.profile());
-        g_fetcher = &fetcher;
+        sharedFetcher = &fetcher;
         OverheadReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        g_fetcher = nullptr;
+        sharedFetcher = nullptr;
     }
     benchmark::Shutdown();
-    g_servers.clear();
+    servers.clear();
     // The engine writes the profile's last state a moment after the profile
     // is gone; let it land before the folder is removed.
     QEventLoop settle;

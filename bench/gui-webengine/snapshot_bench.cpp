@@ -4,7 +4,7 @@
 //
 // usage: bench_gui_webengine [repetitions]   (run with QT_QPA_PLATFORM=offscreen)
 
-#include "LocalHttpServer.h"
+#include "support/LocalHttpServer.h"
 
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     const int repetitions = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
 
     QTemporaryDir profile;
-    tess::testing::LocalHttpServer server;
+    tess::test::LocalHttpServer server;
     tess::browser::WebEngineBrowserHost host(profile.path());
     host.view()->resize(1024, 768);
     host.view()->show();
@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     timeout.setInterval(30000);
     QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
     double lastMs = 0;
-    host.OnDocumentComplete = [&](tess::browser::FrameId) {
+    host.onDocumentComplete = [&](tess::browser::FrameId) {
         lastMs = sinceFinished.nsecsElapsed() / 1e6;
         loop.quit();
     };
@@ -71,12 +71,12 @@ int main(int argc, char** argv)
             // A fresh address each time, so nothing comes from the cache.
             const QByteArray fresh = path + "?r=" + QByteArray::number(r);
             server.setPage(fresh, linkPage(links));
-            host.Navigate(server.url(fresh));
+            host.navigate(server.url(fresh));
             timeout.start();
             loop.exec();
             timeout.stop();
-            if (host.LinkCount() != links + 2) {
-                std::fprintf(stderr, "%d links: read %d\n", links, host.LinkCount());
+            if (host.snapshot().links.size() != links + 2) {
+                std::fprintf(stderr, "%d links: read %d\n", links, int(host.snapshot().links.size()));
                 return 1;
             }
             if (r > 0) // the first load warms the renderer up

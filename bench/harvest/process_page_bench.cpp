@@ -47,25 +47,26 @@ test::FakePage makePage(int links)
 class CountingWindow final : public harvest::SearchWindow {
 public:
     int rows = 0;
-    int IntervalSetting() override { return 5; }
-    void SetIntervalSetting(int) override { }
-    bool DedupeChecked() override { return false; }
-    void SetDedupeChecked(bool) override { }
-    QString KeywordFileText() override { return {}; }
-    void SetKeywordFileText(const QString&) override { }
-    void SetPanelText(int, const QString&) override { }
-    void SetCommandsEnabled(bool, bool, bool) override { }
-    void RepaintNow() override { }
-    int ResultRowCount() override { return rows; }
-    void ClearResults() override { rows = 0; }
-    void AppendResult(const QByteArray&, const QByteArray&) override { ++rows; }
-    std::optional<QString> InputQuery(const QString&, const QString&, const QString& v) override { return v; }
-    void InformationBox(const QString&) override { }
-    void PlainMessage(const QString&) override { }
-    void ReportError(const QString&) override { }
+    int intervalSetting() override { return 5; }
+    void setIntervalSetting(int) override { }
+    bool dedupeChecked() override { return false; }
+    void setDedupeChecked(bool) override { }
+    QString keywordFileText() override { return {}; }
+    void setKeywordFileText(const QString&) override { }
+    void setPanelText(int, const QString&) override { }
+    void showNotice(const harvest::RunNotice&) override { }
+    void setCommandsEnabled(bool, bool, bool) override { }
+    void repaintNow() override { }
+    int resultRowCount() override { return rows; }
+    void clearResults() override { rows = 0; }
+    void appendResult(const QByteArray&, const QByteArray&) override { ++rows; }
+    std::optional<QString> inputQuery(const QString&, const QString&, const QString& v) override { return v; }
+    void informationBox(const QString&) override { }
+    void plainMessage(const QString&) override { }
+    void reportError(const QString&) override { }
 };
 
-void BM_ProcessPage(benchmark::State& state)
+void processOnePage(benchmark::State& state)
 {
     CountingWindow window;
     test::FakeBrowser browser;
@@ -73,19 +74,25 @@ void BM_ProcessPage(benchmark::State& state)
     test::ManualTimer poll, watchdog;
     const test::FakePage page = makePage(static_cast<int>(state.range(0)));
     browser.server = [&](const QByteArray&) { return page; };
-    harvest::SearchRun run { { window, browser, tracker, poll, watchdog, QStringLiteral("/dev/null"),
-        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr, {} } };
+    harvest::SearchRun run { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = QStringLiteral("/dev/null"),
+        .localAddress = [] { return QStringLiteral("192.0.2.2"); },
+        .pause = [](int) {} } };
     run.keywordList() = { "x" };
-    run.Start();
+    run.start();
     browser.finishLoad();
     for (auto _ : state) {
-        run.PageOffset = 10; // stay on page 2 of the keyword
-        run.ProcessPage();
+        run.setPageOffset(10); // stay on page 2 of the keyword
+        run.readLoadedPage();
         window.rows = 0;
     }
-    state.counters["rows"] = run.HarvestCount / static_cast<double>(state.iterations());
+    state.counters["rows"] = run.counts().harvested / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_ProcessPage)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(processOnePage)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -3,11 +3,11 @@
 #include "app/Glyphs.h"
 #include "app/WindowTray.h"
 #include "browser/cleaner/ProfileCleaner.h"
-#include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "browser/webengine/WebEngineBrowserProfile.h"
 #include "components/tray/qt/QtTaskbarIcon.h"
 #include "harvest/RowFormats.h"
+#include "harvest/RunTexts.h"
 #include "harvest/StateFile.h"
 #include "io/ExeDir.h"
 #include "io/FileReplace.h"
@@ -72,21 +72,26 @@ MainWindow::MainWindow(Options options)
     setWindowTitle(QStringLiteral("『Tessaroon』V2.0 —— 网址搜索采集工具  support@tessaroon.example"));
     setWindowIcon(glyphs::programIcon());
 
-    m_browserHost = std::make_unique<browser::WebEngineBrowserHost>(m_options.profileFolder, this);
-    m_browserView = m_browserHost->view();
+    m_harvest = std::make_unique<HarvestAssembly>(HarvestAssembly::Options { .window = *this,
+        .profileFolder = m_options.profileFolder,
+        .viewParent = this,
+        .engineHost = m_options.engineHost,
+        .statePath = statePath(),
+        .localAddress = m_options.localAddress,
+        .clearBrowserData = [this] { clearBrowserData(); },
+        .log = &m_scratch,
+        .runTick = [](const std::function<void()>& tick) { ui::guarded(tick); },
+        .verificationNeeded
+        = [this] { m_tray->callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
+    m_browserView = browserHost().view();
     m_browserView->setObjectName(QStringLiteral("WebBrowser1"));
     m_browserProfile = std::make_unique<browser::WebEngineBrowserProfile>(
-        m_browserHost->profile(), [host = m_browserHost.get()] {
+        browserHost().profile(), [host = &browserHost()] {
             // The page of the moment: the host puts a fresh one in place of
             // a page it gave up.
             if (QWebEnginePage* page = host->page())
                 page->history()->clear();
         });
-    m_tracker.attach(*m_browserHost);
-    // Made with the profile, before its first page, so that it sees every
-    // cookie the browser has.
-    m_fetcher = std::make_unique<browser::NetworkRedirectFetcher>(m_browserHost->profile());
-    m_resolver = std::make_unique<harvest::RedirectResolver>(*m_fetcher);
 
     buildToolbar();
     buildCentralArea();
@@ -102,13 +107,6 @@ MainWindow::MainWindow(Options options)
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { showCleaner(); }); });
 
-    m_run = std::make_unique<harvest::SearchRun>(
-        harvest::SearchRun::Services { *this, *m_browserHost, m_tracker, m_pollTimer, m_watchdogTimer,
-            statePath(), m_options.localAddress, {}, [this] { clearBrowserData(); }, &m_scratch,
-            [](const std::function<void()>& tick) { ui::guarded(tick); }, {}, {}, m_resolver.get(),
-            [this] { m_tray->callForAttention(QStringLiteral("搜索引擎要求验证，请在浏览器中完成验证")); } });
-    if (!m_options.engineHost.isEmpty())
-        m_run->setEngineHost(m_options.engineHost);
     chooseRules(std::max(0, m_rulesBox->findData(m_options.rules)));
     connect(m_rulesBox, &QComboBox::activated, this, [this](int index) {
         chooseRules(index);
@@ -119,7 +117,7 @@ MainWindow::MainWindow(Options options)
     resize(576, 439);
     ui::centreOnScreen(*this);
     ui::setBoxOwner([this] { return boxParent(); });
-    m_scratch.OnWriteFailure = [this](const QString& message) { ReportError(message); };
+    m_scratch.onWriteFailure = [this](const QString& message) { reportError(message); };
 
     startUp();
 }
@@ -129,9 +127,9 @@ MainWindow::~MainWindow()
     ui::setBoxOwner({});
     shutDown();
     qDeleteAll(m_pendingRows);
-    // The run and the tray icon go before the browser they use.
-    m_run.reset();
+    // The tray icon, then the run, go before the browser they use.
     m_tray.reset();
+    m_harvest.reset();
 }
 
 void MainWindow::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
@@ -145,7 +143,7 @@ components::QtTaskbarIcon& MainWindow::trayIcon() { return m_tray->icon(); }
 
 browser::BrowserProfile& MainWindow::browserProfile() { return *m_browserProfile; }
 
-QString MainWindow::statePath() const { return io::exeDir() + QLatin1String(harvest::StateFileName); }
+QString MainWindow::statePath() const { return io::exeDir() + QLatin1String(harvest::kStateFileName); }
 
 void MainWindow::buildToolbar()
 {
@@ -252,7 +250,7 @@ QWidget* MainWindow::buildOptionsRow()
     m_rulesBox->setObjectName(QStringLiteral("RulesBox"));
     m_rulesBox->setToolTip(QStringLiteral("结果页的读取规则：经典为旧版结果页，现行为当前的结果页"));
     if (m_options.ruleSets.isEmpty())
-        m_options.ruleSets = { harvest::ClassicRules(), harvest::TodayRules() };
+        m_options.ruleSets = { harvest::classicRules(), harvest::todayRules() };
     for (const harvest::RuleSet& rules : std::as_const(m_options.ruleSets))
         m_rulesBox->addItem(rules.label.isEmpty() ? rules.name : rules.label, rules.name);
     m_rulesBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -296,7 +294,7 @@ void MainWindow::startUp()
     m_tray = std::make_unique<WindowTray>(
         *this, WindowTray::Options { .trayAvailable = m_options.trayAvailable, .quit = [this] { quit(); } });
     try {
-        m_run->LoadState();
+        run().loadState();
     } catch (const std::exception&) {
         // The program starts with whatever the state file gave before the
         // bad line; the error is shown once the window is up.
@@ -306,7 +304,7 @@ void MainWindow::startUp()
     // Rows of a run the program never finished (killed, crashed, a power
     // cut) wait for 保存 until the next 搜索.
     if (const qint64 rows = m_scratch.recover(); rows > 0)
-        SetPanelText(harvest::PanelStatus,
+        setPanelText(harvest::PanelStatus,
             QStringLiteral("上次搜索意外中断，留下 %1 条结果，可点击“保存”保存").arg(rows));
 }
 
@@ -316,9 +314,9 @@ void MainWindow::shutDown()
         return;
     m_destroyed = true;
     stopMerge();
-    m_pollTimer.setEnabled(false);
-    m_watchdogTimer.setEnabled(false);
-    m_run->keywordList().clear();
+    m_harvest->pollTimer().setEnabled(false);
+    m_harvest->watchdogTimer().setEnabled(false);
+    run().keywordList().clear();
     m_scratch.remove();
 }
 
@@ -351,24 +349,24 @@ void MainWindow::importKeywords()
         return;
     const QString path = chosen.first();
     m_keywordFileEdit->setText(path);
-    RepaintNow();
+    repaintNow();
     const qsizetype count = tools::countFileLines(path);
-    SetPanelText(harvest::PanelKeywordCount, QString::number(count));
-    harvest::KeywordList& keywords = m_run->keywordList();
+    setPanelText(harvest::PanelKeywordCount, QString::number(count));
+    harvest::KeywordList& keywords = run().keywordList();
     keywords.clear();
     keywords = tools::loadList(path);
-    ClearResults();
+    clearResults();
     // The count reads the file as lines, the list as keywords: they part
     // on lone CRs, NUL bytes and byte 26. Say so when they do, so that the
     // number the run goes by is never a surprise.
     if (keywords.size() != count)
-        SetPanelText(harvest::PanelStatus,
+        setPanelText(harvest::PanelStatus,
             QStringLiteral("文件共 %1 行，读入关键字 %2 个").arg(count).arg(keywords.size()));
 }
 
-void MainWindow::startSearch() { m_run->Start(); }
+void MainWindow::startSearch() { run().start(); }
 
-void MainWindow::stopSearch() { m_run->Stop(); }
+void MainWindow::stopSearch() { run().stop(); }
 
 void MainWindow::saveResults()
 {
@@ -385,8 +383,8 @@ void MainWindow::saveResults()
 
 void MainWindow::saveProgress()
 {
-    m_run->SaveState();
-    PlainMessage(QStringLiteral("已经保存当前网址搜索进程"));
+    run().saveState();
+    plainMessage(QStringLiteral("已经保存当前网址搜索进程"));
 }
 
 void MainWindow::openKeywordListBuilder()
@@ -407,7 +405,7 @@ void MainWindow::mergeLists()
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     m_panels[kMessagePanel]->setText(kMergeWorking);
-    RepaintNow();
+    repaintNow();
     m_mergeButton->setEnabled(false);
     m_merge->start(sources, *target);
 }
@@ -453,7 +451,7 @@ void MainWindow::showCleaner()
 void MainWindow::chooseRules(int index)
 {
     m_rulesBox->setCurrentIndex(index);
-    m_run->setRules(m_options.ruleSets.value(index, harvest::ClassicRules()));
+    run().setRules(m_options.ruleSets.value(index, harvest::classicRules()));
 }
 
 QWidget* MainWindow::boxParent()
@@ -463,7 +461,7 @@ QWidget* MainWindow::boxParent()
     return this;
 }
 
-void MainWindow::ReportError(const QString& text)
+void MainWindow::reportError(const QString& text)
 {
     // Shown from the event loop, not from inside the run's step that met
     // the error.
@@ -501,7 +499,7 @@ void MainWindow::clearBrowserData()
 
 // --- What the run needs of the window -------------------------------------
 
-int MainWindow::IntervalSetting()
+int MainWindow::intervalSetting()
 {
     // The box corrects a typed value only when it loses the focus; until
     // then a value that is not a whole number reads as 1, and one outside
@@ -513,24 +511,29 @@ int MainWindow::IntervalSetting()
     }
 }
 
-void MainWindow::SetIntervalSetting(int seconds) { m_intervalSpin->setValue(std::clamp(seconds, 1, 1000)); }
+void MainWindow::setIntervalSetting(int seconds) { m_intervalSpin->setValue(std::clamp(seconds, 1, 1000)); }
 
-bool MainWindow::DedupeChecked() { return m_dedupeCheck->isChecked(); }
+bool MainWindow::dedupeChecked() { return m_dedupeCheck->isChecked(); }
 
-void MainWindow::SetDedupeChecked(bool checked) { m_dedupeCheck->setChecked(checked); }
+void MainWindow::setDedupeChecked(bool checked) { m_dedupeCheck->setChecked(checked); }
 
-QString MainWindow::KeywordFileText() { return m_keywordFileEdit->text(); }
+QString MainWindow::keywordFileText() { return m_keywordFileEdit->text(); }
 
-void MainWindow::SetKeywordFileText(const QString& text) { m_keywordFileEdit->setText(text); }
+void MainWindow::setKeywordFileText(const QString& text) { m_keywordFileEdit->setText(text); }
 
-void MainWindow::SetPanelText(int panel, const QString& text)
+void MainWindow::setPanelText(int panel, const QString& text)
 {
     m_panels.at(static_cast<size_t>(panel))->setText(text);
 }
 
 QString MainWindow::panelText(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
 
-void MainWindow::SetCommandsEnabled(bool search, bool stop, bool import)
+void MainWindow::showNotice(const harvest::RunNotice& notice)
+{
+    setPanelText(harvest::PanelStatus, harvest::runNoticeText(notice));
+}
+
+void MainWindow::setCommandsEnabled(bool search, bool stop, bool import)
 {
     m_searchButton->setEnabled(search);
     m_stopButton->setEnabled(stop);
@@ -539,25 +542,25 @@ void MainWindow::SetCommandsEnabled(bool search, bool stop, bool import)
     m_rulesBox->setEnabled(search);
 }
 
-void MainWindow::RepaintNow()
+void MainWindow::repaintNow()
 {
     flushResults();
     repaint();
 }
 
-int MainWindow::ResultRowCount()
+int MainWindow::resultRowCount()
 {
     return m_resultsList->topLevelItemCount() + static_cast<int>(m_pendingRows.size());
 }
 
-void MainWindow::ClearResults()
+void MainWindow::clearResults()
 {
     qDeleteAll(m_pendingRows);
     m_pendingRows.clear();
     m_resultsList->clear();
 }
 
-void MainWindow::AppendResult(const QByteArray& address, const QByteArray& linkText)
+void MainWindow::appendResult(const QByteArray& address, const QByteArray& linkText)
 {
     // The page's rows go into the list together once the harvest of the
     // page is over: nothing is painted in between, so the user sees the
@@ -577,14 +580,14 @@ void MainWindow::flushResults()
     m_resultsList->scrollToBottom();
 }
 
-std::optional<QString> MainWindow::InputQuery(
+std::optional<QString> MainWindow::inputQuery(
     const QString& caption, const QString& prompt, const QString& value)
 {
     return ui::dialogs().inputQuery(boxParent(), caption, prompt, value);
 }
 
-void MainWindow::InformationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
+void MainWindow::informationBox(const QString& text) { ui::dialogs().information(boxParent(), text); }
 
-void MainWindow::PlainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
+void MainWindow::plainMessage(const QString& text) { ui::dialogs().plainMessage(boxParent(), text); }
 
 } // namespace tess::app

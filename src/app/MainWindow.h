@@ -1,11 +1,9 @@
 #pragma once
 
-#include "browser/CompletionTracker.h"
-#include "harvest/RedirectResolver.h"
+#include "app/HarvestAssembly.h"
 #include "harvest/ResultsLog.h"
 #include "harvest/SearchRun.h"
 #include "harvest/SearchWindow.h"
-#include "harvest/Timer.h"
 #include "ui/Dialogs.h"
 
 #include <QMainWindow>
@@ -29,7 +27,6 @@ class QWebEngineView;
 
 namespace tess::browser {
 class BrowserProfile;
-class NetworkRedirectFetcher;
 class WebEngineBrowserHost;
 class WebEngineBrowserProfile;
 } // namespace tess::browser
@@ -73,9 +70,9 @@ public:
     // The secondary windows the toolbar and the shortcut open.
     void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner);
 
-    harvest::SearchRun& run() { return *m_run; }
-    browser::WebEngineBrowserHost& browserHost() { return *m_browserHost; }
-    browser::CompletionTracker& tracker() { return m_tracker; }
+    harvest::SearchRun& run() { return m_harvest->run(); }
+    browser::WebEngineBrowserHost& browserHost() { return m_harvest->browserHost(); }
+    browser::CompletionTracker& tracker() { return m_harvest->tracker(); }
     components::QtTaskbarIcon& trayIcon();
     QString scratchPath() const { return m_scratch.path(); }
     QString statePath() const;
@@ -98,23 +95,24 @@ public:
     void showCleaner(); // Ctrl+Shift+Delete
 
     // harvest::SearchWindow
-    int IntervalSetting() override;
-    void SetIntervalSetting(int seconds) override;
-    bool DedupeChecked() override;
-    void SetDedupeChecked(bool checked) override;
-    QString KeywordFileText() override;
-    void SetKeywordFileText(const QString& text) override;
-    void SetPanelText(int panel, const QString& text) override;
-    void SetCommandsEnabled(bool search, bool stop, bool import) override;
-    void RepaintNow() override;
-    int ResultRowCount() override;
-    void ClearResults() override;
-    void AppendResult(const QByteArray& address, const QByteArray& linkText) override;
-    std::optional<QString> InputQuery(
+    int intervalSetting() override;
+    void setIntervalSetting(int seconds) override;
+    bool dedupeChecked() override;
+    void setDedupeChecked(bool checked) override;
+    QString keywordFileText() override;
+    void setKeywordFileText(const QString& text) override;
+    void setPanelText(int panel, const QString& text) override;
+    void showNotice(const harvest::RunNotice& notice) override;
+    void setCommandsEnabled(bool search, bool stop, bool import) override;
+    void repaintNow() override;
+    int resultRowCount() override;
+    void clearResults() override;
+    void appendResult(const QByteArray& address, const QByteArray& linkText) override;
+    std::optional<QString> inputQuery(
         const QString& caption, const QString& prompt, const QString& value) override;
-    void InformationBox(const QString& text) override;
-    void PlainMessage(const QString& text) override;
-    void ReportError(const QString& text) override;
+    void informationBox(const QString& text) override;
+    void plainMessage(const QString& text) override;
+    void reportError(const QString& text) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -165,15 +163,9 @@ private:
     QDialog* m_builderWindow = nullptr;
     QDialog* m_cleanerWindow = nullptr;
 
-    std::unique_ptr<browser::WebEngineBrowserHost> m_browserHost;
+    std::unique_ptr<HarvestAssembly> m_harvest;
     std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;
-    browser::CompletionTracker m_tracker;
-    std::unique_ptr<browser::NetworkRedirectFetcher> m_fetcher;
-    std::unique_ptr<harvest::RedirectResolver> m_resolver;
-    harvest::QtTimer m_pollTimer { harvest::SearchRun::PollIntervalAtStart };
-    harvest::QtTimer m_watchdogTimer { harvest::SearchRun::WatchdogIntervalAtStart };
     harvest::ResultsLog m_scratch;
-    std::unique_ptr<harvest::SearchRun> m_run;
     std::unique_ptr<WindowTray> m_tray;
     bool m_destroyed = false;
     bool m_outerSizeSet = false;

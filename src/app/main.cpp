@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Glyphs.h"
+#include "app/HarvestAssembly.h"
 #include "app/MainWindow.h"
 #include "app/headless/HeadlessHarvest.h"
 #include "browser/cleaner/ui/CleanerWindow.h"
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 using namespace tess;
 
@@ -33,13 +35,9 @@ QStringList arguments(int argc, char** argv)
     return out;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The commands that need no window; nothing when the window is asked for.
+std::optional<int> runWithoutWindow(int argc, char** argv, const app::CommandLine& cl)
 {
-    // A temporary file being written when the program is stopped goes with it.
-    io::installTemporaryFileCleanup();
-    const app::CommandLine cl = app::CommandLine::parse(arguments(argc, argv));
     switch (cl.action) {
     case app::CommandLine::Action::Merge:
         // No window and no browser: the same merge as the toolbar's.
@@ -60,9 +58,11 @@ int main(int argc, char** argv)
     case app::CommandLine::Action::RunWindow:
         break;
     }
+    return std::nullopt;
+}
 
-    browser::prepareWebEngineEnvironment();
-    ui::Application application(argc, argv);
+void setUpApplication()
+{
     QApplication::setApplicationName(QStringLiteral("tessaroon"));
     // Lets the desktop match the window to the installed launcher entry
     // (its icon and name), also where it cannot go by the executable.
@@ -72,7 +72,49 @@ int main(int argc, char** argv)
     // The program ends through its close confirmation only, never because
     // a box happened to be its last visible window.
     QApplication::setQuitOnLastWindowClosed(false);
+}
 
+int runWindow(ui::Application& application, const app::CommandLine& cl)
+{
+    // The user's rule files may add sets or mend the built-in ones; a
+    // broken one is reported once the window is up, and the built-in set
+    // stands in for it.
+    const app::RuleChoice rules = app::chooseRules(cl.rules, harvest::rememberedRules());
+    if (rules.chosen.isEmpty()) {
+        std::fprintf(stderr, "tessaroon: %s\n", rules.unknownMessage.toLocal8Bit().constData());
+        return 2;
+    }
+
+    app::MainWindow window({ .engineHost = cl.engineHost,
+        .profileFolder = io::exeDir() + QStringLiteral("browser"),
+        .ruleSets = rules.sets,
+        .rules = rules.chosen,
+        .rulesChosen = harvest::rememberRules });
+    tools::AboutWindow about;
+    tools::KeywordListBuilder builder;
+    browser::CleanerWindow cleaner(window.browserProfile());
+    window.setSecondaryWindows(&about, &builder, &cleaner);
+    window.show();
+    for (const QString& error : rules.errors)
+        QTimer::singleShot(0, &window, [&window, error] {
+            ui::dialogs().plainMessage(&window, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
+        });
+    return application.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A temporary file being written when the program is stopped goes with it.
+    io::installTemporaryFileCleanup();
+    const app::CommandLine cl = app::CommandLine::parse(arguments(argc, argv));
+    if (const std::optional<int> status = runWithoutWindow(argc, argv, cl))
+        return *status;
+
+    browser::prepareWebEngineEnvironment();
+    ui::Application application(argc, argv);
+    setUpApplication();
     io::FolderLock folderLock;
     if (folderLock.acquire(io::exeDir()) == io::FolderLock::Result::HeldElsewhere) {
         ui::dialogs().plainMessage(nullptr,
@@ -80,36 +122,5 @@ int main(int argc, char** argv)
                 .arg(QDir::toNativeSeparators(io::exeDir())));
         return 1;
     }
-
-    // The user's rule files may add sets or mend the built-in ones; a
-    // broken one is reported once the window is up, and the built-in set
-    // stands in for it.
-    harvest::RuleCatalog rules;
-    rules.loadFolder(harvest::DefaultRulesFolder());
-    QString chosen = cl.rules.isEmpty() ? harvest::RememberedRules() : cl.rules;
-    if (!rules.find(chosen)) {
-        if (!cl.rules.isEmpty()) {
-            std::fprintf(stderr, "tessaroon: no rule set is named %s (there are: %s)\n",
-                cl.rules.toLocal8Bit().constData(),
-                rules.names().join(QStringLiteral(", ")).toLocal8Bit().constData());
-            return 2;
-        }
-        chosen = harvest::ClassicRules().name;
-    }
-
-    app::MainWindow window({ .engineHost = cl.engineHost,
-        .profileFolder = io::exeDir() + QStringLiteral("browser"),
-        .ruleSets = rules.sets(),
-        .rules = chosen,
-        .rulesChosen = harvest::RememberRules });
-    tools::AboutWindow about;
-    tools::KeywordListBuilder builder;
-    browser::CleanerWindow cleaner(window.browserProfile());
-    window.setSecondaryWindows(&about, &builder, &cleaner);
-    window.show();
-    for (const QString& error : rules.errors())
-        QTimer::singleShot(0, &window, [&window, error] {
-            ui::dialogs().plainMessage(&window, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
-        });
-    return application.exec();
+    return runWindow(application, cl);
 }

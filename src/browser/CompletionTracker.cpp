@@ -4,8 +4,8 @@ namespace tess::browser {
 
 void CompletionTracker::attach(BrowserHost& host)
 {
-    host.OnNavigateComplete2 = [this](FrameId f) { navigateComplete2(f); };
-    host.OnDocumentComplete = [this](FrameId f) { documentComplete(f); };
+    host.onNavigateComplete2 = [this](FrameId f) { navigateComplete2(f); };
+    host.onDocumentComplete = [this](FrameId f) { documentComplete(f); };
 }
 
 void CompletionTracker::navigateComplete2(FrameId frame)
@@ -17,7 +17,7 @@ void CompletionTracker::navigateComplete2(FrameId frame)
 void CompletionTracker::documentComplete(FrameId frame)
 {
     if (m_slot && *m_slot == frame) {
-        m_tag = PageLoaded;
+        m_pageLoaded = true;
         m_slot.reset();
     }
 }

@@ -11,7 +11,7 @@ struct PageLink {
     QString text; // the visible text, possibly empty
     // The address carried by the link or its nearest enclosing element in
     // one of the attributes the harvest asks for (BrowserHost::
-    // SetTargetAttributes), the first of them found; empty when none.
+    // setTargetAttributes), the first of them found; empty when none.
     QString carriedTarget = {};
 };
 

@@ -20,9 +20,9 @@ struct RedirectAnswer {
 class RedirectFetcher {
 public:
     // No single request takes longer than this; it then answers failed.
-    static constexpr int BoundMs = 10000;
+    static constexpr int kBoundMs = 10000;
     // The most of a body that is kept.
-    static constexpr int MaxBody = 64 * 1024;
+    static constexpr int kMaxBody = 64 * 1024;
 
     virtual ~RedirectFetcher() = default;
     // Starts the request and returns at once; `done` runs exactly once,

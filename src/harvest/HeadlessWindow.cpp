@@ -8,37 +8,36 @@ HeadlessWindow::HeadlessWindow(Settings settings, RowWriter& rows)
     : m_settings(std::move(settings))
     , m_rows(rows)
 {
-    SetIntervalSetting(m_settings.intervalSeconds);
+    setIntervalSetting(m_settings.intervalSeconds);
 }
 
-void HeadlessWindow::SetIntervalSetting(int seconds)
+void HeadlessWindow::setIntervalSetting(int seconds)
 {
     // The same range as the window's box.
     m_settings.intervalSeconds = std::clamp(seconds, 1, 1000);
 }
 
-void HeadlessWindow::SetPanelText(int panel, const QString& text)
+void HeadlessWindow::showNotice(const RunNotice& notice)
 {
-    m_panels[panel] = text;
-    if (panel == PanelStatus && OnStatus)
-        OnStatus(text);
+    if (onNotice)
+        onNotice(notice);
 }
 
-void HeadlessWindow::AppendResult(const QByteArray& address, const QByteArray& linkText)
+void HeadlessWindow::appendResult(const QByteArray& address, const QByteArray& linkText)
 {
     ++m_shownRows;
     m_rows.append(address, linkText);
 }
 
-std::optional<QString> HeadlessWindow::InputQuery(const QString&, const QString&, const QString&)
+std::optional<QString> HeadlessWindow::inputQuery(const QString&, const QString&, const QString&)
 {
     return QString::number(m_settings.startPosition);
 }
 
 void HeadlessWindow::message(const QString& text)
 {
-    if (OnMessage)
-        OnMessage(text);
+    if (onMessage)
+        onMessage(text);
 }
 
 } // namespace tess::harvest

@@ -3,15 +3,13 @@
 #include "harvest/RowFormats.h"
 #include "harvest/SearchWindow.h"
 
-#include <QMap>
-
 #include <functional>
 
 namespace tess::harvest {
 
 // The search run's window when there is none: the options come from the
 // command line, the rows go to a RowWriter, and what the window would show
-// in its panels and boxes goes to the callbacks.
+// in its status panel and boxes goes to the callbacks.
 class HeadlessWindow final : public SearchWindow {
 public:
     struct Settings {
@@ -23,38 +21,37 @@ public:
 
     HeadlessWindow(Settings settings, RowWriter& rows);
 
-    // A status panel text (the run's notes among them).
-    std::function<void(const QString& text)> OnStatus;
+    // The run's news, which the window would show in its status panel.
+    std::function<void(const RunNotice& notice)> onNotice;
     // A box the window would show: it has to be read by someone.
-    std::function<void(const QString& text)> OnMessage;
+    std::function<void(const QString& text)> onMessage;
 
-    QString panelText(int panel) const { return m_panels.value(panel); }
-
-    int IntervalSetting() override { return m_settings.intervalSeconds; }
-    void SetIntervalSetting(int seconds) override;
-    bool DedupeChecked() override { return m_settings.dedupe; }
-    void SetDedupeChecked(bool checked) override { m_settings.dedupe = checked; }
-    QString KeywordFileText() override { return m_settings.keywordFile; }
-    void SetKeywordFileText(const QString& text) override { m_settings.keywordFile = text; }
-    void SetPanelText(int panel, const QString& text) override;
-    void SetCommandsEnabled(bool, bool, bool) override { }
-    void RepaintNow() override { }
+    int intervalSetting() override { return m_settings.intervalSeconds; }
+    void setIntervalSetting(int seconds) override;
+    bool dedupeChecked() override { return m_settings.dedupe; }
+    void setDedupeChecked(bool checked) override { m_settings.dedupe = checked; }
+    QString keywordFileText() override { return m_settings.keywordFile; }
+    void setKeywordFileText(const QString& text) override { m_settings.keywordFile = text; }
+    // There are no panels; the counts the run shows there are the rows written.
+    void setPanelText(int, const QString&) override { }
+    void showNotice(const RunNotice& notice) override;
+    void setCommandsEnabled(bool, bool, bool) override { }
+    void repaintNow() override { }
     // The run clears a list that grows past a hundred rows; there is no
     // list here, only the count it asks for.
-    int ResultRowCount() override { return m_shownRows; }
-    void ClearResults() override { m_shownRows = 0; }
-    void AppendResult(const QByteArray& address, const QByteArray& linkText) override;
-    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override;
-    void InformationBox(const QString& text) override { message(text); }
-    void PlainMessage(const QString& text) override { message(text); }
-    void ReportError(const QString& text) override { message(text); }
+    int resultRowCount() override { return m_shownRows; }
+    void clearResults() override { m_shownRows = 0; }
+    void appendResult(const QByteArray& address, const QByteArray& linkText) override;
+    std::optional<QString> inputQuery(const QString&, const QString&, const QString&) override;
+    void informationBox(const QString& text) override { message(text); }
+    void plainMessage(const QString& text) override { message(text); }
+    void reportError(const QString& text) override { message(text); }
 
 private:
     void message(const QString& text);
 
     Settings m_settings;
     RowWriter& m_rows;
-    QMap<int, QString> m_panels;
     int m_shownRows = 0;
 };
 

@@ -6,7 +6,7 @@
 
 namespace tess::harvest {
 
-QString GetLocalAddress()
+QString getLocalAddress()
 {
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0)

@@ -9,12 +9,12 @@ namespace tess::harvest {
 namespace {
 
 // "上一页", "下一页" in GBK.
-const QByteArray PreviousPage("\xC9\xCF\xD2\xBB\xD2\xB3");
-const QByteArray NextPage("\xCF\xC2\xD2\xBB\xD2\xB3");
+const QByteArray kPreviousPage("\xC9\xCF\xD2\xBB\xD2\xB3");
+const QByteArray kNextPage("\xCF\xC2\xD2\xBB\xD2\xB3");
 
 } // namespace
 
-bool ReadPagerState(const QByteArray& bodyText)
+bool readPagerState(const QByteArray& bodyText)
 {
     bool more = false;
     qsizetype start = 0;
@@ -23,8 +23,8 @@ bool ReadPagerState(const QByteArray& bodyText)
         while (end < bodyText.size() && bodyText[end] != '\r' && bodyText[end] != '\n')
             ++end;
         const QByteArrayView line(bodyText.constData() + start, end - start);
-        if (line.contains(NextPage) && line.contains('[') && line.contains(']')
-            && (line.startsWith(PreviousPage) || line.startsWith('1')))
+        if (line.contains(kNextPage) && line.contains('[') && line.contains(']')
+            && (line.startsWith(kPreviousPage) || line.startsWith('1')))
             more = true;
         if (end >= bodyText.size())
             break;
@@ -36,7 +36,7 @@ bool ReadPagerState(const QByteArray& bodyText)
     return more;
 }
 
-QByteArray SiteDomain(const QByteArray& location)
+QByteArray siteDomain(const QByteArray& location)
 {
     const qsizetype slashes = location.indexOf("//");
     QByteArray s = slashes >= 0 ? location.mid(slashes + 2, 255) : location.mid(1, 255);
@@ -54,12 +54,12 @@ QByteArray SiteDomain(const QByteArray& location)
     return s;
 }
 
-bool IsOutboundLink(const QByteArray& href, const QByteArray& siteDomain)
+bool isOutboundLink(const QByteArray& href, const QByteArray& siteDomain)
 {
     return href.startsWith("http://") && (siteDomain.isEmpty() || !href.contains(siteDomain));
 }
 
-QByteArray HostOf(const QByteArray& address)
+QByteArray hostOf(const QByteArray& address)
 {
     const qsizetype slashes = address.indexOf("//");
     if (slashes < 0)
@@ -105,7 +105,7 @@ PageRules::PageRules(const RuleSet& rules, const QByteArray& engineHost, const Q
     : m_rules(rules)
     , m_engineHost(engineHost.toLower())
     , m_engineHostName(withoutPort(m_engineHost))
-    , m_siteDomain(SiteDomain(pageLocation))
+    , m_siteDomain(siteDomain(pageLocation))
 {
 }
 
@@ -113,7 +113,7 @@ bool PageRules::isOwn(const QByteArray& href) const
 {
     if (m_rules.ownLinks == RuleSet::OwnLinks::PageDomainAnywhere)
         return !m_siteDomain.isEmpty() && href.contains(m_siteDomain);
-    const QByteArray hostName = withoutPort(HostOf(href));
+    const QByteArray hostName = withoutPort(hostOf(href));
     return hostName == m_engineHostName || onHosts(hostName, m_rules.ownHosts);
 }
 
@@ -123,7 +123,7 @@ LinkKind PageRules::classify(const QByteArray& href) const
         [&](const QByteArray& prefix) { return href.startsWith(prefix); });
     if (!web)
         return LinkKind::Skip;
-    if (!m_rules.redirectPath.isEmpty() && HostOf(href) == m_engineHost) {
+    if (!m_rules.redirectPath.isEmpty() && hostOf(href) == m_engineHost) {
         const qsizetype path = href.indexOf('/', href.indexOf("//") + 2);
         if (path >= 0 && href.mid(path).startsWith(m_rules.redirectPath))
             return LinkKind::Redirect;
@@ -131,19 +131,19 @@ LinkKind PageRules::classify(const QByteArray& href) const
     return isOwn(href) ? LinkKind::Skip : LinkKind::Outbound;
 }
 
-bool HasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page)
+bool hasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page)
 {
     if (rules.pager == RuleSet::Pager::BracketedLine)
-        return ReadPagerState(text::toGbk(page.bodyText));
+        return readPagerState(text::toGbk(page.bodyText));
     return std::any_of(page.links.begin(), page.links.end(),
         [&](const browser::PageLink& link) { return link.text.contains(rules.pagerText); });
 }
 
-bool IsVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page)
+bool isVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page)
 {
     if (!rules.verifyTitle.isEmpty() && page.title.contains(rules.verifyTitle))
         return true;
-    return onHosts(withoutPort(HostOf(page.location.toUtf8())), rules.verifyHosts);
+    return onHosts(withoutPort(hostOf(page.location.toUtf8())), rules.verifyHosts);
 }
 
 bool PageLinkList::contains(const QByteArray& address) const

@@ -13,21 +13,21 @@ namespace tess::harvest {
 // square brackets, begins with "上一页" on every page but the first (where
 // it begins with "1") and ends with "下一页" while another page exists.
 // Works on the body text's GBK bytes, line by line.
-bool ReadPagerState(const QByteArray& bodyText);
+bool readPagerState(const QByteArray& bodyText);
 
 // The part of the page's host that marks the engine's own links: leading
 // labels are dropped while at least two would remain, at most six times
 // (a.b.c gives b.c, a.b.c.d gives c.d). A page address without a "/" after
 // its host gives "".
-QByteArray SiteDomain(const QByteArray& location);
+QByteArray siteDomain(const QByteArray& location);
 
 // Whether a link is an outbound web link worth taking: it begins with
 // "http://" exactly and does not contain the engine's own domain.
-bool IsOutboundLink(const QByteArray& href, const QByteArray& siteDomain);
+bool isOutboundLink(const QByteArray& href, const QByteArray& siteDomain);
 
 // The host of an address with its port, lower case: "http://A.b:81/x"
 // gives "a.b:81". "" when the address names no host.
-QByteArray HostOf(const QByteArray& address);
+QByteArray hostOf(const QByteArray& address);
 
 // What the harvest makes of one link of a result page.
 enum class LinkKind {
@@ -37,7 +37,7 @@ enum class LinkKind {
 };
 
 // A rule set applied to one result page, asked on the engine host in use
-// (host and port, as in HostOf).
+// (host and port, as in hostOf).
 class PageRules final {
 public:
     PageRules(const RuleSet& rules, const QByteArray& engineHost, const QByteArray& pageLocation);
@@ -54,11 +54,11 @@ private:
 };
 
 // The pager test of a rule set.
-bool HasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page);
+bool hasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page);
 
 // Whether a loaded page is the engine's verification page rather than the
 // result page asked for.
-bool IsVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page);
+bool isVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page);
 
 // Addresses already taken, compared without regard to letter case.
 class PageLinkList final {

@@ -210,13 +210,13 @@ QByteArray absoluteWebAddress(const QByteArray& address, const QByteArray& base)
         return {};
     QByteArray encoded;
     encoded.reserve(trimmed.size());
-    static const char hexDigits[] = "0123456789ABCDEF";
+    static const char kHexDigits[] = "0123456789ABCDEF";
     for (const char c : trimmed) {
         const auto u = static_cast<unsigned char>(c);
         if (u <= 0x20 || u >= 0x7f) {
             encoded += '%';
-            encoded += hexDigits[u >> 4];
-            encoded += hexDigits[u & 0xf];
+            encoded += kHexDigits[u >> 4];
+            encoded += kHexDigits[u & 0xf];
         } else {
             encoded += c;
         }
@@ -237,7 +237,7 @@ bool isRedirectStatus(int status)
 
 } // namespace
 
-QByteArray RedirectTarget(const browser::RedirectAnswer& answer, const QByteArray& requested)
+QByteArray redirectTarget(const browser::RedirectAnswer& answer, const QByteArray& requested)
 {
     if (answer.failed)
         return {};
@@ -299,7 +299,7 @@ void RedirectResolver::cancel()
 void RedirectResolver::startNext()
 {
     Batch& batch = *m_batch;
-    while (batch.inFlight < MaxInFlight && batch.next < batch.addresses.size()) {
+    while (batch.inFlight < kMaxInFlight && batch.next < batch.addresses.size()) {
         const qsizetype index = batch.next++;
         ++batch.inFlight;
         m_fetcher.fetch(batch.addresses[index],
@@ -308,7 +308,7 @@ void RedirectResolver::startNext()
                 if (alive.expired())
                     return;
                 Batch& current = *m_batch;
-                current.targets[index] = RedirectTarget(answer, current.addresses[index]);
+                current.targets[index] = redirectTarget(answer, current.addresses[index]);
                 --current.inFlight;
                 if (++current.answered < current.addresses.size()) {
                     startNext();

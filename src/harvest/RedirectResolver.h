@@ -16,13 +16,13 @@ namespace tess::harvest {
 // location.href = ..., location = ... or window.location(.href) = ... in
 // its script. Empty when the answer leads nowhere (an error, no such
 // element, a target that is not http or https).
-QByteArray RedirectTarget(const browser::RedirectAnswer& answer, const QByteArray& requested);
+QByteArray redirectTarget(const browser::RedirectAnswer& answer, const QByteArray& requested);
 
 // Resolves one page's redirect links through a fetcher, at most
-// MaxInFlight at a time.
+// kMaxInFlight at a time.
 class RedirectResolver final {
 public:
-    static constexpr int MaxInFlight = 2;
+    static constexpr int kMaxInFlight = 2;
 
     explicit RedirectResolver(browser::RedirectFetcher& fetcher);
     ~RedirectResolver();

@@ -6,7 +6,7 @@
 
 namespace tess::harvest {
 
-QByteArray TrimKeyword(const QByteArray& keyword)
+QByteArray trimKeyword(const QByteArray& keyword)
 {
     qsizetype begin = 0;
     qsizetype end = keyword.size();
@@ -17,17 +17,7 @@ QByteArray TrimKeyword(const QByteArray& keyword)
     return keyword.mid(begin, end - begin);
 }
 
-QByteArray BuildRequestBase(const QByteArray& engineHost, const QByteArray& trimmedKeyword)
-{
-    return BuildRequestBase(ClassicRules(), { {}, engineHost }, trimmedKeyword);
-}
-
-QByteArray RequestAddress(const QByteArray& requestBase, int pageOffset)
-{
-    return RequestAddress(ClassicRules(), requestBase, pageOffset);
-}
-
-std::optional<EngineAddress> ParseEngineAddress(const QByteArray& text)
+std::optional<EngineAddress> parseEngineAddress(const QByteArray& text)
 {
     EngineAddress out;
     QByteArray rest = text;
@@ -51,7 +41,7 @@ std::optional<EngineAddress> ParseEngineAddress(const QByteArray& text)
     return out;
 }
 
-QByteArray BuildRequestBase(
+QByteArray buildRequestBase(
     const RuleSet& rules, const EngineAddress& engine, const QByteArray& trimmedKeyword)
 {
     components::UrlEncoder encoder;
@@ -60,7 +50,7 @@ QByteArray BuildRequestBase(
     return scheme + "://" + engine.host + rules.requestPath + encoder.encode() + rules.pageKey;
 }
 
-QByteArray RequestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset)
+QByteArray requestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset)
 {
     return requestBase + QByteArray::number(pageOffset) + rules.requestTail;
 }

@@ -101,8 +101,8 @@ void ResultsLog::fail(int error)
         return;
     m_failed = true;
     m_file.reset();
-    if (OnWriteFailure)
-        OnWriteFailure(
+    if (onWriteFailure)
+        onWriteFailure(
             QStringLiteral("无法写入临时结果文件 %1：%2\n本次搜索的结果改为保存在内存中，仍可用“保存”保存。")
                 .arg(m_path, QString::fromLocal8Bit(std::strerror(error))));
 }

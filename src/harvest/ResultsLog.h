@@ -9,7 +9,7 @@
 
 namespace tess::harvest {
 
-// Every row harvested since Start, kept in the scratch file beside the
+// Every row harvested since the start (搜索), kept in the scratch file beside the
 // program while the on-screen list is capped at about a hundred rows. Each
 // page's rows are written as soon as the page is harvested, so a crash
 // loses nothing: the next start takes the rows over (recover()) and Save
@@ -30,7 +30,7 @@ public:
 
     // Raised once a run, when the scratch file first refuses rows; the
     // message names the file and the reason.
-    std::function<void(const QString& message)> OnWriteFailure;
+    std::function<void(const QString& message)> onWriteFailure;
 
     // Takes over the rows a run that never reached the program's exit left
     // in the scratch file (a torn last row is left out); returns how many.

@@ -11,7 +11,7 @@
 namespace tess::harvest {
 namespace {
 
-const QString RulesKey = QStringLiteral("harvest/rules");
+const QString kRulesKey = QStringLiteral("harvest/rules");
 
 // The per-user settings, named outright so they do not depend on the
 // application's names being set yet: ~/.config/tessaroon/tessaroon.ini.
@@ -24,7 +24,7 @@ QSettings userSettings()
 } // namespace
 
 RuleCatalog::RuleCatalog()
-    : m_sets { ClassicRules(), TodayRules() }
+    : m_sets { classicRules(), todayRules() }
 {
 }
 
@@ -45,18 +45,18 @@ void RuleCatalog::load(const QString& path)
     try {
         // The file layer's message names the file and the system's reason.
         io::FileReader reader(path, io::ReadFailure::InOut, { .detailedErrors = true });
-        bool tooLarge = reader.size() > MaxRuleSetFileSize;
+        bool tooLarge = reader.size() > kMaxRuleSetFileSize;
         if (!tooLarge) {
             reader.readChunks([&](const char* data, qsizetype size) {
                 content.append(data, size);
-                tooLarge = content.size() > MaxRuleSetFileSize;
+                tooLarge = content.size() > kMaxRuleSetFileSize;
                 return !tooLarge;
             });
         }
         if (tooLarge) {
             m_errors.append(QStringLiteral("规则文件 %1 过大（超过 %2 KiB），未读取")
                                 .arg(shown)
-                                .arg(MaxRuleSetFileSize / 1024));
+                                .arg(kMaxRuleSetFileSize / 1024));
             return;
         }
     } catch (const text::AppError& e) {
@@ -64,7 +64,7 @@ void RuleCatalog::load(const QString& path)
         return;
     }
 
-    RuleSetFileResult result = ParseRuleSetFile(content, shown, m_sets);
+    RuleSetFileResult result = parseRuleSetFile(content, shown, m_sets);
     if (const auto* fault = std::get_if<RuleSetFileError>(&result)) {
         m_errors.append(fault->message);
         return;
@@ -96,13 +96,13 @@ QStringList RuleCatalog::names() const
     return names;
 }
 
-QString DefaultRulesFolder()
+QString defaultRulesFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/rules");
 }
 
-QString RememberedRules() { return userSettings().value(RulesKey, ClassicRules().name).toString(); }
+QString rememberedRules() { return userSettings().value(kRulesKey, classicRules().name).toString(); }
 
-void RememberRules(const QString& name) { userSettings().setValue(RulesKey, name); }
+void rememberRules(const QString& name) { userSettings().setValue(kRulesKey, name); }
 
 } // namespace tess::harvest

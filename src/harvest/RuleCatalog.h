@@ -40,17 +40,17 @@ private:
 
 // Rule set files never grow anywhere near this; a larger file is refused
 // instead of read.
-inline constexpr qsizetype MaxRuleSetFileSize = 1024 * 1024;
+inline constexpr qsizetype kMaxRuleSetFileSize = 1024 * 1024;
 
 // Where the user's rule set files live: "rules" in the program's per-user
 // configuration folder (~/.config/tessaroon/rules). Needs the application
 // name set.
-QString DefaultRulesFolder();
+QString defaultRulesFolder();
 
 // The rule set chosen last, as kept in the per-user settings
 // (~/.config/tessaroon/tessaroon.ini, key harvest/rules); "classic" when
 // none was kept. The name may no longer be in the catalog.
-QString RememberedRules();
-void RememberRules(const QString& name);
+QString rememberedRules();
+void rememberRules(const QString& name);
 
 } // namespace tess::harvest

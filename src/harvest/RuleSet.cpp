@@ -39,13 +39,13 @@ RuleSet makeToday()
 
 } // namespace
 
-const RuleSet& ClassicRules()
+const RuleSet& classicRules()
 {
     static const RuleSet rules = makeClassic();
     return rules;
 }
 
-const RuleSet& TodayRules()
+const RuleSet& todayRules()
 {
     static const RuleSet rules = makeToday();
     return rules;

@@ -14,7 +14,7 @@ namespace tess::harvest {
 struct RuleSet {
     // How the engine's own links are told from outbound ones.
     enum class OwnLinks {
-        // The page's site domain (SiteDomain) anywhere in the address.
+        // The page's site domain (siteDomain) anywhere in the address.
         PageDomainAnywhere,
         // The link's host is the engine host in use, or one of ownHosts,
         // or a subdomain of one of them.
@@ -23,7 +23,7 @@ struct RuleSet {
     // When a further result page exists.
     enum class Pager {
         // The classic pager line of the body text, page numbers in
-        // brackets (ReadPagerState, which has its own words).
+        // brackets (readPagerState, which has its own words).
         BracketedLine,
         // A link whose text contains `pagerText`.
         NextLink,
@@ -62,7 +62,7 @@ struct RuleSet {
 };
 
 // The built-in sets: "classic" (the default) and "today".
-const RuleSet& ClassicRules();
-const RuleSet& TodayRules();
+const RuleSet& classicRules();
+const RuleSet& todayRules();
 
 } // namespace tess::harvest

@@ -8,8 +8,8 @@
 namespace tess::harvest {
 namespace {
 
-const QLatin1StringView VersionWord("tessaroon-rules");
-const QLatin1StringView Version("1");
+const QLatin1StringView kVersionWord("tessaroon-rules");
+const QLatin1StringView kVersion("1");
 
 // A file's values as read so far.
 struct Reading {
@@ -127,7 +127,7 @@ using O = RuleSet::OwnLinks;
 using P = RuleSet::Pager;
 
 // clang-format off
-const Field Fields[] = {
+const Field kFields[] = {
     { L("name"), false, [](L k, V v, Reading& r) { return readName(k, v, r.given.name); }, nullptr },
     { L("label"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.label); }, nullptr },
     { L("based-on"), false, [](L k, V v, Reading& r) {
@@ -176,16 +176,120 @@ const Field Fields[] = {
 
 const Field* findField(const QString& key)
 {
-    for (const Field& f : Fields) {
+    for (const Field& f : kFields) {
         if (key == f.key)
             return &f;
     }
     return nullptr;
 }
 
+// A file as read so far.
+struct Parse {
+    Reading reading;
+    QHash<QString, int> given; // key → its line
+    std::optional<int> versionLine;
+};
+
+// The line's text: UTF-8 without control characters but tabs; a fault
+// otherwise.
+Fault decodeLine(QByteArray bytes, bool first, QString& text)
+{
+    if (first && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString line = decoder.decode(bytes);
+    if (decoder.hasError())
+        return QStringLiteral("不是有效的 UTF-8 文本");
+    for (QChar c : line) {
+        if (isControl(c) && c != u'\t')
+            return QStringLiteral("含有控制字符");
+    }
+    text = line.trimmed();
+    return {};
+}
+
+Fault readVersion(const QString& text)
+{
+    const QStringList words = blankSeparated(text);
+    if (words.size() != 2 || words[0] != kVersionWord)
+        return QStringLiteral("第一行内容应为“%1 %2”").arg(kVersionWord, kVersion);
+    if (words[1] != kVersion)
+        return QStringLiteral("不支持的格式版本 %1").arg(words[1]);
+    return {};
+}
+
+// A "key = value" line.
+Fault readSetting(const QString& text, int number, Parse& parse)
+{
+    const qsizetype equals = text.indexOf(u'=');
+    if (equals < 0)
+        return QStringLiteral("缺少“=”");
+    const QString key = text.left(equals).trimmed();
+    const QString value = text.mid(equals + 1).trimmed();
+    if (key.isEmpty())
+        return QStringLiteral("“=”前缺少设置项名称");
+    const Field* field = findField(key);
+    if (!field)
+        return QStringLiteral("未知的设置项 %1").arg(key);
+    if (const auto earlier = parse.given.constFind(key); earlier != parse.given.cend())
+        return QStringLiteral("设置项 %1 重复（第 %2 行已有）").arg(key).arg(*earlier);
+    if (value.isEmpty() && !field->mayBeEmpty)
+        return QStringLiteral("取值无效：%1 不能为空").arg(key);
+    if (const Fault f = field->read(field->key, value, parse.reading); !f.isEmpty())
+        return QStringLiteral("取值无效：%1").arg(f);
+    parse.given.insert(key, number);
+    return {};
+}
+
+// One line of the file, counted from 1.
+Fault readLine(const QByteArray& bytes, int number, Parse& parse)
+{
+    QString text;
+    if (Fault f = decodeLine(bytes, number == 1, text); !f.isEmpty())
+        return f;
+    if (text.isEmpty() || text.startsWith(u'#'))
+        return {};
+    if (!parse.versionLine) {
+        if (Fault f = readVersion(text); !f.isEmpty())
+            return f;
+        parse.versionLine = number;
+        return {};
+    }
+    return readSetting(text, number, parse);
+}
+
+// The set the file makes: every key not given comes from the base, the
+// set named, else the set this file replaces, else the default set. The
+// label stays with the name.
+RuleSet assemble(const Parse& parse, const QList<RuleSet>& known)
+{
+    const RuleSet& givenSet = parse.reading.given;
+    const RuleSet* replaced = findSet(known, givenSet.name);
+    const RuleSet* base
+        = parse.given.contains(QStringLiteral("based-on")) ? findSet(known, parse.reading.basedOn) : replaced;
+    if (!base)
+        base = findSet(known, classicRules().name);
+    if (!base)
+        base = &classicRules();
+
+    RuleSet rules = *base;
+    rules.name = givenSet.name;
+    if (parse.given.contains(QStringLiteral("label")))
+        rules.label = givenSet.label;
+    else
+        rules.label = replaced ? replaced->label : givenSet.name;
+    for (const Field& f : kFields) {
+        if (f.apply && parse.given.contains(f.key))
+            f.apply(givenSet, rules);
+    }
+    return rules;
+}
+
 } // namespace
 
-RuleSetFileResult ParseRuleSetFile(
+RuleSetFileResult parseRuleSetFile(
     const QByteArray& content, const QString& fileName, const QList<RuleSet>& known)
 {
     auto error = [&](int line, const QString& why) -> RuleSetFileResult {
@@ -193,89 +297,18 @@ RuleSetFileResult ParseRuleSetFile(
             QStringLiteral("规则文件 %1 第 %2 行：%3").arg(fileName).arg(line).arg(why) };
     };
 
-    Reading reading { known, {}, {} };
-    QHash<QString, int> given; // key → its line
-    std::optional<int> versionLine;
-
+    Parse parse { { known, {}, {} }, {}, {} };
     const QList<QByteArray> lines = content.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i + 1);
-        QByteArray bytes = lines[i];
-        if (i == 0 && bytes.startsWith("\xEF\xBB\xBF"))
-            bytes.remove(0, 3);
-        if (bytes.endsWith('\r'))
-            bytes.chop(1);
-
-        QStringDecoder decoder(QStringDecoder::Utf8);
-        const QString line = decoder.decode(bytes);
-        if (decoder.hasError())
-            return error(number, QStringLiteral("不是有效的 UTF-8 文本"));
-        for (QChar c : line) {
-            if (isControl(c) && c != u'\t')
-                return error(number, QStringLiteral("含有控制字符"));
-        }
-
-        const QString text = line.trimmed();
-        if (text.isEmpty() || text.startsWith(u'#'))
-            continue;
-
-        if (!versionLine) {
-            const QStringList words = blankSeparated(text);
-            if (words.size() != 2 || words[0] != VersionWord)
-                return error(number, QStringLiteral("第一行内容应为“%1 %2”").arg(VersionWord, Version));
-            if (words[1] != Version)
-                return error(number, QStringLiteral("不支持的格式版本 %1").arg(words[1]));
-            versionLine = number;
-            continue;
-        }
-
-        const qsizetype equals = text.indexOf(u'=');
-        if (equals < 0)
-            return error(number, QStringLiteral("缺少“=”"));
-        const QString key = text.left(equals).trimmed();
-        const QString value = text.mid(equals + 1).trimmed();
-        if (key.isEmpty())
-            return error(number, QStringLiteral("“=”前缺少设置项名称"));
-        const Field* field = findField(key);
-        if (!field)
-            return error(number, QStringLiteral("未知的设置项 %1").arg(key));
-        if (const auto earlier = given.constFind(key); earlier != given.cend())
-            return error(number, QStringLiteral("设置项 %1 重复（第 %2 行已有）").arg(key).arg(*earlier));
-        if (value.isEmpty() && !field->mayBeEmpty)
-            return error(number, QStringLiteral("取值无效：%1 不能为空").arg(key));
-        if (const Fault f = field->read(field->key, value, reading); !f.isEmpty())
-            return error(number, QStringLiteral("取值无效：%1").arg(f));
-        given.insert(key, number);
+        if (const Fault f = readLine(lines[i], number, parse); !f.isEmpty())
+            return error(number, f);
     }
-
-    if (!versionLine)
-        return error(1, QStringLiteral("缺少格式版本行“%1 %2”").arg(VersionWord, Version));
-    if (!given.contains(QStringLiteral("name")))
-        return error(*versionLine, QStringLiteral("缺少设置项 name"));
-
-    // Every key not given comes from the base: the set named, else the
-    // set this file replaces, else the default set. The label stays with
-    // the name.
-    const QString& name = reading.given.name;
-    const RuleSet* replaced = findSet(known, name);
-    const RuleSet* base
-        = given.contains(QStringLiteral("based-on")) ? findSet(known, reading.basedOn) : replaced;
-    if (!base)
-        base = findSet(known, ClassicRules().name);
-    if (!base)
-        base = &ClassicRules();
-
-    RuleSet rules = *base;
-    rules.name = name;
-    if (given.contains(QStringLiteral("label")))
-        rules.label = reading.given.label;
-    else
-        rules.label = replaced ? replaced->label : name;
-    for (const Field& f : Fields) {
-        if (f.apply && given.contains(f.key))
-            f.apply(reading.given, rules);
-    }
-    return rules;
+    if (!parse.versionLine)
+        return error(1, QStringLiteral("缺少格式版本行“%1 %2”").arg(kVersionWord, kVersion));
+    if (!parse.given.contains(QStringLiteral("name")))
+        return error(*parse.versionLine, QStringLiteral("缺少设置项 name"));
+    return assemble(parse, known);
 }
 
 } // namespace tess::harvest

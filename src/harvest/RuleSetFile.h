@@ -71,7 +71,7 @@ using RuleSetFileResult = std::variant<RuleSet, RuleSetFileError>;
 // Reads the rule set in `content`. `fileName` is only used in messages;
 // `known` holds the sets "based-on" may name: the built-in ones and those
 // loaded before, one per name.
-RuleSetFileResult ParseRuleSetFile(
+RuleSetFileResult parseRuleSetFile(
     const QByteArray& content, const QString& fileName, const QList<RuleSet>& known);
 
 } // namespace tess::harvest

@@ -2,9 +2,11 @@
 
 #include "browser/BrowserHost.h"
 #include "browser/CompletionTracker.h"
+#include "harvest/PageHarvest.h"
 #include "harvest/PageReader.h"
 #include "harvest/RequestAddress.h"
 #include "harvest/RuleSet.h"
+#include "harvest/RunNews.h"
 #include "harvest/StateFile.h"
 
 #include <QByteArray>
@@ -29,38 +31,40 @@ using KeywordList = QList<QByteArray>;
 // runs on the user-interface thread, carried by the poll timer and the
 // browser's completion events; there is no background work.
 //
-// One page's road: NextPageStep() builds the request address from
-// RequestBase and PageOffset and navigates; the browser's completion sets
-// the tracker's tag; PollTick() sees the tag and runs ProcessPage(), which
-// runs the pager test and the link harvest and requests the next page, the
-// next keyword's first page, or runs FinishStep().
+// One page's road: nextPageStep() builds the request address from the
+// keyword's request base and the page offset and navigates; the browser's
+// completion marks the page loaded in the tracker; pollTick() sees the mark
+// and runs readLoadedPage(), which runs the pager test and the page's
+// harvest (PageHarvest) and requests the next page, the next keyword's
+// first page, or runs finishStep(). The run's news goes to the window as
+// notices (RunNews.h).
 class SearchRun final : public StateReceiver {
 public:
     struct Services {
         SearchWindow& window;
         browser::BrowserHost& browser;
         browser::CompletionTracker& tracker;
-        Timer& pollTimer; // Timer1
-        Timer& watchdogTimer; // Timer2
+        Timer& pollTimer;
+        Timer& watchdogTimer;
         QString statePath;
-        // The machine's IPv4 address (GetLocalAddress by default).
-        std::function<QString()> localAddress;
-        // Blocks the thread without processing events (Start's pause).
-        std::function<void(int ms)> pause;
-        // Run while Start shows "清空IE数据...": empties the browser's
-        // history and cache. Optional.
-        std::function<void()> clearBrowserData;
+        // The machine's IPv4 address (getLocalAddress by default).
+        std::function<QString()> localAddress = {};
+        // Blocks the thread without processing events (the start's pause).
+        std::function<void(int ms)> pause = {};
+        // Run while the start tells of clearing the browser's data: empties
+        // the browser's history and cache. Optional.
+        std::function<void()> clearBrowserData = {};
         // Keeps every harvested row of the run. Optional.
         ResultsLog* log = nullptr;
         // Runs each timer tick; the window passes its error guard so that
         // a failing tick reaches the user. Optional: ticks run as they are.
-        std::function<void(const std::function<void()>& tick)> runTick;
+        std::function<void(const std::function<void()>& tick)> runTick = {};
         // Raised once a page's rows are all appended (and the log flushed),
         // before the next request. Optional.
         std::function<void()> pageHarvested = {};
         // Raised by the finish step once the run is over, before the state
         // is saved (a failed save throws after it). Optional.
-        std::function<void()> finished = {};
+        std::function<void(const RunEnd& end)> finished = {};
         // Finds the targets of the engine's redirect links. Optional:
         // without it such links count as unresolved.
         RedirectResolver* resolver = nullptr;
@@ -70,20 +74,20 @@ public:
         std::function<void()> verificationNeeded = {};
     };
 
-    static constexpr int MaxPagesPerKeyword = 75;
+    static constexpr int kMaxPagesPerKeyword = 75;
     // A page that has not completed 15 intervals after its request is asked
     // for again, twice at most, then given up as a failed load.
-    static constexpr int WatchdogIntervals = 15;
-    static constexpr int MaxRetries = 2;
+    static constexpr int kWatchdogIntervals = 15;
+    static constexpr int kMaxRetries = 2;
     // After 终止 the loading page gets the interval, at least this long, to
     // complete; then it is given up and the run finishes.
-    static constexpr int StopBoundMs = 5000;
+    static constexpr int kStopBoundMs = 5000;
     // The longest request address sent. Browsers drop far longer ones
     // (about 2 MB) without a word; engines refuse much shorter ones. A
     // keyword whose request would be longer is skipped.
-    static constexpr qsizetype MaxRequestAddress = 32 * 1024;
-    static constexpr int PollIntervalAtStart = 8000;
-    static constexpr int WatchdogIntervalAtStart = 60000;
+    static constexpr qsizetype kMaxRequestAddress = 32 * 1024;
+    static constexpr int kPollIntervalAtStart = 8000;
+    static constexpr int kWatchdogIntervalAtStart = 60000;
 
     explicit SearchRun(Services services);
     ~SearchRun() override;
@@ -95,74 +99,88 @@ public:
     void setEngineHost(const QByteArray& host);
     const QByteArray& engineHost() const { return m_engine.host; }
     // The rule set pages are asked for and read by; the classic one unless
-    // set. Takes effect at the next Start.
+    // set. Takes effect at the next start.
     void setRules(const RuleSet& rules) { m_rules = rules; }
     const RuleSet& rules() const { return m_rules; }
 
     KeywordList& keywordList() { return m_keywords; }
 
-    // Start (N2Click).
-    void Start();
-    // Stop (N3Click).
-    void Stop();
-    // The next-page step (Button1Click).
-    void NextPageStep();
-    // The finish step (BitBtn1Click).
-    void FinishStep();
-    // Timer1's tick.
-    void PollTick();
-    // Timer2's tick: re-requests a page that never completed.
-    void WatchdogTick();
+    // 搜索: asks for the starting position and makes the first request.
+    void start();
+    // 终止: the loading page is still harvested, then the run finishes.
+    void stop();
+    // Requests the next page, or finishes when there is none to ask for.
+    void nextPageStep();
+    // Ends the run: timers off, the finish notice, the state saved.
+    void finishStep();
+    // The poll timer's tick: takes a page that has loaded.
+    void pollTick();
+    // The watchdog's tick: re-requests a page that never completed.
+    void watchdogTick();
     // Reads the page just taken and moves on.
-    void ProcessPage();
+    void readLoadedPage();
 
     // The state file. The run writes it whenever it takes the next keyword,
     // so a run that ends without the finish step (a crash, a power cut, the
     // program killed) can be resumed from there.
-    void SaveState();
-    // Returns false when there is no state file; throws as LoadStateFile.
-    bool LoadState();
+    void saveState();
+    // Returns false when there is no state file; throws as loadStateFile.
+    bool loadState();
 
-    int KeywordIndex = 0;
-    int PageOffset = 0;
-    bool StopRequested = false;
-    bool MorePages = false;
-    int HarvestCount = 0;
-    QByteArray RequestBase;
-    int FailedPages = 0; // this run's pages given up or not readable
-    int SkippedKeywords = 0; // this run's keywords too long to ask for
-    int UnresolvedLinks = 0; // this run's redirect links without a target
+    // Keywords taken so far: the one being searched is keywordIndex() - 1.
+    // Set it to start from another position (the start prompt offers it).
+    int keywordIndex() const { return m_keywordIndex; }
+    void setKeywordIndex(int index) { m_keywordIndex = index; }
+    // The offset of the next page to ask for.
+    int pageOffset() const { return m_pageOffset; }
+    void setPageOffset(int offset) { m_pageOffset = offset; }
+    bool stopRequested() const { return m_stopRequested; }
+    // The keyword taken last still has pages to read.
+    bool morePages() const { return m_morePages; }
+    const RunCounts& counts() const { return m_counts; }
+    RunEnd endReport() const { return { m_counts, m_keywordIndex, m_morePages }; }
     // The engine showed its verification page; the run waits for the user
     // to pass it, then asks for the interrupted page again.
-    bool Paused = false;
+    bool paused() const { return m_paused; }
     // A page's redirect links are being resolved; its rows follow.
-    bool Resolving = false;
+    bool resolving() const { return m_resolving; }
 
 private:
-    void TakeKeyword();
-    bool TakeSendableKeyword();
-    void NextKeywordOrFinish();
-    void GiveUpPage(const QString& why);
-    void Note(const QString& text);
-    void SaveStateDuringRun();
-    void RequestPage();
-    void HarvestLinks();
-    void AppendRows(const QList<QPair<QByteArray, QByteArray>>& rows);
-    void PageDone();
-    void PauseForVerification();
-    void ResumeAfterVerification();
-    int IntervalMs() const;
+    void takeKeyword();
+    bool takeSendableKeyword();
+    void nextKeywordOrFinish();
+    void resetForStart();
+    void beginRequests();
+    void giveUpPage(RunNotice notice);
+    void notify(RunNotice notice);
+    void saveStateDuringRun();
+    void requestPage();
+    void harvestLoadedPage();
+    void takePageRows(const PageHarvest& harvest, const QList<QByteArray>& targets);
+    void appendRows(const QList<TakenRow>& rows);
+    void moveOnAfterPage();
+    void pauseForVerification();
+    void resumeAfterVerification();
+    int intervalMs() const;
 
-    void RestoreKeywordFile(const QString& path) override;
-    void RestoreKeywordIndex(int value) override;
-    void RestoreDedupe(bool checked) override;
-    void RestoreInterval(int seconds) override;
+    void restoreKeywordFile(const QString& path) override;
+    void restoreKeywordIndex(int value) override;
+    void restoreDedupe(bool checked) override;
+    void restoreInterval(int seconds) override;
 
     Services m_s;
     EngineAddress m_engine;
     RuleSet m_rules;
     KeywordList m_keywords;
-    PageLinkList m_pageLinks; // PageLinkList: this page's addresses
+    int m_keywordIndex = 0;
+    int m_pageOffset = 0;
+    bool m_stopRequested = false;
+    bool m_morePages = false;
+    QByteArray m_requestBase; // the request address of the keyword without its offset
+    RunCounts m_counts;
+    bool m_paused = false;
+    bool m_resolving = false;
+    PageLinkList m_pageLinks; // this page's addresses
     PageLinkList m_runLinks; // every address of the run, for 去重
     QByteArray m_requestAddress; // the page asked for last
     int m_retries = 0; // of the page asked for last

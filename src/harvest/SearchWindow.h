@@ -1,5 +1,7 @@
 #pragma once
 
+#include "harvest/RunNews.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,9 +12,9 @@ namespace tess::harvest {
 // Status bar panels the run writes.
 enum Panel : int {
     PanelKeywordCount = 1, // lines of the imported keyword file
-    PanelKeywordIndex = 3, // KeywordIndex at each page request
-    PanelHarvestCount = 5, // links harvested since Start
-    PanelStatus = 6, // status messages
+    PanelKeywordIndex = 3, // the keyword position at each page request
+    PanelHarvestCount = 5, // links harvested since the start
+    PanelStatus = 6, // status messages: the run's notices, among others
 };
 
 // What the search run needs of its window, and nothing more. The main
@@ -22,35 +24,37 @@ public:
     virtual ~SearchWindow() = default;
 
     // The interval box (SpinEdit1), read as whole seconds in 1..1000.
-    virtual int IntervalSetting() = 0;
-    virtual void SetIntervalSetting(int seconds) = 0; // the box clamps
+    virtual int intervalSetting() = 0;
+    virtual void setIntervalSetting(int seconds) = 0; // the box clamps
     // The de-duplicate box (CheckBox1, "去重").
-    virtual bool DedupeChecked() = 0;
-    virtual void SetDedupeChecked(bool checked) = 0;
+    virtual bool dedupeChecked() = 0;
+    virtual void setDedupeChecked(bool checked) = 0;
     // The keyword file box (Edit5).
-    virtual QString KeywordFileText() = 0;
-    virtual void SetKeywordFileText(const QString& text) = 0;
+    virtual QString keywordFileText() = 0;
+    virtual void setKeywordFileText(const QString& text) = 0;
 
-    virtual void SetPanelText(int panel, const QString& text) = 0;
+    virtual void setPanelText(int panel, const QString& text) = 0;
+    // The run's news; the main window shows it in the status panel.
+    virtual void showNotice(const RunNotice& notice) = 0;
     // Enabled state of the Search, Stop and Import commands.
-    virtual void SetCommandsEnabled(bool search, bool stop, bool import) = 0;
-    virtual void RepaintNow() = 0;
+    virtual void setCommandsEnabled(bool search, bool stop, bool import) = 0;
+    virtual void repaintNow() = 0;
 
     // The results list (ListView1).
-    virtual int ResultRowCount() = 0;
-    virtual void ClearResults() = 0;
+    virtual int resultRowCount() = 0;
+    virtual void clearResults() = 0;
     // Appends one row (GBK address and link text) and scrolls it into view.
-    virtual void AppendResult(const QByteArray& address, const QByteArray& linkText) = 0;
+    virtual void appendResult(const QByteArray& address, const QByteArray& linkText) = 0;
 
     // The input prompt; nothing when the user cancels.
-    virtual std::optional<QString> InputQuery(
+    virtual std::optional<QString> inputQuery(
         const QString& caption, const QString& prompt, const QString& value)
         = 0;
-    virtual void InformationBox(const QString& text) = 0;
-    virtual void PlainMessage(const QString& text) = 0;
+    virtual void informationBox(const QString& text) = 0;
+    virtual void plainMessage(const QString& text) = 0;
     // Tells the user of an error the run goes on after; shown once the
     // current step is over, in the standard error box.
-    virtual void ReportError(const QString& text) = 0;
+    virtual void reportError(const QString& text) = 0;
 };
 
 } // namespace tess::harvest

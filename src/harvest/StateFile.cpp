@@ -11,7 +11,7 @@
 
 namespace tess::harvest {
 
-void SaveStateFile(const QString& path, const SavedState& state)
+void saveStateFile(const QString& path, const SavedState& state)
 {
     const io::Lines lines {
         text::toGbk(state.keywordFile),
@@ -24,17 +24,17 @@ void SaveStateFile(const QString& path, const SavedState& state)
     io::replaceFile(path, io::joinCrLf(lines));
 }
 
-bool LoadStateFile(const QString& path, StateReceiver& receiver)
+bool loadStateFile(const QString& path, StateReceiver& receiver)
 {
     if (!QFileInfo::exists(path))
         return false;
     const io::Lines lines = io::readLinesLf(path);
     auto line = [&](int i) { return i < lines.size() ? lines[i] : QByteArray(); };
 
-    receiver.RestoreKeywordFile(text::fromGbk(line(0)));
-    receiver.RestoreKeywordIndex(text::toInteger(line(1)));
-    receiver.RestoreDedupe(line(2) == "qcyes");
-    receiver.RestoreInterval(text::toInteger(line(3)));
+    receiver.restoreKeywordFile(text::fromGbk(line(0)));
+    receiver.restoreKeywordIndex(text::toInteger(line(1)));
+    receiver.restoreDedupe(line(2) == "qcyes");
+    receiver.restoreInterval(text::toInteger(line(3)));
     return true;
 }
 

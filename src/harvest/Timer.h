@@ -17,13 +17,13 @@ public:
     virtual void setEnabled(bool enabled) = 0;
     virtual bool enabled() const = 0;
 
-    std::function<void()> OnTimer;
+    std::function<void()> onTimer;
 
 protected:
     void tick()
     {
-        if (OnTimer)
-            OnTimer();
+        if (onTimer)
+            onTimer();
     }
 };
 

@@ -1,12 +1,12 @@
 #include "SampleEngine.h"
 #include "harvest/RowFormats.h"
 #include "support/Files.h"
+#include "support/LocalPorts.h"
 #include "text/Gbk.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -236,10 +236,8 @@ TEST_F(HarvestCommand, AVerificationPageStopsTheRunWithThePositionKept)
 
 TEST_F(HarvestCommand, ARefusedEngineHostEndsWithTheMissingPagesCounted)
 {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    port = probe.serverPort();
-    probe.close(); // nothing listens there now
+    port = test::closedLocalPort();
+    ASSERT_GT(port, 0);
     const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "one\r\ntwo\r\n");
     const Result r = run(baseArgs(keywords) << QStringLiteral("--format") << QStringLiteral("csv"), 60000);
     EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();

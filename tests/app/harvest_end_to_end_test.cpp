@@ -2,6 +2,7 @@
 
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "support/FailingCalls.h"
+#include "support/LocalPorts.h"
 
 #include <QWebEnginePage>
 
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
-#include <QTcpServer>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -182,17 +182,15 @@ TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
     EXPECT_EQ(dialogs.texts(QStringLiteral("plain")).last(), QStringLiteral("已经保存当前网址搜索进程"));
     openWindow(QByteArray("127.0.0.1:") + QByteArray::number(port));
     EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), keywords);
-    EXPECT_EQ(form->run().KeywordIndex, 0);
+    EXPECT_EQ(form->run().keywordIndex(), 0);
     EXPECT_TRUE(form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->isChecked());
     EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->value(), 7);
 }
 
 TEST_F(HarvestEndToEnd, AHostThatRefusesConnectionsMovesTheRunToTheNextKeyword)
 {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 closed = probe.serverPort();
-    probe.close(); // nothing listens there now
+    const quint16 closed = closedLocalPort();
+    ASSERT_GT(closed, 0);
     openWindow(QByteArray("127.0.0.1:") + QByteArray::number(closed));
     form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
     importKeywords(writeFile(QStringLiteral("k.txt"), "one\r\ntwo\r\n"));
@@ -288,8 +286,8 @@ TEST_F(HarvestEndToEnd, KillMinusNineThenRestartGivesBackThePositionAndTheRows)
     openWindow();
     EXPECT_EQ(
         form->panelText(6), QStringLiteral("上次搜索意外中断，留下 %1 条结果，可点击“保存”保存").arg(rows));
-    EXPECT_EQ(form->KeywordFileText(), dir.filePath(QStringLiteral("k.txt")));
-    EXPECT_GE(form->run().KeywordIndex, 1);
+    EXPECT_EQ(form->keywordFileText(), dir.filePath(QStringLiteral("k.txt")));
+    EXPECT_GE(form->run().keywordIndex(), 1);
     const QString saved = dir.filePath(QStringLiteral("rescued.txt"));
     dialogs.saveAnswers.push_back(saved);
     form->saveResults();

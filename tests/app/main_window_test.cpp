@@ -109,7 +109,7 @@ TEST_F(MainWindow, AnErrorWhileHiddenBringsTheWindowBackUnderItsBox)
 {
     action("N18")->trigger();
     ASSERT_FALSE(form->isVisible());
-    form->ReportError(QStringLiteral("Cannot create file /x/tessaroon.ini"));
+    form->reportError(QStringLiteral("Cannot create file /x/tessaroon.ini"));
     ASSERT_TRUE(waitUntil([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(ui::boxOwner(), form.get());
@@ -148,9 +148,9 @@ TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
     form.reset();
     writeFile(QStringLiteral("tessaroon.ini"), "/k.txt\r\n3\r\nqcyes\r\nabc\r\n");
     openWindow();
-    EXPECT_EQ(form->KeywordFileText(), QStringLiteral("/k.txt"));
-    EXPECT_EQ(form->run().KeywordIndex, 3);
-    EXPECT_TRUE(form->DedupeChecked());
+    EXPECT_EQ(form->keywordFileText(), QStringLiteral("/k.txt"));
+    EXPECT_EQ(form->run().keywordIndex(), 3);
+    EXPECT_TRUE(form->dedupeChecked());
     ASSERT_TRUE(waitUntil([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
     EXPECT_EQ(
         dialogs.texts(QStringLiteral("error")).first(), QStringLiteral("'abc' is not a valid integer value"));

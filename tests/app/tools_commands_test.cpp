@@ -47,7 +47,7 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
     dialogs.openAnswers.push_back({ missing });
     button("SpeedButton4")->click();
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(), QStringLiteral("File not found"));
-    EXPECT_EQ(form->KeywordFileText(), missing);
+    EXPECT_EQ(form->keywordFileText(), missing);
     EXPECT_EQ(form->panelText(1), QStringLiteral("3"));
     EXPECT_EQ(form->run().keywordList().size(), 3);
 
@@ -56,12 +56,12 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
     EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(), QStringLiteral("Invalid filename"));
 
     // Cancelling changes nothing; importing keeps the keyword position.
-    form->run().KeywordIndex = 7;
+    form->run().setKeywordIndex(7);
     form->importKeywords();
     importKeywords(writeFile(QStringLiteral("empty.txt"), ""));
     EXPECT_EQ(form->panelText(1), QStringLiteral("0"));
     EXPECT_TRUE(form->run().keywordList().isEmpty());
-    EXPECT_EQ(form->run().KeywordIndex, 7);
+    EXPECT_EQ(form->run().keywordIndex(), 7);
     EXPECT_EQ(dialogs.fileDialogs.back().title, QStringLiteral("导入关键字列表文件"));
     EXPECT_EQ(dialogs.fileDialogs.back().initialDir, io::exeDir());
 }

@@ -5,7 +5,7 @@
 
 using tess::browser::CompletionTracker;
 
-TEST(CompletionTracker, OnlyTheFirstCommittedFramesCompletionSetsTheTag)
+TEST(CompletionTracker, OnlyTheFirstCommittedFramesCompletionMarksThePageLoaded)
 {
     tess::test::FakeBrowser browser;
     CompletionTracker tracker;
@@ -13,17 +13,17 @@ TEST(CompletionTracker, OnlyTheFirstCommittedFramesCompletionSetsTheTag)
     browser.server = [](const QByteArray&) {
         return tess::test::FakePage { QStringLiteral("http://x/"), {}, {}, 3, {} };
     };
-    browser.Navigate("http://x/");
+    browser.navigate("http://x/");
     browser.finishLoad();
-    EXPECT_EQ(tracker.tag(), CompletionTracker::PageLoaded);
+    EXPECT_TRUE(tracker.pageLoaded());
 
     // Inner frames finishing alone set nothing.
-    tracker.setTag(0);
+    tracker.clearPageLoaded();
     tracker.navigateComplete2(7);
     tracker.documentComplete(8);
-    EXPECT_EQ(tracker.tag(), 0);
+    EXPECT_FALSE(tracker.pageLoaded());
     tracker.documentComplete(7);
-    EXPECT_EQ(tracker.tag(), CompletionTracker::PageLoaded);
+    EXPECT_TRUE(tracker.pageLoaded());
 }
 
 TEST(CompletionTracker, ASupersededNavigationKeepsItsSlot)
@@ -32,7 +32,7 @@ TEST(CompletionTracker, ASupersededNavigationKeepsItsSlot)
     tracker.navigateComplete2(1); // never completes
     tracker.navigateComplete2(2); // a new request: the slot still holds 1
     tracker.documentComplete(2);
-    EXPECT_EQ(tracker.tag(), 0);
+    EXPECT_FALSE(tracker.pageLoaded());
     tracker.documentComplete(1);
-    EXPECT_EQ(tracker.tag(), CompletionTracker::PageLoaded);
+    EXPECT_TRUE(tracker.pageLoaded());
 }

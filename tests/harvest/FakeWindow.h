@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harvest/RunTexts.h"
 #include "harvest/SearchWindow.h"
 #include "harvest/Timer.h"
 
@@ -44,28 +45,33 @@ public:
     std::deque<std::optional<QString>> answers; // default: accept the offer
     QStringList prompts, infos, plains, errors;
 
-    int IntervalSetting() override { return interval; }
-    void SetIntervalSetting(int s) override { interval = std::clamp(s, 1, 1000); }
-    bool DedupeChecked() override { return dedupe; }
-    void SetDedupeChecked(bool c) override { dedupe = c; }
-    QString KeywordFileText() override { return keywordFile; }
-    void SetKeywordFileText(const QString& t) override { keywordFile = t; }
-    void SetPanelText(int panel, const QString& text) override { panels[panel] = text; }
-    void SetCommandsEnabled(bool s, bool st, bool i) override
+    int intervalSetting() override { return interval; }
+    void setIntervalSetting(int s) override { interval = std::clamp(s, 1, 1000); }
+    bool dedupeChecked() override { return dedupe; }
+    void setDedupeChecked(bool c) override { dedupe = c; }
+    QString keywordFileText() override { return keywordFile; }
+    void setKeywordFileText(const QString& t) override { keywordFile = t; }
+    void setPanelText(int panel, const QString& text) override { panels[panel] = text; }
+    // As the main window shows it.
+    void showNotice(const harvest::RunNotice& notice) override
+    {
+        panels[harvest::PanelStatus] = harvest::runNoticeText(notice);
+    }
+    void setCommandsEnabled(bool s, bool st, bool i) override
     {
         searchEnabled = s;
         stopEnabled = st;
         importEnabled = i;
     }
-    void RepaintNow() override { }
-    int ResultRowCount() override { return static_cast<int>(rows.size()); }
-    void ClearResults() override
+    void repaintNow() override { }
+    int resultRowCount() override { return static_cast<int>(rows.size()); }
+    void clearResults() override
     {
         rows.clear();
         ++clears;
     }
-    void AppendResult(const QByteArray& a, const QByteArray& t) override { rows.append({ a, t }); }
-    std::optional<QString> InputQuery(const QString&, const QString&, const QString& value) override
+    void appendResult(const QByteArray& a, const QByteArray& t) override { rows.append({ a, t }); }
+    std::optional<QString> inputQuery(const QString&, const QString&, const QString& value) override
     {
         prompts << value;
         if (answers.empty())
@@ -75,9 +81,9 @@ public:
         answers.pop_front();
         return accepted ? std::optional<QString>(text) : std::nullopt;
     }
-    void InformationBox(const QString& t) override { infos << t; }
-    void PlainMessage(const QString& t) override { plains << t; }
-    void ReportError(const QString& t) override { errors << t; }
+    void informationBox(const QString& t) override { infos << t; }
+    void plainMessage(const QString& t) override { plains << t; }
+    void reportError(const QString& t) override { errors << t; }
 };
 
 } // namespace tess::test

@@ -23,10 +23,10 @@ using test::reason;
 namespace {
 
 struct CountingReceiver final : StateReceiver {
-    void RestoreKeywordFile(const QString&) override { ++restored; }
-    void RestoreKeywordIndex(int) override { ++restored; }
-    void RestoreDedupe(bool) override { ++restored; }
-    void RestoreInterval(int) override { ++restored; }
+    void restoreKeywordFile(const QString&) override { ++restored; }
+    void restoreKeywordIndex(int) override { ++restored; }
+    void restoreDedupe(bool) override { ++restored; }
+    void restoreInterval(int) override { ++restored; }
     int restored = 0;
 };
 
@@ -35,14 +35,14 @@ struct CountingReceiver final : StateReceiver {
 TEST(StateFileFaults, FailuresNameTheStateFileAndKeepThePreviousOne)
 {
     QTemporaryDir dir;
-    const QString p = dir.filePath(QString::fromLatin1(StateFileName));
-    SaveStateFile(p, { QStringLiteral("old.txt"), 3, true, 7 });
+    const QString p = dir.filePath(QString::fromLatin1(kStateFileName));
+    saveStateFile(p, { QStringLiteral("old.txt"), 3, true, 7 });
     const QByteArray before = test::readFile(p);
     for (const auto& [call, error] : { std::pair { Call::CreateTemporary, ENOSPC }, { Call::Write, ENOSPC },
              { Call::Fsync, EIO }, { Call::Rename, EIO } }) {
         const test::InterceptedCalls faulty = failing(call, error);
         EXPECT_EQ(errorOf([&] {
-            SaveStateFile(p, { QStringLiteral("new.txt"), 9, false, 1 });
+            saveStateFile(p, { QStringLiteral("new.txt"), 9, false, 1 });
         }),
             call == Call::CreateTemporary || call == Call::Rename
                 ? QStringLiteral("Cannot create file ") + p
@@ -54,13 +54,13 @@ TEST(StateFileFaults, FailuresNameTheStateFileAndKeepThePreviousOne)
     CountingReceiver receiver;
     {
         const test::InterceptedCalls faulty = failing(Call::Read, ENXIO);
-        EXPECT_EQ(errorOf([&] { LoadStateFile(p, receiver); }),
+        EXPECT_EQ(errorOf([&] { loadStateFile(p, receiver); }),
             QStringLiteral("I/O error 6: %1: %2").arg(p, reason(ENXIO)));
     }
     // A named pipe in its place is refused, not waited on.
     QFile::remove(p);
     ASSERT_EQ(::mkfifo(QFile::encodeName(p).constData(), 0644), 0);
-    EXPECT_EQ(errorOf([&] { LoadStateFile(p, receiver); }),
+    EXPECT_EQ(errorOf([&] { loadStateFile(p, receiver); }),
         QStringLiteral("File access denied: %1: not a regular file (named pipe)").arg(p));
     EXPECT_EQ(receiver.restored, 0);
 }
@@ -73,7 +73,7 @@ TEST(ResultsLogFaults, RowsTheScratchFileRefusesAreKeptAndTheFailureNamed)
         for (const int error : { ENOSPC, EIO, EACCES }) {
             ResultsLog log(p);
             QStringList reports;
-            log.OnWriteFailure = [&](const QString& m) { reports << m; };
+            log.onWriteFailure = [&](const QString& m) { reports << m; };
             {
                 const test::InterceptedCalls faulty = failing(call, error);
                 log.restart();

@@ -47,14 +47,22 @@ std::optional<FakePage> servePage(const QByteArray& url, int pages)
 struct Harness {
     Harness(SearchWindow& window, ResultsLog* log, int pages, std::function<void()> pageHook = {})
         : onPage(std::move(pageHook))
-        , run({ window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("s.ini")),
-              [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, log, {},
-              [this] {
-                  if (onPage)
-                      onPage();
-                  ++pagesDone;
-              },
-              [this] { ++finishes; } })
+        , run({ .window = window,
+              .browser = browser,
+              .tracker = tracker,
+              .pollTimer = poll,
+              .watchdogTimer = watchdog,
+              .statePath = dir.filePath(QStringLiteral("s.ini")),
+              .localAddress = [] { return QStringLiteral("192.0.2.2"); },
+              .pause = [](int) {},
+              .log = log,
+              .pageHarvested =
+                  [this] {
+                      if (onPage)
+                          onPage();
+                      ++pagesDone;
+                  },
+              .finished = [this](const RunEnd&) { ++finishes; } })
     {
         tracker.attach(browser);
         browser.server = [pages](const QByteArray& url) { return servePage(url, pages); };
@@ -62,10 +70,10 @@ struct Harness {
     }
     void go(int stopAfterPages = -1)
     {
-        run.Start();
+        run.start();
         for (int i = 0; i < 5000 && poll.enabled(); ++i) {
-            if (pagesDone == stopAfterPages && !run.StopRequested)
-                run.Stop();
+            if (pagesDone == stopAfterPages && !run.stopRequested())
+                run.stop();
             browser.finishLoad();
             poll.fire();
         }
@@ -146,7 +154,7 @@ TEST_F(HeadlessWindowTest, StartsAtThePositionGivenAndStopsLikeTheWindow)
         RowWriter rows(fd, RowFormat::Tsv);
         HeadlessWindow headless({ 5, false, QStringLiteral("k.txt"), c.from }, rows);
         QStringList messages;
-        headless.OnMessage = [&](const QString& m) { messages << m; };
+        headless.onMessage = [&](const QString& m) { messages << m; };
         Harness run(headless, nullptr, 3);
         run.go(c.stopAfterPages);
         QStringList words;
@@ -155,8 +163,8 @@ TEST_F(HeadlessWindowTest, StartsAtThePositionGivenAndStopsLikeTheWindow)
                 words << QString::fromLatin1(
                     r.mid(r.indexOf("word=") + 5, r.indexOf("&pn=") - r.indexOf("word=") - 5));
         EXPECT_EQ(words, c.firstAddresses);
-        EXPECT_EQ(run.run.KeywordIndex, c.keywordIndex);
-        EXPECT_EQ(run.run.MorePages, c.morePages);
+        EXPECT_EQ(run.run.keywordIndex(), c.keywordIndex);
+        EXPECT_EQ(run.run.morePages(), c.morePages);
         EXPECT_EQ(run.finishes, 1);
         EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
     }
@@ -166,17 +174,17 @@ TEST_F(HeadlessWindowTest, BoxesGoToTheMessageCallbackAndTheIntervalKeepsTheBoxs
 {
     RowWriter rows(fd, RowFormat::Tsv);
     HeadlessWindow headless({ 5000, true, QStringLiteral("k.txt"), 0 }, rows);
-    EXPECT_EQ(headless.IntervalSetting(), 1000);
-    headless.SetIntervalSetting(0);
-    EXPECT_EQ(headless.IntervalSetting(), 1);
+    EXPECT_EQ(headless.intervalSetting(), 1000);
+    headless.setIntervalSetting(0);
+    EXPECT_EQ(headless.intervalSetting(), 1);
     QStringList messages;
-    headless.OnMessage = [&](const QString& m) { messages << m; };
+    headless.onMessage = [&](const QString& m) { messages << m; };
     Harness run(headless, nullptr, 2);
     run.run.keywordList().clear();
-    EXPECT_THROW(run.run.Start(), text::AppError);
-    headless.InformationBox(QStringLiteral("a"));
-    headless.PlainMessage(QStringLiteral("b"));
-    headless.ReportError(QStringLiteral("c"));
+    EXPECT_THROW(run.run.start(), text::AppError);
+    headless.informationBox(QStringLiteral("a"));
+    headless.plainMessage(QStringLiteral("b"));
+    headless.reportError(QStringLiteral("c"));
     EXPECT_EQ(messages, (QStringList { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") }));
 }
 

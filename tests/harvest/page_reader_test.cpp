@@ -9,11 +9,12 @@ using tess::text::toGbk;
 
 TEST(RequestAddress, EncodesTheTrimmedGbkKeywordIntoTheEnginesQuery)
 {
-    const QByteArray base = BuildRequestBase("www.baidu.com", TrimKeyword(toGbk(u" \t中国 a-b\r")));
+    const QByteArray base
+        = buildRequestBase(classicRules(), { {}, "www.baidu.com" }, trimKeyword(toGbk(u" \t中国 a-b\r")));
     EXPECT_EQ(base,
         QByteArray("http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA+a%2Db&pn="));
-    EXPECT_EQ(RequestAddress(base, 740), base + "740&cl=3");
-    EXPECT_EQ(TrimKeyword("   "), QByteArray());
+    EXPECT_EQ(requestAddress(classicRules(), base, 740), base + "740&cl=3");
+    EXPECT_EQ(trimKeyword("   "), QByteArray());
 }
 
 TEST(PagerTest, NeedsNextPageAndBracketsOnALineBeginningWithPreviousPageOrOne)
@@ -33,7 +34,7 @@ TEST(PagerTest, NeedsNextPageAndBracketsOnALineBeginningWithPreviousPageOrOne)
         { u"", false },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ReadPagerState(toGbk(QStringView(c.body))), c.more)
+        EXPECT_EQ(readPagerState(toGbk(QStringView(c.body))), c.more)
             << QString::fromUtf16(c.body).toStdString();
 }
 
@@ -55,20 +56,20 @@ TEST(SiteDomain, DropsLeadingLabelsWhileTwoRemainAtMostSixTimes)
         { "", "" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SiteDomain(c.location), QByteArray(c.domain)) << c.location;
+        EXPECT_EQ(siteDomain(c.location), QByteArray(c.domain)) << c.location;
 }
 
 TEST(OutboundLinks, OnlyPlainHttpLinksOutsideTheEnginesDomain)
 {
-    EXPECT_TRUE(IsOutboundLink("http://shop.example.com/", "baidu.com"));
-    EXPECT_FALSE(IsOutboundLink("http://www.baidu.com/link?u=1", "baidu.com"));
-    EXPECT_FALSE(IsOutboundLink("http://x.com/?from=baidu.com", "baidu.com"));
-    EXPECT_FALSE(IsOutboundLink("https://shop.example.com/", "baidu.com"));
-    EXPECT_FALSE(IsOutboundLink("HTTP://shop.example.com/", "baidu.com"));
-    EXPECT_FALSE(IsOutboundLink("mailto:a@b.c", "baidu.com"));
-    EXPECT_FALSE(IsOutboundLink("javascript:void(0)", "baidu.com"));
+    EXPECT_TRUE(isOutboundLink("http://shop.example.com/", "baidu.com"));
+    EXPECT_FALSE(isOutboundLink("http://www.baidu.com/link?u=1", "baidu.com"));
+    EXPECT_FALSE(isOutboundLink("http://x.com/?from=baidu.com", "baidu.com"));
+    EXPECT_FALSE(isOutboundLink("https://shop.example.com/", "baidu.com"));
+    EXPECT_FALSE(isOutboundLink("HTTP://shop.example.com/", "baidu.com"));
+    EXPECT_FALSE(isOutboundLink("mailto:a@b.c", "baidu.com"));
+    EXPECT_FALSE(isOutboundLink("javascript:void(0)", "baidu.com"));
     // An empty domain is never contained: the engine's own links pass too.
-    EXPECT_TRUE(IsOutboundLink("http://www.baidu.com/x", ""));
+    EXPECT_TRUE(isOutboundLink("http://www.baidu.com/x", ""));
 }
 
 TEST(PageLinkList, ComparesWithoutRegardToLetterCaseOnly)

@@ -16,41 +16,38 @@ TEST(RuleRequests, TodaysRulesAskOverHttpsUnlessTheEngineAddressNamesAScheme)
         const char* engine;
         const char* address;
     } cases[] = {
-        { ClassicRules(), "www.baidu.com",
+        { classicRules(), "www.baidu.com",
             "http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
-        { TodayRules(), "www.baidu.com",
+        { todayRules(), "www.baidu.com",
             "https://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
-        { TodayRules(), "http://127.0.0.1:8642/",
+        { todayRules(), "http://127.0.0.1:8642/",
             "http://127.0.0.1:8642/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
-        { ClassicRules(), "https://localhost",
+        { classicRules(), "https://localhost",
             "https://localhost/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
     };
     for (const auto& c : cases) {
-        const auto engine = ParseEngineAddress(c.engine);
+        const auto engine = parseEngineAddress(c.engine);
         ASSERT_TRUE(engine) << c.engine;
         EXPECT_EQ(
-            RequestAddress(c.rules, BuildRequestBase(c.rules, *engine, keyword), 20), QByteArray(c.address));
+            requestAddress(c.rules, buildRequestBase(c.rules, *engine, keyword), 20), QByteArray(c.address));
     }
-    // The classic pair of functions is the classic rule set.
-    EXPECT_EQ(RequestAddress(BuildRequestBase("h", keyword), 0),
-        RequestAddress(ClassicRules(), BuildRequestBase(ClassicRules(), { {}, "h" }, keyword), 0));
 }
 
 TEST(RuleRequests, EngineAddressesAreAHostWithAtMostAWebSchemeAndAPort)
 {
     for (const char* bad :
         { "", "ftp://h", "http://", "h/path", "h?x", "a b", "user@h", ":8642", "http://h/x" })
-        EXPECT_FALSE(ParseEngineAddress(bad)) << bad;
-    const auto plain = ParseEngineAddress("127.0.0.1:8642");
+        EXPECT_FALSE(parseEngineAddress(bad)) << bad;
+    const auto plain = parseEngineAddress("127.0.0.1:8642");
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->scheme, QByteArray());
     EXPECT_EQ(plain->host, QByteArray("127.0.0.1:8642"));
-    EXPECT_EQ(ParseEngineAddress("https://[::1]:9/")->host, QByteArray("[::1]:9"));
+    EXPECT_EQ(parseEngineAddress("https://[::1]:9/")->host, QByteArray("[::1]:9"));
 }
 
 TEST(PageRules, TodaysRulesTakeWebLinksOffTheEnginesHostsAndKnowItsRedirector)
 {
-    const PageRules rules(TodayRules(), "127.0.0.1:8642", "http://127.0.0.1:8642/baidu?word=x&pn=0");
+    const PageRules rules(todayRules(), "127.0.0.1:8642", "http://127.0.0.1:8642/baidu?word=x&pn=0");
     struct Case {
         const char* href;
         LinkKind kind;
@@ -76,7 +73,7 @@ TEST(PageRules, TodaysRulesTakeWebLinksOffTheEnginesHostsAndKnowItsRedirector)
         EXPECT_EQ(rules.classify(c.href), c.kind) << c.href;
 
     // The classic rules are the page's domain anywhere, plain http only.
-    const PageRules classic(ClassicRules(), "www.baidu.com", "http://www.baidu.com/baidu?word=x");
+    const PageRules classic(classicRules(), "www.baidu.com", "http://www.baidu.com/baidu?word=x");
     EXPECT_EQ(classic.classify("http://www.baidu.com/link?url=1"), LinkKind::Skip);
     EXPECT_EQ(classic.classify("http://cache.baiducontent.com/c?m=9"), LinkKind::Outbound);
     EXPECT_EQ(classic.classify("http://x.cn/?from=baidu.com"), LinkKind::Skip);
@@ -97,7 +94,7 @@ TEST(PageRules, HostsAreLowerCaseWithTheirPortAndWithoutCredentials)
         { "", "" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(HostOf(c.address), QByteArray(c.host)) << c.address;
+        EXPECT_EQ(hostOf(c.address), QByteArray(c.host)) << c.address;
 }
 
 TEST(PageRules, PagersAndVerificationPagesFollowTheRuleSet)
@@ -106,22 +103,22 @@ TEST(PageRules, PagersAndVerificationPagesFollowTheRuleSet)
     page.location = QStringLiteral("https://www.baidu.com/s?wd=x");
     page.bodyText = QStringLiteral("1 [2] [3] 下一页");
     page.links = { PageLink { QStringLiteral("https://www.baidu.com/s?pn=10"), QStringLiteral("下一页 >") } };
-    EXPECT_TRUE(HasFurtherPage(ClassicRules(), page));
-    EXPECT_TRUE(HasFurtherPage(TodayRules(), page));
+    EXPECT_TRUE(hasFurtherPage(classicRules(), page));
+    EXPECT_TRUE(hasFurtherPage(todayRules(), page));
     page.links.first().text = QStringLiteral("<上一页");
-    EXPECT_FALSE(HasFurtherPage(TodayRules(), page));
+    EXPECT_FALSE(hasFurtherPage(todayRules(), page));
     page.bodyText = QStringLiteral("<上一页45678910111213下一页>"); // text, not a link
-    EXPECT_FALSE(HasFurtherPage(TodayRules(), page));
-    EXPECT_FALSE(HasFurtherPage(ClassicRules(), page));
+    EXPECT_FALSE(hasFurtherPage(todayRules(), page));
+    EXPECT_FALSE(hasFurtherPage(classicRules(), page));
 
-    for (const RuleSet* rules : { &ClassicRules(), &TodayRules() }) {
-        EXPECT_FALSE(IsVerificationPage(*rules, page));
+    for (const RuleSet* rules : { &classicRules(), &todayRules() }) {
+        EXPECT_FALSE(isVerificationPage(*rules, page));
         PageSnapshot byHost = page;
         byHost.location = QStringLiteral("https://wappass.baidu.com/static/captcha/tuxing.html?ak=1");
-        EXPECT_TRUE(IsVerificationPage(*rules, byHost));
+        EXPECT_TRUE(isVerificationPage(*rules, byHost));
         PageSnapshot byTitle = page;
         byTitle.location = QStringLiteral("http://127.0.0.1:8642/static/captcha/index.html");
         byTitle.title = QStringLiteral("百度安全验证");
-        EXPECT_TRUE(IsVerificationPage(*rules, byTitle));
+        EXPECT_TRUE(isVerificationPage(*rules, byTitle));
     }
 }

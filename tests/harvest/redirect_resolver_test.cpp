@@ -7,12 +7,12 @@
 
 using tess::browser::RedirectAnswer;
 using tess::harvest::RedirectResolver;
-using tess::harvest::RedirectTarget;
+using tess::harvest::redirectTarget;
 using tess::test::FakeRedirectFetcher;
 
 namespace {
 
-const QByteArray Asked = "http://www.engine.example/link?url=TOKEN";
+const QByteArray kAsked = "http://www.engine.example/link?url=TOKEN";
 
 RedirectAnswer moved(int status, const QByteArray& location = {})
 {
@@ -45,7 +45,7 @@ struct Case {
 void check(const std::vector<Case>& cases)
 {
     for (const Case& c : cases)
-        EXPECT_EQ(RedirectTarget(c.answer, Asked), c.target) << c.what;
+        EXPECT_EQ(redirectTarget(c.answer, kAsked), c.target) << c.what;
 }
 
 } // namespace
@@ -190,7 +190,7 @@ TEST_F(RedirectResolverTest, NeverMoreThanTwoRequestsAreUnderWay)
     EXPECT_TRUE(resolver.busy());
     while (!fetcher.pending.empty())
         fetcher.redirect(fetcher.pending.front().address, "/x");
-    EXPECT_EQ(fetcher.mostInFlight, RedirectResolver::MaxInFlight);
+    EXPECT_EQ(fetcher.mostInFlight, RedirectResolver::kMaxInFlight);
     EXPECT_EQ(fetcher.asked.size(), 10);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->size(), 10);

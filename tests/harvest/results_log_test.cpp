@@ -59,7 +59,7 @@ TEST(ResultsLog, RowsTheFileRefusesAreKeptInMemoryAndReportedOnce)
     QTemporaryDir dir;
     ResultsLog log(dir.filePath(QStringLiteral("mirovadel.tmp")));
     QStringList reports;
-    log.OnWriteFailure = [&](const QString& m) { reports << m; };
+    log.onWriteFailure = [&](const QString& m) { reports << m; };
     log.restart();
     appendPage(log, 0, 3);
     const qint64 firstPage = rows(0, 3).size();
@@ -87,7 +87,7 @@ TEST(ResultsLog, AFileThatCannotBeCreatedLosesNoRow)
     QTemporaryDir dir;
     ResultsLog log(dir.filePath(QStringLiteral("no/such/folder/mirovadel.tmp")));
     QStringList reports;
-    log.OnWriteFailure = [&](const QString& m) { reports << m; };
+    log.onWriteFailure = [&](const QString& m) { reports << m; };
     log.restart();
     appendPage(log, 0, 4);
     EXPECT_EQ(reports.size(), 1);

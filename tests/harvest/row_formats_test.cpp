@@ -16,7 +16,7 @@ using namespace tess::harvest;
 
 namespace {
 
-const QByteArray Bom("\xEF\xBB\xBF");
+const QByteArray kBom("\xEF\xBB\xBF");
 
 struct CsvCase {
     const char* name;
@@ -54,7 +54,7 @@ TEST(RowFormats, TsvIsTheScratchFilesLayout)
     for (const auto& r : rows)
         EXPECT_EQ(formatRow(RowFormat::Tsv, r[0], r[1]), ResultsLog::formatRow(r[0], r[1]));
     EXPECT_EQ(rowsPreamble(RowFormat::Tsv), QByteArray());
-    EXPECT_EQ(rowsPreamble(RowFormat::Csv), Bom + "address,title\r\n");
+    EXPECT_EQ(rowsPreamble(RowFormat::Csv), kBom + "address,title\r\n");
 }
 
 TEST(RowFormats, NamesAndFileNamesChooseTheFormat)
@@ -85,7 +85,7 @@ TEST(RowFormats, ConvertingTheScratchContentsGivesTheSameRowsAsWritingThemDirect
     EXPECT_EQ(convertTsvRows({}, RowFormat::Csv), rowsPreamble(RowFormat::Csv));
     // A row without a TAB (a hand-edited file) is an address alone.
     EXPECT_EQ(convertTsvRows("http://e.example/\r\n", RowFormat::Csv),
-        Bom + "address,title\r\nhttp://e.example/,\r\n");
+        kBom + "address,title\r\nhttp://e.example/,\r\n");
 }
 
 TEST(RowWriter, RowsReachTheFileOnlyWhenFlushed)

@@ -85,20 +85,20 @@ TEST(RuleSetFile, ReadsEveryField)
     expected.verifyHosts = { "check.example.com" };
     expected.verifyTitle = QStringLiteral("=验证=");
 
-    EXPECT_EQ(describe(setOf(ParseRuleSetFile(file, QStringLiteral("my.rules"), { ClassicRules() }))),
+    EXPECT_EQ(describe(setOf(parseRuleSetFile(file, QStringLiteral("my.rules"), { classicRules() }))),
         describe(expected));
 }
 
 TEST(RuleSetFile, KeysNotGivenComeFromTheBaseSet)
 {
-    RuleSet mine = ClassicRules();
+    RuleSet mine = classicRules();
     mine.name = mine.label = QStringLiteral("mine");
-    RuleSet todayOverHttp = TodayRules();
+    RuleSet todayOverHttp = todayRules();
     todayOverHttp.scheme = "http";
-    RuleSet todayFromClassic = ClassicRules();
-    todayFromClassic.name = TodayRules().name;
-    todayFromClassic.label = TodayRules().label;
-    RuleSet fromToday = TodayRules();
+    RuleSet todayFromClassic = classicRules();
+    todayFromClassic.name = todayRules().name;
+    todayFromClassic.label = todayRules().label;
+    RuleSet fromToday = todayRules();
     fromToday.name = fromToday.label = QStringLiteral("mine2");
     RuleSet fromMine = mine;
     fromMine.name = QStringLiteral("more");
@@ -117,8 +117,8 @@ TEST(RuleSetFile, KeysNotGivenComeFromTheBaseSet)
             fromMine }, // an earlier user set
     };
     for (const auto& c : cases) {
-        const auto r = ParseRuleSetFile("tessaroon-rules 1\n" + c.body, QStringLiteral("my.rules"),
-            { ClassicRules(), TodayRules(), mine });
+        const auto r = parseRuleSetFile("tessaroon-rules 1\n" + c.body, QStringLiteral("my.rules"),
+            { classicRules(), todayRules(), mine });
         EXPECT_EQ(describe(setOf(r)), describe(c.expected)) << c.body.toStdString();
     }
 }
@@ -156,7 +156,7 @@ TEST(RuleSetFile, AFaultNamesTheFileAndLine)
     };
     for (const auto& c : cases) {
         const RuleSetFileResult r
-            = ParseRuleSetFile(c.file, QStringLiteral("/home/u/rules/my.rules"), { ClassicRules() });
+            = parseRuleSetFile(c.file, QStringLiteral("/home/u/rules/my.rules"), { classicRules() });
         ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.file.toStdString();
         const auto& e = std::get<RuleSetFileError>(r);
         EXPECT_EQ(e.line, c.line) << c.file.toStdString();
@@ -204,7 +204,7 @@ TEST_F(RuleCatalogTest, AUserFileReplacesTheBuiltInSetOfItsName)
     write("today.rules", "name = today\nscheme = http\n");
     catalog.loadFolder(dir.path());
 
-    RuleSet expected = TodayRules();
+    RuleSet expected = todayRules();
     expected.scheme = "http";
     EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
     EXPECT_EQ(describe(catalog.sets()[1]), describe(expected));
@@ -215,11 +215,11 @@ TEST_F(RuleCatalogTest, AFileNotTakenIsReportedAndTheBuiltInSetStays)
 {
     write("a.rules", "name = classic\nscheme = https\npager = numbers\n");
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("b.rules"))));
-    write("c.rules", QByteArray(MaxRuleSetFileSize, '#'));
+    write("c.rules", QByteArray(kMaxRuleSetFileSize, '#'));
     catalog.loadFolder(dir.path());
 
     EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
-    EXPECT_EQ(describe(*catalog.find(QStringLiteral("classic"))), describe(ClassicRules()));
+    EXPECT_EQ(describe(*catalog.find(QStringLiteral("classic"))), describe(classicRules()));
     ASSERT_EQ(catalog.errors().size(), 3);
     EXPECT_EQ(catalog.errors()[0],
         QStringLiteral(
@@ -236,9 +236,9 @@ TEST(RememberedRules, IsClassicUntilAChoiceIsKept)
 {
     QTemporaryDir dir;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-    EXPECT_EQ(RememberedRules(), QStringLiteral("classic"));
-    RememberRules(QStringLiteral("today"));
-    EXPECT_EQ(RememberedRules(), QStringLiteral("today"));
+    EXPECT_EQ(rememberedRules(), QStringLiteral("classic"));
+    rememberRules(QStringLiteral("today"));
+    EXPECT_EQ(rememberedRules(), QStringLiteral("today"));
     EXPECT_TRUE(
         test::readFile(dir.filePath(QStringLiteral("tessaroon/tessaroon.ini"))).contains("rules=today"));
 }

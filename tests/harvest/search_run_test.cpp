@@ -83,14 +83,21 @@ protected:
     test::ManualTimer poll, watchdog;
     QMap<QByteArray, int> pagesFor { { "alpha", 3 }, { "beta", 1 }, { "gamma", 2 } };
     ResultsLog log { dir.filePath(QStringLiteral("mirovadel.tmp")) };
-    SearchRun run { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
-        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, &log, {} } };
+    SearchRun run { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = dir.filePath(QStringLiteral("tessaroon.ini")),
+        .localAddress = [] { return QStringLiteral("192.0.2.2"); },
+        .pause = [](int) {},
+        .log = &log } };
 };
 
 TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
 {
     window.keywordFile = QStringLiteral("/data/词.txt");
-    run.Start();
+    run.start();
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
     EXPECT_FALSE(window.searchEnabled);
     EXPECT_TRUE(window.stopEnabled);
@@ -105,7 +112,7 @@ TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
         (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("alpha:20"),
             QStringLiteral("beta:0"), QStringLiteral("gamma:0"), QStringLiteral("gamma:10") }));
     // Three outbound links a page; the engine's own and https links are skipped.
-    EXPECT_EQ(run.HarvestCount, 18);
+    EXPECT_EQ(run.counts().harvested, 18);
     EXPECT_EQ(window.rows.size(), 18);
     EXPECT_EQ(window.rows.first(),
         qMakePair(QByteArray("http://alpha-1-0.example.com/"), QByteArray("\xB1\xEA\xCC\xE2 0")));
@@ -123,7 +130,7 @@ TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
 TEST_F(SearchRunTest, AKeywordThatAlwaysOffersAnotherPageIsReadForSeventyFivePages)
 {
     pagesFor["alpha"] = -1;
-    run.Start();
+    run.start();
     runToEnd();
     const QStringList pages = requestedPages();
     EXPECT_EQ(pages.filter(QRegularExpression(QStringLiteral("^alpha:"))).size(), 75);
@@ -133,17 +140,17 @@ TEST_F(SearchRunTest, AKeywordThatAlwaysOffersAnotherPageIsReadForSeventyFivePag
 
 TEST_F(SearchRunTest, StopStillHarvestsTheLoadingPageThenFinishesAndKeepsTheKeyword)
 {
-    run.Start();
+    run.start();
     browser.finishLoad();
     poll.fire(); // alpha page 1 taken; page 2 requested
-    run.Stop();
+    run.stop();
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("终止搜索..."));
     EXPECT_TRUE(window.searchEnabled);
     EXPECT_FALSE(window.stopEnabled);
     EXPECT_TRUE(poll.enabled()); // the loading page is still taken
     runToEnd();
     EXPECT_EQ(requestedPages().size(), 2);
-    EXPECT_EQ(run.HarvestCount, 6);
+    EXPECT_EQ(run.counts().harvested, 6);
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
     // Line 2 names the keyword that was being searched (alpha, index 0).
     EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))).startsWith("\r\n0\r\n"));
@@ -152,19 +159,19 @@ TEST_F(SearchRunTest, StopStillHarvestsTheLoadingPageThenFinishesAndKeepsTheKeyw
 TEST_F(SearchRunTest, RestartOffersTheSavedPositionOneKeywordBack)
 {
     // Saved 1 (searching "beta"): offered unchanged, and beta is taken first.
-    run.KeywordIndex = 1;
-    run.Start();
+    run.setKeywordIndex(1);
+    run.start();
     EXPECT_EQ(window.prompts.last(), QStringLiteral("1"));
     EXPECT_EQ(requestedPages().first(), QStringLiteral("beta:0"));
-    run.Stop();
+    run.stop();
     runToEnd();
 
     // Saved 5 is offered as 4; a cancel keeps the lowered value.
-    run.KeywordIndex = 5;
+    run.setKeywordIndex(5);
     window.answers = { std::nullopt };
-    run.Start();
+    run.start();
     EXPECT_EQ(window.prompts.last(), QStringLiteral("4"));
-    run.Start();
+    run.start();
     EXPECT_EQ(window.prompts.last(), QStringLiteral("3"));
     // 3 == the number of keywords: out of range, start at the first.
     EXPECT_EQ(window.plains, QStringList { QStringLiteral("搜索断点位置超过关键字文件行数！") });
@@ -174,30 +181,36 @@ TEST_F(SearchRunTest, RestartOffersTheSavedPositionOneKeywordBack)
 TEST_F(SearchRunTest, StartAnswersThatAreNotPositions)
 {
     window.answers = { QStringLiteral("-4") };
-    run.KeywordIndex = 2;
-    run.Start();
+    run.setKeywordIndex(2);
+    run.start();
     EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:0")); // negative becomes 0
-    run.Stop();
+    run.stop();
     runToEnd();
 
     const qsizetype before = browser.requests.size();
     window.answers = { QStringLiteral("x1") };
-    EXPECT_THROW(run.Start(), text::ConvertError);
+    EXPECT_THROW(run.start(), text::ConvertError);
     EXPECT_EQ(browser.requests.size(), before);
 }
 
 TEST_F(SearchRunTest, StartRefusesWithoutANetworkOrKeywords)
 {
-    SearchRun offline { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("s.ini")),
-        [] { return QStringLiteral("127.0.0.1"); }, [](int) {}, {}, nullptr, {} } };
+    SearchRun offline { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = dir.filePath(QStringLiteral("s.ini")),
+        .localAddress = [] { return QStringLiteral("127.0.0.1"); },
+        .pause = [](int) {} } };
     offline.keywordList() = { "a" };
-    offline.Start();
+    offline.start();
     EXPECT_EQ(window.infos, QStringList { QStringLiteral("您还没有连接到网上！") });
     EXPECT_TRUE(browser.requests.isEmpty());
 
     run.keywordList().clear();
     try {
-        run.Start();
+        run.start();
         FAIL();
     } catch (const text::AppError& e) {
         EXPECT_EQ(e.message(), QStringLiteral("请先导入关键字列表文件"));
@@ -208,12 +221,12 @@ TEST_F(SearchRunTest, StartRefusesWithoutANetworkOrKeywords)
 TEST_F(SearchRunTest, AFailedNavigationEndsOnAnErrorPageAndMovesToTheNextKeyword)
 {
     pagesFor.remove("alpha"); // the engine cannot be reached for alpha
-    run.Start();
+    run.start();
     runToEnd();
     EXPECT_EQ(requestedPages(),
         (QStringList { QStringLiteral("alpha:0"), QStringLiteral("beta:0"), QStringLiteral("gamma:0"),
             QStringLiteral("gamma:10") }));
-    EXPECT_EQ(run.HarvestCount, 9);
+    EXPECT_EQ(run.counts().harvested, 9);
 }
 
 TEST_F(SearchRunTest, OnlyTheTopLevelCompletionTakesAPageWithInnerFrames)
@@ -223,10 +236,10 @@ TEST_F(SearchRunTest, OnlyTheTopLevelCompletionTakesAPageWithInnerFrames)
         p->innerFrames = 2;
         return p;
     };
-    run.Start();
+    run.start();
     runToEnd();
     EXPECT_EQ(requestedPages().size(), 6);
-    EXPECT_EQ(run.HarvestCount, 18);
+    EXPECT_EQ(run.counts().harvested, 18);
 }
 
 TEST_F(SearchRunTest, DuplicatesAreDroppedPerPageOrAcrossTheRunWhen去重IsChecked)
@@ -240,7 +253,7 @@ TEST_F(SearchRunTest, DuplicatesAreDroppedPerPageOrAcrossTheRunWhen去重IsCheck
             { QStringLiteral("http://dup.example.com/a/"), QStringLiteral("other") } };
         return p;
     };
-    run.Start();
+    run.start();
     runToEnd();
     // Two rows a page; the next page's same addresses are new rows.
     ASSERT_EQ(window.rows.size(), 4);
@@ -248,19 +261,19 @@ TEST_F(SearchRunTest, DuplicatesAreDroppedPerPageOrAcrossTheRunWhen去重IsCheck
     EXPECT_EQ(window.rows[2].first, QByteArray("http://Dup.example.com/A"));
 
     window.dedupe = true;
-    run.Start();
+    run.start();
     runToEnd();
     EXPECT_EQ(window.rows.size(), 2);
-    EXPECT_EQ(run.HarvestCount, 2);
+    EXPECT_EQ(run.counts().harvested, 2);
 }
 
 TEST_F(SearchRunTest, TheListIsEmptiedPastAHundredRowsButTheLogKeepsEveryRow)
 {
     pagesFor["alpha"] = -1;
     run.keywordList() = { "alpha" };
-    run.Start();
+    run.start();
     runToEnd();
-    EXPECT_EQ(run.HarvestCount, 75 * 3);
+    EXPECT_EQ(run.counts().harvested, 75 * 3);
     EXPECT_LE(window.rows.size(), 103);
     EXPECT_GT(window.clears, 2);
     const QByteArray all = log.contents();
@@ -270,9 +283,9 @@ TEST_F(SearchRunTest, TheListIsEmptiedPastAHundredRowsButTheLogKeepsEveryRow)
 
 TEST_F(SearchRunTest, StartingAgainWhileAStoppedPageLoadsBeginsANewRunWithoutFinishing)
 {
-    run.Start();
-    run.Stop();
-    run.Start(); // the stopped run's page is still loading
+    run.start();
+    run.stop();
+    run.start(); // the stopped run's page is still loading
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("tessaroon.ini"))));
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
     // Position 1 is offered unchanged: the new run takes the second keyword.
@@ -281,11 +294,16 @@ TEST_F(SearchRunTest, StartingAgainWhileAStoppedPageLoadsBeginsANewRunWithoutFin
 
 TEST_F(SearchRunTest, AFailedStateSaveIsReportedOnceTheWindowIsIdle)
 {
-    SearchRun unsaved { { window, browser, tracker, poll, watchdog,
-        dir.filePath(QStringLiteral("no/such/dir/s.ini")), [] { return QStringLiteral(""); }, [](int) {}, {},
-        nullptr, {} } };
+    SearchRun unsaved { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = dir.filePath(QStringLiteral("no/such/dir/s.ini")),
+        .localAddress = [] { return QStringLiteral(""); },
+        .pause = [](int) {} } };
     unsaved.keywordList() = { "alpha", "beta" };
-    unsaved.Start();
+    unsaved.start();
     // Saving the position at the next keyword fails: told once, the run goes on.
     for (int i = 0; i < 3; ++i) {
         browser.finishLoad();
@@ -311,7 +329,7 @@ TEST_F(SearchRunTest, ThePositionIsSavedAtEveryKeywordChange)
 {
     const QString state = dir.filePath(QStringLiteral("tessaroon.ini"));
     window.keywordFile = QStringLiteral("k.txt");
-    run.Start();
+    run.start();
     EXPECT_FALSE(QFile::exists(state));
     for (int i = 0; i < 3; ++i) { // alpha's three pages
         browser.finishLoad();
@@ -323,7 +341,7 @@ TEST_F(SearchRunTest, ThePositionIsSavedAtEveryKeywordChange)
     poll.fire(); // beta done, gamma taken
     EXPECT_EQ(readFile(state), QByteArray("k.txt\r\n2\r\nqcno\r\n5\r\n"));
     // Stopping now writes the same position as the keyword change did.
-    run.Stop();
+    run.stop();
     runToEnd();
     EXPECT_EQ(readFile(state), QByteArray("k.txt\r\n2\r\nqcno\r\n5\r\n"));
     EXPECT_TRUE(window.errors.isEmpty());
@@ -333,14 +351,14 @@ TEST_F(SearchRunTest, AnImportedFileWithoutKeywordsIsNamedInsteadOfAskingForAnIm
 {
     run.keywordList().clear();
     EXPECT_THROW(
-        try { run.Start(); } catch (const text::AppError& e) {
+        try { run.start(); } catch (const text::AppError& e) {
             EXPECT_EQ(e.message(), QStringLiteral("请先导入关键字列表文件"));
             throw;
         },
         text::AppError);
     window.keywordFile = QStringLiteral("/data/empty.txt");
     EXPECT_THROW(
-        try { run.Start(); } catch (const text::AppError& e) {
+        try { run.start(); } catch (const text::AppError& e) {
             EXPECT_EQ(e.message(), QStringLiteral("关键字列表文件中没有关键字：/data/empty.txt"));
             throw;
         },
@@ -349,7 +367,7 @@ TEST_F(SearchRunTest, AnImportedFileWithoutKeywordsIsNamedInsteadOfAskingForAnIm
 
 TEST_F(SearchRunTest, TheWatchdogAsksTwiceMoreForAPageThatNeverCompletesThenMovesOn)
 {
-    run.Start();
+    run.start();
     ASSERT_EQ(browser.requests.size(), 1);
     EXPECT_TRUE(browser.unattended);
     EXPECT_EQ(watchdog.interval(), 15 * 5000);
@@ -365,19 +383,19 @@ TEST_F(SearchRunTest, TheWatchdogAsksTwiceMoreForAPageThatNeverCompletesThenMove
     EXPECT_EQ(browser.requests.size(), 3);
     watchdog.fire(); // a third time: the page is given up, the next keyword asked for
     EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
-    EXPECT_EQ(run.FailedPages, 1);
+    EXPECT_EQ(run.counts().failedPages, 1);
     runToEnd();
     EXPECT_EQ(
         window.panels[PanelStatus], QStringLiteral("搜索已经结束！（1 页未能载入，0 个关键字过长被跳过）"));
     EXPECT_FALSE(browser.unattended);
     // beta's page and gamma's two; alpha's first page never came.
-    EXPECT_EQ(run.HarvestCount, 9);
+    EXPECT_EQ(run.counts().harvested, 9);
 
     // Every request starts the watchdog afresh, first pages of later
     // keywords included, so steady progress never trips it.
     pagesFor = { { "alpha", 1 }, { "beta", 1 }, { "gamma", 1 } };
-    run.KeywordIndex = 0;
-    run.Start();
+    run.setKeywordIndex(0);
+    run.start();
     for (int i = 0; i < 2; ++i) {
         const int starts = watchdog.starts;
         browser.finishLoad();
@@ -390,10 +408,10 @@ TEST_F(SearchRunTest, TheWatchdogAsksTwiceMoreForAPageThatNeverCompletesThenMove
 TEST_F(SearchRunTest, StopFinishesEvenWhenTheLoadingPageNeverCompletes)
 {
     window.keywordFile = QStringLiteral("k.txt");
-    run.Start();
+    run.start();
     browser.finishLoad();
     poll.fire(); // alpha:0 taken, alpha:10 requested and never completes
-    run.Stop();
+    run.stop();
     EXPECT_TRUE(watchdog.enabled());
     EXPECT_EQ(watchdog.interval(), 5000); // the interval, at least 5 s
     poll.fire(); // still nothing
@@ -420,38 +438,38 @@ TEST_F(SearchRunTest, OnlyTheRequestedDocumentIsHarvested)
             p->location = QStringLiteral("http://elsewhere.example.org/landing");
         return p;
     };
-    run.Start();
+    run.start();
     runToEnd();
     EXPECT_EQ(requestedPages(),
         (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("beta:0"),
             QStringLiteral("gamma:0") }));
-    EXPECT_EQ(run.HarvestCount, 6); // alpha:0 and beta:0
-    EXPECT_EQ(run.FailedPages, 2);
+    EXPECT_EQ(run.counts().harvested, 6); // alpha:0 and beta:0
+    EXPECT_EQ(run.counts().failedPages, 2);
 }
 
 TEST_F(SearchRunTest, AKeywordTooLongToAskForIsSkipped)
 {
-    const QByteArray huge(SearchRun::MaxRequestAddress, 'x');
+    const QByteArray huge(SearchRun::kMaxRequestAddress, 'x');
     run.keywordList() = { huge, "beta", huge };
-    run.Start();
+    run.start();
     EXPECT_EQ(requestedPages().first(), QStringLiteral("beta:0"));
     runToEnd();
     EXPECT_EQ(requestedPages(), QStringList { QStringLiteral("beta:0") });
-    EXPECT_EQ(run.SkippedKeywords, 2);
+    EXPECT_EQ(run.counts().skippedKeywords, 2);
     EXPECT_EQ(
         window.panels[PanelStatus], QStringLiteral("搜索已经结束！（0 页未能载入，2 个关键字过长被跳过）"));
     // Nothing but over-long keywords: the run ends at once.
     run.keywordList() = { huge };
-    run.KeywordIndex = 0;
+    run.setKeywordIndex(0);
     const qsizetype asked = browser.requests.size();
-    run.Start();
+    run.start();
     EXPECT_EQ(browser.requests.size(), asked);
     EXPECT_FALSE(poll.enabled());
 }
 
 TEST_F(SearchRunTest, TheBrowsersNotesReachTheStatusBar)
 {
-    run.Start();
+    run.start();
     browser.raiseNote(QStringLiteral("已拒绝下载：http://x/"));
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("已拒绝下载：http://x/"));
 }
@@ -459,7 +477,7 @@ TEST_F(SearchRunTest, TheBrowsersNotesReachTheStatusBar)
 TEST_F(SearchRunTest, ANavigationThatCannotStartIsIgnored)
 {
     browser.failToStart = true;
-    run.Start();
+    run.start();
     EXPECT_TRUE(poll.enabled());
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("正在搜索..."));
 }

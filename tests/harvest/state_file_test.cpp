@@ -27,8 +27,14 @@ protected:
     test::FakeBrowser browser;
     browser::CompletionTracker tracker;
     test::ManualTimer poll, watchdog;
-    SearchRun run { { window, browser, tracker, poll, watchdog, path(), [] { return QString(); }, [](int) {},
-        {}, nullptr, {} } };
+    SearchRun run { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = path(),
+        .localAddress = [] { return QString(); },
+        .pause = [](int) {} } };
 };
 
 TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
@@ -36,16 +42,21 @@ TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
     window.keywordFile = QStringLiteral("/home/用户/关键词.txt");
     window.dedupe = true;
     window.interval = 12;
-    run.KeywordIndex = 0; // before any run: "-1"
-    run.SaveState();
+    run.setKeywordIndex(0); // before any run: "-1"
+    run.saveState();
     EXPECT_EQ(
         read(), QByteArray("/home/\xD3\xC3\xBB\xA7/\xB9\xD8\xBC\xFC\xB4\xCA.txt\r\n-1\r\nqcyes\r\n12\r\n"));
 
     test::FakeWindow fresh;
-    SearchRun restored { { fresh, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr, {} } };
-    EXPECT_TRUE(restored.LoadState());
+    SearchRun restored { { .window = fresh,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = path() } };
+    EXPECT_TRUE(restored.loadState());
     EXPECT_EQ(fresh.keywordFile, window.keywordFile);
-    EXPECT_EQ(restored.KeywordIndex, -1);
+    EXPECT_EQ(restored.keywordIndex(), -1);
     EXPECT_TRUE(fresh.dedupe);
     EXPECT_EQ(fresh.interval, 12);
 }
@@ -53,8 +64,8 @@ TEST_F(StateFileTest, SavesFourGbkLinesAndRestoresThem)
 TEST_F(StateFileTest, AHandEditedMinimumIndexIsSavedWithoutWrappingRound)
 {
     write("a.txt\r\n-2147483648\r\nqcno\r\n5\r\n");
-    ASSERT_TRUE(run.LoadState());
-    run.SaveState();
+    ASSERT_TRUE(run.loadState());
+    run.saveState();
     EXPECT_EQ(read(), QByteArray("a.txt\r\n-2147483648\r\nqcno\r\n5\r\n"));
 }
 
@@ -78,16 +89,21 @@ TEST_F(StateFileTest, LoadAppliesLinesInOrderByTheLineRules)
     for (const auto& c : cases) {
         write(c.file);
         test::FakeWindow w;
-        SearchRun r { { w, browser, tracker, poll, watchdog, path(), {}, {}, {}, nullptr, {} } };
+        SearchRun r { { .window = w,
+            .browser = browser,
+            .tracker = tracker,
+            .pollTimer = poll,
+            .watchdogTimer = watchdog,
+            .statePath = path() } };
         bool threw = false;
         try {
-            r.LoadState();
+            r.loadState();
         } catch (const text::ConvertError&) {
             threw = true;
         }
         EXPECT_EQ(threw, c.convertError) << c.file.toStdString();
         EXPECT_EQ(w.keywordFile, c.edit5);
-        EXPECT_EQ(r.KeywordIndex, c.index);
+        EXPECT_EQ(r.keywordIndex(), c.index);
         EXPECT_EQ(w.dedupe, c.dedupe);
         EXPECT_EQ(w.interval, c.interval);
     }
@@ -95,16 +111,16 @@ TEST_F(StateFileTest, LoadAppliesLinesInOrderByTheLineRules)
 
 TEST_F(StateFileTest, NoFileLeavesTheDefaults)
 {
-    EXPECT_FALSE(run.LoadState());
+    EXPECT_FALSE(run.loadState());
     EXPECT_EQ(window.keywordFile, QString());
-    EXPECT_EQ(run.KeywordIndex, 0);
+    EXPECT_EQ(run.keywordIndex(), 0);
     EXPECT_EQ(window.interval, 5);
 }
 
 TEST_F(StateFileTest, AFailedSaveKeepsThePreviousFile)
 {
     window.keywordFile = QStringLiteral("old.txt");
-    run.SaveState();
+    run.saveState();
     const QByteArray before = read();
     // A folder where the new file cannot be created next to the old one,
     // and an old file that cannot be written where it stands.
@@ -113,7 +129,7 @@ TEST_F(StateFileTest, AFailedSaveKeepsThePreviousFile)
     window.keywordFile = QStringLiteral("new.txt");
     const bool root = ::geteuid() == 0; // root writes anywhere
     if (!root) {
-        EXPECT_THROW(run.SaveState(), text::FileCreateError);
+        EXPECT_THROW(run.saveState(), text::FileCreateError);
     }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
@@ -121,9 +137,13 @@ TEST_F(StateFileTest, AFailedSaveKeepsThePreviousFile)
         EXPECT_EQ(read(), before);
     }
 
-    SearchRun elsewhere { { window, browser, tracker, poll, watchdog,
-        dir.filePath(QStringLiteral("gone/s.ini")), {}, {}, {}, nullptr, {} } };
-    EXPECT_THROW(elsewhere.SaveState(), text::FileCreateError);
+    SearchRun elsewhere { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = dir.filePath(QStringLiteral("gone/s.ini")) } };
+    EXPECT_THROW(elsewhere.saveState(), text::FileCreateError);
 }
 
 } // namespace

@@ -29,7 +29,7 @@ protected:
         browser.server = [this](const QByteArray& url) { return serve(url); };
         fetcher.server = [this](const QByteArray& url) { return redirect(url); };
         run.keywordList() = { "alpha", "beta" };
-        run.setRules(TodayRules());
+        run.setRules(todayRules());
     }
 
     std::optional<FakePage> serve(const QByteArray& url)
@@ -85,7 +85,7 @@ protected:
     // stops polling.
     void runToEnd()
     {
-        for (int i = 0; i < 500 && (poll.enabled() || run.Resolving); ++i) {
+        for (int i = 0; i < 500 && (poll.enabled() || run.resolving()); ++i) {
             browser.finishLoad();
             poll.fire();
             fetcher.answerAll();
@@ -106,7 +106,7 @@ protected:
     void passVerification()
     {
         verified = true;
-        browser.Navigate("https://www.baidu.com/after-verify");
+        browser.navigate("https://www.baidu.com/after-verify");
         browser.finishLoad();
         poll.fire();
     }
@@ -123,30 +123,37 @@ protected:
     bool verified = false;
     QString verifyFailure; // the verification page's error status, if any
     int attention = 0;
-    SearchRun run { { window, browser, tracker, poll, watchdog, dir.filePath(QStringLiteral("tessaroon.ini")),
-        [] { return QStringLiteral("192.0.2.2"); }, [](int) {}, {}, nullptr, {}, {}, {}, &resolver,
-        [this] { ++attention; } } };
+    SearchRun run { { .window = window,
+        .browser = browser,
+        .tracker = tracker,
+        .pollTimer = poll,
+        .watchdogTimer = watchdog,
+        .statePath = dir.filePath(QStringLiteral("tessaroon.ini")),
+        .localAddress = [] { return QStringLiteral("192.0.2.2"); },
+        .pause = [](int) {},
+        .resolver = &resolver,
+        .verificationNeeded = [this] { ++attention; } } };
 };
 
 } // namespace
 
 TEST_F(TodayRunTest, RowsHoldTheTargetsInPageOrderAndTheNextPageWaitsForThem)
 {
-    run.Start();
+    run.start();
     EXPECT_EQ(browser.requests.first(),
         QByteArray("https://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=alpha&pn=0&cl=3"));
     EXPECT_EQ(browser.targetAttributes(), QStringList { QStringLiteral("mu") });
     browser.finishLoad();
     poll.fire();
     // Asked two at a time; the same redirect once; the next page waits.
-    EXPECT_TRUE(run.Resolving);
+    EXPECT_TRUE(run.resolving());
     EXPECT_FALSE(poll.enabled());
     EXPECT_EQ(fetcher.pending.size(), 2u);
     EXPECT_EQ(browser.requests.size(), 1);
     EXPECT_TRUE(window.rows.isEmpty());
     fetcher.answerAll();
     EXPECT_EQ(fetcher.asked.size(), 4);
-    EXPECT_EQ(fetcher.mostInFlight, RedirectResolver::MaxInFlight);
+    EXPECT_EQ(fetcher.mostInFlight, RedirectResolver::kMaxInFlight);
     EXPECT_EQ(browser.requests.size(), 2);
 
     const QList<QPair<QByteArray, QByteArray>> firstPage {
@@ -156,50 +163,50 @@ TEST_F(TodayRunTest, RowsHoldTheTargetsInPageOrderAndTheNextPageWaitsForThem)
         { "https://www.example-card.cn/alpha", "\xBF\xA8\xC6\xAC" },
     };
     EXPECT_EQ(window.rows, firstPage);
-    EXPECT_EQ(run.UnresolvedLinks, 1);
+    EXPECT_EQ(run.counts().unresolvedLinks, 1);
 
     runToEnd();
     EXPECT_EQ(requestedPages(),
         (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("beta:0") }));
-    EXPECT_EQ(run.HarvestCount, 12);
-    EXPECT_EQ(run.UnresolvedLinks, 3);
-    EXPECT_EQ(run.FailedPages, 0);
+    EXPECT_EQ(run.counts().harvested, 12);
+    EXPECT_EQ(run.counts().unresolvedLinks, 3);
+    EXPECT_EQ(run.counts().failedPages, 0);
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个跳转链接未能解析）"));
 
     // 去重 takes the card's link once a run.
     window.dedupe = true;
-    run.KeywordIndex = 0;
-    run.Start();
+    run.setKeywordIndex(0);
+    run.start();
     runToEnd();
-    EXPECT_EQ(run.HarvestCount, 11);
+    EXPECT_EQ(run.counts().harvested, 11);
 }
 
 TEST_F(TodayRunTest, AVerificationPagePausesTheRunUntilTheUserPassesIt)
 {
     verifyFrom = 2; // alpha's second page
-    run.Start();
+    run.start();
     browser.finishLoad();
     poll.fire();
     fetcher.answerAll();
     browser.finishLoad();
     poll.fire(); // the verification page
-    EXPECT_TRUE(run.Paused);
+    EXPECT_TRUE(run.paused());
     EXPECT_EQ(attention, 1);
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"));
     EXPECT_FALSE(watchdog.enabled());
     EXPECT_TRUE(poll.enabled());
     EXPECT_FALSE(browser.unattended);
-    EXPECT_EQ(run.HarvestCount, 4);
+    EXPECT_EQ(run.counts().harvested, 4);
 
     // A failed attempt shows the verification page again: still paused.
-    browser.Navigate("https://wappass.baidu.com/static/captcha/tuxing.html?retry=1");
+    browser.navigate("https://wappass.baidu.com/static/captcha/tuxing.html?retry=1");
     browser.finishLoad();
     poll.fire();
-    EXPECT_TRUE(run.Paused);
+    EXPECT_TRUE(run.paused());
     const qsizetype asked = browser.requests.size();
 
     passVerification();
-    EXPECT_FALSE(run.Paused);
+    EXPECT_FALSE(run.paused());
     EXPECT_TRUE(browser.unattended);
     ASSERT_EQ(browser.requests.size(), asked + 2);
     EXPECT_EQ(requestedPages().last(), QStringLiteral("alpha:10")); // the interrupted page again
@@ -207,24 +214,24 @@ TEST_F(TodayRunTest, AVerificationPagePausesTheRunUntilTheUserPassesIt)
     EXPECT_EQ(requestedPages(),
         (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:10"), QStringLiteral("alpha:10"),
             QStringLiteral("beta:0") }));
-    EXPECT_EQ(run.HarvestCount, 12);
+    EXPECT_EQ(run.counts().harvested, 12);
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个跳转链接未能解析）"));
 }
 
 TEST_F(TodayRunTest, StopWhilePausedAtAKeywordsFirstPageKeepsThatKeyword)
 {
     verifyFrom = 3; // beta's first page
-    run.Start();
-    for (int i = 0; i < 10 && !run.Paused; ++i) {
+    run.start();
+    for (int i = 0; i < 10 && !run.paused(); ++i) {
         browser.finishLoad();
         poll.fire();
         fetcher.answerAll();
     }
-    ASSERT_TRUE(run.Paused);
+    ASSERT_TRUE(run.paused());
     EXPECT_EQ(requestedPages().last(), QStringLiteral("beta:0"));
-    run.Stop();
+    run.stop();
     EXPECT_FALSE(poll.enabled());
-    EXPECT_FALSE(run.Paused);
+    EXPECT_FALSE(run.paused());
     EXPECT_TRUE(window.searchEnabled);
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（2 个跳转链接未能解析）"));
     // Line 2 names beta, the keyword interrupted.
@@ -233,14 +240,14 @@ TEST_F(TodayRunTest, StopWhilePausedAtAKeywordsFirstPageKeepsThatKeyword)
 
 TEST_F(TodayRunTest, TheClassicRulesKnowTheVerificationPageToo)
 {
-    run.setRules(ClassicRules());
+    run.setRules(classicRules());
     verifyFrom = 1;
     verifyFailure = QStringLiteral("HTTP 403"); // an error status does not hide it
-    run.Start();
+    run.start();
     browser.finishLoad();
     poll.fire();
-    EXPECT_TRUE(run.Paused);
-    EXPECT_EQ(run.FailedPages, 0);
+    EXPECT_TRUE(run.paused());
+    EXPECT_EQ(run.counts().failedPages, 0);
     passVerification();
     EXPECT_EQ(requestedPages(), (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:0") }));
     EXPECT_TRUE(browser.requests.last().startsWith("http://www.baidu.com/baidu?"));

@@ -56,7 +56,7 @@ bool offersNextPage(const std::string& gbkHtml)
     std::string bodyText;
     for (const std::string& line : textLines(gbkHtml))
         bodyText += line + '\n';
-    return tess::harvest::ReadPagerState(QByteArray::fromStdString(bodyText));
+    return tess::harvest::readPagerState(QByteArray::fromStdString(bodyText));
 }
 
 std::string pagerText(const std::string& gbkHtml)
@@ -265,7 +265,7 @@ TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
 
     // The page's own host reduces to "0.1:<port>"; relative links resolve to it,
     // as the browser gives them. Then the harvester's own rules pick the links.
-    const QByteArray siteDomain = tess::harvest::SiteDomain(
+    const QByteArray siteDomain = tess::harvest::siteDomain(
         QByteArray::fromStdString("http://" + host + searchTarget(kZhongWen, 30)));
     EXPECT_EQ(siteDomain.toStdString(), "0.1:" + std::to_string(m_port));
     tess::harvest::PageLinkList pageLinks;
@@ -274,7 +274,7 @@ TEST_F(SampleEngineServer, HarvestRulesLeaveExactlyTheTenResults)
         if (startsWith(link, "/"))
             link = "http://" + host + link;
         const QByteArray href = QByteArray::fromStdString(link);
-        if (!tess::harvest::IsOutboundLink(href, siteDomain) || pageLinks.contains(href))
+        if (!tess::harvest::isOutboundLink(href, siteDomain) || pageLinks.contains(href))
             continue;
         pageLinks.add(href);
         taken.push_back(link);

@@ -24,9 +24,9 @@ enum class Call {
 
 inline const char* callName(Call call)
 {
-    static const char* const names[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
+    static const char* const kNames[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
         "fchmod", "ftruncate", "fallocate", "lseek" };
-    return names[static_cast<int>(call)];
+    return kNames[static_cast<int>(call)];
 }
 
 // Asks `decide` before each of the file module's system calls. A nonzero

@@ -29,19 +29,19 @@ struct FakePage {
     QString title = {};
 };
 
-// A scriptable browser: Navigate() remembers the request, finishLoad()
+// A scriptable browser: navigate() remembers the request, finishLoad()
 // completes it with the page the test's server function describes. An
 // address the server does not know ends on an error page, as a real
 // browser's does.
 class FakeBrowser final : public browser::BrowserHost {
 public:
-    static constexpr browser::FrameId TopFrame = 1;
+    static constexpr browser::FrameId kTopFrame = 1;
 
     std::function<std::optional<FakePage>(const QByteArray& url)> server;
     QList<QByteArray> requests;
-    bool failToStart = false; // Navigate throws
+    bool failToStart = false; // navigate throws
 
-    void Navigate(const QByteArray& url) override
+    void navigate(const QByteArray& url) override
     {
         if (failToStart)
             throw std::runtime_error("navigation refused");
@@ -54,12 +54,12 @@ public:
 
     int abandoned = 0;
     bool unattended = false;
-    void AbandonLoad() override
+    void abandonLoad() override
     {
         ++abandoned;
         m_hasPending = false;
     }
-    void SetUnattended(bool on) override { unattended = on; }
+    void setUnattended(bool on) override { unattended = on; }
     using BrowserHost::raiseNote;
 
     // Completes the outstanding request: top-level commit, inner frames,
@@ -79,12 +79,12 @@ public:
         browser::PageSnapshot snapshot { page->location, page->body, page->links, !page->failure.isEmpty(),
             page->failure, page->title };
         setSnapshot(std::move(snapshot));
-        raiseNavigateComplete2(TopFrame);
+        raiseNavigateComplete2(kTopFrame);
         for (int f = 0; f < page->innerFrames; ++f) {
             raiseNavigateComplete2(100 + f);
             raiseDocumentComplete(100 + f);
         }
-        raiseDocumentComplete(TopFrame);
+        raiseDocumentComplete(kTopFrame);
     }
 
     using BrowserHost::raiseDocumentComplete;

@@ -1,22 +1,20 @@
 #include "app/headless/HeadlessHarvest.h"
 
-#include "browser/CompletionTracker.h"
+#include "app/HarvestAssembly.h"
 #include "browser/webengine/ChromiumEnvironment.h"
-#include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/HeadlessWindow.h"
 #include "harvest/LocalAddress.h"
-#include "harvest/RedirectResolver.h"
 #include "harvest/RequestAddress.h"
-#include "harvest/RuleCatalog.h"
+#include "harvest/RunTexts.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
-#include "harvest/Timer.h"
 #include "io/FileDescriptor.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
@@ -29,20 +27,22 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
+#include <variant>
 
 namespace tess::app {
 namespace {
 
 // The signal handler may only write to a pipe; the event loop reads the
 // other end and stops the run from there, between two steps of it.
-int g_signalPipe[2] = { -1, -1 };
+int stopSignalPipe[2] = { -1, -1 };
 
 extern "C" void onStopSignal(int signo)
 {
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signo);
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t n = ::write(stopSignalPipe[1], &byte, 1);
     errno = saved;
 }
 
@@ -57,7 +57,7 @@ QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(err
 bool isLoopbackHost(const QByteArray& address)
 {
     const QByteArray host
-        = harvest::ParseEngineAddress(address).value_or(harvest::EngineAddress { {}, address }).host;
+        = harvest::parseEngineAddress(address).value_or(harvest::EngineAddress { {}, address }).host;
     const QByteArray name = host.left(host.indexOf(':') < 0 ? host.size() : host.indexOf(':'));
     return name.startsWith("127.") || name == "localhost";
 }
@@ -104,9 +104,24 @@ private:
     QElapsedTimer m_clock;
 };
 
-} // namespace
+// What of the run's news goes to standard error: nothing of its start or of
+// its pause for a verification, which is told in a message of its own.
+std::optional<QString> noticeText(const harvest::RunNotice& notice)
+{
+    switch (notice.kind) {
+    case harvest::RunNoticeKind::ClearingBrowserData:
+    case harvest::RunNoticeKind::Searching:
+    case harvest::RunNoticeKind::VerificationNeeded:
+        return std::nullopt;
+    default:
+        return harvest::runNoticeText(notice);
+    }
+}
 
-int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
+// The keywords of the slice: positions from..to-1, so that one run's --to
+// is the next one's --from. Nothing, with the exit status, when there is
+// nothing to search.
+std::variant<harvest::KeywordList, int> readSlice(const HarvestArguments& args)
 {
     harvest::KeywordList keywords;
     try {
@@ -115,8 +130,6 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
         say(QStringLiteral("%1: %2").arg(args.keywordFile, e.message()));
         return HarvestFailed;
     }
-    // The slice: positions from..to-1, so that one run's --to is the next
-    // one's --from.
     const int end = static_cast<int>(std::min<qsizetype>(args.to.value_or(INT_MAX), keywords.size()));
     if (keywords.isEmpty()) {
         say(QStringLiteral("关键字列表文件中没有关键字：%1").arg(args.keywordFile));
@@ -130,45 +143,323 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
         return HarvestUsage;
     }
     keywords.resize(end);
+    return keywords;
+}
 
-    io::FileDescriptor outFile;
-    int outFd = STDOUT_FILENO;
+// Where the rows go: the file named by -o, or standard output.
+struct Output {
+    io::FileDescriptor file;
+    int fd = STDOUT_FILENO;
+    QString name = QStringLiteral("standard output");
+};
+
+// Opens the output and writes its preamble; false when either fails (the
+// message is out).
+bool openOutput(const HarvestArguments& args, Output& out, std::optional<harvest::RowWriter>& rows)
+{
     if (!args.output.isEmpty()) {
-        outFile = io::openForAppend(args.output, true);
-        if (!outFile.isOpen()) {
+        out.file = io::openForAppend(args.output, true);
+        if (!out.file.isOpen()) {
             say(QStringLiteral("cannot write %1: %2").arg(args.output, systemError(errno)));
-            return HarvestFailed;
+            return false;
         }
-        outFd = outFile.get();
+        out.fd = out.file.get();
+        out.name = args.output;
     }
-    const QString outName = args.output.isEmpty() ? QStringLiteral("standard output") : args.output;
-    harvest::RowWriter rows(outFd, args.format);
-    if (!rows.begin()) {
-        say(QStringLiteral("cannot write %1: %2").arg(outName, systemError(errno)));
-        return HarvestFailed;
+    rows.emplace(out.fd, args.format);
+    if (!rows->begin()) {
+        say(QStringLiteral("cannot write %1: %2").arg(out.name, systemError(errno)));
+        return false;
     }
+    return true;
+}
 
+// Makes the application the browser needs, offscreen.
+void prepareApplication()
+{
     // No display is needed, and none is used even when there is one.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     browser::prepareWebEngineEnvironment();
-    QApplication application(argc, argv);
+}
+
+void setUpApplication()
+{
     QApplication::setApplicationName(QStringLiteral("tessaroon"));
     // The browser's start-up report is for its developers, not for the log
     // of a harvest; QT_LOGGING_RULES still overrides this.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+}
 
-    // The rule sets: the built-in ones and the user's files.
-    harvest::RuleCatalog catalog;
-    catalog.loadFolder(harvest::DefaultRulesFolder());
-    const QString rulesName = args.rules.isEmpty() ? harvest::ClassicRules().name : args.rules;
-    const harvest::RuleSet* rules = catalog.find(rulesName);
-    for (const QString& error : catalog.errors())
+// The rule set --rules names, the classic one by default; nothing when no
+// set bears the name (the message is out).
+std::optional<harvest::RuleSet> lookUpRules(const HarvestArguments& args)
+{
+    const RuleChoice choice = chooseRules(args.rules, harvest::classicRules().name);
+    for (const QString& error : choice.errors)
         say(error);
-    if (!rules) {
-        say(QStringLiteral("no rule set is named %1 (there are: %2)")
-                .arg(rulesName, catalog.names().join(QStringLiteral(", "))));
-        return HarvestUsage;
+    if (choice.chosen.isEmpty()) {
+        say(choice.unknownMessage);
+        return std::nullopt;
     }
+    return choice.rules();
+}
+
+// Ctrl+C and SIGTERM reach the event loop through the pipe.
+void catchStopSignals()
+{
+    struct sigaction action { };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void releaseStopSignals()
+{
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+}
+
+// What a harvest runs with, its keywords read and its output open.
+struct RunSetting {
+    const HarvestArguments& args;
+    harvest::KeywordList keywords;
+    harvest::RowWriter& rows;
+    QString outName;
+    QString scratchFolder; // the run's own, for its browser profile
+    QString statePath;
+    harvest::RuleSet rules;
+};
+
+// One harvest from its start to its exit status, on the application's
+// event loop.
+class HeadlessRun final {
+public:
+    explicit HeadlessRun(RunSetting setting);
+
+    // Runs the harvest to its end; the exit status.
+    int exec();
+
+private:
+    HarvestAssembly::Options assemblyOptions();
+    void fail(const QString& message);
+    void onNotice(const harvest::RunNotice& notice);
+    void onPageHarvested();
+    void onVerificationNeeded();
+    void onStopSignal();
+    void runToEnd();
+    void keepPosition();
+    void tearDown();
+    void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
+
+    RunSetting m_setting;
+    harvest::HeadlessWindow m_window;
+    Progress m_progress;
+    std::unique_ptr<HarvestAssembly> m_harvest;
+    // Listens to the stop signals from the start until the run is over.
+    std::unique_ptr<QSocketNotifier> m_signalNotifier;
+    int m_status = HarvestDone;
+    int m_stopSignal = 0;
+    bool m_finished = false;
+    bool m_verification = false;
+};
+
+HeadlessRun::HeadlessRun(RunSetting setting)
+    : m_setting(std::move(setting))
+    , m_window({ m_setting.args.intervalSeconds, m_setting.args.dedupe, m_setting.args.keywordFile,
+                   m_setting.args.from },
+          m_setting.rows)
+{
+    m_window.onMessage = [this](const QString& text) { fail(text); };
+    m_window.onNotice = [this](const harvest::RunNotice& notice) { onNotice(notice); };
+    m_harvest = std::make_unique<HarvestAssembly>(assemblyOptions());
+    m_harvest->run().keywordList() = m_setting.keywords;
+}
+
+HarvestAssembly::Options HeadlessRun::assemblyOptions()
+{
+    // A sample engine on this machine needs no network.
+    std::function<QString()> localAddress = harvest::getLocalAddress;
+    if (isLoopbackHost(m_setting.args.engineHost))
+        localAddress = [] { return QStringLiteral("loopback"); };
+    return {
+        .window = m_window,
+        .profileFolder = QDir(m_setting.scratchFolder).filePath(QStringLiteral("browser")),
+        .engineHost = m_setting.args.engineHost,
+        .rules = m_setting.rules,
+        .statePath = m_setting.statePath,
+        .localAddress = localAddress,
+        // The browser data is fresh: nothing to clear, nothing to wait for.
+        .pause = [](int) {},
+        .runTick =
+            [this](const std::function<void()>& tick) {
+                try {
+                    tick();
+                } catch (const text::AppError& e) {
+                    fail(e.message());
+                } catch (const std::exception& e) {
+                    fail(QString::fromLocal8Bit(e.what()));
+                }
+            },
+        .pageHarvested = [this] { onPageHarvested(); },
+        .finished =
+            [this](const harvest::RunEnd&) {
+                m_finished = true;
+                quitSoon();
+            },
+        .verificationNeeded = [this] { onVerificationNeeded(); },
+    };
+}
+
+void HeadlessRun::fail(const QString& message)
+{
+    m_progress.breakLine();
+    say(message);
+    if (m_status == HarvestDone)
+        m_status = HarvestFailed;
+    // The run goes no further: the page in flight, if any, is harvested
+    // and the run finishes.
+    if (m_harvest && !m_finished)
+        m_harvest->run().stop();
+    if (m_finished)
+        quitSoon();
+}
+
+void HeadlessRun::onNotice(const harvest::RunNotice& notice)
+{
+    if (const std::optional<QString> text = noticeText(notice)) {
+        m_progress.breakLine();
+        say(*text);
+    }
+}
+
+void HeadlessRun::onPageHarvested()
+{
+    if (!m_setting.rows.flush()) {
+        fail(QStringLiteral("cannot write %1: %2").arg(m_setting.outName, systemError(errno)));
+        return;
+    }
+    const harvest::SearchRun& run = m_harvest->run();
+    m_progress.page(run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageOffset() / 10,
+        m_setting.rows.rowCount());
+}
+
+void HeadlessRun::onVerificationNeeded()
+{
+    // No one is here to pass it: the run stops, the keyword kept, and the
+    // run can be resumed once the engine lets requests through again.
+    m_verification = true;
+    if (m_status == HarvestDone)
+        m_status = HarvestPagesMissing;
+    m_progress.breakLine();
+    say(QStringLiteral("the engine answered with its verification page (%1); "
+                       "no one is here to pass it, so the run stops")
+            .arg(m_harvest->browserHost().snapshot().location.left(120)));
+    QTimer::singleShot(0, qApp, [this] {
+        if (!m_finished)
+            m_harvest->run().stop();
+    });
+}
+
+void HeadlessRun::onStopSignal()
+{
+    unsigned char byte = 0;
+    while (::read(stopSignalPipe[0], &byte, 1) == 1) {
+        if (m_stopSignal == 0) {
+            m_stopSignal = byte;
+            m_progress.breakLine();
+            say(QStringLiteral("stopping: the page in flight is harvested first"));
+        }
+        if (!m_finished && m_harvest)
+            m_harvest->run().stop();
+    }
+}
+
+void HeadlessRun::runToEnd()
+{
+    m_signalNotifier = std::make_unique<QSocketNotifier>(stopSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, [this] { onStopSignal(); });
+    catchStopSignals();
+    try {
+        m_harvest->run().start();
+    } catch (const text::AppError& e) {
+        fail(e.message());
+    }
+    if (!m_finished && m_harvest->pollTimer().enabled())
+        QCoreApplication::exec();
+    else if (!m_finished && m_status == HarvestDone)
+        m_status = HarvestFailed; // the start refused; its box is on standard error
+}
+
+// Tells the position that resumes the run, and keeps it in the state file.
+void HeadlessRun::keepPosition()
+{
+    const HarvestArguments& args = m_setting.args;
+    const harvest::RunEnd end = m_harvest->run().endReport();
+    // The keyword in flight is searched again from its first page; a
+    // keyword whose last page was read is done. A keyword interrupted by a
+    // verification page is searched again.
+    const int resume = end.morePages || m_verification ? end.keywordIndex - 1 : end.keywordIndex;
+    m_progress.breakLine();
+    if ((m_stopSignal != 0 || m_status != HarvestDone) && end.keywordIndex > args.from
+        && resume < m_setting.keywords.size())
+        say(QStringLiteral("stopped; resume with --from %1").arg(resume));
+    if (!args.stateFile.isEmpty()) {
+        try {
+            harvest::saveStateFile(args.stateFile,
+                { m_window.keywordFileText(), resume + 1, m_window.dedupeChecked(),
+                    m_window.intervalSetting() });
+        } catch (const text::AppError& e) {
+            say(e.message());
+            m_status = HarvestFailed;
+        }
+    }
+    if (m_status == HarvestDone && end.counts.failedPages > 0)
+        m_status = HarvestPagesMissing;
+}
+
+void HeadlessRun::tearDown()
+{
+    m_harvest.reset();
+    // The profile writes its last state just after the browser is gone;
+    // the temporary folder goes once it has.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+int HeadlessRun::exec()
+{
+    runToEnd();
+    keepPosition();
+    tearDown();
+    releaseStopSignals();
+    if (m_stopSignal == SIGINT)
+        return HarvestInterrupted;
+    if (m_stopSignal == SIGTERM)
+        return HarvestTerminated;
+    return m_status;
+}
+
+} // namespace
+
+int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
+{
+    auto slice = readSlice(args);
+    if (const int* status = std::get_if<int>(&slice))
+        return *status;
+    Output output;
+    std::optional<harvest::RowWriter> rows;
+    if (!openOutput(args, output, rows))
+        return HarvestFailed;
+
+    prepareApplication();
+    QApplication application(argc, argv);
+    setUpApplication();
+    const std::optional<harvest::RuleSet> rules = lookUpRules(args);
+    if (!rules)
+        return HarvestUsage;
 
     // A browser profile of the run's own, gone with it: the run goes beside
     // an open window and other runs, and none of them sees its cookies.
@@ -179,169 +470,16 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     }
     // Without --state the run's own saves land in the temporary folder,
     // never in the window's program folder.
-    const QString statePath
-        = args.stateFile.isEmpty() ? scratch.filePath(QLatin1String(harvest::StateFileName)) : args.stateFile;
-
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const QString statePath = args.stateFile.isEmpty()
+        ? scratch.filePath(QLatin1String(harvest::kStateFileName))
+        : args.stateFile;
+    if (::pipe2(stopSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         say(QStringLiteral("cannot create a pipe: %1").arg(systemError(errno)));
         return HarvestFailed;
     }
-
-    int status = HarvestDone;
-    int stopSignal = 0;
-    bool finished = false;
-    bool verification = false;
-    Progress progress;
-    {
-        auto host
-            = std::make_unique<browser::WebEngineBrowserHost>(scratch.filePath(QStringLiteral("browser")));
-        browser::CompletionTracker tracker;
-        tracker.attach(*host);
-        browser::NetworkRedirectFetcher fetcher(host->profile());
-        harvest::RedirectResolver resolver(fetcher);
-        harvest::QtTimer pollTimer(harvest::SearchRun::PollIntervalAtStart);
-        harvest::QtTimer watchdogTimer(harvest::SearchRun::WatchdogIntervalAtStart);
-        harvest::HeadlessWindow window(
-            { args.intervalSeconds, args.dedupe, args.keywordFile, args.from }, rows);
-        std::unique_ptr<harvest::SearchRun> run;
-
-        auto fail = [&](const QString& message) {
-            progress.breakLine();
-            say(message);
-            if (status == HarvestDone)
-                status = HarvestFailed;
-            // The run goes no further: the page in flight, if any, is
-            // harvested and the run finishes.
-            if (run && !finished)
-                run->Stop();
-            if (finished)
-                QTimer::singleShot(0, &application, &QCoreApplication::quit);
-        };
-        window.OnMessage = [&](const QString& text) { fail(text); };
-        window.OnStatus = [&](const QString& text) {
-            // The pause for a verification is told in a message of its own.
-            if (text == QStringLiteral("清空IE数据...") || text == QStringLiteral("正在搜索...")
-                || text == QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"))
-                return;
-            progress.breakLine();
-            say(text);
-        };
-
-        harvest::SearchRun::Services services { window, *host, tracker, pollTimer, watchdogTimer, statePath,
-            // A sample engine on this machine needs no network.
-            isLoopbackHost(args.engineHost)
-                ? std::function<QString()>([] { return QStringLiteral("loopback"); })
-                : std::function<QString()>(harvest::GetLocalAddress),
-            // The browser data is fresh: nothing to clear, nothing to wait for.
-            [](int) {}, {}, nullptr,
-            [&](const std::function<void()>& tick) {
-                try {
-                    tick();
-                } catch (const text::AppError& e) {
-                    fail(e.message());
-                } catch (const std::exception& e) {
-                    fail(QString::fromLocal8Bit(e.what()));
-                }
-            },
-            [&] {
-                if (!rows.flush()) {
-                    fail(QStringLiteral("cannot write %1: %2").arg(outName, systemError(errno)));
-                    return;
-                }
-                progress.page(run->KeywordIndex, static_cast<int>(keywords.size()), run->PageOffset / 10,
-                    rows.rowCount());
-            },
-            [&] {
-                finished = true;
-                QTimer::singleShot(0, &application, &QCoreApplication::quit);
-            },
-            &resolver,
-            [&] {
-                // No one is here to pass it: the run stops, the keyword
-                // kept, and the run can be resumed once the engine lets
-                // requests through again.
-                verification = true;
-                if (status == HarvestDone)
-                    status = HarvestPagesMissing;
-                progress.breakLine();
-                say(QStringLiteral("the engine answered with its verification page (%1); "
-                                   "no one is here to pass it, so the run stops")
-                        .arg(host->snapshot().location.left(120)));
-                QTimer::singleShot(0, &application, [&] {
-                    if (!finished)
-                        run->Stop();
-                });
-            } };
-        run = std::make_unique<harvest::SearchRun>(std::move(services));
-        run->setRules(*rules);
-        if (!args.engineHost.isEmpty())
-            run->setEngineHost(args.engineHost);
-        run->keywordList() = keywords;
-
-        QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
-            unsigned char byte = 0;
-            while (::read(g_signalPipe[0], &byte, 1) == 1) {
-                if (stopSignal == 0) {
-                    stopSignal = byte;
-                    progress.breakLine();
-                    say(QStringLiteral("stopping: the page in flight is harvested first"));
-                }
-                if (!finished)
-                    run->Stop();
-            }
-        });
-        struct sigaction action { };
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-
-        try {
-            run->Start();
-        } catch (const text::AppError& e) {
-            fail(e.message());
-        }
-        if (!finished && pollTimer.enabled())
-            application.exec();
-        else if (!finished && status == HarvestDone)
-            status = HarvestFailed; // Start refused; its box is on standard error
-
-        // The keyword in flight is searched again from its first page; a
-        // keyword whose last page was read is done.
-        // A keyword interrupted by a verification page is searched again.
-        const int resume = run->MorePages || verification ? run->KeywordIndex - 1 : run->KeywordIndex;
-        progress.breakLine();
-        if ((stopSignal != 0 || status != HarvestDone) && run->KeywordIndex > args.from && resume < end)
-            say(QStringLiteral("stopped; resume with --from %1").arg(resume));
-        if (!args.stateFile.isEmpty()) {
-            try {
-                harvest::SaveStateFile(args.stateFile,
-                    { window.KeywordFileText(), resume + 1, window.DedupeChecked(),
-                        window.IntervalSetting() });
-            } catch (const text::AppError& e) {
-                say(e.message());
-                status = HarvestFailed;
-            }
-        }
-        if (status == HarvestDone && run->FailedPages > 0)
-            status = HarvestPagesMissing;
-        run.reset();
-        host.reset();
-        // The profile writes its last state just after the host is gone;
-        // the temporary folder goes once it has.
-        QElapsedTimer settle;
-        settle.start();
-        while (settle.elapsed() < 300)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-    if (stopSignal == SIGINT)
-        return HarvestInterrupted;
-    if (stopSignal == SIGTERM)
-        return HarvestTerminated;
-    return status;
+    HeadlessRun run({ args, std::get<harvest::KeywordList>(std::move(slice)), *rows, output.name,
+        scratch.path(), statePath, *rules });
+    return run.exec();
 }
 
 } // namespace tess::app

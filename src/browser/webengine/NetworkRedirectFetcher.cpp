@@ -65,9 +65,9 @@ void NetworkRedirectFetcher::readBody(std::uint64_t id)
     if (found == m_requests.end() || !found->reply)
         return;
     QByteArray& body = found->answer.body;
-    body += found->reply->read(MaxBody - body.size());
+    body += found->reply->read(kMaxBody - body.size());
     // The rest of a large page is not worth waiting for.
-    if (body.size() >= MaxBody)
+    if (body.size() >= kMaxBody)
         answer(id);
 }
 
@@ -83,7 +83,7 @@ void NetworkRedirectFetcher::answer(std::uint64_t id)
     answer.status = status.toInt();
     answer.location = reply->rawHeader("Location");
     if (reply->isOpen())
-        answer.body += reply->read(MaxBody - answer.body.size());
+        answer.body += reply->read(kMaxBody - answer.body.size());
     reply->disconnect(this);
     reply->abort();
     reply->deleteLater();

@@ -40,7 +40,7 @@ public:
     void fetch(const QByteArray& address, std::function<void(RedirectAnswer)> done) override;
     void cancelAll() override;
 
-    // The bound on one request, BoundMs unless set; for requests made later.
+    // The bound on one request, kBoundMs unless set; for requests made later.
     void setBoundMs(int ms) { m_boundMs = ms; }
 
 private:
@@ -55,7 +55,7 @@ private:
 
     QPointer<QWebEngineProfile> m_profile;
     QNetworkAccessManager m_network;
-    int m_boundMs = BoundMs;
+    int m_boundMs = kBoundMs;
     std::uint64_t m_lastId = 0;
     QHash<std::uint64_t, Request> m_requests;
 };

@@ -65,7 +65,7 @@ void WebEngineBrowserHost::attachNewPage()
     // The engine reports a load's start only when the page was idle: a
     // navigation made while another is under way replaces it without a new
     // start, and only the last one finishes. Hence the ticket moves in
-    // Navigate() as well, and every finish, failed or not, asks for a
+    // navigate() as well, and every finish, failed or not, asks for a
     // snapshot that supersedes any still on its way.
     connect(page, &QWebEnginePage::loadingChanged, this,
         [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
@@ -106,7 +106,7 @@ WebEngineBrowserHost::~WebEngineBrowserHost()
     m_page = nullptr;
 }
 
-void WebEngineBrowserHost::Navigate(const QByteArray& url)
+void WebEngineBrowserHost::navigate(const QByteArray& url)
 {
     const QUrl target = QUrl::fromEncoded(url, QUrl::TolerantMode);
     if (!target.isValid() || target.isRelative())
@@ -116,7 +116,7 @@ void WebEngineBrowserHost::Navigate(const QByteArray& url)
     m_page->load(target);
 }
 
-void WebEngineBrowserHost::AbandonLoad()
+void WebEngineBrowserHost::abandonLoad()
 {
     // Whatever the old page still does, its answers find themselves superseded.
     ++m_ticket;

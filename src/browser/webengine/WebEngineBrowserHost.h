@@ -27,9 +27,9 @@ class HarvestPage;
 // The engine reports only top-level loads, so the whole document is one
 // frame with identity topFrame(). When a top-level load finishes with a
 // document, one script copies the address, body text and links out of the
-// page; only when that copy has arrived are NavigateComplete2 and then
-// DocumentComplete raised, so the getters already answer from the new page
-// when the events come. A copy that arrives after a newer load has started
+// page; only when that copy has arrived are onNavigateComplete2 and then
+// onDocumentComplete raised, so snapshot() already holds the new page when
+// the events come. A copy that arrives after a newer load has started
 // is thrown away. A load that failed (the browser's error page, an HTTP
 // error status) completes with its snapshot marked loadFailed; a load that
 // ended without a new document (a download, an empty answer, a load
@@ -37,16 +37,16 @@ class HarvestPage;
 // the page that was there before.
 //
 // Downloads are refused and logins and client certificates declined, each
-// told through OnNote. AbandonLoad() replaces the page with a fresh one,
+// told through onNote. abandonLoad() replaces the page with a fresh one,
 // which ends even a page whose script never returns.
 //
 // Should the page's process die before a load has completed, the load
 // completes as an empty document (no address, no text, no links) rather
 // than never.
 //
-// LocationURL() is the document's own address as its script sees it. For
-// the engine's error page that is the error page's internal address, not
-// the address that failed; its links are then of no web scheme and the
+// The snapshot's location is the document's own address as its script
+// sees it. For the engine's error page that is the error page's internal
+// address, not the address that failed; its links are then of no web scheme and the
 // harvest passes over them.
 class WebEngineBrowserHost final : public QObject, public BrowserHost {
     Q_OBJECT
@@ -61,16 +61,16 @@ public:
 
     // Null only once someone else has deleted the view.
     QWebEngineView* view() const { return m_view; }
-    // The page in the view; AbandonLoad() puts a new one there.
+    // The page in the view; abandonLoad() puts a new one there.
     QWebEnginePage* page() const;
     QWebEngineProfile* profile() const { return m_profile; }
     FrameId topFrame() const { return reinterpret_cast<FrameId>(this); }
 
     // Throws tess::text::AppError when `url` is not an absolute address;
     // stray characters in an otherwise sound address are tolerated.
-    void Navigate(const QByteArray& url) override;
-    void AbandonLoad() override;
-    void SetUnattended(bool unattended) override { m_unattended = unattended; }
+    void navigate(const QByteArray& url) override;
+    void abandonLoad() override;
+    void setUnattended(bool unattended) override { m_unattended = unattended; }
 
 private:
     void attachNewPage();

@@ -1,5 +1,5 @@
-#include "RedirectServer.h"
 #include "support/EventLoop.h"
+#include "support/RedirectServer.h"
 
 #include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
@@ -20,9 +20,9 @@ using tess::browser::NetworkRedirectFetcher;
 using tess::browser::RedirectAnswer;
 using tess::browser::RedirectFetcher;
 using tess::browser::WebEngineBrowserHost;
+using tess::test::RedirectServer;
 using tess::test::runEventsFor;
 using tess::test::waitUntil;
-using tess::testing::RedirectServer;
 
 namespace {
 
@@ -94,7 +94,7 @@ TEST_F(NetworkRedirectFetcherTest, TellsEachFormOfAnswerWithoutFollowingIt)
     // Of a large page, only the start.
     a = ask(server.url("/big"));
     EXPECT_EQ(a.status, 200);
-    EXPECT_EQ(a.body.size(), RedirectFetcher::MaxBody);
+    EXPECT_EQ(a.body.size(), RedirectFetcher::kMaxBody);
 }
 
 TEST_F(NetworkRedirectFetcherTest, NoAnswerWithinTheBoundOrNoServerIsAFailure)
@@ -108,7 +108,7 @@ TEST_F(NetworkRedirectFetcherTest, NoAnswerWithinTheBoundOrNoServerIsAFailure)
     EXPECT_TRUE(a.failed);
     EXPECT_EQ(a.status, 0);
     // Well before the default bound.
-    EXPECT_LT(clock.elapsed(), RedirectFetcher::BoundMs / 2);
+    EXPECT_LT(clock.elapsed(), RedirectFetcher::kBoundMs / 2);
 
     const quint16 closedPort = silent.serverPort();
     silent.close();
@@ -122,8 +122,8 @@ TEST_F(NetworkRedirectFetcherTest, SendsTheBrowsersUserAgentAndCookies)
     // The browser at work, as when the program asks: its store answers only
     // once a page has loaded.
     bool loaded = false;
-    host->OnDocumentComplete = [&](tess::browser::FrameId) { loaded = true; };
-    host->Navigate(server.url("/script"));
+    host->onDocumentComplete = [&](tess::browser::FrameId) { loaded = true; };
+    host->navigate(server.url("/script"));
     ASSERT_TRUE(waitUntil([&] { return loaded; }, kAnswerTimeoutMs));
     setBrowserCookie("sid", "abc", origin());
     setBrowserCookie("other", "x", QUrl(QStringLiteral("http://elsewhere.example/")));

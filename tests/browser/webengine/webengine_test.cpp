@@ -1,6 +1,7 @@
-#include "LocalHttpServer.h"
 #include "SampleEngine.h"
 #include "support/EventLoop.h"
+#include "support/LocalHttpServer.h"
+#include "support/LocalPorts.h"
 
 #include "browser/CompletionTracker.h"
 #include "browser/webengine/ChromiumEnvironment.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -31,9 +31,9 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 using namespace Qt::Literals::StringLiterals;
 using tess::browser::FrameId;
 using tess::browser::WebEngineBrowserHost;
+using tess::test::LocalHttpServer;
 using tess::test::runEventsFor;
 using tess::test::waitUntil;
-using tess::testing::LocalHttpServer;
 
 namespace {
 
@@ -50,7 +50,7 @@ QByteArray page(const QByteArray& body, const QByteArray& head = {})
 struct Event {
     const char* kind;
     FrameId frame;
-    QString locationSeen; // what LocationURL() answered inside the handler
+    QString locationSeen; // what the snapshot's location was inside the handler
 };
 
 class WebEngineHostTest : public ::testing::Test {
@@ -61,10 +61,12 @@ protected:
         host = std::make_unique<WebEngineBrowserHost>(profileDir.path());
         host->view()->resize(800, 600);
         host->view()->show();
-        host->OnNavigateComplete2 = [this](FrameId f) {
-            events.push_back({ "nav", f, host->LocationURL() });
+        host->onNavigateComplete2 = [this](FrameId f) {
+            events.push_back({ "nav", f, host->snapshot().location });
         };
-        host->OnDocumentComplete = [this](FrameId f) { events.push_back({ "doc", f, host->LocationURL() }); };
+        host->onDocumentComplete = [this](FrameId f) {
+            events.push_back({ "doc", f, host->snapshot().location });
+        };
     }
 
     void TearDown() override
@@ -88,13 +90,13 @@ protected:
     bool load(const QByteArray& url)
     {
         const int before = completions();
-        host->Navigate(url);
+        host->navigate(url);
         const bool done = waitUntil([&] { return completions() > before; }, kLoadTimeoutMs);
         runEventsFor(kQuietMs);
         return done;
     }
 
-    QStringList bodyLines() const { return host->BodyText().split(u'\n'); }
+    QStringList bodyLines() const { return host->snapshot().bodyText.split(u'\n'); }
 
     QTemporaryDir profileDir;
     LocalHttpServer server;
@@ -104,13 +106,11 @@ protected:
 
 TEST_F(WebEngineHostTest, AnswersNothingBeforeTheFirstPage)
 {
-    EXPECT_TRUE(host->LocationURL().isEmpty());
-    EXPECT_TRUE(host->BodyText().isEmpty());
-    EXPECT_EQ(host->LinkCount(), 0);
-    EXPECT_TRUE(host->LinkHref(0).isEmpty());
-    EXPECT_TRUE(host->LinkText(-1).isEmpty());
-    EXPECT_THROW(host->Navigate("no address"), tess::text::AppError);
-    EXPECT_THROW(host->Navigate("/relative/only"), tess::text::AppError);
+    EXPECT_TRUE(host->snapshot().location.isEmpty());
+    EXPECT_TRUE(host->snapshot().bodyText.isEmpty());
+    EXPECT_TRUE(host->snapshot().links.isEmpty());
+    EXPECT_THROW(host->navigate("no address"), tess::text::AppError);
+    EXPECT_THROW(host->navigate("/relative/only"), tess::text::AppError);
 }
 
 TEST_F(WebEngineHostTest, KeepsItsProfileUnderTheGivenFolder)
@@ -129,7 +129,7 @@ TEST_F(WebEngineHostTest, OutlivesItsViewWhenTheWindowDeletesItFirst)
     EXPECT_EQ(host->view(), nullptr);
     server.setPage("/p.html", page("<a href=\"http://x.example.com/\">x</a>"));
     ASSERT_TRUE(load(server.url("/p.html")));
-    EXPECT_EQ(host->LinkCount(), 1);
+    EXPECT_EQ(host->snapshot().links.size(), 1);
 }
 
 TEST_F(WebEngineHostTest, RequestsTheAddressExactlyAsGiven)
@@ -139,7 +139,7 @@ TEST_F(WebEngineHostTest, RequestsTheAddressExactlyAsGiven)
     server.setPage(path, page("<p>结果</p>"));
     ASSERT_TRUE(load(server.url(path)));
     EXPECT_EQ(server.requestCount(path), 1);
-    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(server.url(path)));
+    EXPECT_EQ(host->snapshot().location, QString::fromLatin1(server.url(path)));
 }
 
 TEST_F(WebEngineHostTest, ReadsBodyTextAndEveryLinkInDocumentOrder)
@@ -163,7 +163,7 @@ TEST_F(WebEngineHostTest, ReadsBodyTextAndEveryLinkInDocumentOrder)
     const QByteArray url = server.url("/dir/index.html");
     ASSERT_TRUE(load(url));
 
-    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(url));
+    EXPECT_EQ(host->snapshot().location, QString::fromLatin1(url));
     const QString origin = QString::fromLatin1(server.url(""));
     const std::vector<std::pair<QString, QString>> expected = {
         { origin + u"/s?pn=0"_s, u"[1]"_s },
@@ -177,17 +177,17 @@ TEST_F(WebEngineHostTest, ReadsBodyTextAndEveryLinkInDocumentOrder)
         { u"http://www.example.com/img"_s, QString() },
         { u"http://map.example.net/%E5%8C%BA"_s, QString() },
     };
-    ASSERT_EQ(host->LinkCount(), static_cast<int>(expected.size()));
-    for (int i = 0; i < host->LinkCount(); ++i) {
-        EXPECT_EQ(host->LinkHref(i), expected[i].first) << i;
-        EXPECT_EQ(host->LinkText(i), expected[i].second) << i;
+    ASSERT_EQ(host->snapshot().links.size(), static_cast<int>(expected.size()));
+    for (qsizetype i = 0; i < host->snapshot().links.size(); ++i) {
+        EXPECT_EQ(host->snapshot().links.value(i).href, expected[i].first) << i;
+        EXPECT_EQ(host->snapshot().links.value(i).text, expected[i].second) << i;
     }
 
     // Blocks on lines of their own; the pager, made of inline pieces, on one.
     const QStringList lines = bodyLines();
-    EXPECT_TRUE(lines.contains(u"结果页"_s)) << host->BodyText().toStdString();
+    EXPECT_TRUE(lines.contains(u"结果页"_s)) << host->snapshot().bodyText.toStdString();
     EXPECT_TRUE(lines.contains(u"第一段文字"_s));
-    EXPECT_TRUE(lines.contains(u"上一页 [1] 2 [3] 下一页"_s)) << host->BodyText().toStdString();
+    EXPECT_TRUE(lines.contains(u"上一页 [1] 2 [3] 下一页"_s)) << host->snapshot().bodyText.toStdString();
     EXPECT_TRUE(lines.contains(u"末尾"_s));
 }
 
@@ -210,8 +210,8 @@ TEST_F(WebEngineHostTest, RaisesOneCompletionPairPerTopLevelLoadOnceTheSnapshotI
     EXPECT_EQ(events[0].locationSeen, QString::fromLatin1(framed));
     EXPECT_EQ(server.requestCount("/inner.html"), 1);
     // Inner frames are documents of their own: only the top document's links.
-    ASSERT_EQ(host->LinkCount(), 1);
-    EXPECT_EQ(host->LinkHref(0), u"http://outer.example.com/"_s);
+    ASSERT_EQ(host->snapshot().links.size(), 1);
+    EXPECT_EQ(host->snapshot().links.value(0).href, u"http://outer.example.com/"_s);
 
     const QByteArray plain = server.url("/plain.html");
     ASSERT_TRUE(load(plain));
@@ -219,14 +219,13 @@ TEST_F(WebEngineHostTest, RaisesOneCompletionPairPerTopLevelLoadOnceTheSnapshotI
     EXPECT_EQ(events[2].frame, top);
     EXPECT_EQ(events[3].frame, top);
     EXPECT_EQ(events[3].locationSeen, QString::fromLatin1(plain));
-    EXPECT_EQ(host->LinkCount(), 0);
+    EXPECT_EQ(host->snapshot().links.size(), 0);
 
     tess::browser::CompletionTracker tracker;
     tracker.attach(*host);
-    host->Navigate(framed);
-    EXPECT_TRUE(waitUntil(
-        [&] { return tracker.tag() == tess::browser::CompletionTracker::PageLoaded; }, kLoadTimeoutMs));
-    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(framed));
+    host->navigate(framed);
+    EXPECT_TRUE(waitUntil([&] { return tracker.pageLoaded(); }, kLoadTimeoutMs));
+    EXPECT_EQ(host->snapshot().location, QString::fromLatin1(framed));
 }
 
 TEST_F(WebEngineHostTest, PageScriptCannotTamperWithTheSnapshot)
@@ -245,30 +244,28 @@ TEST_F(WebEngineHostTest, PageScriptCannotTamperWithTheSnapshot)
             "window.Array = function () { return []; };"
             "</script>"));
     ASSERT_TRUE(load(server.url("/tamper.html")));
-    EXPECT_EQ(host->LocationURL(), QString::fromLatin1(server.url("/tamper.html")));
-    EXPECT_EQ(host->BodyText().trimmed(), u"正文\n\n真的第二"_s);
-    ASSERT_EQ(host->LinkCount(), 2);
-    EXPECT_EQ(host->LinkHref(0), u"http://real.example.com/1"_s);
-    EXPECT_EQ(host->LinkText(0), u"真的"_s);
-    EXPECT_EQ(host->LinkHref(1), QString::fromLatin1(server.url("/2")));
+    EXPECT_EQ(host->snapshot().location, QString::fromLatin1(server.url("/tamper.html")));
+    EXPECT_EQ(host->snapshot().bodyText.trimmed(), u"正文\n\n真的第二"_s);
+    ASSERT_EQ(host->snapshot().links.size(), 2);
+    EXPECT_EQ(host->snapshot().links.value(0).href, u"http://real.example.com/1"_s);
+    EXPECT_EQ(host->snapshot().links.value(0).text, u"真的"_s);
+    EXPECT_EQ(host->snapshot().links.value(1).href, QString::fromLatin1(server.url("/2")));
 }
 
 TEST_F(WebEngineHostTest, RefusedConnectionCompletesOnTheErrorPage)
 {
-    quint16 closedPort = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        closedPort = probe.serverPort();
-    }
+    const quint16 closedPort = tess::test::closedLocalPort();
+    ASSERT_GT(closedPort, 0);
     ASSERT_TRUE(load("http://127.0.0.1:" + QByteArray::number(closedPort) + "/nothing"));
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].frame, events[1].frame);
-    EXPECT_FALSE(host->BodyText().trimmed().isEmpty());
+    EXPECT_FALSE(host->snapshot().bodyText.trimmed().isEmpty());
     // The error page's own address, whose links the harvest passes over.
-    EXPECT_TRUE(host->LocationURL().startsWith(u"chrome-error:"_s)) << host->LocationURL().toStdString();
-    for (int i = 0; i < host->LinkCount(); ++i)
-        EXPECT_FALSE(host->LinkHref(i).startsWith(u"http://"_s)) << host->LinkHref(i).toStdString();
+    EXPECT_TRUE(host->snapshot().location.startsWith(u"chrome-error:"_s))
+        << host->snapshot().location.toStdString();
+    for (qsizetype i = 0; i < host->snapshot().links.size(); ++i)
+        EXPECT_FALSE(host->snapshot().links.value(i).href.startsWith(u"http://"_s))
+            << host->snapshot().links.value(i).href.toStdString();
 }
 
 TEST_F(WebEngineHostTest, DropsThePageOfALoadThatANewerNavigationReplaced)
@@ -279,13 +276,13 @@ TEST_F(WebEngineHostTest, DropsThePageOfALoadThatANewerNavigationReplaced)
     const QByteArray fast = server.url("/fast.html");
 
     // Replaced while its answer is still on the way.
-    host->Navigate(server.url("/slow.html"));
+    host->navigate(server.url("/slow.html"));
     runEventsFor(200);
     ASSERT_TRUE(load(fast));
     runEventsFor(1800);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].locationSeen, QString::fromLatin1(fast));
-    EXPECT_EQ(host->LinkHref(0), u"http://fast.example.com/"_s);
+    EXPECT_EQ(host->snapshot().links.value(0).href, u"http://fast.example.com/"_s);
 
     // Replaced after it has finished loading, before its snapshot is back.
     events.clear();
@@ -293,10 +290,10 @@ TEST_F(WebEngineHostTest, DropsThePageOfALoadThatANewerNavigationReplaced)
     QObject::connect(host->page(), &QWebEnginePage::loadFinished, host.get(), [&] {
         if (!replaced) {
             replaced = true;
-            host->Navigate(fast);
+            host->navigate(fast);
         }
     });
-    host->Navigate(server.url("/first.html"));
+    host->navigate(server.url("/first.html"));
     ASSERT_TRUE(waitUntil([&] { return completions() > 0; }, kLoadTimeoutMs));
     runEventsFor(kQuietMs);
     EXPECT_TRUE(replaced);
@@ -308,7 +305,7 @@ TEST_F(WebEngineHostTest, CompletesWhenThePageProcessDiesMidLoad)
 {
     server.setPage("/stuck.html", page("<p>卡住</p><img src=\"/never.png\">"));
     server.setPage("/never.png", "x", 8000);
-    host->Navigate(server.url("/stuck.html"));
+    host->navigate(server.url("/stuck.html"));
     ASSERT_TRUE(waitUntil([&] { return server.requestCount("/never.png") > 0; }, kLoadTimeoutMs));
     const qint64 pid = host->page()->renderProcessPid();
     ASSERT_GT(pid, 0);
@@ -316,14 +313,14 @@ TEST_F(WebEngineHostTest, CompletesWhenThePageProcessDiesMidLoad)
     EXPECT_TRUE(waitUntil([&] { return completions() > 0; }, 4000));
     runEventsFor(kQuietMs);
     EXPECT_EQ(events.size(), 2u);
-    EXPECT_TRUE(host->LocationURL().isEmpty());
-    EXPECT_TRUE(host->BodyText().isEmpty());
-    EXPECT_EQ(host->LinkCount(), 0);
+    EXPECT_TRUE(host->snapshot().location.isEmpty());
+    EXPECT_TRUE(host->snapshot().bodyText.isEmpty());
+    EXPECT_EQ(host->snapshot().links.size(), 0);
 
     // The next page loads in a new page process as usual.
     server.setPage("/after.html", page("<a href=\"http://after.example.com/\">之后</a>"));
     ASSERT_TRUE(load(server.url("/after.html")));
-    EXPECT_EQ(host->LinkHref(0), u"http://after.example.com/"_s);
+    EXPECT_EQ(host->snapshot().links.value(0).href, u"http://after.example.com/"_s);
 }
 
 TEST(ChromiumEnvironment, AddsTheSwitchesOnceAndKeepsThoseGiven)
@@ -373,7 +370,7 @@ protected:
     void SetUp() override
     {
         WebEngineHostTest::SetUp();
-        host->OnNote = [this](const QString& note) { notes << note; };
+        host->onNote = [this](const QString& note) { notes << note; };
         engine.start(0);
     }
     QByteArray address(const char* word) const
@@ -387,11 +384,11 @@ protected:
 
 TEST_F(WebEngineHostileTest, PageDialogsAreAnsweredOnlyWhileUnattended)
 {
-    host->SetUnattended(true);
+    host->setUnattended(true);
     for (const char* kind : { "hostile-alert", "hostile-confirm", "hostile-prompt" }) {
         ASSERT_TRUE(load(address(kind))) << kind;
         EXPECT_FALSE(host->snapshot().loadFailed) << kind;
-        EXPECT_GT(host->LinkCount(), 10) << kind;
+        EXPECT_GT(host->snapshot().links.size(), 10) << kind;
     }
     EXPECT_EQ(notes.size(), 3);
     EXPECT_TRUE(notes.value(2).startsWith(u"已自动关闭网页输入对话框"_s)) << notes.value(2).toStdString();
@@ -417,7 +414,7 @@ TEST_F(WebEngineHostileTest, LoadsWithoutADocumentOfTheirOwnCompleteAsFailed)
         EXPECT_TRUE(host->snapshot().failure.startsWith(QString::fromUtf8(c.failure)))
             << c.word << ": " << host->snapshot().failure.toStdString();
         // Never the page that was there before.
-        EXPECT_FALSE(host->BodyText().contains(u"plain"_s)) << c.word;
+        EXPECT_FALSE(host->snapshot().bodyText.contains(u"plain"_s)) << c.word;
     }
     EXPECT_TRUE(notes.join(u'|').contains(u"已拒绝下载"_s)) << notes.join(u'|').toStdString();
     EXPECT_TRUE(notes.join(u'|').contains(u"已取消登录要求"_s)) << notes.join(u'|').toStdString();
@@ -430,20 +427,21 @@ TEST_F(WebEngineHostileTest, LoadsWithoutADocumentOfTheirOwnCompleteAsFailed)
 
 TEST_F(WebEngineHostileTest, AbandoningAPageWhoseScriptNeverEndsLetsTheNextLoadThrough)
 {
-    host->Navigate(address("hostile-script"));
+    host->navigate(address("hostile-script"));
     runEventsFor(1500);
     const int before = completions();
-    host->AbandonLoad();
+    host->abandonLoad();
     EXPECT_EQ(host->view()->page(), host->page());
     ASSERT_TRUE(load(address("after")));
     EXPECT_EQ(completions(), before + 1);
-    EXPECT_TRUE(host->BodyText().contains(u"after"_s));
+    EXPECT_TRUE(host->snapshot().bodyText.contains(u"after"_s));
 }
 
 TEST_F(WebEngineHostileTest, ARefreshToAnotherSiteCompletesOnTheSiteItLeadsTo)
 {
     ASSERT_TRUE(load(address("hostile-refresh")));
-    EXPECT_TRUE(host->LocationURL().startsWith(u"http://localhost:"_s)) << host->LocationURL().toStdString();
+    EXPECT_TRUE(host->snapshot().location.startsWith(u"http://localhost:"_s))
+        << host->snapshot().location.toStdString();
     EXPECT_EQ(completions(), 1);
 }
 
@@ -451,10 +449,10 @@ TEST_F(WebEngineHostileTest, PagesWithoutACharsetAreReadAsWhatTheyHold)
 {
     for (const char* kind : { "hostile-utf8", "hostile-nocharset" }) {
         ASSERT_TRUE(load(address(kind))) << kind;
-        EXPECT_TRUE(host->BodyText().contains(u"示例搜索为您找到相关结果"_s)) << kind;
+        EXPECT_TRUE(host->snapshot().bodyText.contains(u"示例搜索为您找到相关结果"_s)) << kind;
         bool titled = false;
-        for (int i = 0; i < host->LinkCount(); ++i)
-            titled = titled || host->LinkText(i).contains(u"_示例站点1号"_s);
+        for (qsizetype i = 0; i < host->snapshot().links.size(); ++i)
+            titled = titled || host->snapshot().links.value(i).text.contains(u"_示例站点1号"_s);
         EXPECT_TRUE(titled) << kind;
     }
 }

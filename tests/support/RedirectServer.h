@@ -11,17 +11,17 @@
 #include <string>
 #include <thread>
 
-namespace tess::testing {
+namespace tess::test {
 
 // A redirector on 127.0.0.1, answering on a thread of its own:
 //   /link?url=N    302 to http://siteN.example/ (after `delayMs`)
 //   /meta, /script 200 with a meta refresh or a script redirect
-//   /big           200 with a body of `BigBody` bytes
+//   /big           200 with a body of `kBigBody` bytes
 //   anything else  404 with a meta refresh (which leads nowhere)
 // It keeps the Cookie and User-Agent headers of the latest request.
 class RedirectServer final {
 public:
-    static constexpr int BigBody = 200 * 1024;
+    static constexpr int kBigBody = 200 * 1024;
 
     explicit RedirectServer(int delayMs = 0)
     {
@@ -45,7 +45,7 @@ public:
                 res.set_content(
                     R"(<script>window.location.replace("http://script.example/")</script>)", "text/html");
             } else if (req.path == "/big") {
-                res.set_content(std::string(BigBody, 'x'), "text/html");
+                res.set_content(std::string(kBigBody, 'x'), "text/html");
             } else {
                 res.status = 404;
                 res.set_content(
@@ -96,4 +96,4 @@ private:
     std::string m_userAgent;
 };
 
-} // namespace tess::testing
+} // namespace tess::test

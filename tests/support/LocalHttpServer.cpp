@@ -1,10 +1,10 @@
-#include "LocalHttpServer.h"
+#include "support/LocalHttpServer.h"
 
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
-namespace tess::testing {
+namespace tess::test {
 
 LocalHttpServer::LocalHttpServer()
 {
@@ -54,4 +54,4 @@ void LocalHttpServer::onConnection()
     }
 }
 
-} // namespace tess::testing
+} // namespace tess::test

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QTcpServer>
 
-namespace tess::testing {
+namespace tess::test {
 
 // A minimal HTTP/1.1 server on 127.0.0.1 for browser tests: answers GET
 // requests from pages registered by path (query included), 404 otherwise,
@@ -35,4 +35,4 @@ private:
     QHash<QByteArray, int> m_hits;
 };
 
-} // namespace tess::testing
+} // namespace tess::test

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "browser/CompletionTracker.h"
+#include "harvest/RuleSet.h"
+#include "harvest/SearchRun.h"
+#include "harvest/Timer.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace tess::browser {
+class NetworkRedirectFetcher;
+class WebEngineBrowserHost;
+} // namespace tess::browser
+namespace tess::harvest {
+class RedirectResolver;
+class ResultsLog;
+class SearchWindow;
+} // namespace tess::harvest
+
+namespace tess::app {
+
+// The rule sets a start may choose from, and the one it takes.
+struct RuleChoice {
+    QList<harvest::RuleSet> sets; // the built-in ones, then those of the user's files
+    QString chosen; // the name of the set taken; empty when the name asked for is unknown
+    QStringList errors; // a message for each rule file not taken
+    QString unknownMessage; // says that the name asked for is unknown, and what there is
+
+    // The set taken; the classic one when none is.
+    const harvest::RuleSet& rules() const;
+};
+
+// Reads the user's rule files (the application name must be set) and takes
+// the set named `asked`; when none is asked for, `preferred` while a set
+// bears that name, else the classic set.
+RuleChoice chooseRules(const QString& asked, const QString& preferred);
+
+// Everything a harvest runs on, made from one options value: the embedded
+// browser (WebEngine) and its completion tracker, the redirect fetcher on
+// the browser's profile and the resolver over it, the poll timer and the
+// watchdog, and the search run wired to them. The window and the headless
+// harvest both take theirs from here.
+class HarvestAssembly final {
+public:
+    struct Options {
+        harvest::SearchWindow& window;
+        QString profileFolder; // the embedded browser's own data
+        QWidget* viewParent = nullptr; // the browser view's parent
+        QByteArray engineHost = {}; // empty: the engine's public host
+        harvest::RuleSet rules = harvest::classicRules();
+        QString statePath = {};
+        // The rest is handed to the run as it is (SearchRun::Services).
+        std::function<QString()> localAddress = {};
+        std::function<void(int ms)> pause = {};
+        std::function<void()> clearBrowserData = {};
+        harvest::ResultsLog* log = nullptr;
+        std::function<void(const std::function<void()>& tick)> runTick = {};
+        std::function<void()> pageHarvested = {};
+        std::function<void(const harvest::RunEnd& end)> finished = {};
+        std::function<void()> verificationNeeded = {};
+    };
+
+    explicit HarvestAssembly(Options options);
+    ~HarvestAssembly();
+    HarvestAssembly(const HarvestAssembly&) = delete;
+    HarvestAssembly& operator=(const HarvestAssembly&) = delete;
+
+    harvest::SearchRun& run() { return *m_run; }
+    browser::WebEngineBrowserHost& browserHost() { return *m_host; }
+    browser::CompletionTracker& tracker() { return m_tracker; }
+    harvest::Timer& pollTimer() { return m_pollTimer; }
+    harvest::Timer& watchdogTimer() { return m_watchdogTimer; }
+
+private:
+    // Declared in the order they are made; they go in reverse, the run
+    // first and the browser last.
+    std::unique_ptr<browser::WebEngineBrowserHost> m_host;
+    browser::CompletionTracker m_tracker;
+    std::unique_ptr<browser::NetworkRedirectFetcher> m_fetcher;
+    std::unique_ptr<harvest::RedirectResolver> m_resolver;
+    harvest::QtTimer m_pollTimer { harvest::SearchRun::kPollIntervalAtStart };
+    harvest::QtTimer m_watchdogTimer { harvest::SearchRun::kWatchdogIntervalAtStart };
+    std::unique_ptr<harvest::SearchRun> m_run;
+};
+
+} // namespace tess::app

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+namespace tess::harvest {
+
+// What a run has done so far: the rows it harvested and what it had to
+// leave out.
+struct RunCounts {
+    int harvested = 0; // rows taken since the start
+    int failedPages = 0; // pages given up or not readable
+    int skippedKeywords = 0; // keywords too long to ask for
+    int unresolvedLinks = 0; // redirect links without a target
+};
+
+// Where a run stands: at its end, the position it may be resumed from.
+struct RunEnd {
+    RunCounts counts;
+    // Keywords taken so far: the one being searched is keywordIndex - 1.
+    int keywordIndex = 0;
+    // The keyword taken last still has pages that were not read.
+    bool morePages = false;
+};
+
+// The run's news for its window's status panel.
+enum class RunNoticeKind {
+    ClearingBrowserData, // the start empties the browser's data
+    Searching, // the first request is made, or the run goes on after a verification
+    KeywordTooLong, // `keyword` is skipped
+    PageReload, // the page is asked for again, the `count`th time
+    PageFailed, // `keyword`'s page did not load: `detail` says why
+    PageElsewhere, // `keyword`'s page took the browser to `detail`
+    PageNotLoaded, // `keyword`'s page never completed, `count` requests made
+    VerificationNeeded, // the run waits for the user to pass the engine's check
+    Stopping, // 终止 was pressed
+    Finished, // the run is over; `counts` holds what it did
+    BrowserNote, // the browser did something on its own: `detail`
+};
+
+struct RunNotice {
+    RunNoticeKind kind;
+    int keyword = 0; // a keyword's position, counted from 1
+    int count = 0;
+    QString detail = {};
+    RunCounts counts = {};
+};
+
+} // namespace tess::harvest

@@ -1,0 +1,60 @@
+#include "harvest/RunTexts.h"
+
+#include <QStringList>
+
+namespace tess::harvest {
+namespace {
+
+QString pageGivenUpText(int keyword, const QString& why)
+{
+    return QStringLiteral("第 %1 个关键字的网页未能读取（%2），转到下一个关键字").arg(keyword).arg(why);
+}
+
+// "搜索已经结束！", followed by what was left out, if anything was.
+QString finishedText(const RunCounts& counts)
+{
+    QString finished = QStringLiteral("搜索已经结束！");
+    QStringList notes;
+    if (counts.failedPages > 0 || counts.skippedKeywords > 0)
+        notes << QStringLiteral("%1 页未能载入，%2 个关键字过长被跳过")
+                     .arg(counts.failedPages)
+                     .arg(counts.skippedKeywords);
+    if (counts.unresolvedLinks > 0)
+        notes << QStringLiteral("%1 个跳转链接未能解析").arg(counts.unresolvedLinks);
+    if (!notes.isEmpty())
+        finished += QStringLiteral("（%1）").arg(notes.join(QStringLiteral("，")));
+    return finished;
+}
+
+} // namespace
+
+QString runNoticeText(const RunNotice& notice)
+{
+    switch (notice.kind) {
+    case RunNoticeKind::ClearingBrowserData:
+        return QStringLiteral("清空IE数据...");
+    case RunNoticeKind::Searching:
+        return QStringLiteral("正在搜索...");
+    case RunNoticeKind::KeywordTooLong:
+        return QStringLiteral("第 %1 个关键字过长，已跳过").arg(notice.keyword);
+    case RunNoticeKind::PageReload:
+        return QStringLiteral("网页未能按时载入，第 %1 次重新请求").arg(notice.count);
+    case RunNoticeKind::PageFailed:
+        return pageGivenUpText(notice.keyword, notice.detail);
+    case RunNoticeKind::PageElsewhere:
+        return pageGivenUpText(notice.keyword, QStringLiteral("网页已转到别的网站：%1").arg(notice.detail));
+    case RunNoticeKind::PageNotLoaded:
+        return pageGivenUpText(notice.keyword, QStringLiteral("%1 次请求都未能载入").arg(notice.count));
+    case RunNoticeKind::VerificationNeeded:
+        return QStringLiteral("请在下方浏览器中完成验证，完成后自动继续");
+    case RunNoticeKind::Stopping:
+        return QStringLiteral("终止搜索...");
+    case RunNoticeKind::Finished:
+        return finishedText(notice.counts);
+    case RunNoticeKind::BrowserNote:
+        return notice.detail;
+    }
+    return {};
+}
+
+} // namespace tess::harvest

@@ -54,6 +54,56 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// Serves every page of the keyword `word` with `links` links.
+void servePages(test::LocalHttpServer& server, const QByteArray& word, int links)
+{
+    for (int p = 0; p < 80; ++p)
+        server.setPage("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word
+                + "&pn=" + QByteArray::number(p * 10) + "&cl=3",
+            resultsPage(links));
+}
+
+// Runs `rounds` pages of `links` links through the window; prints the
+// medians of the snapshot and of the page step.
+void measure(app::MainWindow& form, test::LocalHttpServer& server, int links, int rounds)
+{
+    const QByteArray word = "w" + QByteArray::number(links);
+    servePages(server, word, links);
+    browser::WebEngineBrowserHost& host = form.browserHost();
+    QElapsedTimer clock;
+    qint64 finishedAt = 0, completedAt = 0;
+    QObject::connect(
+        host.page(), &QWebEnginePage::loadFinished, &form, [&] { finishedAt = clock.nsecsElapsed(); });
+    auto complete = host.onDocumentComplete;
+    host.onDocumentComplete = [&, complete](browser::FrameId f) {
+        completedAt = clock.nsecsElapsed();
+        complete(f);
+    };
+
+    form.run().keywordList() = { word };
+    form.run().setKeywordIndex(0);
+    clock.start();
+    form.startSearch();
+    std::vector<double> snapshot, step;
+    for (int r = 0; r < rounds + 2; ++r) {
+        spinUntil([&] { return form.tracker().pageLoaded(); });
+        form.tracker().clearPageLoaded();
+        QElapsedTimer t;
+        t.start();
+        form.run().readLoadedPage(); // requests the next page of the keyword
+        form.repaintNow(); // the rows reach the list and the window is painted
+        const double stepMs = t.nsecsElapsed() / 1e6;
+        if (r >= 2) { // the first loads warm the browser up
+            snapshot.push_back((completedAt - finishedAt) / 1e6);
+            step.push_back(stepMs);
+        }
+    }
+    form.stopSearch();
+    host.onDocumentComplete = complete;
+    std::printf("%-7d %14.1f %14.1f %14.1f\n", links, median(snapshot), median(step),
+        median(snapshot) + median(step));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -66,56 +116,16 @@ int main(int argc, char** argv)
     test::ScriptedDialogs dialogs;
 
     test::LocalHttpServer server;
-    app::MainWindow form({ QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
-        dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }, {} });
+    app::MainWindow form({ .engineHost = QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
+        .profileFolder = dir.filePath(QStringLiteral("browser")),
+        .localAddress = [] { return QStringLiteral("192.0.2.1"); } });
     form.show();
     // The poll timer stays out of the way: the bench takes each page itself.
     form.findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1000);
 
     std::printf("%-7s %14s %14s %14s\n", "links", "snapshot ms", "page step ms", "total ms");
-    for (int links : { 100, 5000 }) {
-        const QByteArray word = "w" + QByteArray::number(links);
-        server.setPage(
-            "/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word + "&pn=0&cl=3", resultsPage(links));
-        for (int p = 1; p < 80; ++p)
-            server.setPage("/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + word
-                    + "&pn=" + QByteArray::number(p * 10) + "&cl=3",
-                resultsPage(links));
-
-        browser::WebEngineBrowserHost& host = form.browserHost();
-        QElapsedTimer clock;
-        qint64 finishedAt = 0, completedAt = 0;
-        QObject::connect(
-            host.page(), &QWebEnginePage::loadFinished, &form, [&] { finishedAt = clock.nsecsElapsed(); });
-        auto complete = host.onDocumentComplete;
-        host.onDocumentComplete = [&, complete](browser::FrameId f) {
-            completedAt = clock.nsecsElapsed();
-            complete(f);
-        };
-
-        form.run().keywordList() = { word };
-        form.run().setKeywordIndex(0);
-        clock.start();
-        form.startSearch();
-        std::vector<double> snapshot, step;
-        for (int r = 0; r < rounds + 2; ++r) {
-            spinUntil([&] { return form.tracker().pageLoaded(); });
-            form.tracker().clearPageLoaded();
-            QElapsedTimer t;
-            t.start();
-            form.run().readLoadedPage(); // requests the next page of the keyword
-            form.repaintNow(); // the rows reach the list and the window is painted
-            const double stepMs = t.nsecsElapsed() / 1e6;
-            if (r >= 2) { // the first loads warm the browser up
-                snapshot.push_back((completedAt - finishedAt) / 1e6);
-                step.push_back(stepMs);
-            }
-        }
-        form.stopSearch();
-        host.onDocumentComplete = complete;
-        std::printf("%-7d %14.1f %14.1f %14.1f\n", links, median(snapshot), median(step),
-            median(snapshot) + median(step));
-    }
+    for (int links : { 100, 5000 })
+        measure(form, server, links, rounds);
     dialogs.confirmAnswers = { true };
     form.close();
     return 0;

@@ -29,7 +29,7 @@ public:
     // The de-duplicate box (CheckBox1, "去重").
     virtual bool dedupeChecked() = 0;
     virtual void setDedupeChecked(bool checked) = 0;
-    // The keyword file box (Edit5).
+    // The keyword file box (搜索文件).
     virtual QString keywordFileText() = 0;
     virtual void setKeywordFileText(const QString& text) = 0;
 

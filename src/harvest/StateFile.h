@@ -8,7 +8,7 @@ class SearchWindow;
 
 // Where a search stopped and the user's two options, kept beside the
 // program between runs: four GBK lines, each ended by CR LF —
-//   1. the keyword file's path (Edit5)
+//   1. the keyword file's path (the 搜索文件 box)
 //   2. the run's keyword index - 1 in decimal, so it names the keyword
 //      being searched
 //   3. "qcyes" when 去重 is checked, else "qcno"

@@ -9,7 +9,7 @@ class QWidget;
 
 namespace tess::ui {
 
-// One file dialog of a window, e.g. OpenDialog1: its settings, and the
+// One file dialog of a window (the main window's import dialog, say): its settings, and the
 // file name it held after its previous use in this run.
 struct FileDialog {
     QString title;

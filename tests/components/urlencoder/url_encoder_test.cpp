@@ -37,7 +37,7 @@ TEST(UrlEncoder, ResultIsPureAsciiAndInputIsLeftAlone)
     EXPECT_EQ(u.inputString, all);
 }
 
-TEST(UrlEncoder, AFailedEncodeReportsThroughonErrorAndReturnsTheInput)
+TEST(UrlEncoder, AFailedEncodeIsReportedAndReturnsTheInput)
 {
     UrlEncoder u;
     u.inputString = QByteArray(UrlEncoder::kMaxInputBytes + 1, 'x');

@@ -8,6 +8,7 @@
 #include "SampleEngine.h"
 #include "app/MainWindow.h"
 #include "io/ExeDir.h"
+#include "support/GuiEnvironment.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>
@@ -23,11 +24,7 @@ int main(int argc, char** argv)
         std::fputs("usage: killed_run_child FOLDER\n", stderr);
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    test::prepareGuiTestEnvironment();
     QApplication application(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
     io::setExeDir(folder);

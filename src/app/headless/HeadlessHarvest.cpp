@@ -1,6 +1,8 @@
 #include "app/headless/HeadlessHarvest.h"
 
 #include "app/HarvestAssembly.h"
+#include "app/headless/ProgressLine.h"
+#include "app/headless/StopSignals.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/HeadlessWindow.h"
@@ -15,7 +17,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
@@ -25,34 +26,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 #include <variant>
 
 namespace tess::app {
 namespace {
-
-// The signal handler may only write to a pipe; the event loop reads the
-// other end and stops the run from there, between two steps of it.
-int stopSignalPipe[2] = { -1, -1 };
-
-extern "C" void onStopSignal(int signo)
-{
-    const int saved = errno;
-    const unsigned char byte = static_cast<unsigned char>(signo);
-    [[maybe_unused]] const ssize_t n = ::write(stopSignalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "tessaroon: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 bool isLoopbackHost(const QByteArray& address)
 {
@@ -61,48 +40,6 @@ bool isLoopbackHost(const QByteArray& address)
     const QByteArray name = host.left(host.indexOf(':') < 0 ? host.size() : host.indexOf(':'));
     return name.startsWith("127.") || name == "localhost";
 }
-
-// One line that keeps being rewritten on a terminal; a line per page in a
-// log file or a pipe.
-class Progress {
-public:
-    Progress()
-        : m_terminal(::isatty(STDERR_FILENO) == 1)
-    {
-        m_clock.start();
-    }
-
-    void page(int keyword, int keywords, int page, qint64 rows)
-    {
-        const double seconds = std::max<qint64>(m_clock.elapsed(), 1) / 1000.0;
-        const QString line = QStringLiteral("keyword %1 of %2, page %3, %4 rows, %5 rows/s")
-                                 .arg(keyword)
-                                 .arg(keywords)
-                                 .arg(page)
-                                 .arg(rows)
-                                 .arg(rows / seconds, 0, 'f', 1);
-        if (m_terminal) {
-            std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
-            m_open = true;
-        } else {
-            std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-        }
-        std::fflush(stderr);
-    }
-
-    // Ends the updating line before anything else is written.
-    void breakLine()
-    {
-        if (m_open)
-            std::fputc('\n', stderr);
-        m_open = false;
-    }
-
-private:
-    bool m_terminal;
-    bool m_open = false;
-    QElapsedTimer m_clock;
-};
 
 // What of the run's news goes to standard error: nothing of its start or of
 // its pause for a verification, which is told in a message of its own.
@@ -204,22 +141,6 @@ std::optional<harvest::RuleSet> lookUpRules(const HarvestArguments& args)
     return choice.rules();
 }
 
-// Ctrl+C and SIGTERM reach the event loop through the pipe.
-void catchStopSignals()
-{
-    struct sigaction action { };
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
-void releaseStopSignals()
-{
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-}
-
 // What a harvest runs with, its keywords read and its output open.
 struct RunSetting {
     const HarvestArguments& args;
@@ -254,7 +175,7 @@ private:
 
     RunSetting m_setting;
     harvest::HeadlessWindow m_window;
-    Progress m_progress;
+    ProgressLine m_progress;
     std::unique_ptr<HarvestAssembly> m_harvest;
     // Listens to the stop signals from the start until the run is over.
     std::unique_ptr<QSocketNotifier> m_signalNotifier;
@@ -363,10 +284,9 @@ void HeadlessRun::onVerificationNeeded()
 
 void HeadlessRun::onStopSignal()
 {
-    unsigned char byte = 0;
-    while (::read(stopSignalPipe[0], &byte, 1) == 1) {
+    while (const int signo = stopsignals::take()) {
         if (m_stopSignal == 0) {
-            m_stopSignal = byte;
+            m_stopSignal = signo;
             m_progress.breakLine();
             say(QStringLiteral("stopping: the page in flight is harvested first"));
         }
@@ -377,9 +297,9 @@ void HeadlessRun::onStopSignal()
 
 void HeadlessRun::runToEnd()
 {
-    m_signalNotifier = std::make_unique<QSocketNotifier>(stopSignalPipe[0], QSocketNotifier::Read);
+    m_signalNotifier = std::make_unique<QSocketNotifier>(stopsignals::readEnd(), QSocketNotifier::Read);
     QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, [this] { onStopSignal(); });
-    catchStopSignals();
+    stopsignals::catchSignals();
     try {
         m_harvest->run().start();
     } catch (const text::AppError& e) {
@@ -434,7 +354,7 @@ int HeadlessRun::exec()
     runToEnd();
     keepPosition();
     tearDown();
-    releaseStopSignals();
+    stopsignals::release();
     if (m_stopSignal == SIGINT)
         return HarvestInterrupted;
     if (m_stopSignal == SIGTERM)
@@ -473,7 +393,7 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     const QString statePath = args.stateFile.isEmpty()
         ? scratch.filePath(QLatin1String(harvest::kStateFileName))
         : args.stateFile;
-    if (::pipe2(stopSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!stopsignals::open()) {
         say(QStringLiteral("cannot create a pipe: %1").arg(systemError(errno)));
         return HarvestFailed;
     }

@@ -18,8 +18,13 @@ const harvest::RuleSet& RuleChoice::rules() const
 
 RuleChoice chooseRules(const QString& asked, const QString& preferred)
 {
+    return chooseRules(asked, preferred, harvest::defaultRulesFolder());
+}
+
+RuleChoice chooseRules(const QString& asked, const QString& preferred, const QString& folder)
+{
     harvest::RuleCatalog catalog;
-    catalog.loadFolder(harvest::defaultRulesFolder());
+    catalog.loadFolder(folder);
     RuleChoice choice { catalog.sets(), {}, catalog.errors(), {} };
     if (!asked.isEmpty()) {
         if (catalog.find(asked))

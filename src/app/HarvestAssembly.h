@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/CompletionTracker.h"
+#include "harvest/RuleCatalog.h"
 #include "harvest/RuleSet.h"
 #include "harvest/SearchRun.h"
 #include "harvest/Timer.h"
@@ -8,7 +9,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -31,7 +31,7 @@ namespace tess::app {
 struct RuleChoice {
     QList<harvest::RuleSet> sets; // the built-in ones, then those of the user's files
     QString chosen; // the name of the set taken; empty when the name asked for is unknown
-    QStringList errors; // a message for each rule file not taken
+    QList<harvest::RuleFileNotTaken> errors; // each rule file not taken
     QString unknownMessage; // says that the name asked for is unknown, and what there is
 
     // The set taken; the classic one when none is.
@@ -42,6 +42,8 @@ struct RuleChoice {
 // the set named `asked`; when none is asked for, `preferred` while a set
 // bears that name, else the classic set.
 RuleChoice chooseRules(const QString& asked, const QString& preferred);
+// The same with the rule files of `folder`.
+RuleChoice chooseRules(const QString& asked, const QString& preferred, const QString& folder);
 
 // Everything a harvest runs on, made from one options value: the embedded
 // browser (WebEngine) and its completion tracker, the redirect fetcher on

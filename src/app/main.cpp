@@ -95,9 +95,9 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
     browser::CleanerWindow cleaner(window.browserProfile());
     window.setSecondaryWindows(&about, &builder, &cleaner);
     window.show();
-    for (const QString& error : rules.errors)
-        QTimer::singleShot(0, &window, [&window, error] {
-            ui::dialogs().plainMessage(&window, error + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
+    for (const harvest::RuleFileNotTaken& error : rules.errors)
+        QTimer::singleShot(0, &window, [&window, message = error.message] {
+            ui::dialogs().plainMessage(&window, message + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
         });
     return application.exec();
 }

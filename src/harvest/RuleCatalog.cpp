@@ -30,21 +30,25 @@ RuleCatalog::RuleCatalog()
 
 void RuleCatalog::loadFolder(const QString& folder)
 {
-    // Files and whatever else bears the name (a dangling link, a pipe), so
-    // that what cannot be read is said instead of passed over.
-    const QFileInfoList files
-        = QDir(folder).entryInfoList({ QStringLiteral("*.rules") }, QDir::Files | QDir::System, QDir::Name);
+    // Files and whatever else bears the name (a folder, a dangling link, a
+    // pipe), so that what cannot be read is said instead of passed over.
+    const QFileInfoList files = QDir(folder).entryInfoList({ QStringLiteral("*.rules") },
+        QDir::Files | QDir::Dirs | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& file : files)
-        load(file.filePath());
+        load(file);
 }
 
-void RuleCatalog::load(const QString& path)
+void RuleCatalog::load(const QFileInfo& file)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = QDir::toNativeSeparators(file.filePath());
+    if (file.isDir()) {
+        m_faults.append({ QStringLiteral("规则文件 %1 不是文件，而是文件夹").arg(shown), {} });
+        return;
+    }
     QByteArray content;
     try {
         // The file layer's message names the file and the system's reason.
-        io::FileReader reader(path, io::ReadFailure::InOut, { .detailedErrors = true });
+        io::FileReader reader(file.filePath(), io::ReadFailure::InOut, { .detailedErrors = true });
         bool tooLarge = reader.size() > kMaxRuleSetFileSize;
         if (!tooLarge) {
             reader.readChunks([&](const char* data, qsizetype size) {
@@ -54,22 +58,29 @@ void RuleCatalog::load(const QString& path)
             });
         }
         if (tooLarge) {
-            m_errors.append(QStringLiteral("规则文件 %1 过大（超过 %2 KiB），未读取")
-                                .arg(shown)
-                                .arg(kMaxRuleSetFileSize / 1024));
+            m_faults.append({ QStringLiteral("规则文件 %1 过大（超过 %2 KiB），未读取")
+                                  .arg(shown)
+                                  .arg(kMaxRuleSetFileSize / 1024),
+                {} });
             return;
         }
     } catch (const text::AppError& e) {
-        m_errors.append(QStringLiteral("规则文件 %1 无法读取：%2").arg(shown, e.message()));
+        m_faults.append({ QStringLiteral("规则文件 %1 无法读取：%2").arg(shown, e.message()), {} });
         return;
     }
 
     RuleSetFileResult result = parseRuleSetFile(content, shown, m_sets);
     if (const auto* fault = std::get_if<RuleSetFileError>(&result)) {
-        m_errors.append(fault->message);
+        m_faults.append({ fault->message, fault->setName });
         return;
     }
-    RuleSet& rules = std::get<RuleSet>(result);
+    take(std::move(std::get<RuleSet>(result)));
+}
+
+void RuleCatalog::take(RuleSet rules)
+{
+    if (!m_fromFiles.contains(rules.name))
+        m_fromFiles.append(rules.name);
     for (RuleSet& s : m_sets) {
         if (s.name == rules.name) {
             s = std::move(rules);
@@ -77,6 +88,23 @@ void RuleCatalog::load(const QString& path)
         }
     }
     m_sets.append(std::move(rules));
+}
+
+QList<RuleFileNotTaken> RuleCatalog::errors() const
+{
+    using Standing = RuleFileNotTaken::Standing;
+    QList<RuleFileNotTaken> out;
+    for (const Fault& f : m_faults) {
+        Standing standing = Standing::Unnamed;
+        if (!f.setName.isEmpty()) {
+            if (!find(f.setName))
+                standing = Standing::Missing;
+            else
+                standing = m_fromFiles.contains(f.setName) ? Standing::FromOtherFile : Standing::BuiltIn;
+        }
+        out.append({ f.message, f.setName, standing });
+    }
+    return out;
 }
 
 const RuleSet* RuleCatalog::find(const QString& name) const

@@ -2,11 +2,26 @@
 
 #include "harvest/RuleSet.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace tess::harvest {
+
+// A rule set file the catalog did not take, and what became of the set it
+// is about.
+struct RuleFileNotTaken {
+    enum class Standing {
+        Unnamed, // the file's set name could not be read
+        BuiltIn, // the built-in set of that name, as the program has it
+        FromOtherFile, // the set of that name as another file made it
+        Missing, // no set bears that name
+    };
+    QString message; // names the file, and the line where there is one
+    QString setName; // empty when Unnamed
+    Standing standing = Standing::Unnamed;
+};
 
 // The rule sets a user can choose from: the built-in ones, then those of
 // the user's rule set files (RuleSetFile.h).
@@ -18,8 +33,9 @@ public:
     // Reads every "*.rules" file of `folder` in the order of their names.
     // Each file adds a set, or replaces the set of its name where that set
     // stands, so a user's "classic" is the classic the program uses. A
-    // file that cannot be read or is at fault changes nothing, and its
-    // message goes to errors(). A missing folder holds no files.
+    // file that cannot be read or is at fault changes nothing, and goes to
+    // errors(); so does anything else of such a name (a folder, a pipe). A
+    // missing folder holds no files.
     void loadFolder(const QString& folder);
 
     // The set of that name, or null.
@@ -28,14 +44,22 @@ public:
     // loaded.
     const QList<RuleSet>& sets() const { return m_sets; }
     QStringList names() const;
-    // A message for each file not taken, in the order they were read.
-    const QStringList& errors() const { return m_errors; }
+    // Each file not taken, in the order they were read, with what its set
+    // stands as after every file read so far.
+    QList<RuleFileNotTaken> errors() const;
 
 private:
-    void load(const QString& path);
+    struct Fault {
+        QString message;
+        QString setName;
+    };
+
+    void load(const QFileInfo& file);
+    void take(RuleSet rules);
 
     QList<RuleSet> m_sets;
-    QStringList m_errors;
+    QStringList m_fromFiles; // the names of the sets files made or changed
+    QList<Fault> m_faults;
 };
 
 // Rule set files never grow anywhere near this; a larger file is refused

@@ -56,6 +56,57 @@ Fault readPath(QLatin1StringView key, const QString& value, QByteArray& out)
     return readAscii(key, value, out);
 }
 
+// Whether `query` ends in a parameter's name and "=", so that what the
+// request glues on next is that parameter's value.
+bool endsInNamedParameter(const QString& query)
+{
+    if (!query.endsWith(u'='))
+        return false;
+    const QStringView parameters = QStringView(query).chopped(1);
+    const QStringView name = parameters.mid(parameters.lastIndexOf(u'&') + 1);
+    return !name.isEmpty() && !name.contains(u'=');
+}
+
+// The request is the path, the encoded keyword, the page key, the offset
+// and the tail, glued together: the keyword is the value of the path's
+// last parameter, so the path needs a query ending in "name=". A "#" would
+// keep the rest from the engine.
+Fault readRequestPath(QLatin1StringView key, const QString& value, QByteArray& out)
+{
+    if (Fault f = readPath(key, value, out); !f.isEmpty())
+        return f;
+    if (value.contains(u'#'))
+        return QStringLiteral("%1 不能含“#”").arg(key);
+    const qsizetype query = value.indexOf(u'?');
+    if (query < 0)
+        return QStringLiteral("%1 必须含“?”，关键字接在它的最后一个参数之后（如 /s?wd=）").arg(key);
+    if (!endsInNamedParameter(value.mid(query + 1)))
+        return QStringLiteral("%1 必须以“参数名=”结尾，关键字是这个参数的值（如 /s?wd=）").arg(key);
+    return {};
+}
+
+// The page key follows the keyword and the offset follows it: it starts a
+// parameter of its own and ends in one whose value is the offset.
+Fault readPageKey(QLatin1StringView key, const QString& value, QByteArray& out)
+{
+    if (Fault f = readAscii(key, value, out); !f.isEmpty())
+        return f;
+    if (!value.startsWith(u'&') || value.contains(u'#') || !endsInNamedParameter(value.mid(1)))
+        return QStringLiteral("%1 必须以“&”开头、以“参数名=”结尾，不能含“#”（如 &pn=）").arg(key);
+    return {};
+}
+
+// The tail follows the offset: anything but a new parameter would become
+// part of the offset.
+Fault readRequestTail(QLatin1StringView key, const QString& value, QByteArray& out)
+{
+    if (Fault f = readAscii(key, value, out); !f.isEmpty())
+        return f;
+    if (!value.isEmpty() && !value.startsWith(u'&'))
+        return QStringLiteral("%1 只能为空或以“&”开头（如 &cl=3）").arg(key);
+    return {};
+}
+
 Fault readAsciiList(QLatin1StringView key, const QString& value, QList<QByteArray>& out, bool hosts)
 {
     out.clear();
@@ -139,11 +190,15 @@ const Field kFields[] = {
         return readChoice(k, v, r.given.scheme, L("http"), QByteArray("http"), L("https"),
             QByteArray("https"));
     }, take<&RuleSet::scheme> },
-    { L("request-path"), false, [](L k, V v, Reading& r) { return readPath(k, v, r.given.requestPath); },
+    { L("request-path"), false, [](L k, V v, Reading& r) {
+        return readRequestPath(k, v, r.given.requestPath);
+    },
         take<&RuleSet::requestPath> },
-    { L("page-key"), false, [](L k, V v, Reading& r) { return readAscii(k, v, r.given.pageKey); },
+    { L("page-key"), false, [](L k, V v, Reading& r) { return readPageKey(k, v, r.given.pageKey); },
         take<&RuleSet::pageKey> },
-    { L("request-tail"), true, [](L k, V v, Reading& r) { return readAscii(k, v, r.given.requestTail); },
+    { L("request-tail"), true, [](L k, V v, Reading& r) {
+        return readRequestTail(k, v, r.given.requestTail);
+    },
         take<&RuleSet::requestTail> },
     { L("link-prefixes"), false, [](L k, V v, Reading& r) {
         return readAsciiList(k, v, r.given.linkPrefixes, false);
@@ -287,18 +342,37 @@ RuleSet assemble(const Parse& parse, const QList<RuleSet>& known)
     return rules;
 }
 
+// The set a file is about, also when it is at fault: the first valid
+// "name = value" line anywhere in it; empty when there is none.
+QString nameGiven(const QList<QByteArray>& lines)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString text;
+        if (!decodeLine(lines[i], i == 0, text).isEmpty())
+            continue;
+        const qsizetype equals = text.indexOf(u'=');
+        if (equals < 0 || text.left(equals).trimmed() != u"name")
+            continue;
+        const QString value = text.mid(equals + 1).trimmed();
+        QString name;
+        if (!value.isEmpty() && readName(L("name"), value, name).isEmpty())
+            return name;
+    }
+    return {};
+}
+
 } // namespace
 
 RuleSetFileResult parseRuleSetFile(
     const QByteArray& content, const QString& fileName, const QList<RuleSet>& known)
 {
+    const QList<QByteArray> lines = content.split('\n');
     auto error = [&](int line, const QString& why) -> RuleSetFileResult {
         return RuleSetFileError { fileName, line,
-            QStringLiteral("规则文件 %1 第 %2 行：%3").arg(fileName).arg(line).arg(why) };
+            QStringLiteral("规则文件 %1 第 %2 行：%3").arg(fileName).arg(line).arg(why), nameGiven(lines) };
     };
 
     Parse parse { { known, {}, {} }, {}, {} };
-    const QList<QByteArray> lines = content.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i + 1);
         if (const Fault f = readLine(lines[i], number, parse); !f.isEmpty())

@@ -30,9 +30,12 @@
 //                        default: the set of the same name when there is
 //                        one, else classic
 //     scheme             http | https
-//     request-path       begins with "/"
-//     page-key           not empty
-//     request-tail       may be empty
+//     request-path       begins with "/", has a query and ends in a
+//                        parameter's name and "=": the keyword is that
+//                        parameter's value ("/s?ie=utf-8&wd=")
+//     page-key           begins with "&" and ends in a parameter's name
+//                        and "=": the offset is its value ("&pn=")
+//     request-tail       empty, or begins with "&" ("&cl=3")
 //     link-prefixes      one or more, separated by blanks
 //     own-links          page-domain | named-hosts
 //     own-hosts          hosts separated by blanks; may be empty
@@ -45,11 +48,11 @@
 //
 // Hosts are lower-cased and lose a leading ".". The scheme, paths, keys,
 // prefixes and hosts are pieces of addresses: printable ASCII without
-// blanks. No value holds a control character; a tab is a blank between
-// list items. A file is taken whole or not at all: the first fault makes it
-// an error naming the file and the line (counted from 1). A file without a
-// version line is at fault on line 1; one without a name, on its version
-// line.
+// blanks; the request path and the page key hold no "#". No value holds a
+// control character; a tab is a blank between list items. A file is taken
+// whole or not at all: the first fault makes it an error naming the file
+// and the line (counted from 1). A file without a version line is at fault
+// on line 1; one without a name, on its version line.
 //
 // Example: today's rules against a local engine without TLS.
 //
@@ -64,6 +67,9 @@ struct RuleSetFileError {
     int line = 0; // counted from 1
     // The message for the user, in full: "规则文件 <file> 第 <line> 行：<why>".
     QString message;
+    // The name the file gives its set, when a valid one stands on a line of
+    // its own, before or after the fault; empty otherwise.
+    QString setName = {};
 };
 
 using RuleSetFileResult = std::variant<RuleSet, RuleSetFileError>;

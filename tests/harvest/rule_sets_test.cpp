@@ -1,3 +1,4 @@
+#include "harvest/RequestAddress.h"
 #include "harvest/RuleCatalog.h"
 #include "harvest/RuleSetFile.h"
 #include "support/Files.h"
@@ -168,6 +169,79 @@ TEST(RuleSetFile, AFaultNamesTheFileAndLine)
     }
 }
 
+TEST(RuleSetFile, TheRequestPiecesMustMakeAnAddressWithTheKeywordAsAValue)
+{
+    const char* const pathWithoutQuery
+        = "request-path 必须含“?”，关键字接在它的最后一个参数之后（如 /s?wd=）";
+    const char* const pathNotEndingInName
+        = "request-path 必须以“参数名=”结尾，关键字是这个参数的值（如 /s?wd=）";
+    const char* const pageKeyForm = "page-key 必须以“&”开头、以“参数名=”结尾，不能含“#”（如 &pn=）";
+    const struct {
+        QByteArray line;
+        const char* why; // null: taken
+        QByteArray address = {}; // of "ab" at offset 10 on host h, when taken
+    } cases[] = {
+        { "request-path = /snormal", pathWithoutQuery },
+        { "request-path = /", pathWithoutQuery },
+        { "request-path = /s?", pathNotEndingInName },
+        { "request-path = /s?wd", pathNotEndingInName },
+        { "request-path = /s?wd=1", pathNotEndingInName },
+        { "request-path = /s?=", pathNotEndingInName },
+        { "request-path = /s?a=1&=", pathNotEndingInName },
+        { "request-path = /s?wd=&", pathNotEndingInName },
+        { "request-path = /s?wd==", pathNotEndingInName },
+        { "request-path = /s?wd=#top", "request-path 不能含“#”" },
+        { "request-path = /s#?wd=", "request-path 不能含“#”" },
+        { "page-key = pn=", pageKeyForm },
+        { "page-key = &pn", pageKeyForm },
+        { "page-key = &=", pageKeyForm },
+        { "page-key = &pn=#", pageKeyForm },
+        { "request-tail = cl=3", "request-tail 只能为空或以“&”开头（如 &cl=3）" },
+        { "request-path = /s?wd=", nullptr, "http://h/s?wd=ab&pn=10&cl=3" },
+        { "request-path = /?q=", nullptr, "http://h/?q=ab&pn=10&cl=3" },
+        { "request-path = /s?ie=utf-8&wd=", nullptr, "http://h/s?ie=utf-8&wd=ab&pn=10&cl=3" },
+        { "page-key = &rn=10&pn=", nullptr,
+            "http://h/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=ab&rn=10&pn=10&cl=3" },
+        { "request-tail =", nullptr, "http://h/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=ab&pn=10" },
+        { "request-tail = &cl=3#x", nullptr,
+            "http://h/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=ab&pn=10&cl=3#x" },
+    };
+    for (const auto& c : cases) {
+        const RuleSetFileResult r = parseRuleSetFile(
+            "tessaroon-rules 1\nname = a\n" + c.line + '\n', QStringLiteral("a.rules"), { classicRules() });
+        if (!c.why) {
+            const RuleSet rules = setOf(r);
+            EXPECT_EQ(requestAddress(rules, buildRequestBase(rules, { "http", "h" }, "ab"), 10), c.address)
+                << c.line.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.line.toStdString();
+        EXPECT_EQ(std::get<RuleSetFileError>(r).message,
+            QStringLiteral("规则文件 a.rules 第 3 行：取值无效：%1").arg(QString::fromUtf8(c.why)))
+            << c.line.toStdString();
+    }
+}
+
+TEST(RuleSetFile, AFaultKeepsTheNameTheFileGives)
+{
+    const struct {
+        QByteArray file;
+        const char* name;
+    } cases[] = {
+        { "tessaroon-rules 1\nname = mine\npager = numbers\n", "mine" },
+        { "tessaroon-rules 1\npager = numbers\n  name = mine \n", "mine" }, // after the fault
+        { "tessaroon-rules 2\nname = classic\n", "classic" },
+        { "name = mine\n", "mine" }, // no version line
+        { "tessaroon-rules 1\n# name = old\nname = My_Rules\n", "" },
+        { "tessaroon-rules 1\nscheme = ftp\n", "" },
+    };
+    for (const auto& c : cases) {
+        const RuleSetFileResult r = parseRuleSetFile(c.file, QStringLiteral("a.rules"), { classicRules() });
+        ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.file.toStdString();
+        EXPECT_EQ(std::get<RuleSetFileError>(r).setName, QString::fromLatin1(c.name)) << c.file.toStdString();
+    }
+}
+
 class RuleCatalogTest : public ::testing::Test {
 protected:
     void write(const char* name, const QByteArray& body)
@@ -192,7 +266,7 @@ TEST_F(RuleCatalogTest, ReadsTheFolderInNameOrderAfterTheBuiltInSets)
     catalog.loadFolder(dir.path());
 
     EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today a b"));
-    EXPECT_EQ(catalog.errors(), QStringList());
+    EXPECT_TRUE(catalog.errors().isEmpty());
     ASSERT_NE(catalog.find(QStringLiteral("b")), nullptr);
     EXPECT_EQ(catalog.find(QStringLiteral("b"))->scheme, "https");
     EXPECT_EQ(catalog.find(QStringLiteral("b"))->label, QStringLiteral("乙"));
@@ -221,15 +295,54 @@ TEST_F(RuleCatalogTest, AFileNotTakenIsReportedAndTheBuiltInSetStays)
     EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
     EXPECT_EQ(describe(*catalog.find(QStringLiteral("classic"))), describe(classicRules()));
     ASSERT_EQ(catalog.errors().size(), 3);
-    EXPECT_EQ(catalog.errors()[0],
+    EXPECT_EQ(catalog.errors()[0].message,
         QStringLiteral(
             "规则文件 %1 第 4 行：取值无效：pager 只能是 bracketed-line 或 next-link，不能是“numbers”")
             .arg(shown("a.rules")));
-    EXPECT_TRUE(
-        catalog.errors()[1].startsWith(QStringLiteral("规则文件 %1 无法读取：").arg(shown("b.rules"))))
-        << catalog.errors()[1].toStdString();
-    EXPECT_EQ(catalog.errors()[2],
+    EXPECT_TRUE(catalog.errors()[1].message.startsWith(
+        QStringLiteral("规则文件 %1 无法读取：").arg(shown("b.rules"))))
+        << catalog.errors()[1].message.toStdString();
+    EXPECT_EQ(catalog.errors()[2].message,
         QStringLiteral("规则文件 %1 过大（超过 1024 KiB），未读取").arg(shown("c.rules")));
+}
+
+TEST_F(RuleCatalogTest, AFolderBearingTheNameIsReported)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("x.rules/inner.rules")));
+    ASSERT_TRUE(
+        QFile::link(dir.filePath(QStringLiteral("x.rules")), dir.filePath(QStringLiteral("y.rules"))));
+    write("z.rules", "name = z\n");
+    catalog.loadFolder(dir.path());
+
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today z"));
+    ASSERT_EQ(catalog.errors().size(), 2);
+    EXPECT_EQ(catalog.errors()[0].message,
+        QStringLiteral("规则文件 %1 不是文件，而是文件夹").arg(shown("x.rules")));
+    EXPECT_EQ(catalog.errors()[1].message,
+        QStringLiteral("规则文件 %1 不是文件，而是文件夹").arg(shown("y.rules")));
+}
+
+TEST_F(RuleCatalogTest, AFileNotTakenSaysWhatBecameOfItsSet)
+{
+    using Standing = RuleFileNotTaken::Standing;
+    write("1.rules", "name = today\npager = numbers\n"); // a built-in set
+    write("2.rules", "pager = numbers\nname = mine\n"); // a new set
+    write("3.rules", "name = ours\n");
+    write("4.rules", "name = ours\nscheme = ftp\n"); // the set of an earlier file
+    write("5.rules", "name = later\nscheme = ftp\n"); // made by a later file
+    write("6.rules", "name = later\n");
+    write("7.rules", "scheme = ftp\n"); // no name
+    catalog.loadFolder(dir.path());
+
+    const QList<RuleFileNotTaken> errors = catalog.errors();
+    ASSERT_EQ(errors.size(), 5);
+    const std::pair<const char*, Standing> expected[] = { { "today", Standing::BuiltIn },
+        { "mine", Standing::Missing }, { "ours", Standing::FromOtherFile },
+        { "later", Standing::FromOtherFile }, { "", Standing::Unnamed } };
+    for (qsizetype i = 0; i < errors.size(); ++i) {
+        EXPECT_EQ(errors[i].setName, QString::fromLatin1(expected[i].first)) << i;
+        EXPECT_EQ(errors[i].standing, expected[i].second) << i;
+    }
 }
 
 TEST(RememberedRules, IsClassicUntilAChoiceIsKept)

@@ -132,8 +132,8 @@ void setUpApplication()
 std::optional<harvest::RuleSet> lookUpRules(const HarvestArguments& args)
 {
     const RuleChoice choice = chooseRules(args.rules, harvest::classicRules().name);
-    for (const QString& error : choice.errors)
-        say(error);
+    for (const harvest::RuleFileNotTaken& error : choice.errors)
+        say(error.message);
     if (choice.chosen.isEmpty()) {
         say(choice.unknownMessage);
         return std::nullopt;

@@ -62,6 +62,38 @@ const QString kStatusIdle = QStringLiteral("欢迎使用 Tessaroon");
 // The message panel while a merge runs; its percentage follows.
 const QString kMergeWorking = QStringLiteral("数据正处理中...");
 
+// Rule files not taken beyond this many are counted, not listed: the box
+// stays readable however many there are.
+constexpr qsizetype kMaxListedRuleFiles = 50;
+
+// What the run uses instead of the file's set.
+QString notTakenNote(const harvest::RuleFileNotTaken& error)
+{
+    using Standing = harvest::RuleFileNotTaken::Standing;
+    switch (error.standing) {
+    case Standing::BuiltIn:
+        return QStringLiteral("此文件未被采用，仍使用内置规则。");
+    case Standing::FromOtherFile:
+        return QStringLiteral("此文件未被采用，规则 %1 沿用其他规则文件的设置。").arg(error.setName);
+    case Standing::Missing:
+        return QStringLiteral("此文件未被采用，规则 %1 不可用。").arg(error.setName);
+    case Standing::Unnamed:
+        break;
+    }
+    return QStringLiteral("此文件未被采用。");
+}
+
+// Each file's message and what it means for its set, the first ones only.
+QStringList ruleFileEntries(const QList<harvest::RuleFileNotTaken>& errors)
+{
+    QStringList entries;
+    for (const harvest::RuleFileNotTaken& error : errors.first(std::min(errors.size(), kMaxListedRuleFiles)))
+        entries.append(error.message + u'\n' + notTakenNote(error));
+    if (errors.size() > kMaxListedRuleFiles)
+        entries.append(QStringLiteral("……以及另外 %1 个").arg(errors.size() - kMaxListedRuleFiles));
+    return entries;
+}
+
 } // namespace
 
 MainWindow::MainWindow(Options options)
@@ -301,6 +333,9 @@ void MainWindow::startUp()
         QTimer::singleShot(0, this,
             [error = std::current_exception()] { ui::guarded([&] { std::rethrow_exception(error); }); });
     }
+    // Once the window is there to go over, in one box however many.
+    if (!m_options.ruleFileErrors.isEmpty())
+        QTimer::singleShot(0, this, [this] { reportRuleFileErrors(); });
     // Rows of a run the program never finished (killed, crashed, a power
     // cut) wait for 保存 until the next 搜索.
     if (const qint64 rows = m_scratch.recover(); rows > 0)
@@ -452,6 +487,13 @@ void MainWindow::chooseRules(int index)
 {
     m_rulesBox->setCurrentIndex(index);
     run().setRules(m_options.ruleSets.value(index, harvest::classicRules()));
+}
+
+void MainWindow::reportRuleFileErrors()
+{
+    const QList<harvest::RuleFileNotTaken>& errors = m_options.ruleFileErrors;
+    ui::dialogs().listMessage(
+        boxParent(), QStringLiteral("%1 个规则文件有误：").arg(errors.size()), ruleFileEntries(errors));
 }
 
 QWidget* MainWindow::boxParent()

@@ -62,6 +62,9 @@ public:
         QString rules = {};
         // Told of each set the user chooses, to remember it. Optional.
         std::function<void(const QString& name)> rulesChosen = {};
+        // The user's rule files that were not taken, said in one box once
+        // the window is up.
+        QList<harvest::RuleFileNotTaken> ruleFileErrors = {};
     };
 
     explicit MainWindow(Options options);
@@ -132,6 +135,7 @@ private:
     void clearBrowserData();
     void flushResults();
     void chooseRules(int index);
+    void reportRuleFileErrors();
     // The window boxes go over, brought back from the tray first.
     QWidget* boxParent();
 

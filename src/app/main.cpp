@@ -18,7 +18,6 @@
 #include "ui/WindowFont.h"
 
 #include <QDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -76,9 +75,8 @@ void setUpApplication()
 
 int runWindow(ui::Application& application, const app::CommandLine& cl)
 {
-    // The user's rule files may add sets or mend the built-in ones; a
-    // broken one is reported once the window is up, and the built-in set
-    // stands in for it.
+    // The user's rule files may add sets or mend the built-in ones; the
+    // broken ones are reported together once the window is up.
     const app::RuleChoice rules = app::chooseRules(cl.rules, harvest::rememberedRules());
     if (rules.chosen.isEmpty()) {
         std::fprintf(stderr, "tessaroon: %s\n", rules.unknownMessage.toLocal8Bit().constData());
@@ -89,16 +87,13 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
         .profileFolder = io::exeDir() + QStringLiteral("browser"),
         .ruleSets = rules.sets,
         .rules = rules.chosen,
-        .rulesChosen = harvest::rememberRules });
+        .rulesChosen = harvest::rememberRules,
+        .ruleFileErrors = rules.errors });
     tools::AboutWindow about;
     tools::KeywordListBuilder builder;
     browser::CleanerWindow cleaner(window.browserProfile());
     window.setSecondaryWindows(&about, &builder, &cleaner);
     window.show();
-    for (const harvest::RuleFileNotTaken& error : rules.errors)
-        QTimer::singleShot(0, &window, [&window, message = error.message] {
-            ui::dialogs().plainMessage(&window, message + QStringLiteral("\n此文件未被采用，仍使用内置规则。"));
-        });
     return application.exec();
 }
 

@@ -35,6 +35,9 @@ public:
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // The application title as caption, no icon, "确定".
     virtual void plainMessage(QWidget* parent, const QString& text) = 0;
+    // As plainMessage, with `entries` below `text` in a list that scrolls
+    // when they do not fit: one box for any number of them.
+    virtual void listMessage(QWidget* parent, const QString& text, const QStringList& entries) = 0;
     // A one-line prompt with "确定" / "取消"; nothing when cancelled.
     virtual std::optional<QString> inputQuery(
         QWidget* parent, const QString& caption, const QString& prompt, const QString& value)

@@ -3,10 +3,15 @@
 #include "text/Errors.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace tess::ui {
 namespace {
@@ -79,6 +84,29 @@ bool QtDialogs::confirm(QWidget* parent, const QString& text)
 void QtDialogs::plainMessage(QWidget* parent, const QString& text)
 {
     showBox(parent, QMessageBox::NoIcon, appTitle(), text, QStringLiteral("确定"));
+}
+
+void QtDialogs::listMessage(QWidget* parent, const QString& text, const QStringList& entries)
+{
+    QDialog box(parent);
+    box.setWindowTitle(appTitle());
+    auto* layout = new QVBoxLayout(&box);
+    auto* label = new QLabel(text, &box);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    // Plain text, so that the entries can be selected and copied; a blank
+    // line between them, as an entry may take several lines.
+    auto* list = new QPlainTextEdit(entries.join(QStringLiteral("\n\n")), &box);
+    list->setObjectName(QStringLiteral("entries"));
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&box);
+    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    layout->addWidget(buttons);
+    box.resize(box.fontMetrics().averageCharWidth() * 90, box.fontMetrics().height() * 24);
+    box.exec();
 }
 
 std::optional<QString> QtDialogs::inputQuery(

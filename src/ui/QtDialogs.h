@@ -11,6 +11,7 @@ public:
     void information(QWidget* parent, const QString& text) override;
     bool confirm(QWidget* parent, const QString& text) override;
     void plainMessage(QWidget* parent, const QString& text) override;
+    void listMessage(QWidget* parent, const QString& text, const QStringList& entries) override;
     std::optional<QString> inputQuery(
         QWidget* parent, const QString& caption, const QString& prompt, const QString& value) override;
     void standardError(QWidget* parent, const QString& message) override;

@@ -35,12 +35,13 @@ protected:
         io::setExeDir(QString());
     }
 
-    void openWindow(const QByteArray& engineHost = {}, const QString& rules = {})
+    void openWindow(const QByteArray& engineHost = {}, const QString& rules = {},
+        const QList<harvest::RuleFileNotTaken>& ruleFileErrors = {})
     {
         form.reset();
-        form = std::make_unique<app::MainWindow>(
-            app::MainWindow::Options { engineHost, dir.filePath(QStringLiteral("browser")),
-                [] { return QStringLiteral("192.0.2.1"); }, [this] { return trayAvailable; }, {}, rules });
+        form = std::make_unique<app::MainWindow>(app::MainWindow::Options { engineHost,
+            dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); },
+            [this] { return trayAvailable; }, {}, rules, {}, ruleFileErrors });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }

@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "app/HarvestAssembly.h"
 #include "ui/Application.h"
 
 #include "components/tray/qt/QtTaskbarIcon.h"
@@ -154,6 +155,42 @@ TEST_F(MainWindow, ABadStateFileLineIsReportedAfterTheLinesBeforeIt)
     ASSERT_TRUE(waitUntil([&] { return !dialogs.texts(QStringLiteral("error")).isEmpty(); }, 2000));
     EXPECT_EQ(
         dialogs.texts(QStringLiteral("error")).first(), QStringLiteral("'abc' is not a valid integer value"));
+}
+
+TEST_F(MainWindow, BrokenRuleFilesAreListedInOneBoxSayingWhatBecameOfTheirSets)
+{
+    form.reset();
+    const QString folder = dir.filePath(QStringLiteral("rules"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("rules")));
+    auto rulesFile = [&](const QString& name, const QByteArray& body) {
+        return QDir::toNativeSeparators(test::writeFile(folder + u'/' + name, "tessaroon-rules 1\n" + body));
+    };
+    const QString changed = rulesFile(QStringLiteral("00.rules"), "name = classic\npager = numbers\n");
+    const QString added = rulesFile(QStringLiteral("01.rules"), "name = mine\nrequest-path = /snormal\n");
+    for (int i = 2; i < 60; ++i)
+        rulesFile(QStringLiteral("%1.rules").arg(i, 2, 10, QLatin1Char('0')), "scheme = ftp\n");
+    const app::RuleChoice choice = app::chooseRules({}, QStringLiteral("classic"), folder);
+    openWindow({}, {}, choice.errors);
+
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.shown.empty(); }, 2000));
+    runEventsFor(100);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    const ScriptedDialogs::Shown& box = dialogs.shown.front();
+    EXPECT_EQ(box.kind, QStringLiteral("list"));
+    EXPECT_EQ(box.text, QStringLiteral("60 个规则文件有误："));
+    ASSERT_EQ(box.entries.size(), 51);
+    EXPECT_EQ(box.entries[0],
+        QStringLiteral(
+            "规则文件 %1 第 3 行：取值无效：pager 只能是 bracketed-line 或 next-link，不能是“numbers”\n"
+            "此文件未被采用，仍使用内置规则。")
+            .arg(changed));
+    EXPECT_TRUE(box.entries[1].startsWith(QStringLiteral("规则文件 %1 第 3 行：").arg(added)))
+        << box.entries[1].toStdString();
+    EXPECT_TRUE(box.entries[1].endsWith(QStringLiteral("\n此文件未被采用，规则 mine 不可用。")))
+        << box.entries[1].toStdString();
+    EXPECT_TRUE(box.entries[49].endsWith(QStringLiteral("\n此文件未被采用。")))
+        << box.entries[49].toStdString();
+    EXPECT_EQ(box.entries[50], QStringLiteral("……以及另外 10 个"));
 }
 
 } // namespace

@@ -15,8 +15,9 @@ namespace tess::test {
 class ScriptedDialogs final : public ui::Dialogs {
 public:
     struct Shown {
-        QString kind; // "information", "confirm", "plain", "input", "error", "open", "save"
+        QString kind; // "information", "confirm", "plain", "list", "input", "error", "open", "save"
         QString text; // message, prompt, or the file dialog's title
+        QStringList entries = {}; // a list box's entries
     };
 
     ScriptedDialogs() { ui::setDialogs(this); }
@@ -51,6 +52,10 @@ public:
     void plainMessage(QWidget*, const QString& text) override
     {
         shown.push_back({ QStringLiteral("plain"), text });
+    }
+    void listMessage(QWidget*, const QString& text, const QStringList& entries) override
+    {
+        shown.push_back({ QStringLiteral("list"), text, entries });
     }
     std::optional<QString> inputQuery(
         QWidget*, const QString& caption, const QString& prompt, const QString& value) override

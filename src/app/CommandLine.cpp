@@ -16,7 +16,11 @@ bool isEngineHost(const QString& host)
     static const QRegularExpression valid(QStringLiteral("^(https?://)?[A-Za-z0-9.-]+(:([0-9]{1,5}))?/?$"));
     const QRegularExpressionMatch match = valid.match(host);
     const int port = match.captured(3).isEmpty() ? 80 : match.captured(3).toInt();
-    return match.hasMatch() && port >= 1 && port <= 65535;
+    // No resolver takes a longer name: every page would fail, one by one.
+    constexpr qsizetype kMaxHostName = 253;
+    const qsizetype nameLength = match.capturedLength(0) - match.capturedLength(1) - match.capturedLength(2)
+        - (host.endsWith(QLatin1Char('/')) ? 1 : 0);
+    return match.hasMatch() && port >= 1 && port <= 65535 && nameLength <= kMaxHostName;
 }
 
 // A rule set's name as --rules takes it; whether such a set exists is
@@ -42,6 +46,11 @@ std::optional<int> wholeNumber(const QString& text, int low, int high)
 // value does not fit.
 std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QString& name, const QString& value)
 {
+    const bool isFile = name == QLatin1String("-k") || name == QLatin1String("--keywords")
+        || name == QLatin1String("-o") || name == QLatin1String("--output")
+        || name == QLatin1String("--state");
+    if (isFile && value.isEmpty())
+        return QStringLiteral("harvest: %1 needs a file name, not an empty word").arg(name);
     if (name == QLatin1String("-k") || name == QLatin1String("--keywords")) {
         harvest.keywordFile = value;
     } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
@@ -91,6 +100,7 @@ CommandLine parseHarvest(const QStringList& args)
         QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"), QStringLiteral("--to"),
         QStringLiteral("--interval"), QStringLiteral("--engine-host"), QStringLiteral("--format"),
         QStringLiteral("--state"), QStringLiteral("--rules") };
+    QStringList appendOrForce;
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString name = args[i];
         std::optional<QString> value;
@@ -100,6 +110,16 @@ CommandLine parseHarvest(const QStringList& args)
         }
         if (name == QLatin1String("--dedupe") && !value) {
             cl.harvest.dedupe = true;
+            continue;
+        }
+        if (name == QLatin1String("--append") && !value) {
+            cl.harvest.existingOutput = HarvestArguments::ExistingOutput::Append;
+            appendOrForce << name;
+            continue;
+        }
+        if (name == QLatin1String("--force") && !value) {
+            cl.harvest.existingOutput = HarvestArguments::ExistingOutput::Replace;
+            appendOrForce << name;
             continue;
         }
         if (!withValue.contains(name))
@@ -116,6 +136,67 @@ CommandLine parseHarvest(const QStringList& args)
         return error(QStringLiteral("harvest: -k KEYWORDS is missing"));
     if (cl.harvest.to && *cl.harvest.to <= cl.harvest.from)
         return error(QStringLiteral("harvest: --to must be past --from"));
+    if (appendOrForce.contains(QLatin1String("--append")) && appendOrForce.contains(QLatin1String("--force")))
+        return error(QStringLiteral("harvest: --append and --force exclude each other: choose one"));
+    return cl;
+}
+
+} // namespace
+
+namespace {
+
+// Takes --engine-host or --rules for the window; the error message when
+// the value does not fit.
+std::optional<QString> takeWindowOption(CommandLine& cl, const QString& option, const QString& value)
+{
+    if (option == QLatin1String("--rules")) {
+        if (!isRulesName(value))
+            return QStringLiteral("--rules needs a rule set's name: %1").arg(value);
+        cl.rules = value;
+        return std::nullopt;
+    }
+    if (!isEngineHost(value))
+        return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
+    cl.engineHost = value.toLatin1();
+    return std::nullopt;
+}
+
+// The window's command line: its two options and --help. Anything else is
+// a mistake said as such, never a window started without what was asked.
+CommandLine parseWindow(const QStringList& args)
+{
+    CommandLine cl;
+    auto error = [&](const QString& message) {
+        cl.action = CommandLine::Action::Error;
+        cl.error = message;
+        return cl;
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            cl.action = CommandLine::Action::Help;
+            return cl;
+        }
+        QString option;
+        QString value;
+        for (const QString& name : { QStringLiteral("--engine-host"), QStringLiteral("--rules") }) {
+            if (a == name && i + 1 < args.size()) {
+                option = name;
+                value = args[++i];
+            } else if (a.startsWith(name + u'=')) {
+                option = name;
+                value = a.mid(name.size() + 1);
+            } else if (a == name) {
+                return error(QStringLiteral("%1 needs a value").arg(name));
+            }
+        }
+        if (option.isEmpty() && a.startsWith(QLatin1Char('-')))
+            return error(QStringLiteral("unknown option %1").arg(a));
+        if (option.isEmpty())
+            return error(QStringLiteral("unknown command %1 (the commands are harvest and merge)").arg(a));
+        if (const std::optional<QString> wrong = takeWindowOption(cl, option, value))
+            return error(*wrong);
+    }
     return cl;
 }
 
@@ -132,99 +213,70 @@ CommandLine CommandLine::parse(const QStringList& args)
         return parseHarvest(args.mid(1));
     }
     if (!args.isEmpty() && args.first() == QLatin1String("merge")) {
-        const std::optional<tools::MergeArguments> merge = tools::parseMergeArguments(args.mid(1));
+        const std::optional<tools::MergeArguments> merge = tools::parseMergeArguments(args.mid(1), &cl.error);
         cl.action = merge ? Action::Merge : Action::MergeUsage;
         cl.merge = merge.value_or(tools::MergeArguments {});
         return cl;
     }
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            cl.action = Action::Help;
-            return cl;
-        }
-        QString option;
-        QString value;
-        for (const QString& name : { QStringLiteral("--engine-host"), QStringLiteral("--rules") }) {
-            if (a == name && i + 1 < args.size()) {
-                option = name;
-                value = args[++i];
-            } else if (a.startsWith(name + u'=')) {
-                option = name;
-                value = a.mid(name.size() + 1);
-            } else if (a == name) {
-                cl.action = Action::Error;
-                cl.error = QStringLiteral("%1 needs a value").arg(name);
-                return cl;
-            }
-        }
-        // Toolkit options (-platform, -style, ...) are Qt's affair.
-        if (option.isEmpty())
-            continue;
-        if (option == QLatin1String("--rules")) {
-            if (!isRulesName(value)) {
-                cl.action = Action::Error;
-                cl.error = QStringLiteral("--rules needs a rule set's name: %1").arg(value);
-                return cl;
-            }
-            cl.rules = value;
-            continue;
-        }
-        if (!isEngineHost(value)) {
-            cl.action = Action::Error;
-            cl.error = QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
-            return cl;
-        }
-        cl.engineHost = value.toLatin1();
-    }
-    return cl;
+    return parseWindow(args);
 }
 
 QString CommandLine::usage()
 {
-    return QStringLiteral("Usage:\n"
-                          "  tessaroon [--engine-host [http://|https://]HOST[:PORT]] [--rules NAME]\n"
-                          "      Start the program. --engine-host sends the searches to another\n"
-                          "      engine host (default www.baidu.com), e.g. the sample engine at\n"
-                          "      127.0.0.1:8642; a scheme given there wins over the rule set's.\n"
-                          "      --rules picks how result pages are asked for and read, for this\n"
-                          "      start: classic (经典, the default) or today (现行), or a set of\n"
-                          "      the user's rule files; the window remembers the last one chosen.\n"
-                          "  tessaroon merge -o TARGET [--memory SIZE] SOURCE...\n"
-                          "      Merge address lists into TARGET: the sources joined in order,\n"
-                          "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
-                          "      --memory SIZE (512M, 4G; default half the physical memory) bounds\n"
-                          "      the memory held: larger lists are sorted in parts that wait in a\n"
-                          "      temporary file in TMPDIR, else beside TARGET. Progress goes to\n"
-                          "      standard error when it is a terminal.\n"
-                          "      Exit status 0 on success; otherwise the error on standard error.\n"
-                          "  tessaroon harvest -k KEYWORDS [-o OUT] [--from N] [--to M] [--interval S]\n"
-                          "                    [--engine-host [http://|https://]HOST[:PORT]] [--rules NAME]\n"
-                          "                    [--dedupe] [--format tsv|csv] [--state FILE]\n"
-                          "      The window's search run without a window: searches the keywords of\n"
-                          "      the file KEYWORDS (one a line) and writes the harvested rows to OUT\n"
-                          "      (default standard output) page by page. --from N starts at keyword\n"
-                          "      position N (counted from 0, as the window's start prompt counts);\n"
-                          "      --to M stops before position M, so --from 0 --to 5 and then\n"
-                          "      --from 5 search every keyword once. --interval: seconds between\n"
-                          "      pages (default 5). --dedupe: an address once in a run only.\n"
-                          "      --format tsv (default): address TAB title, GBK, CR LF, as Save\n"
-                          "      results writes; csv: UTF-8 with BOM, header address,title, CR LF,\n"
-                          "      quoted where needed. Progress goes to standard error. Ctrl+C or\n"
-                          "      SIGTERM stops like 终止: the page in flight is harvested, and the\n"
-                          "      --from value that resumes the run is printed (the keyword in\n"
-                          "      flight is searched again) and, with --state, written to FILE in\n"
-                          "      the window's state file layout. The run uses a browser profile of\n"
-                          "      its own and never the window's files.\n"
-                          "      Exit status: 0 every keyword searched; 1 an error (message on\n"
-                          "      standard error); 2 a wrong command line; 3 every keyword searched\n"
-                          "      but some pages could not be loaded, or the engine asked for a\n"
-                          "      verification no one is there to pass (the run stops, and the\n"
-                          "      --from value that resumes it is printed); 130 stopped by SIGINT;\n"
-                          "      143 stopped by SIGTERM. --rules: as for the window (default: the\n"
-                          "      classic rules; the window's choice is not read).\n"
-                          "  tessaroon --help\n"
-                          "      This text. Exit status 0; a wrong command line exits with 2.\n");
+    return QStringLiteral(
+        "Usage:\n"
+        "  tessaroon [--engine-host [http://|https://]HOST[:PORT]] [--rules NAME]\n"
+        "      Start the program. --engine-host sends the searches to another\n"
+        "      engine host (default www.baidu.com), e.g. the sample engine at\n"
+        "      127.0.0.1:8642; a scheme given there wins over the rule set's.\n"
+        "      --rules picks how result pages are asked for and read, for this\n"
+        "      start: classic (经典, the default) or today (现行), or a set of\n"
+        "      the user's rule files; the window remembers the last one chosen.\n"
+        "  tessaroon merge -o TARGET [--memory SIZE] SOURCE...\n"
+        "      Merge address lists into TARGET: the sources joined in order,\n"
+        "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
+        "      --memory SIZE (512M, 4G; default half the physical memory) bounds\n"
+        "      the memory held: larger lists are sorted in parts that wait in a\n"
+        "      temporary file in TMPDIR, else beside TARGET. Progress goes to\n"
+        "      standard error when it is a terminal.\n"
+        "      Exit status 0 on success; otherwise the error on standard error.\n"
+        "  tessaroon harvest -k KEYWORDS [-o OUT [--append|--force]] [--from N] [--to M]\n"
+        "                    [--interval S] [--engine-host [http://|https://]HOST[:PORT]]\n"
+        "                    [--rules NAME] [--dedupe] [--format tsv|csv] [--state FILE]\n"
+        "      The window's search run without a window: searches the keywords of\n"
+        "      the file KEYWORDS (one a line) and writes the harvested rows to OUT\n"
+        "      (default standard output) page by page. An OUT that holds something\n"
+        "      already is refused unless --append (the rows go after it) or\n"
+        "      --force (it is replaced) is given; OUT may not be KEYWORDS or FILE.\n"
+        "      Blank keywords are skipped. --from N starts at keyword\n"
+        "      position N (counted from 0, as the window's start prompt counts);\n"
+        "      --to M stops before position M, so --from 0 --to 5 and then\n"
+        "      --from 5 search every keyword once. --interval: seconds between\n"
+        "      pages (default 5). --dedupe: an address once in a run only.\n"
+        "      --format tsv (default): address TAB title, GBK, CR LF, as Save\n"
+        "      results writes; csv: UTF-8 with BOM, header address,title, CR LF,\n"
+        "      quoted where needed. Progress goes to standard error. Ctrl+C,\n"
+        "      SIGTERM or SIGHUP stops like 终止: the page in flight is harvested, and the\n"
+        "      --from value that resumes the run is printed (the keyword in\n"
+        "      flight, or the first whose rows OUT refused, is searched again)\n"
+        "      and, with --state, written to FILE in\n"
+        "      the window's state file layout. The run uses a browser profile of\n"
+        "      its own and never the window's files.\n"
+        "      Exit status: 0 every keyword searched; 1 an error (message on\n"
+        "      standard error: OUT refused rows, the keyword file is unreadable,\n"
+        "      empty or UTF-16); 2 a wrong command line (an OUT that holds\n"
+        "      something, or is an input, included); 3 every keyword searched\n"
+        "      but some pages could not be loaded, or nothing was searched since\n"
+        "      every keyword was too long or blank, or the engine asked for a\n"
+        "      verification no one is there to pass (the run stops, and the\n"
+        "      --from value that resumes it is printed); 129 stopped by SIGHUP;\n"
+        "      130 stopped by SIGINT; 143 stopped by SIGTERM.\n"
+        "      --rules: as for the window (default: the\n"
+        "      classic rules; the window's choice is not read).\n"
+        "  tessaroon --help\n"
+        "      This text. Exit status 0; a wrong command line (an unknown command\n"
+        "      or option included) exits with 2. The window needs a display;\n"
+        "      without one the program says so and exits with 1.\n");
 }
 
 } // namespace tess::app

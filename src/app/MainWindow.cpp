@@ -387,6 +387,9 @@ void MainWindow::importKeywords()
     repaintNow();
     const qsizetype count = tools::countFileLines(path);
     setPanelText(harvest::PanelKeywordCount, QString::number(count));
+    if (const std::optional<QString> utf16 = tools::detectUtf16(io::readWholeFile(path)))
+        throw text::AppError(
+            QStringLiteral("关键字列表文件是 %1 编码，请另存为 GBK 后再导入：%2").arg(*utf16, path));
     harvest::KeywordList& keywords = run().keywordList();
     keywords.clear();
     keywords = tools::loadList(path);

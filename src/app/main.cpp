@@ -42,6 +42,8 @@ std::optional<int> runWithoutWindow(int argc, char** argv, const app::CommandLin
         // No window and no browser: the same merge as the toolbar's.
         return tools::runMergeCommand(cl.merge, stdout, stderr);
     case app::CommandLine::Action::MergeUsage:
+        if (!cl.error.isEmpty())
+            std::fprintf(stderr, "tessaroon merge: %s\n", io::encodePath(cl.error).constData());
         std::fputs(tools::mergeUsage(), stderr);
         return 2;
     case app::CommandLine::Action::Harvest:
@@ -58,6 +60,14 @@ std::optional<int> runWithoutWindow(int argc, char** argv, const app::CommandLin
         break;
     }
     return std::nullopt;
+}
+
+// Whether the window has somewhere to go. Without a display the toolkit
+// would abort with a core dump and a note on plugins that helps no one.
+bool haveDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 void setUpApplication()
@@ -107,6 +117,13 @@ int main(int argc, char** argv)
     if (const std::optional<int> status = runWithoutWindow(argc, argv, cl))
         return *status;
 
+    if (!haveDisplay()) {
+        std::fputs(
+            "tessaroon: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"
+            "without a window, search with `tessaroon harvest` (see tessaroon --help)\n",
+            stderr);
+        return 1;
+    }
     browser::prepareWebEngineEnvironment();
     ui::Application application(argc, argv);
     setUpApplication();

@@ -2,9 +2,11 @@
 
 #include "harvest/ResultsLog.h"
 #include "io/FileDescriptor.h"
+#include "io/SystemCalls.h"
 #include "text/Gbk.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace tess::harvest {
 namespace {
@@ -88,12 +90,43 @@ RowWriter::RowWriter(int fd, RowFormat format)
 {
 }
 
+namespace {
+
+// The size of the file behind `fd`; nothing for what is not a regular file
+// (a pipe, a terminal, a device), where nothing written can be taken back.
+std::optional<off_t> regularFileSize(int fd)
+{
+    struct stat st { };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return st.st_size;
+}
+
+} // namespace
+
 bool RowWriter::begin()
 {
-    const QByteArray preamble = rowsPreamble(m_format);
-    if (preamble.isEmpty() || io::writeAll(m_fd, preamble.constData(), preamble.size()))
+    // Rows added to a file that holds some already go under its header.
+    const std::optional<off_t> size = regularFileSize(m_fd);
+    const QByteArray preamble = size.value_or(0) > 0 ? QByteArray() : rowsPreamble(m_format);
+    if (preamble.isEmpty() || writeWhole(preamble))
         return true;
     m_error = errno;
+    return false;
+}
+
+bool RowWriter::writeWhole(const QByteArray& bytes)
+{
+    // One write for the lot: a reader at the other end of a pipe sees whole
+    // rows as far as the system allows, and a file that refuses part of
+    // them is cut back to where they began.
+    const std::optional<off_t> before = regularFileSize(m_fd);
+    if (io::writeAll(m_fd, bytes.constData(), bytes.size()))
+        return true;
+    const int error = errno;
+    if (before)
+        io::systemCalls().ftruncate(m_fd, *before);
+    errno = error;
     return false;
 }
 
@@ -112,7 +145,7 @@ bool RowWriter::flush()
     }
     if (m_pending.isEmpty())
         return true;
-    const bool written = io::writeAll(m_fd, m_pending.constData(), m_pending.size());
+    const bool written = writeWhole(m_pending);
     if (!written)
         m_error = errno;
     m_pending.clear();

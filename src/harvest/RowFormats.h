@@ -36,16 +36,20 @@ class RowWriter final {
 public:
     RowWriter(int fd, RowFormat format);
 
-    // Writes the preamble. False with errno set when the file refuses it.
+    // Writes the preamble, unless the file already holds something (rows
+    // are being added to it). False with errno set when the file refuses it.
     bool begin();
     void append(const QByteArray& address, const QByteArray& linkText);
     // False with errno set when the file refuses the rows; they are then
-    // dropped, and every flush after it fails too.
+    // dropped (a regular file is cut back to its size before them, so it
+    // ends with a whole row), and every flush after it fails too.
     bool flush();
     qint64 rowCount() const { return m_rows; }
     RowFormat format() const { return m_format; }
 
 private:
+    bool writeWhole(const QByteArray& bytes);
+
     int m_fd;
     RowFormat m_format;
     QByteArray m_pending;

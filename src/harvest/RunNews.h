@@ -10,6 +10,7 @@ struct RunCounts {
     int harvested = 0; // rows taken since the start
     int failedPages = 0; // pages given up or not readable
     int skippedKeywords = 0; // keywords too long to ask for
+    int blankKeywords = 0; // keywords of blanks only, never asked for
     int unresolvedLinks = 0; // redirect links without a target
 };
 

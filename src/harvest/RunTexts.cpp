@@ -19,6 +19,8 @@ QString finishedText(const RunCounts& counts)
         notes << QStringLiteral("%1 页未能载入，%2 个关键字过长被跳过")
                      .arg(counts.failedPages)
                      .arg(counts.skippedKeywords);
+    if (counts.blankKeywords > 0)
+        notes << QStringLiteral("%1 个空白关键字被跳过").arg(counts.blankKeywords);
     if (counts.unresolvedLinks > 0)
         notes << QStringLiteral("%1 个跳转链接未能解析").arg(counts.unresolvedLinks);
     if (!notes.isEmpty())

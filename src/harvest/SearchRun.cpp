@@ -122,23 +122,28 @@ void SearchRun::beginRequests()
     }
 }
 
-void SearchRun::takeKeyword()
+bool SearchRun::takeKeyword()
 {
     const QByteArray keyword = trimKeyword(m_keywords.value(m_keywordIndex));
     ++m_keywordIndex;
     m_requestBase = buildRequestBase(m_rules, m_engine, keyword);
+    return !keyword.isEmpty();
 }
 
 bool SearchRun::takeSendableKeyword()
 {
     for (;;) {
-        takeKeyword();
-        // The last page's request is the longest a keyword makes.
-        if (requestAddress(m_rules, m_requestBase, (kMaxPagesPerKeyword - 1) * 10).size()
-            <= kMaxRequestAddress)
+        // A blank line asks the engine for nothing worth having.
+        if (!takeKeyword()) {
+            ++m_counts.blankKeywords;
+        } else if (requestAddress(m_rules, m_requestBase, (kMaxPagesPerKeyword - 1) * 10).size()
+            <= kMaxRequestAddress) {
+            // The last page's request is the longest a keyword makes.
             return true;
-        ++m_counts.skippedKeywords;
-        notify({ .kind = RunNoticeKind::KeywordTooLong, .keyword = m_keywordIndex });
+        } else {
+            ++m_counts.skippedKeywords;
+            notify({ .kind = RunNoticeKind::KeywordTooLong, .keyword = m_keywordIndex });
+        }
         if (m_keywordIndex >= m_keywords.size())
             return false;
     }

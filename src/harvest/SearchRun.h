@@ -146,7 +146,8 @@ public:
     bool resolving() const { return m_resolving; }
 
 private:
-    void takeKeyword();
+    // Takes the next keyword; false when it is blank.
+    bool takeKeyword();
     bool takeSendableKeyword();
     void nextKeywordOrFinish();
     void resetForStart();

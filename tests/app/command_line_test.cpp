@@ -116,3 +116,79 @@ TEST(CommandLine, UsageNamesEveryCommandAndExitStatus)
             "--engine-host", "--dedupe", "--format tsv|csv", "--state FILE", "--rules NAME", "130", "143" })
         EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
 }
+
+TEST(CommandLine, NamesWhatIsWrongInsteadOfTakingIt)
+{
+    const QString longHost = QString(254, u'a');
+    struct Case {
+        QStringList args;
+        const char* named; // what the message has to name
+    };
+    const Case cases[] = {
+        { { QStringLiteral("list"), QStringLiteral("k.txt") }, "unknown command list" },
+        { { QStringLiteral("merg"), QStringLiteral("-o"), QStringLiteral("t") }, "unknown command merg" },
+        { { QStringLiteral("--bogus") }, "unknown option --bogus" },
+        { { QStringLiteral("--rules"), QStringLiteral("today"), QStringLiteral("-platform") },
+            "unknown option -platform" },
+        { { QStringLiteral("--engine-host"), longHost }, "not a" },
+        { { QStringLiteral("harvest"), QStringLiteral("-k"), QStringLiteral("k.txt"), QStringLiteral("-o"),
+              QString() },
+            "-o needs a file name" },
+        { { QStringLiteral("harvest"), QStringLiteral("-k"), QStringLiteral("k.txt"),
+              QStringLiteral("--state=") },
+            "--state needs a file name" },
+        { { QStringLiteral("harvest"), QStringLiteral("-k"), QStringLiteral("k.txt"),
+              QStringLiteral("--engine-host"), QStringLiteral("http://") + longHost + QStringLiteral(":80") },
+            "not a" },
+        { { QStringLiteral("harvest"), QStringLiteral("-k"), QStringLiteral("k.txt"),
+              QStringLiteral("--append"), QStringLiteral("--force") },
+            "--append and --force" },
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = CommandLine::parse(c.args);
+        EXPECT_EQ(cl.action, CommandLine::Action::Error) << c.args.join(u' ').toStdString();
+        EXPECT_TRUE(cl.error.contains(QLatin1String(c.named))) << cl.error.toStdString();
+    }
+    // A host name of the longest length there is still goes.
+    EXPECT_EQ(
+        CommandLine::parse({ QStringLiteral("--engine-host"), QString(253, u'a') + QStringLiteral(":8642") })
+            .action,
+        CommandLine::Action::RunWindow);
+}
+
+TEST(CommandLine, AMergeThatDoesNotFitSaysWhy)
+{
+    struct Case {
+        QStringList words;
+        const char* named;
+    };
+    const Case cases[] = {
+        { { QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("-o"), QStringLiteral("B"),
+              QStringLiteral("s.txt") },
+            "-o given twice" },
+        { { QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("--memory"), QStringLiteral("junk"),
+              QStringLiteral("s.txt") },
+            "--memory needs a size" },
+        { { QStringLiteral("--memory"), QStringLiteral("1G"), QStringLiteral("s.txt") },
+            "-o TARGET is missing" },
+        { { QStringLiteral("-o"), QStringLiteral("A") }, "no SOURCE" },
+        { { QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("--memory") },
+            "--memory needs a value" },
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = CommandLine::parse(QStringList { QStringLiteral("merge") } + c.words);
+        EXPECT_EQ(cl.action, CommandLine::Action::MergeUsage) << c.words.join(u' ').toStdString();
+        EXPECT_TRUE(cl.error.contains(QLatin1String(c.named))) << cl.error.toStdString();
+    }
+}
+
+TEST(CommandLine, ReadsWhatBecomesOfAnExistingOutput)
+{
+    using Existing = tess::app::HarvestArguments::ExistingOutput;
+    EXPECT_EQ(harvest("-k k.txt -o o").harvest.existingOutput, Existing::Refuse);
+    EXPECT_EQ(harvest("-k k.txt -o o --append").harvest.existingOutput, Existing::Append);
+    EXPECT_EQ(harvest("-k k.txt --force -o o").harvest.existingOutput, Existing::Replace);
+    const QString usage = CommandLine::usage();
+    for (const char* word : { "--append", "--force", "129" })
+        EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
+}

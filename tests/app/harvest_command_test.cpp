@@ -4,6 +4,8 @@
 #include "support/LocalPorts.h"
 #include "text/Gbk.h"
 
+#include <QFile>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -13,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tess;
 using test::readFile;
@@ -48,7 +52,7 @@ protected:
     {
         p.setWorkingDirectory(dir.path());
         // The user's rule files are the test's.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = environment;
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TESS_PROGRAM), args);
@@ -98,6 +102,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     std::unique_ptr<sample::SampleEngine> engine;
     int port = 0;
 };
@@ -274,6 +279,189 @@ TEST_F(HarvestCommand, AnOutputOrKeywordFileThatCannotBeUsedIsAnErrorWithAMessag
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
         const Result r = run(c.args);
+        EXPECT_EQ(r.exitCode, c.status) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(HarvestCommand, AnOutputThatIsAnInputIsRefusedAndTheInputKept)
+{
+    startEngine({ 1, false });
+    const QByteArray words = "one\r\ntwo\r\n";
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), words);
+    const QString state = writeFile(dir.filePath(QStringLiteral("s.ini")), "k.txt\r\n0\r\nqcno\r\n1\r\n");
+    const QString hardLink = dir.filePath(QStringLiteral("hard.txt"));
+    const QString softLink = dir.filePath(QStringLiteral("soft.txt"));
+    ASSERT_EQ(::link(keywords.toLocal8Bit().constData(), hardLink.toLocal8Bit().constData()), 0);
+    ASSERT_TRUE(QFile::link(keywords, softLink));
+    struct Case {
+        QStringList extra;
+        QString message;
+    };
+    const Case cases[] = {
+        { { QStringLiteral("-o"), keywords }, QStringLiteral("is the keyword file") },
+        { { QStringLiteral("-o"), hardLink }, QStringLiteral("is the keyword file") },
+        { { QStringLiteral("-o"), softLink, QStringLiteral("--force") },
+            QStringLiteral("is the keyword file") },
+        { { QStringLiteral("-o"), state, QStringLiteral("--state"), state },
+            QStringLiteral("is the state file") },
+        { { QStringLiteral("--state"), softLink }, QStringLiteral("is the keyword file") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extra.join(u' ').toStdString());
+        const Result r = run(baseArgs(keywords) + c.extra);
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_EQ(readFile(keywords), words);
+    }
+}
+
+TEST_F(HarvestCommand, AnOutputHoldingRowsIsAddedToOrReplacedOnlyWhenAsked)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "one\r\n");
+    const QString out = dir.filePath(QStringLiteral("out.csv"));
+    const QStringList csv = baseArgs(keywords)
+        << QStringLiteral("--format") << QStringLiteral("csv") << QStringLiteral("-o") << out;
+    ASSERT_EQ(run(csv).exitCode, 0);
+    const QByteArray first = readFile(out);
+    ASSERT_EQ(first.count("\r\n"), 11);
+
+    const Result again = run(csv);
+    EXPECT_EQ(again.exitCode, 2);
+    EXPECT_TRUE(
+        again.err.contains(QStringLiteral("--append")) && again.err.contains(QStringLiteral("--force")))
+        << again.err.toStdString();
+    EXPECT_EQ(readFile(out), first);
+
+    // Added after the rows there, under the one header.
+    ASSERT_EQ(run(QStringList(csv) << QStringLiteral("--append")).exitCode, 0);
+    EXPECT_EQ(readFile(out), first + first.mid(first.indexOf("\r\n") + 2));
+    ASSERT_EQ(run(QStringList(csv) << QStringLiteral("--force")).exitCode, 0);
+    EXPECT_EQ(readFile(out), first);
+}
+
+TEST_F(HarvestCommand, RowsTheOutputRefusedAreSearchedAgainOnResume)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "one\r\ntwo\r\n");
+
+    // A device that is always full.
+    const Result full = run(baseArgs(keywords) << QStringLiteral("-o") << QStringLiteral("/dev/full"));
+    EXPECT_EQ(full.exitCode, 1) << full.err.toStdString();
+    EXPECT_TRUE(full.err.contains(QStringLiteral("resume with --from 0"))) << full.err.toStdString();
+
+    // A reader of standard output that has gone away, as `| head -c 0`
+    // leaves it; the default effect of SIGPIPE, as a shell gives it.
+    int ends[2] = { -1, -1 };
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    ::close(ends[0]);
+    const int writeEnd = ends[1];
+    QProcess p;
+    p.setChildProcessModifier([writeEnd] {
+        ::dup2(writeEnd, STDOUT_FILENO);
+        ::signal(SIGPIPE, SIG_DFL);
+    });
+    start(p, baseArgs(keywords));
+    ::close(writeEnd);
+    ASSERT_TRUE(p.waitForFinished(90000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("cannot write standard output"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("resume with --from 0"))) << err.toStdString();
+}
+
+TEST_F(HarvestCommand, AHangUpStopsLikeSigtermAndLeavesNoProfileBehind)
+{
+    startEngine({ 10, true });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "alpha\r\nbeta\r\n");
+    const QString tmp = dir.filePath(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkpath(tmp));
+    environment.insert(QStringLiteral("TMPDIR"), tmp);
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    QProcess p;
+    start(p, baseArgs(keywords) << QStringLiteral("-o") << out);
+    QElapsedTimer clock;
+    clock.start();
+    while (readFile(out).count("\r\n") < 10 && clock.elapsed() < 60000)
+        QThread::msleep(50);
+    ASSERT_GE(readFile(out).count("\r\n"), 10) << p.readAllStandardError().toStdString();
+    EXPECT_FALSE(QDir(tmp).entryList({ QStringLiteral("tessaroon-*") }, QDir::Dirs).isEmpty());
+    ::kill(static_cast<pid_t>(p.processId()), SIGHUP);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 129) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("resume with --from 0"))) << err.toStdString();
+    EXPECT_EQ(QDir(tmp).entryList({ QStringLiteral("tessaroon-*") }, QDir::Dirs), QStringList());
+}
+
+TEST_F(HarvestCommand, KeywordFilesAreReadAsTheyAreOrRefusedWithWhy)
+{
+    startEngine({ 1, false });
+    struct Case {
+        QByteArray file;
+        int status;
+        QString message;
+        QList<QByteArray> searched;
+    };
+    const QByteArray tooLong(40000, 'a');
+    const Case cases[] = {
+        { "one\r\n\r\n  \r\ntwo\r\n", 0, QStringLiteral("2 个空白关键字被跳过"), { "one", "two" } },
+        { QByteArray("one\r\ntw\0o\r\nthree\r\n", 18), 0, QStringLiteral("file has 3 lines, 2 keywords read"),
+            { "one", "tw" } },
+        { QByteArray("\xFF\xFE"
+                     "o\0n\0e\0\r\0\n\0",
+              12),
+            1, QStringLiteral("UTF-16LE"), {} },
+        { QByteArray("o\0n\0e\0\r\0\n\0t\0w\0o\0", 16), 1, QStringLiteral("UTF-16LE"), {} },
+        { QByteArray("\0o\0n\0e\0\r\0\n", 10), 1, QStringLiteral("UTF-16BE"), {} },
+        { tooLong + "\r\n" + tooLong + "\r\n", 3, QStringLiteral("every keyword was too long"), {} },
+        { tooLong + "\r\n\r\n", 3, QStringLiteral("every keyword was too long or blank"), {} },
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        const qsizetype asked = searchedWords().size();
+        const QString keywords = writeFile(dir.filePath(QStringLiteral("k%1.txt").arg(++n)), c.file);
+        const Result r = run(baseArgs(keywords));
+        EXPECT_EQ(r.exitCode, c.status) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_EQ(searchedWords().mid(asked), c.searched);
+    }
+}
+
+TEST_F(HarvestCommand, WrongWordsAndAMissingDisplayAreSaidNotTaken)
+{
+    struct Case {
+        QStringList args;
+        int status;
+        QString message;
+    };
+    const Case cases[] = {
+        { { QStringLiteral("list"), QStringLiteral("k.txt") }, 2, QStringLiteral("unknown command list") },
+        { { QStringLiteral("--bogus") }, 2, QStringLiteral("unknown option --bogus") },
+        { { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("-o"),
+              QStringLiteral("B"), QStringLiteral("s.txt") },
+            2, QStringLiteral("-o given twice") },
+        { { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("--memory"),
+              QStringLiteral("junk"), QStringLiteral("s.txt") },
+            2, QStringLiteral("--memory needs a size") },
+        { { QStringLiteral("harvest"), QStringLiteral("-k"), QStringLiteral("k.txt"), QStringLiteral("-o"),
+              QString() },
+            2, QStringLiteral("-o needs a file name") },
+        { {}, 1, QStringLiteral("tessaroon harvest") },
+    };
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        environment.remove(QString::fromLatin1(name));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Result r = run(c.args, 30000);
         EXPECT_EQ(r.exitCode, c.status) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
     }

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tess;
@@ -120,6 +122,54 @@ TEST(RowWriter, AFullDeviceFailsTheFlushAndEveryOneAfter)
     EXPECT_FALSE(tsv.flush());
     RowWriter csv(fd, RowFormat::Csv);
     EXPECT_FALSE(csv.begin());
+    ::close(fd);
+}
+
+// A file size limit cuts a write short part-way through a row, as a disk
+// filling up does.
+TEST(RowWriter, AWriteCutShortLeavesTheRowsBeforeIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.txt"));
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ASSERT_GE(fd, 0);
+    RowWriter writer(fd, RowFormat::Tsv);
+    ASSERT_TRUE(writer.begin());
+    writer.append("http://a.example/", "first page");
+    ASSERT_TRUE(writer.flush());
+    const QByteArray firstPage = test::readFile(path);
+
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedSignal = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = static_cast<rlim_t>(firstPage.size() + 10);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    writer.append("http://b.example/", "second page, cut short");
+    writer.append("http://c.example/", "second page");
+    const bool written = writer.flush();
+    const int error = errno;
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, savedSignal);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(test::readFile(path), firstPage);
+    ::close(fd);
+}
+
+TEST(RowWriter, RowsAddedToAFileGoUnderItsHeader)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(
+        dir.filePath(QStringLiteral("out.csv")), rowsPreamble(RowFormat::Csv) + "http://a.example/,a\r\n");
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    RowWriter writer(fd, RowFormat::Csv);
+    ASSERT_TRUE(writer.begin());
+    writer.append("http://b.example/", "b");
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(test::readFile(path),
+        rowsPreamble(RowFormat::Csv) + "http://a.example/,a\r\nhttp://b.example/,b\r\n");
     ::close(fd);
 }
 

@@ -483,3 +483,14 @@ TEST_F(SearchRunTest, ANavigationThatCannotStartIsIgnored)
 }
 
 } // namespace
+
+TEST_F(SearchRunTest, BlankKeywordsAreSkippedAndCounted)
+{
+    run.keywordList() = { "", "beta", " \t", "gamma", "  " };
+    run.start();
+    runToEnd();
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("beta:0"), QStringLiteral("gamma:0"), QStringLiteral("gamma:10") }));
+    EXPECT_EQ(run.counts().blankKeywords, 3);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个空白关键字被跳过）"));
+}

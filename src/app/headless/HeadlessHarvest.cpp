@@ -12,6 +12,9 @@
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "io/FileDescriptor.h"
+#include "io/FileReader.h"
+#include "io/PathName.h"
+#include "io/SystemCalls.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 
@@ -26,7 +29,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <variant>
 
@@ -55,20 +60,45 @@ std::optional<QString> noticeText(const harvest::RunNotice& notice)
     }
 }
 
+// The keyword file's keywords as 导入 reads them. Nothing, with the exit
+// status, when the file cannot be read or is not in a form the run reads.
+std::optional<harvest::KeywordList> readKeywords(const QString& path)
+{
+    QByteArray bytes;
+    try {
+        bytes = io::readWholeFile(path);
+    } catch (const text::AppError& e) {
+        say(QStringLiteral("%1: %2").arg(path, e.message()));
+        return std::nullopt;
+    }
+    // Read as GBK, UTF-16 text is one keyword of garbage.
+    if (const std::optional<QString> utf16 = tools::detectUtf16(bytes)) {
+        say(QStringLiteral("%1: the keyword file is %2 text, which is not read; save it as GBK and run again")
+                .arg(path, *utf16));
+        return std::nullopt;
+    }
+    harvest::KeywordList keywords = tools::splitList(bytes);
+    // As 导入 says it: keywords end at a lone CR or a NUL byte too, and
+    // nothing after a NUL byte is read.
+    const qsizetype lines = tools::countLines(bytes);
+    if (lines != keywords.size())
+        say(QStringLiteral("%1: file has %2 lines, %3 keywords read")
+                .arg(path)
+                .arg(lines)
+                .arg(keywords.size()));
+    return keywords;
+}
+
 // The keywords of the slice: positions from..to-1, so that one run's --to
 // is the next one's --from. Nothing, with the exit status, when there is
 // nothing to search.
 std::variant<harvest::KeywordList, int> readSlice(const HarvestArguments& args)
 {
-    harvest::KeywordList keywords;
-    try {
-        keywords = tools::loadList(args.keywordFile);
-    } catch (const text::AppError& e) {
-        say(QStringLiteral("%1: %2").arg(args.keywordFile, e.message()));
+    std::optional<harvest::KeywordList> keywords = readKeywords(args.keywordFile);
+    if (!keywords)
         return HarvestFailed;
-    }
-    const int end = static_cast<int>(std::min<qsizetype>(args.to.value_or(INT_MAX), keywords.size()));
-    if (keywords.isEmpty()) {
+    const int end = static_cast<int>(std::min<qsizetype>(args.to.value_or(INT_MAX), keywords->size()));
+    if (keywords->isEmpty()) {
         say(QStringLiteral("关键字列表文件中没有关键字：%1").arg(args.keywordFile));
         return HarvestFailed;
     }
@@ -76,11 +106,48 @@ std::variant<harvest::KeywordList, int> readSlice(const HarvestArguments& args)
         say(QStringLiteral("nothing to search: --from %1 is not before the slice's end (%2 of %3 keywords)")
                 .arg(args.from)
                 .arg(end)
-                .arg(keywords.size()));
+                .arg(keywords->size()));
         return HarvestUsage;
     }
-    keywords.resize(end);
-    return keywords;
+    keywords->resize(end);
+    return std::move(*keywords);
+}
+
+// Whether the file `path` names is the one open as `fd`, links followed.
+bool isOpenFile(const QString& path, int fd)
+{
+    struct stat named { };
+    struct stat open { };
+    return ::stat(io::encodePath(path).constData(), &named) == 0 && ::fstat(fd, &open) == 0
+        && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+// Whether `a` and `b` name one file, by any links or spellings.
+bool sameFile(const QString& a, const QString& b)
+{
+    const io::FileDescriptor file(::open(io::encodePath(a).constData(), O_PATH | O_CLOEXEC));
+    return file.isOpen() && isOpenFile(b, file.get());
+}
+
+// The files of the command line that must be distinct, so that nothing
+// writes over what the run reads: the message when two are one.
+std::optional<QString> sharedFile(const HarvestArguments& args)
+{
+    const QString& keywords = args.keywordFile;
+    if (!args.output.isEmpty() && sameFile(args.output, keywords))
+        return QStringLiteral("harvest: -o %1 is the keyword file %2: the rows would replace the keywords")
+            .arg(args.output, keywords);
+    if (args.output.isEmpty() && isOpenFile(keywords, STDOUT_FILENO))
+        return QStringLiteral("harvest: standard output is the keyword file %1: the rows would go into it")
+            .arg(keywords);
+    if (!args.output.isEmpty() && !args.stateFile.isEmpty() && sameFile(args.output, args.stateFile))
+        return QStringLiteral("harvest: -o %1 is the state file %2: the position would replace the rows")
+            .arg(args.output, args.stateFile);
+    if (!args.stateFile.isEmpty() && sameFile(args.stateFile, keywords))
+        return QStringLiteral(
+            "harvest: --state %1 is the keyword file %2: the position would replace the keywords")
+            .arg(args.stateFile, keywords);
+    return std::nullopt;
 }
 
 // Where the rows go: the file named by -o, or standard output.
@@ -90,25 +157,54 @@ struct Output {
     QString name = QStringLiteral("standard output");
 };
 
-// Opens the output and writes its preamble; false when either fails (the
-// message is out).
-bool openOutput(const HarvestArguments& args, Output& out, std::optional<harvest::RowWriter>& rows)
+// Opens the file -o names without erasing anything in it unasked: one that
+// holds something already is added to with --append, emptied with --force,
+// and refused otherwise. The exit status when it cannot be used.
+std::optional<int> openOutputFile(const HarvestArguments& args, Output& out)
 {
-    if (!args.output.isEmpty()) {
-        out.file = io::openForAppend(args.output, true);
-        if (!out.file.isOpen()) {
-            say(QStringLiteral("cannot write %1: %2").arg(args.output, systemError(errno)));
-            return false;
-        }
-        out.fd = out.file.get();
-        out.name = args.output;
+    out.file = io::openForAppend(args.output, false);
+    if (!out.file.isOpen()) {
+        say(QStringLiteral("cannot write %1: %2").arg(args.output, systemError(errno)));
+        return HarvestFailed;
     }
+    out.fd = out.file.get();
+    out.name = args.output;
+    struct stat st { };
+    if (::fstat(out.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return std::nullopt;
+    switch (args.existingOutput) {
+    case HarvestArguments::ExistingOutput::Refuse:
+        say(QStringLiteral("harvest: %1 already holds %2 bytes; to add the rows after them give --append, "
+                           "to replace them give --force")
+                .arg(args.output)
+                .arg(st.st_size));
+        return HarvestUsage;
+    case HarvestArguments::ExistingOutput::Replace:
+        if (io::systemCalls().ftruncate(out.fd, 0) != 0) {
+            say(QStringLiteral("cannot write %1: %2").arg(args.output, systemError(errno)));
+            return HarvestFailed;
+        }
+        return std::nullopt;
+    case HarvestArguments::ExistingOutput::Append:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Opens the output and writes its preamble; the exit status when either
+// fails (the message is out).
+std::optional<int> openOutput(
+    const HarvestArguments& args, Output& out, std::optional<harvest::RowWriter>& rows)
+{
+    if (!args.output.isEmpty())
+        if (const std::optional<int> status = openOutputFile(args, out))
+            return status;
     rows.emplace(out.fd, args.format);
     if (!rows->begin()) {
         say(QStringLiteral("cannot write %1: %2").arg(out.name, systemError(errno)));
-        return false;
+        return HarvestFailed;
     }
-    return true;
+    return std::nullopt;
 }
 
 // Makes the application the browser needs, offscreen.
@@ -170,6 +266,7 @@ private:
     void onStopSignal();
     void runToEnd();
     void keepPosition();
+    void sayIfNothingSearched(const harvest::RunEnd& end);
     void tearDown();
     void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
 
@@ -181,6 +278,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_signalNotifier;
     int m_status = HarvestDone;
     int m_stopSignal = 0;
+    // The first keyword some of whose rows the output refused.
+    std::optional<int> m_undelivered;
     bool m_finished = false;
     bool m_verification = false;
 };
@@ -256,11 +355,14 @@ void HeadlessRun::onNotice(const harvest::RunNotice& notice)
 
 void HeadlessRun::onPageHarvested()
 {
+    const harvest::SearchRun& run = m_harvest->run();
     if (!m_setting.rows.flush()) {
+        // The page is its keyword's: the keyword has to be searched again.
+        if (!m_undelivered)
+            m_undelivered = run.keywordIndex() - 1;
         fail(QStringLiteral("cannot write %1: %2").arg(m_setting.outName, systemError(errno)));
         return;
     }
-    const harvest::SearchRun& run = m_harvest->run();
     m_progress.page(run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageOffset() / 10,
         m_setting.rows.rowCount());
 }
@@ -319,7 +421,10 @@ void HeadlessRun::keepPosition()
     // The keyword in flight is searched again from its first page; a
     // keyword whose last page was read is done. A keyword interrupted by a
     // verification page is searched again.
-    const int resume = end.morePages || m_verification ? end.keywordIndex - 1 : end.keywordIndex;
+    int resume = end.morePages || m_verification ? end.keywordIndex - 1 : end.keywordIndex;
+    // A keyword counts as done only once all of its rows are out.
+    if (m_undelivered)
+        resume = std::min(resume, *m_undelivered);
     m_progress.breakLine();
     if ((m_stopSignal != 0 || m_status != HarvestDone) && end.keywordIndex > args.from
         && resume < m_setting.keywords.size())
@@ -336,6 +441,30 @@ void HeadlessRun::keepPosition()
     }
     if (m_status == HarvestDone && end.counts.failedPages > 0)
         m_status = HarvestPagesMissing;
+    sayIfNothingSearched(end);
+}
+
+// A run that went through its keywords without asking for one of them
+// searched nothing, whatever its end says.
+void HeadlessRun::sayIfNothingSearched(const harvest::RunEnd& end)
+{
+    const harvest::RunCounts& counts = end.counts;
+    const int taken = end.keywordIndex - m_setting.args.from;
+    if (m_stopSignal != 0 || m_status != HarvestDone || end.keywordIndex < m_setting.keywords.size()
+        || counts.skippedKeywords + counts.blankKeywords < taken)
+        return;
+    m_status = HarvestPagesMissing;
+    if (counts.blankKeywords == 0)
+        say(QStringLiteral("nothing was searched because every keyword was too long (%1 skipped)")
+                .arg(counts.skippedKeywords));
+    else if (counts.skippedKeywords == 0)
+        say(QStringLiteral("nothing was searched because every keyword was blank (%1 skipped)")
+                .arg(counts.blankKeywords));
+    else
+        say(QStringLiteral("nothing was searched because every keyword was too long or blank "
+                           "(%1 too long, %2 blank)")
+                .arg(counts.skippedKeywords)
+                .arg(counts.blankKeywords));
 }
 
 void HeadlessRun::tearDown()
@@ -359,6 +488,8 @@ int HeadlessRun::exec()
         return HarvestInterrupted;
     if (m_stopSignal == SIGTERM)
         return HarvestTerminated;
+    if (m_stopSignal == SIGHUP)
+        return HarvestHungUp;
     return m_status;
 }
 
@@ -366,13 +497,20 @@ int HeadlessRun::exec()
 
 int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
 {
+    if (const std::optional<QString> shared = sharedFile(args)) {
+        say(*shared);
+        return HarvestUsage;
+    }
     auto slice = readSlice(args);
     if (const int* status = std::get_if<int>(&slice))
         return *status;
+    // A reader of the rows that goes away is a failed write like a full
+    // disk, told and resumable, not a silent end.
+    ::signal(SIGPIPE, SIG_IGN);
     Output output;
     std::optional<harvest::RowWriter> rows;
-    if (!openOutput(args, output, rows))
-        return HarvestFailed;
+    if (const std::optional<int> status = openOutput(args, output, rows))
+        return *status;
 
     prepareApplication();
     QApplication application(argc, argv);

@@ -11,8 +11,16 @@ namespace tess::app {
 
 // `tessaroon harvest`: the window's search run without the window.
 struct HarvestArguments {
+    // What becomes of an output file that already holds something.
+    enum class ExistingOutput {
+        Refuse, // the default: nothing is erased without being asked
+        Append, // --append: the rows go after the ones there
+        Replace, // --force
+    };
+
     QString keywordFile; // -k
     QString output; // -o; empty: standard output
+    ExistingOutput existingOutput = ExistingOutput::Refuse;
     int from = 0; // --from: position of the first keyword searched, from 0
     std::optional<int> to; // --to: the position the run stops before
     int intervalSeconds = 5; // --interval, 1..1000
@@ -29,7 +37,8 @@ enum HarvestExit : int {
     HarvestFailed = 1, // an error ended the run; the message is on standard error
     HarvestUsage = 2, // the command line is wrong
     HarvestPagesMissing = 3, // every keyword searched, but some pages could not be loaded
-    HarvestInterrupted = 130, // SIGINT: 128 + the signal
+    HarvestHungUp = 129, // SIGHUP: 128 + the signal
+    HarvestInterrupted = 130, // SIGINT
     HarvestTerminated = 143, // SIGTERM
 };
 

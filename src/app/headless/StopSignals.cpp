@@ -10,6 +10,10 @@ namespace {
 
 int stopSignalPipe[2] = { -1, -1 };
 
+// A closed terminal or a dropped ssh session ends a long run as SIGTERM
+// does: with the position that resumes it, and its temporary files gone.
+constexpr int kStopSignals[] = { SIGINT, SIGTERM, SIGHUP };
+
 extern "C" void onStopSignal(int signo)
 {
     const int saved = errno;
@@ -29,14 +33,14 @@ void catchSignals()
     struct sigaction action { };
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int signo : kStopSignals)
+        ::sigaction(signo, &action, nullptr);
 }
 
 void release()
 {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (const int signo : kStopSignals)
+        ::signal(signo, SIG_DFL);
 }
 
 int take()

@@ -2,7 +2,7 @@
 
 namespace tess::app::stopsignals {
 
-// Ctrl+C and SIGTERM for a program that works on an event loop: the
+// Ctrl+C, SIGTERM and SIGHUP for a program that works on an event loop: the
 // handler only writes the signal's number to a pipe; the loop watches the
 // pipe's read end and stops the work between two of its steps.
 
@@ -10,9 +10,9 @@ namespace tess::app::stopsignals {
 bool open();
 // The pipe's end to watch for signals.
 int readEnd();
-// Sends SIGINT and SIGTERM to the pipe from now on.
+// Sends SIGINT, SIGTERM and SIGHUP to the pipe from now on.
 void catchSignals();
-// Gives SIGINT and SIGTERM their default effect again.
+// Gives those signals their default effect again.
 void release();
 // The number of the next signal waiting in the pipe; 0 when none is.
 int take();

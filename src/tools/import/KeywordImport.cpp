@@ -1,5 +1,6 @@
 #include "tools/import/KeywordImport.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tess::tools {
@@ -73,5 +74,32 @@ qsizetype countFileLines(const QString& path)
 }
 
 io::Lines loadList(const QString& path) { return splitList(io::readWholeFile(path)); }
+
+std::optional<QString> detectUtf16(QByteArrayView bytes)
+{
+    const QString little = QStringLiteral("UTF-16LE");
+    const QString big = QStringLiteral("UTF-16BE");
+    if (bytes.startsWith("\xFF\xFE"))
+        return little;
+    if (bytes.startsWith("\xFE\xFF"))
+        return big;
+    // The start of the file tells as well as the whole of it.
+    constexpr qsizetype kLooked = 4096;
+    const qsizetype pairs = std::min(bytes.size(), kLooked) / 2;
+    qsizetype nulFirst = 0;
+    qsizetype nulSecond = 0;
+    for (qsizetype i = 0; i < pairs; ++i) {
+        nulFirst += bytes[2 * i] == '\0' ? 1 : 0;
+        nulSecond += bytes[2 * i + 1] == '\0' ? 1 : 0;
+    }
+    // A stray NUL in GBK text is far from every other byte; UTF-16 text
+    // with some ASCII in it has NULs on one side and hardly any on the other.
+    auto oneSided = [pairs](qsizetype many, qsizetype few) { return many * 4 > pairs && few * 8 < many; };
+    if (oneSided(nulSecond, nulFirst))
+        return little;
+    if (oneSided(nulFirst, nulSecond))
+        return big;
+    return std::nullopt;
+}
 
 } // namespace tess::tools

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 // The two ways a keyword file is read. They agree on ordinary text and differ
 // on lone CR bytes, NUL bytes and byte 26; the window applies them one after
 // the other (count first, then load) so each can fail on its own.
@@ -28,5 +30,10 @@ qsizetype countFileLines(const QString& path);
 // The file read whole and split by splitList(). Throws text::FileOpenError
 // when it cannot be opened and text::StreamReadError on a short read.
 io::Lines loadList(const QString& path);
+
+// The UTF-16 form `bytes` are in, "UTF-16LE" or "UTF-16BE": by the byte
+// order mark, or without one by NUL bytes in every other place, as ASCII
+// text in UTF-16 has and GBK text never has. Nothing for any other text.
+std::optional<QString> detectUtf16(QByteArrayView bytes);
 
 } // namespace tess::tools

@@ -10,28 +10,40 @@
 
 namespace tess::tools {
 
-std::optional<MergeArguments> parseMergeArguments(const QStringList& words)
+std::optional<MergeArguments> parseMergeArguments(const QStringList& words, QString* whatIsWrong)
 {
+    auto wrong = [whatIsWrong](const QString& message) -> std::optional<MergeArguments> {
+        if (whatIsWrong)
+            *whatIsWrong = message;
+        return std::nullopt;
+    };
     // The options, in either order, come before the sources.
     MergeArguments arguments;
     qsizetype i = 0;
     bool haveTarget = false;
-    while (i + 1 < words.size()) {
-        if (words[i] == u"-o" && !haveTarget) {
+    bool haveBudget = false;
+    for (; i < words.size() && (words[i] == u"-o" || words[i] == u"--memory"); i += 2) {
+        const bool target = words[i] == u"-o";
+        if (target ? haveTarget : haveBudget)
+            return wrong(QStringLiteral("%1 given twice").arg(words[i]));
+        if (i + 1 >= words.size())
+            return wrong(QStringLiteral("%1 needs a value").arg(words[i]));
+        if (target) {
             arguments.target = words[i + 1];
             haveTarget = true;
-        } else if (words[i] == u"--memory" && arguments.memoryBudget == 0) {
-            const std::optional<qint64> size = parseMemorySize(words[i + 1]);
-            if (!size)
-                return std::nullopt;
-            arguments.memoryBudget = *size;
-        } else {
-            break;
+            continue;
         }
-        i += 2;
+        const std::optional<qint64> size = parseMemorySize(words[i + 1]);
+        if (!size)
+            return wrong(QStringLiteral("--memory needs a size in bytes, or with K, M or G (512M, 4G): %1")
+                             .arg(words[i + 1]));
+        arguments.memoryBudget = *size;
+        haveBudget = true;
     }
-    if (!haveTarget || arguments.target.isEmpty() || i >= words.size())
-        return std::nullopt;
+    if (!haveTarget || arguments.target.isEmpty())
+        return wrong(QStringLiteral("-o TARGET is missing"));
+    if (i >= words.size())
+        return wrong(QStringLiteral("no SOURCE to merge"));
     arguments.sources = words.mid(i);
     return arguments;
 }

@@ -15,8 +15,9 @@ struct MergeArguments {
     qint64 memoryBudget = 0; // bytes; 0: the default share of the memory
 };
 
-// Reads the words after "merge"; nothing when they do not fit the form.
-std::optional<MergeArguments> parseMergeArguments(const QStringList& words);
+// Reads the words after "merge"; nothing when they do not fit the form,
+// with what does not fit in `whatIsWrong` when it is given.
+std::optional<MergeArguments> parseMergeArguments(const QStringList& words, QString* whatIsWrong = nullptr);
 
 // What the merge command prints when its words do not fit.
 const char* mergeUsage();

@@ -103,3 +103,23 @@ TEST(KeywordImport, OpenFailuresCarryTheReaderTexts)
         EXPECT_EQ(e.message(), QStringLiteral("Cannot open file %1").arg(path));
     }
 }
+
+TEST(KeywordImport, TellsUtf16TextFromGbkText)
+{
+    struct Case {
+        QByteArray bytes;
+        std::optional<QString> encoding;
+    };
+    const Case cases[] = {
+        { QByteArray("\xFF\xFE\x7D\x5E", 4), QStringLiteral("UTF-16LE") },
+        { QByteArray("\xFE\xFF\x5E\x7D", 4), QStringLiteral("UTF-16BE") },
+        { QByteArray("a\0b\0\r\0\n\0", 8), QStringLiteral("UTF-16LE") },
+        { QByteArray("\0a\0b\0\r\0\n", 8), QStringLiteral("UTF-16BE") },
+        { "alpha\r\nbeta\r\n", std::nullopt },
+        { "\xB9\xE3\xD6\xDD\r\n", std::nullopt }, // GBK
+        { QByteArray("alpha\r\nbe\0ta\r\ngamma\r\n", 20), std::nullopt }, // a stray NUL
+        { "", std::nullopt },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(tools::detectUtf16(c.bytes), c.encoding) << c.bytes.toHex().toStdString();
+}

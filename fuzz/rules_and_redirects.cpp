@@ -2,12 +2,16 @@
 // file, a redirector's answer and the links of a page. The input is the
 // rule file, the answer's Location header, the answer's body and a link,
 // separated by 0xFF bytes; the first byte of the body part picks the
-// answer's status. Parts not given are empty.
+// answer's status. Parts not given are empty. The link is also offered as
+// a result page's link, as the target a redirect link carries and as its
+// text.
 #include "FuzzCheck.h"
 
+#include "harvest/PageHarvest.h"
 #include "harvest/PageReader.h"
 #include "harvest/RedirectResolver.h"
 #include "harvest/RuleSetFile.h"
+#include "text/Gbk.h"
 
 #include <QByteArray>
 #include <QList>
@@ -47,6 +51,31 @@ void checkRuleFile(const QByteArray& content)
     (void)page.classify("https://a.example.org/");
 }
 
+// Whatever a page offers, the rows it gives hold no control character in
+// their addresses, so no row can be cut in two or forge a field.
+void checkPageRows(const QByteArray& link, const QByteArray& target)
+{
+    const QString offered = QString::fromLatin1(link);
+    browser::PageSnapshot page;
+    page.location = QStringLiteral("https://www.baidu.com/s?wd=x");
+    page.links = {
+        { offered, offered },
+        { QStringLiteral("http://www.baidu.com/link?url=a"), offered, offered },
+        { QStringLiteral("http://www.baidu.com/link?url=b"), offered },
+    };
+    const harvest::RuleSet rules = harvest::todayRules();
+    const harvest::PageHarvest harvest = harvest::harvestPage(page, rules, "www.baidu.com");
+    FUZZ_CHECK(harvest.redirects.size() <= 2);
+    const harvest::TakenRows taken = harvest::takeRows(
+        harvest, harvest::RedirectTargets(harvest.redirects.size(), target), rules, "www.baidu.com");
+    const QByteArray href = text::toGbk(offered);
+    for (const auto& [address, linkText] : taken.rows) {
+        FUZZ_CHECK(!harvest::hasControlCharacter(address));
+        // Anything but the link's own address is a target the page named.
+        FUZZ_CHECK(address == href || harvest::isAcceptableTarget(address));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -67,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A target is a web address the harvest can write as it is.
     FUZZ_CHECK(target.isEmpty() || target.startsWith("http://") || target.startsWith("https://"));
     FUZZ_CHECK(printableAscii(target));
+    FUZZ_CHECK(target.isEmpty() || harvest::isAcceptableTarget(target));
 
     const QByteArray link = parts.value(3);
     const QByteArray host = harvest::hostOf(link);
@@ -74,5 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const harvest::PageRules today(harvest::todayRules(), "www.baidu.com", "https://www.baidu.com/s?wd=x");
     const harvest::LinkKind kind = today.classify(link);
     FUZZ_CHECK(kind == harvest::LinkKind::Skip || link.startsWith("http://") || link.startsWith("https://"));
+    checkPageRows(link, target);
     return 0;
 }

@@ -75,6 +75,11 @@ int answerHostile(const SearchRequest& request, const std::string& host, int por
                 "<script>addEventListener('beforeunload', function (e) {"
                 " e.preventDefault(); e.returnValue = '确定离开？'; return '确定离开？'; });</script>"),
             kGbkHtml);
+    } else if (kind == "popups") {
+        res.set_content(resultPageWith(request, host,
+                            "<script>for (var i = 0; i < 500; ++i) window.open('/popup?n=' + i, '_blank');"
+                            "</script>"),
+            kGbkHtml);
     } else if (kind == "never") {
         answerNever(request, host, stopping, res);
     } else if (kind == "script") {

@@ -15,6 +15,7 @@ struct Response;
 //
 //   alert, confirm, prompt   a one-page result page that opens that page dialog
 //   beforeunload             a one-page result page that asks before it is left
+//   popups                   a one-page result page that opens 500 pop-up windows
 //   never                    part of a page, then nothing, for as long as the engine runs
 //   script                   a page whose script never ends
 //   download                 a file to save instead of a page

@@ -1,68 +1,97 @@
 #include "harvest/PageHarvest.h"
 
-#include "harvest/PageReader.h"
 #include "text/Gbk.h"
 
+#include <limits>
+
 namespace tess::harvest {
-namespace {
-
-// The index of `href` in `redirects`, added when it is not there yet.
-qsizetype redirectIndex(QList<QByteArray>& redirects, const QByteArray& href)
-{
-    const qsizetype found = redirects.indexOf(href);
-    if (found >= 0)
-        return found;
-    redirects.append(href);
-    return redirects.size() - 1;
-}
-
-} // namespace
 
 PageHarvest harvestPage(const browser::PageSnapshot& page, const RuleSet& rules, const QByteArray& engineHost)
 {
-    PageHarvest out;
-    out.location = text::toGbk(page.location);
-    if (out.location.isEmpty())
-        return out;
-    const PageRules pageRules(rules, engineHost, out.location);
-    for (const browser::PageLink& link : page.links) {
-        const QByteArray href = text::toGbk(link.href);
-        const LinkKind kind = pageRules.classify(href);
-        if (kind == LinkKind::Skip)
-            continue;
-        PageRow row { href, text::toGbk(link.text) };
-        if (kind == LinkKind::Redirect) {
-            const QByteArray carried = text::toGbk(link.carriedTarget);
-            if (pageRules.classify(carried) == LinkKind::Outbound)
-                row.address = carried;
-            else if (!carried.isEmpty() && pageRules.isOwn(carried))
-                continue; // leads to the engine's own pages
-            else
-                row.redirect = redirectIndex(out.redirects, href);
-        }
-        out.rows.append(row);
-    }
-    return out;
+    PageHarvester harvester(page, rules, engineHost);
+    harvester.step(std::numeric_limits<qsizetype>::max());
+    return harvester.take();
 }
 
-TakenRows takeRows(const PageHarvest& harvest, const QList<QByteArray>& targets, const RuleSet& rules,
+PageHarvester::PageHarvester(
+    const browser::PageSnapshot& page, const RuleSet& rules, const QByteArray& engineHost)
+    : m_rules(rules)
+    , m_harvest { .location = text::toGbk(page.location) }
+    , m_pageRules(m_rules, engineHost, m_harvest.location)
+    , m_links(m_harvest.location.isEmpty() ? QList<browser::PageLink>() : page.links)
+{
+}
+
+bool PageHarvester::step(qsizetype links)
+{
+    const qsizetype end = m_next + std::min(links, m_links.size() - m_next);
+    for (; m_next < end; ++m_next)
+        read(m_links.at(m_next));
+    if (m_next < m_links.size())
+        return false;
+    m_links.clear();
+    m_next = 0;
+    return true;
+}
+
+void PageHarvester::read(const browser::PageLink& link)
+{
+    const QByteArray href = text::toGbk(link.href);
+    // A browser never hands over such an address; one that does would cut
+    // the row it makes in two.
+    if (hasControlCharacter(href))
+        return;
+    const LinkKind kind = m_pageRules.classify(href);
+    if (kind == LinkKind::Skip)
+        return;
+    PageRow row { href, text::toGbk(link.text) };
+    if (kind == LinkKind::Redirect) {
+        const QByteArray carried = text::toGbk(link.carriedTarget);
+        if (m_pageRules.classify(carried) == LinkKind::Outbound) {
+            // Only the page says where it leads: what it says must be a
+            // plain address, or it could forge rows and fields.
+            if (!isAcceptableTarget(carried)) {
+                ++m_harvest.refusedTargets;
+                return;
+            }
+            row.address = carried;
+        } else if (!carried.isEmpty() && m_pageRules.isOwn(carried)) {
+            return; // leads to the engine's own pages
+        } else {
+            // The same redirect once a page, found without a search
+            // through every one so far.
+            auto found = m_redirectIndex.constFind(href);
+            if (found == m_redirectIndex.constEnd()) {
+                found = m_redirectIndex.insert(href, m_harvest.redirects.size());
+                m_harvest.redirects.append(href);
+            }
+            row.redirect = found.value();
+        }
+    }
+    m_harvest.rows.append(row);
+}
+
+TakenRows takeRows(const PageHarvest& harvest, const RedirectTargets& targets, const RuleSet& rules,
     const QByteArray& engineHost)
 {
     const PageRules pageRules(rules, engineHost, harvest.location);
     TakenRows out;
+    out.unresolved = harvest.refusedTargets;
     for (const PageRow& row : harvest.rows) {
         if (row.redirect < 0) {
             out.rows.append({ row.address, row.text });
             continue;
         }
-        const QByteArray target = targets.value(row.redirect);
-        const LinkKind kind = pageRules.classify(target);
-        if (target.isEmpty() || kind == LinkKind::Redirect) {
+        const std::optional<QByteArray> target = targets.value(row.redirect);
+        if (!target)
+            continue;
+        const LinkKind kind = pageRules.classify(*target);
+        if (target->isEmpty() || kind == LinkKind::Redirect) {
             ++out.unresolved;
             continue;
         }
         if (kind == LinkKind::Outbound)
-            out.rows.append({ target, row.text });
+            out.rows.append({ *target, row.text });
     }
     return out;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "browser/PageSnapshot.h"
+#include "harvest/PageReader.h"
 #include "harvest/RuleSet.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
+
+#include <optional>
 
 namespace tess::harvest {
 
@@ -21,16 +25,46 @@ struct PageRow {
 // What a result page offers, before its redirect links are resolved.
 struct PageHarvest {
     QByteArray location; // the page's address in GBK; empty: no document
-    QList<PageRow> rows; // in page order
-    QList<QByteArray> redirects; // the redirect links to resolve, each once
+    QList<PageRow> rows = {}; // in page order
+    QList<QByteArray> redirects = {}; // the redirect links to resolve, each once
+    // Redirect links whose carried target was refused (not a well-formed
+    // web address, or one with control characters): counted as unresolved.
+    int refusedTargets = 0;
 };
 
 // Reads the rows of a loaded result page under a rule set, asked on the
 // engine host in use: the links that are not the engine's own, a redirect
 // link by the target it carries when that is outbound (dropped when that
-// is the engine's own), else waiting for its redirect to be resolved.
+// is the engine's own), else waiting for its redirect to be resolved. A
+// link whose address holds a control character is passed over, and a
+// carried target that is not acceptable (isAcceptableTarget) is refused.
 PageHarvest harvestPage(
     const browser::PageSnapshot& page, const RuleSet& rules, const QByteArray& engineHost);
+
+// harvestPage a slice of links at a time, so that a page with a great many
+// links need not hold the thread until all are read.
+class PageHarvester final {
+public:
+    PageHarvester(const browser::PageSnapshot& page, const RuleSet& rules, const QByteArray& engineHost);
+    PageHarvester(const PageHarvester&) = delete;
+    PageHarvester& operator=(const PageHarvester&) = delete;
+
+    // Reads up to `links` more links; true once every link is read.
+    bool step(qsizetype links);
+    // What the links read so far offer.
+    const PageHarvest& harvest() const { return m_harvest; }
+    PageHarvest take() { return std::move(m_harvest); }
+
+private:
+    void read(const browser::PageLink& link);
+
+    RuleSet m_rules;
+    PageHarvest m_harvest;
+    PageRules m_pageRules;
+    QList<browser::PageLink> m_links;
+    qsizetype m_next = 0;
+    QHash<QByteArray, qsizetype> m_redirectIndex; // into m_harvest.redirects
+};
 
 // A row as taken: address and link text.
 using TakenRow = QPair<QByteArray, QByteArray>;
@@ -40,10 +74,15 @@ struct TakenRows {
     int unresolved = 0; // redirect rows whose target is missing or another redirect
 };
 
-// The page's rows with their redirects resolved: `targets` holds one target
-// for each of harvest.redirects ("" for none). A row whose target leads to
-// the engine's own pages is dropped.
-TakenRows takeRows(const PageHarvest& harvest, const QList<QByteArray>& targets, const RuleSet& rules,
+// What became of a page's redirects, one for each of PageHarvest::
+// redirects: the target, "" when there is none; no value when its answer
+// never came (the page was cut short). Missing ones at the end have no value.
+using RedirectTargets = QList<std::optional<QByteArray>>;
+
+// The page's rows with their redirects resolved. A row whose target leads
+// to the engine's own pages is dropped; so is a row whose target never
+// came, without being counted.
+TakenRows takeRows(const PageHarvest& harvest, const RedirectTargets& targets, const RuleSet& rules,
     const QByteArray& engineHost);
 
 } // namespace tess::harvest

@@ -3,6 +3,8 @@
 #include "text/CaseKey.h"
 #include "text/Gbk.h"
 
+#include <QUrl>
+
 #include <algorithm>
 
 namespace tess::harvest {
@@ -57,6 +59,41 @@ QByteArray siteDomain(const QByteArray& location)
 bool isOutboundLink(const QByteArray& href, const QByteArray& siteDomain)
 {
     return href.startsWith("http://") && (siteDomain.isEmpty() || !href.contains(siteDomain));
+}
+
+bool hasControlCharacter(QByteArrayView s)
+{
+    return std::any_of(s.begin(), s.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
+}
+
+bool isAcceptableTarget(const QByteArray& address)
+{
+    if (hasControlCharacter(address))
+        return false;
+    // What a browser escapes before sending: bytes beyond ASCII (a GBK
+    // path, say), spaces and the few characters no address may hold as
+    // they are. What is left must parse strictly.
+    static constexpr QByteArrayView kEscaped(" \"<>\\^`{|}");
+    static const char kHexDigits[] = "0123456789ABCDEF";
+    QByteArray escaped;
+    escaped.reserve(address.size());
+    for (const char c : address) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80 || kEscaped.contains(c)) {
+            escaped += '%';
+            escaped += kHexDigits[u >> 4];
+            escaped += kHexDigits[u & 0xf];
+        } else {
+            escaped += c;
+        }
+    }
+    const QUrl url = QUrl::fromEncoded(escaped, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    return url.isValid() && !url.isRelative() && (scheme == u"http" || scheme == u"https")
+        && !url.host().isEmpty();
 }
 
 QByteArray hostOf(const QByteArray& address)

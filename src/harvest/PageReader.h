@@ -25,6 +25,17 @@ QByteArray siteDomain(const QByteArray& location);
 // "http://" exactly and does not contain the engine's own domain.
 bool isOutboundLink(const QByteArray& href, const QByteArray& siteDomain);
 
+// Whether `s` holds a control character: a byte below 0x20, or 0x7F.
+// Such a byte in an address or a link text could end a saved row or
+// field early (TAB, CR, LF).
+bool hasControlCharacter(QByteArrayView s);
+
+// Whether an address a page offers may be taken as a row's address: an
+// absolute http or https address with a host that parses strictly once the
+// characters a browser escapes on sending are escaped, and no control
+// character anywhere.
+bool isAcceptableTarget(const QByteArray& address);
+
 // The host of an address with its port, lower case: "http://A.b:81/x"
 // gives "a.b:81". "" when the address names no host.
 QByteArray hostOf(const QByteArray& address);

@@ -1,5 +1,7 @@
 #include "harvest/RedirectResolver.h"
 
+#include "harvest/PageReader.h"
+
 #include <QUrl>
 
 #include <cctype>
@@ -203,10 +205,12 @@ QByteArray scriptRedirect(const QByteArray& body)
 // `address` made absolute against `base`; empty unless it is an http or
 // https address with a host. Bytes outside printable ASCII (a GBK keyword
 // sent raw, say) are percent-encoded as they are, never re-read as text.
+// An address with a control character inside is refused: a redirector that
+// sends one is forging rather than leading somewhere.
 QByteArray absoluteWebAddress(const QByteArray& address, const QByteArray& base)
 {
     const QByteArray trimmed = address.trimmed();
-    if (trimmed.isEmpty())
+    if (trimmed.isEmpty() || hasControlCharacter(trimmed))
         return {};
     QByteArray encoded;
     encoded.reserve(trimmed.size());
@@ -227,7 +231,8 @@ QByteArray absoluteWebAddress(const QByteArray& address, const QByteArray& base)
     const QString scheme = target.scheme();
     if (scheme != u"http" && scheme != u"https")
         return {};
-    return target.toEncoded();
+    const QByteArray found = target.toEncoded();
+    return isAcceptableTarget(found) ? found : QByteArray();
 }
 
 bool isRedirectStatus(int status)
@@ -254,6 +259,7 @@ QByteArray redirectTarget(const browser::RedirectAnswer& answer, const QByteArra
 struct RedirectResolver::Batch {
     QList<QByteArray> addresses;
     QList<QByteArray> targets;
+    QList<bool> answeredAt; // for each address: its target is in
     std::function<void(QList<QByteArray>)> done;
     qsizetype next = 0; // the next address to ask
     int inFlight = 0;
@@ -284,6 +290,7 @@ void RedirectResolver::resolveAll(
     m_batch = std::make_unique<Batch>();
     m_batch->addresses = addresses;
     m_batch->targets.resize(addresses.size());
+    m_batch->answeredAt.resize(addresses.size());
     m_batch->done = std::move(done);
     startNext();
 }
@@ -294,6 +301,18 @@ void RedirectResolver::cancel()
         return;
     m_batch.reset();
     m_fetcher.cancelAll();
+}
+
+QList<std::optional<QByteArray>> RedirectResolver::answeredSoFar() const
+{
+    QList<std::optional<QByteArray>> out;
+    if (!m_batch)
+        return out;
+    out.resize(m_batch->targets.size());
+    for (qsizetype i = 0; i < out.size(); ++i)
+        if (m_batch->answeredAt[i])
+            out[i] = m_batch->targets[i];
+    return out;
 }
 
 void RedirectResolver::startNext()
@@ -309,6 +328,7 @@ void RedirectResolver::startNext()
                     return;
                 Batch& current = *m_batch;
                 current.targets[index] = redirectTarget(answer, current.addresses[index]);
+                current.answeredAt[index] = true;
                 --current.inFlight;
                 if (++current.answered < current.addresses.size()) {
                     startNext();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tess::harvest {
 
@@ -35,6 +36,9 @@ public:
     void resolveAll(const QList<QByteArray>& addresses, std::function<void(QList<QByteArray>)> done);
     // Drops the batch under way; its `done` never runs.
     void cancel();
+    // The targets of the batch under way as far as they have come, in its
+    // order: no value for those not answered yet. Empty without a batch.
+    QList<std::optional<QByteArray>> answeredSoFar() const;
     bool busy() const;
 
 private:

@@ -33,6 +33,7 @@ enum class RunNoticeKind {
     PageElsewhere, // `keyword`'s page took the browser to `detail`
     PageNotLoaded, // `keyword`'s page never completed, `count` requests made
     VerificationNeeded, // the run waits for the user to pass the engine's check
+    TooManyRedirects, // `keyword`'s page: only the first `count` redirect links are asked for
     Stopping, // 终止 was pressed
     Finished, // the run is over; `counts` holds what it did
     BrowserNote, // the browser did something on its own: `detail`

@@ -49,6 +49,8 @@ QString runNoticeText(const RunNotice& notice)
         return pageGivenUpText(notice.keyword, QStringLiteral("%1 次请求都未能载入").arg(notice.count));
     case RunNoticeKind::VerificationNeeded:
         return QStringLiteral("请在下方浏览器中完成验证，完成后自动继续");
+    case RunNoticeKind::TooManyRedirects:
+        return QStringLiteral("本页跳转链接过多，只解析前 %1 个").arg(notice.count);
     case RunNoticeKind::Stopping:
         return QStringLiteral("终止搜索...");
     case RunNoticeKind::Finished:

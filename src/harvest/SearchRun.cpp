@@ -10,6 +10,10 @@
 #include "text/Integer.h"
 
 #include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 namespace tess::harvest {
 
@@ -86,6 +90,7 @@ void SearchRun::resetForStart()
     m_counts = {};
     m_paused = false;
     m_resolving = false;
+    m_preparing.reset();
     m_retries = 0;
     m_pageOffset = 0;
     m_stopRequested = false;
@@ -160,6 +165,10 @@ void SearchRun::stop()
         // Nothing of the run's is loading: the page on show is the
         // user's. The state keeps the keyword that was interrupted.
         finishStep();
+        return;
+    }
+    if (m_preparing || m_resolving) {
+        cutPageShort();
         return;
     }
     // The poll timer keeps running: the loading page is still taken and
@@ -371,29 +380,60 @@ void SearchRun::harvestLoadedPage()
     SearchWindow& w = m_s.window;
     if (w.resultRowCount() > 100)
         w.clearResults();
+    m_pageLinks.clear();
+    // The page is in; whatever its reading takes, nothing is loading.
+    m_s.watchdogTimer.setEnabled(false);
+    ++m_pageSerial;
+    m_preparing = std::make_unique<PageHarvester>(m_s.browser.snapshot(), m_rules, m_engine.host);
+    prepareSlice();
+}
 
-    const PageHarvest harvest = harvestPage(m_s.browser.snapshot(), m_rules, m_engine.host);
+void SearchRun::prepareSlice()
+{
+    if (!m_preparing->step(kLinksPerSlice)) {
+        QTimer::singleShot(0, &m_sliceContext, [this, serial = m_pageSerial] {
+            if (m_preparing && serial == m_pageSerial)
+                m_s.runTick([this] { prepareSlice(); });
+        });
+        return;
+    }
+    PageHarvest harvest = m_preparing->take();
+    m_preparing.reset();
+    resolveRedirects(std::move(harvest));
+}
+
+void SearchRun::resolveRedirects(PageHarvest harvest)
+{
     if (harvest.location.isEmpty()) {
         if (m_s.pageHarvested)
             m_s.pageHarvested();
         moveOnAfterPage();
         return;
     }
-    m_pageLinks.clear();
     if (harvest.redirects.isEmpty() || !m_s.resolver) {
-        takePageRows(harvest, QList<QByteArray>(harvest.redirects.size()));
+        takePageRows(harvest, RedirectTargets(harvest.redirects.size(), QByteArray()));
         return;
     }
+    const qsizetype asked = std::min(harvest.redirects.size(), kMaxRedirectsPerPage);
+    if (asked < harvest.redirects.size())
+        notify({ .kind = RunNoticeKind::TooManyRedirects,
+            .keyword = m_keywordIndex,
+            .count = static_cast<int>(kMaxRedirectsPerPage) });
     // The page's redirects are asked for before the next page is: rows
     // keep page order, and the interval still paces the engine.
     m_resolving = true;
-    m_s.watchdogTimer.setEnabled(false);
-    m_s.resolver->resolveAll(harvest.redirects, [this, harvest](const QList<QByteArray>& targets) {
-        m_s.runTick([&] { takePageRows(harvest, targets); });
-    });
+    m_resolvingHarvest = std::move(harvest);
+    m_s.resolver->resolveAll(
+        m_resolvingHarvest.redirects.first(asked), [this](const QList<QByteArray>& found) {
+            // Those past the cap were never asked: they lead nowhere known.
+            RedirectTargets targets(m_resolvingHarvest.redirects.size(), QByteArray());
+            std::copy(found.begin(), found.end(), targets.begin());
+            const PageHarvest page = std::exchange(m_resolvingHarvest, {});
+            m_s.runTick([&] { takePageRows(page, targets); });
+        });
 }
 
-void SearchRun::takePageRows(const PageHarvest& harvest, const QList<QByteArray>& targets)
+void SearchRun::takePageRows(const PageHarvest& harvest, const RedirectTargets& targets)
 {
     m_resolving = false;
     const TakenRows taken = takeRows(harvest, targets, m_rules, m_engine.host);
@@ -402,6 +442,32 @@ void SearchRun::takePageRows(const PageHarvest& harvest, const QList<QByteArray>
     if (m_s.pageHarvested)
         m_s.pageHarvested();
     moveOnAfterPage();
+}
+
+void SearchRun::cutPageShort()
+{
+    // Reading on could take the page's redirects' bound each, far past the
+    // stop's. The rows known are kept; the keyword is searched again from
+    // its first page when the run is resumed.
+    PageHarvest harvest;
+    RedirectTargets targets;
+    if (m_preparing) {
+        harvest = m_preparing->take();
+        m_preparing.reset();
+    } else {
+        targets = m_s.resolver->answeredSoFar();
+        m_s.resolver->cancel();
+        harvest = std::exchange(m_resolvingHarvest, {});
+    }
+    m_resolving = false;
+    const TakenRows taken = takeRows(harvest, targets, m_rules, m_engine.host);
+    m_counts.unresolvedLinks += taken.unresolved;
+    appendRows(taken.rows);
+    if (m_s.pageHarvested)
+        m_s.pageHarvested();
+    m_pageLinks.clear();
+    m_morePages = true;
+    finishStep();
 }
 
 void SearchRun::appendRows(const QList<TakenRow>& rows)

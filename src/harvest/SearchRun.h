@@ -11,9 +11,11 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace tess::harvest {
 
@@ -86,6 +88,13 @@ public:
     // (about 2 MB) without a word; engines refuse much shorter ones. A
     // keyword whose request would be longer is skipped.
     static constexpr qsizetype kMaxRequestAddress = 32 * 1024;
+    // A page's links are read this many at a time, one slice an event-loop
+    // turn, so that the window and the stop signals are answered between.
+    static constexpr qsizetype kLinksPerSlice = 2000;
+    // The most redirect links of one page that are asked for; the rest
+    // count as unresolved. At two at a time and up to 10 s each, more would
+    // keep the engine waiting for hours.
+    static constexpr qsizetype kMaxRedirectsPerPage = 1000;
     static constexpr int kPollIntervalAtStart = 8000;
     static constexpr int kWatchdogIntervalAtStart = 60000;
 
@@ -107,7 +116,10 @@ public:
 
     // 搜索: asks for the starting position and makes the first request.
     void start();
-    // 终止: the loading page is still harvested, then the run finishes.
+    // 终止: the loading page is still harvested, then the run finishes. A
+    // page whose links are being read or whose redirects are being asked
+    // for is cut short: its rows known so far are kept, the redirects in
+    // flight dropped, and the keyword counts as not done.
     void stop();
     // Requests the next page, or finishes when there is none to ask for.
     void nextPageStep();
@@ -144,6 +156,8 @@ public:
     bool paused() const { return m_paused; }
     // A page's redirect links are being resolved; its rows follow.
     bool resolving() const { return m_resolving; }
+    // A page's links are being read, a slice at a time.
+    bool preparing() const { return m_preparing != nullptr; }
 
 private:
     // Takes the next keyword; false when it is blank.
@@ -157,7 +171,10 @@ private:
     void saveStateDuringRun();
     void requestPage();
     void harvestLoadedPage();
-    void takePageRows(const PageHarvest& harvest, const QList<QByteArray>& targets);
+    void prepareSlice();
+    void resolveRedirects(PageHarvest harvest);
+    void takePageRows(const PageHarvest& harvest, const RedirectTargets& targets);
+    void cutPageShort();
     void appendRows(const QList<TakenRow>& rows);
     void moveOnAfterPage();
     void pauseForVerification();
@@ -181,6 +198,10 @@ private:
     RunCounts m_counts;
     bool m_paused = false;
     bool m_resolving = false;
+    std::unique_ptr<PageHarvester> m_preparing; // the page whose links are being read
+    int m_pageSerial = 0; // moves on with every page read, so a stale slice finds itself superseded
+    PageHarvest m_resolvingHarvest; // the page whose redirects are being asked for
+    QObject m_sliceContext; // the next slice's timer goes with the run
     PageLinkList m_pageLinks; // this page's addresses
     PageLinkList m_runLinks; // every address of the run, for 去重
     QByteArray m_requestAddress; // the page asked for last

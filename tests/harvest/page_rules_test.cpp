@@ -122,3 +122,28 @@ TEST(PageRules, PagersAndVerificationPagesFollowTheRuleSet)
         EXPECT_TRUE(isVerificationPage(*rules, byTitle));
     }
 }
+
+TEST(PageRules, OnlyWellFormedWebAddressesWithoutControlCharactersAreTakenAsTargets)
+{
+    const struct {
+        QByteArray address;
+        bool taken;
+    } cases[] = {
+        { "http://a.example/", true },
+        { "https://a.example:8443/x?q=1|2&w={x}", true }, // what a browser escapes on sending
+        { "http://a.example/\xD6\xD0\xCE\xC4 page", true }, // GBK and a space
+        { "http://a.example/\r\nhttp://www.INJECTED-ROW.com/", false },
+        { "http://a.example/\tinjected title", false },
+        { "http://a.example/\x01", false },
+        { "http://a.example/\x7F", false },
+        { "http://a.example/%zz", false },
+        { "http://a.example:99999/", false },
+        { "http:///no-host", false },
+        { "ftp://a.example/", false },
+        { "//a.example/", false },
+        { "/relative", false },
+        { "", false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isAcceptableTarget(c.address), c.taken) << c.address.toStdString();
+}

@@ -134,6 +134,12 @@ TEST(RedirectTarget, ErrorsAndTargetsThatAreNoWebAddressLeadNowhere)
         { "mailto refresh", page(R"(<meta http-equiv="refresh" content="0;url=mailto:a@b.example">)"), "" },
         { "javascript in script", page(R"(<script>location.href='javascript:void(0)'</script>)"), "" },
         { "unterminated string", page("<script>location.href='http://d.example/\n';</script>"), "" },
+        { "CR LF in Location", moved(302, "http://e.example/\r\nhttp://www.INJECTED-ROW.com/\tx"), "" },
+        { "TAB in refresh", page("<meta http-equiv=\"refresh\" content=\"0;url=http://f.example/\tx\">"),
+            "" },
+        { "DEL in script", page("<script>location.href='http://g.example/\x7F'</script>"), "" },
+        { "no host", moved(302, "http:///path"), "" },
+        { "port out of range", moved(302, "http://h.example:99999/"), "" },
     });
 }
 

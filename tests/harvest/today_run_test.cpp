@@ -1,10 +1,14 @@
 #include "harvest/FakeWindow.h"
 #include "harvest/RedirectResolver.h"
+#include "harvest/ResultsLog.h"
+#include "harvest/RowFormats.h"
 #include "harvest/SearchRun.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeRedirectFetcher.h"
 #include "support/Files.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QTemporaryDir>
 
@@ -61,6 +65,7 @@ protected:
             { token("plain-"), QStringLiteral("更多") }, // the same result again
             { QStringLiteral("javascript:;"), QStringLiteral("设置") },
         };
+        p.links += extraLinks;
         if (page < pagesFor.value(word))
             p.links.append({ QStringLiteral("https://www.baidu.com/s?wd=%1&pn=%2").arg(word).arg(page * 10),
                 page % 2 ? QStringLiteral("下一页>") : QStringLiteral("下一页 >") });
@@ -78,6 +83,8 @@ protected:
                 "<meta http-equiv=\"refresh\" content=\"0;URL='https://" + key + "-2.example.org/x'\">" };
         if (token.startsWith("own-"))
             return { false, 302, "https://www.baidu.com/s?wd=" + key, {} };
+        if (token.startsWith("forged-"))
+            return { false, 302, "http://b.example/\r\nhttp://www.INJECTED-ROW.com/\tinjected title", {} };
         return { true, 0, {}, {} };
     }
 
@@ -119,6 +126,7 @@ protected:
     test::FakeRedirectFetcher fetcher;
     RedirectResolver resolver { fetcher };
     QMap<QString, int> pagesFor { { QStringLiteral("alpha"), 2 }, { QStringLiteral("beta"), 1 } };
+    QList<PageLink> extraLinks; // on every page, after the usual ones
     int verifyFrom = 0; // the request from which the engine wants a verification
     bool verified = false;
     QString verifyFailure; // the verification page's error status, if any
@@ -251,4 +259,124 @@ TEST_F(TodayRunTest, TheClassicRulesKnowTheVerificationPageToo)
     passVerification();
     EXPECT_EQ(requestedPages(), (QStringList { QStringLiteral("alpha:0"), QStringLiteral("alpha:0") }));
     EXPECT_TRUE(browser.requests.last().startsWith("http://www.baidu.com/baidu?"));
+}
+
+TEST_F(TodayRunTest, APageCannotForgeRowsOrFields)
+{
+    const QString forged
+        = QStringLiteral("http://a.example/\r\nhttp://www.INJECTED-ROW.com/\tinjected title");
+    const QString link = QStringLiteral("http://www.baidu.com/link?url=");
+    extraLinks = {
+        { link + QStringLiteral("mu-forged"), QStringLiteral("标题5"), forged },
+        { link + QStringLiteral("forged-location"), QStringLiteral("标题6") },
+        { QStringLiteral("http://c.example/\nhttp://www.INJECTED-ROW.com/"), QStringLiteral("标题7") },
+        { QStringLiteral("http://d.example/"), QStringLiteral("a\ttitle\r\nwith breaks") },
+    };
+    ResultsLog log(dir.filePath(QStringLiteral("scratch.tmp")));
+    log.restart();
+    run.keywordList() = { "beta" };
+    run.start();
+    runToEnd();
+    for (const auto& [address, title] : window.rows)
+        log.append(address, title);
+
+    EXPECT_EQ(window.rows.size(), 5);
+    for (const auto& [address, title] : window.rows)
+        EXPECT_FALSE(address.contains("INJECTED") || hasControlCharacter(address)) << address.toStdString();
+    // The refused mu and Location count as unresolved, beside beta's own.
+    EXPECT_EQ(run.counts().unresolvedLinks, 1 + 2);
+
+    const QByteArray tsv = log.contents();
+    EXPECT_EQ(tsv.count("\r\n"), 5);
+    EXPECT_EQ(tsv.count('\n'), 5);
+    EXPECT_EQ(tsv.count('\t'), 5);
+    EXPECT_TRUE(tsv.contains("http://d.example/\ta title  with breaks\r\n")) << tsv.toStdString();
+    // The CSV keeps the title's breaks inside one quoted field.
+    const QByteArray csv = convertTsvRows(tsv, RowFormat::Csv);
+    EXPECT_EQ(csv.count("\r\n"), 1 + 5);
+    EXPECT_EQ(formatRow(RowFormat::Csv, "http://d.example/", "a\ttitle\r\nbreaks"),
+        QByteArray("http://d.example/,\"a\ttitle\r\nbreaks\"\r\n"));
+}
+
+TEST_F(TodayRunTest, StopWhileRedirectsAreAskedForKeepsTheRowsKnownAndTheKeyword)
+{
+    // alpha's first page has a next page, beta's has none: either way the
+    // page cut short leaves its keyword to be searched again.
+    for (const QByteArray& keyword : { QByteArray("alpha"), QByteArray("beta") }) {
+        run.keywordList() = { "gamma", keyword };
+        run.setKeywordIndex(1);
+        window.answers = { QStringLiteral("1") };
+        run.start();
+        browser.finishLoad();
+        poll.fire();
+        ASSERT_TRUE(run.resolving()) << keyword.data();
+        // One answer comes; the other never does.
+        const QByteArray plain = "http://www.baidu.com/link?url=plain-" + keyword + "-1";
+        fetcher.answer(plain, fetcher.server(plain));
+        ASSERT_FALSE(fetcher.pending.empty());
+
+        run.stop();
+        EXPECT_FALSE(run.resolving()) << keyword.data();
+        EXPECT_TRUE(fetcher.pending.empty()) << "the redirects in flight are dropped";
+        EXPECT_FALSE(poll.enabled());
+        EXPECT_TRUE(window.searchEnabled);
+        EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
+        // The carried target, the card and the one answered; none counted
+        // unresolved, since the keyword is searched again.
+        EXPECT_EQ(window.rows.size(), 3) << keyword.data();
+        EXPECT_EQ(window.rows.value(1).first, "http://" + keyword + "-1-1.example.org/");
+        EXPECT_EQ(run.counts().unresolvedLinks, 0);
+        EXPECT_TRUE(run.endReport().morePages) << keyword.data();
+        EXPECT_EQ(run.endReport().keywordIndex, 2);
+        // Line 2 names the keyword cut short.
+        EXPECT_TRUE(test::readFile(dir.filePath(QStringLiteral("tessaroon.ini"))).startsWith("\r\n1\r\n"));
+        fetcher.cancelled.clear();
+    }
+}
+
+TEST_F(TodayRunTest, AHugePageIsReadInSlicesAndAsksForAThousandRedirectsAtMost)
+{
+    const QString link = QStringLiteral("http://www.baidu.com/link?url=plain-many-");
+    for (int i = 0; i < 5000; ++i)
+        extraLinks.append({ link + QString::number(i), QStringLiteral("标题") });
+    run.keywordList() = { "beta" };
+    run.start();
+    browser.finishLoad();
+    poll.fire();
+    // Not read in one go: the event loop runs between slices.
+    EXPECT_TRUE(run.preparing());
+    EXPECT_TRUE(fetcher.asked.isEmpty());
+    QElapsedTimer clock;
+    clock.start();
+    while (run.preparing() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(run.resolving());
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("本页跳转链接过多，只解析前 1000 个"));
+    runToEnd();
+    // beta's plain, meta, fail and own links, then the first 996 of the
+    // many; the other 4,004 count as unresolved, beside beta's failing one.
+    EXPECT_EQ(fetcher.asked.size(), SearchRun::kMaxRedirectsPerPage);
+    EXPECT_EQ(fetcher.asked.last(), "http://www.baidu.com/link?url=plain-many-995");
+    EXPECT_EQ(run.counts().unresolvedLinks, 1 + 4004);
+    EXPECT_EQ(run.counts().harvested, 4 + 996);
+}
+
+TEST_F(TodayRunTest, StopWhileAHugePageIsReadFinishesAtOnce)
+{
+    const QString link = QStringLiteral("http://www.baidu.com/link?url=plain-many-");
+    for (int i = 0; i < 20000; ++i)
+        extraLinks.append({ link + QString::number(i), QStringLiteral("标题") });
+    run.keywordList() = { "beta" };
+    run.start();
+    browser.finishLoad();
+    poll.fire();
+    ASSERT_TRUE(run.preparing());
+    run.stop();
+    EXPECT_FALSE(run.preparing());
+    EXPECT_TRUE(window.searchEnabled);
+    EXPECT_TRUE(run.endReport().morePages);
+    QCoreApplication::processEvents(); // a slice left behind does nothing
+    EXPECT_TRUE(fetcher.asked.isEmpty());
+    // The first slice's rows that needed no redirect are kept.
+    EXPECT_EQ(window.rows.size(), 2);
 }

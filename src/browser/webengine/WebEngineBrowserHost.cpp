@@ -46,6 +46,12 @@ WebEngineBrowserHost::WebEngineBrowserHost(const QString& profileFolder, QWidget
     // Pages that declare no charset are read as windows-1252, which keeps
     // every byte; the snapshot script then reads them as what they hold.
     m_profile->settings()->setDefaultTextEncoding(QStringLiteral("windows-1252"));
+    // Pop-ups are never shown, but each one a script asks for still costs
+    // the engine a page of its own to make and drop: a page asking for
+    // hundreds held up its own snapshot past any bound. Script pop-ups are
+    // refused where they start; one a user clicks open is still refused by
+    // the page having no window to give it.
+    m_profile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     // Nothing a page offers for download is written anywhere.
     connect(
         m_profile, &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {

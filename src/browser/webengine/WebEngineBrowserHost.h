@@ -37,7 +37,7 @@ class HarvestPage;
 // the page that was there before.
 //
 // Downloads are refused and logins and client certificates declined, each
-// told through onNote. abandonLoad() replaces the page with a fresh one,
+// told through onNote; pop-up windows are never opened. abandonLoad() replaces the page with a fresh one,
 // which ends even a page whose script never returns.
 //
 // Should the page's process die before a load has completed, the load

@@ -394,6 +394,17 @@ TEST_F(WebEngineHostileTest, PageDialogsAreAnsweredOnlyWhileUnattended)
     EXPECT_TRUE(notes.value(2).startsWith(u"已自动关闭网页输入对话框"_s)) << notes.value(2).toStdString();
 }
 
+TEST_F(WebEngineHostileTest, APageThatOpensPopUpsIsReadAndOpensNone)
+{
+    host->setUnattended(true);
+    ASSERT_TRUE(load(address("hostile-popups")));
+    EXPECT_FALSE(host->snapshot().loadFailed) << host->snapshot().failure.toStdString();
+    EXPECT_GT(host->snapshot().links.size(), 10);
+    EXPECT_EQ(completions(), 1);
+    for (const auto& r : engine.requests())
+        EXPECT_NE(r.path, "/popup") << "a pop-up was opened";
+}
+
 TEST_F(WebEngineHostileTest, LoadsWithoutADocumentOfTheirOwnCompleteAsFailed)
 {
     ASSERT_TRUE(load(address("plain")));

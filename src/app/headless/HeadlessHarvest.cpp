@@ -12,6 +12,7 @@
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "io/FileDescriptor.h"
+#include "io/TemporaryFiles.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 
@@ -369,6 +370,8 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     auto slice = readSlice(args);
     if (const int* status = std::get_if<int>(&slice))
         return *status;
+    for (const QString& written : { args.output, args.stateFile })
+        io::removeStaleTemporaryFilesBeside(written); // what a killed run left there
     Output output;
     std::optional<harvest::RowWriter> rows;
     if (!openOutput(args, output, rows))

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -256,12 +258,83 @@ mode_t modeForNewFile()
     return 0666 & ~mask;
 }
 
-void replaceRegular(const QString& path, const Target& target, const ContentProducer& produce, qint64 size)
+// Whether a nameless file can be given a name: the link goes through the
+// descriptor's entry in /proc, as linking the descriptor itself needs a
+// privilege the program does not have.
+bool namelessFilesLinkable()
+{
+    static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
+    return linkable;
+}
+
+// The folder's file system has no nameless files (or a kernel too old to
+// know them answers as for a folder opened for writing).
+bool namelessRefused(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+FileDescriptor openNameless(const QByteArray& folder)
+{
+    if (!namelessFilesLinkable()) {
+        errno = EOPNOTSUPP;
+        return FileDescriptor();
+    }
+    return FileDescriptor(systemCalls().openNameless(folder.constData(), O_WRONLY | O_CLOEXEC, 0600));
+}
+
+// Gives the nameless file a temporary name of the program's form in
+// `folder`, listed for the signal cleanup by `listed`. Throws
+// FileCreateError.
+QByteArray linkNameless(
+    const QString& path, int fd, const QByteArray& folder, std::optional<LiveTemporaryFile>& listed)
+{
+    const QByteArray entry = "/proc/self/fd/" + QByteArray::number(fd);
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = temporaryFilePattern(folder);
+        for (qsizetype i = name.size() - 10; i < name.size() - 4; ++i)
+            name[i] = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+        listed.emplace(name);
+        if (systemCalls().linkat(AT_FDCWD, entry.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW)
+            == 0)
+            return name;
+        listed.reset();
+        if (errno != EEXIST)
+            break;
+    }
+    throw text::FileCreateError(path);
+}
+
+// The new content made whole in a file without a name, which is named and
+// renamed over the target only at the end: whatever ends the program
+// before then (SIGKILL, a power cut) leaves nothing beside the target.
+void replaceThroughNameless(const QString& path, const Target& target, const QByteArray& folder,
+    FileDescriptor fd, const ContentProducer& produce, mode_t mode)
 {
     SystemCalls& sys = systemCalls();
-    const QByteArray folder = folderOf(target.name);
-    removeStaleTemporaryFiles(folder);
+    if (sys.fchmod(fd.get(), mode) != 0)
+        throw text::StreamWriteError(path, errno);
+    DescriptorSink sink(fd.get(), path);
+    produce(sink);
+    if (sys.fsync(fd.get()) != 0)
+        throw text::StreamWriteError(path, errno);
+    std::optional<LiveTemporaryFile> listed;
+    const QByteArray temporary = linkNameless(path, fd.get(), folder, listed);
+    if (!fd.reset()) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        throw text::StreamWriteError(path, error);
+    }
+    if (sys.rename(temporary.constData(), target.name.constData()) != 0) {
+        ::unlink(temporary.constData());
+        throw text::FileCreateError(path);
+    }
+}
 
+// The new content in a named temporary file, where the folder has no
+// nameless ones.
+void replaceThroughNamed(const QString& path, const Target& target, const QByteArray& folder,
+    const ContentProducer& produce, mode_t mode, qint64 size)
+{
+    SystemCalls& sys = systemCalls();
     QByteArray temporary = temporaryFilePattern(folder);
     FileDescriptor fd(sys.mkostemps(temporary.data(), 4, O_CLOEXEC));
     if (!fd.isOpen()) {
@@ -277,8 +350,6 @@ void replaceRegular(const QString& path, const Target& target, const ContentProd
         fd.reset();
         ::unlink(temporary.constData());
     };
-
-    const mode_t mode = target.exists ? target.st.st_mode & 07777 : modeForNewFile();
     try {
         if (sys.fchmod(fd.get(), mode) != 0)
             throw text::StreamWriteError(path, errno);
@@ -294,6 +365,25 @@ void replaceRegular(const QString& path, const Target& target, const ContentProd
         discard();
         throw text::FileCreateError(path);
     }
+}
+
+void replaceRegular(const QString& path, const Target& target, const ContentProducer& produce, qint64 size)
+{
+    const QByteArray folder = folderOf(target.name);
+    removeStaleTemporaryFiles(folder);
+    const mode_t mode = target.exists ? target.st.st_mode & 07777 : modeForNewFile();
+    FileDescriptor nameless = openNameless(folder);
+    if (nameless.isOpen()) {
+        replaceThroughNameless(path, target, folder, std::move(nameless), produce, mode);
+        return;
+    }
+    if (target.exists && (errno == EACCES || errno == EPERM)) {
+        writeInPlace(path, target, produce, size);
+        return;
+    }
+    if (!namelessRefused(errno))
+        throw text::FileCreateError(path);
+    replaceThroughNamed(path, target, folder, produce, mode, size);
 }
 
 } // namespace

@@ -5,21 +5,25 @@
 
 #include <functional>
 
-// Files the program writes are replaced whole: the new content goes to a
-// temporary file beside the target, which is then renamed over it, so a
-// failure never leaves a half-written file. The system calls go through
+// Files the program writes are replaced whole: the new content is made
+// complete beside the target, then renamed over it, so a failure never
+// leaves a half-written file. The system calls go through
 // io/SystemCalls.h, where tests make them fail.
 namespace tess::io {
 
-// Replaces the file with `content`. The content goes to a temporary file in
-// the same folder (".tessaroon-<pid>-XXXXXX.tmp", short whatever the
-// target's name), written to disk and renamed over the target. Throws
-// FileCreateError when the file or its temporary companion cannot be
-// created (missing folder, read-only target, a new file in a folder that
-// takes none) and StreamWriteError naming the file and the system's reason
-// when writing fails; the old file then stays as it was. The program's
-// temporary files left by an earlier crash in the folder are removed on the
-// way.
+// Replaces the file with `content`. The content goes to a file without a
+// name in the target's folder (O_TMPFILE), written to disk, then linked in
+// under a temporary name and renamed over the target at once; whatever
+// ends the program before the link, SIGKILL included, leaves nothing
+// behind. Where the folder's file system has no nameless files, the
+// content goes to a named temporary file in the folder
+// (".tessaroon-<pid>-XXXXXX.tmp", short whatever the target's name) and is
+// renamed the same way. Throws FileCreateError when the file or its
+// temporary companion cannot be created (missing folder, read-only target,
+// a new file in a folder that takes none) and StreamWriteError naming the
+// file and the system's reason when writing fails; the old file then
+// stays as it was. The program's temporary files left by an earlier crash
+// in the folder are removed on the way.
 //
 // When the folder takes no new file but the file itself is writable, the
 // file is written where it stands: the new content is first made whole in

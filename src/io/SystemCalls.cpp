@@ -20,6 +20,8 @@ const SystemCalls SystemCalls::kReal {
     ::ftruncate,
     ::fallocate,
     ::lseek,
+    [](const char* folder, int flags, mode_t mode) { return ::open(folder, flags | O_TMPFILE, mode); },
+    ::linkat,
 };
 
 SystemCalls& systemCalls()

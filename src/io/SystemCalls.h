@@ -21,6 +21,10 @@ struct SystemCalls {
     int (*ftruncate)(int fd, off_t length);
     int (*fallocate)(int fd, int mode, off_t offset, off_t length);
     off_t (*lseek)(int fd, off_t offset, int whence);
+    // Opens a file without a name in `folder` (O_TMPFILE), for a new
+    // file's content until it is linked in.
+    int (*openNameless)(const char* folder, int flags, mode_t mode);
+    int (*linkat)(int fromFolder, const char* from, int toFolder, const char* to, int flags);
 
     // The calls themselves.
     static const SystemCalls kReal;

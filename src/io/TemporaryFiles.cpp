@@ -1,6 +1,9 @@
 #include "io/TemporaryFiles.h"
 
+#include "io/PathName.h"
 #include "io/TemporaryFileCleanup.h"
+
+#include <QFileInfo>
 
 #include <atomic>
 #include <cerrno>
@@ -156,6 +159,12 @@ void removeStaleTemporaryFiles(const QByteArray& folder)
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
     ::closedir(dir);
+}
+
+void removeStaleTemporaryFilesBeside(const QString& file)
+{
+    if (!file.isEmpty())
+        removeStaleTemporaryFiles(encodePath(QFileInfo(file).absolutePath()));
 }
 
 void installTemporaryFileCleanup()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // The temporary files replaceFile() writes before renaming them over their
 // targets: their names, the list of those being written (removed should a
@@ -36,5 +37,8 @@ private:
 // container sharing the folder) may be at work on them. Errors are ignored:
 // the sweep only tidies.
 void removeStaleTemporaryFiles(const QByteArray& folder);
+// The same for the folder of `file`, which need not exist yet; nothing for
+// an empty name (standard output).
+void removeStaleTemporaryFilesBeside(const QString& file);
 
 } // namespace tess::io

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -283,23 +284,63 @@ TEST(ReplaceFile, RemovesTemporaryFilesACrashLeftInTheFolder)
         EXPECT_EQ(QFile::exists(dir.filePath(QFile::decodeName(c.name))), c.kept) << c.name.constData();
 }
 
+namespace {
+
+const QByteArray kOldList = "old line one\r\nold line two\r\n";
+
+struct FaultyStep {
+    Call call;
+    bool inPlace; // the folder takes no new file
+    bool createError; // "Cannot create file" rather than a write error
+    QByteArray left; // the file afterwards
+    int letThrough = 0; // calls of the kind that succeed before the failing one
+    bool staging = false; // fails the copy of the new content in the temporary folder
+};
+
+// Replaces a file with `step` failing; `nameless` false makes the folder's
+// file system one without nameless files.
+void expectFailedReplacement(const FaultyStep& step, bool nameless)
+{
+    for (const int error : { ENOSPC, EIO, EACCES }) {
+        SCOPED_TRACE(std::string(tess::test::callName(step.call)) + (step.inPlace ? " in place " : " ")
+            + (nameless ? "nameless " : "named ") + ::strerror(error));
+        QTemporaryDir dir;
+        const QString p = writeFile(dir.filePath(QStringLiteral("list.txt")), kOldList);
+        int seen = 0;
+        const InterceptedCalls faulty([&](Call call) {
+            if (call == Call::CreateNameless && !nameless)
+                return EOPNOTSUPP;
+            if (call == step.call)
+                return seen++ < step.letThrough ? 0 : error;
+            return call == Call::CreateTemporary && step.inPlace ? EACCES : 0;
+        });
+        const QString message = errorOf([&] { replaceFile(p, "new\r\n"); });
+        if (step.call == Call::CreateTemporary && error == EACCES) {
+            EXPECT_EQ(message, QStringLiteral("<no error>")); // written in place instead
+            EXPECT_EQ(readFile(p), QByteArray("new\r\n"));
+        } else {
+            const QString failed = step.staging ? QDir::tempPath() : p;
+            EXPECT_EQ(message,
+                step.createError ? QStringLiteral("Cannot create file ") + p : writeError(failed, error));
+            EXPECT_EQ(readFile(p), step.left);
+        }
+        EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("list.txt") });
+    }
+}
+
+} // namespace
+
 TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
 {
-    const QByteArray old = "old line one\r\nold line two\r\n";
-    const struct {
-        Call call;
-        bool inPlace; // the folder takes no new file
-        bool createError; // "Cannot create file" rather than a write error
-        QByteArray left; // the file afterwards
-        int letThrough = 0; // calls of the kind that succeed before the failing one
-        bool staging = false; // fails the copy of the new content in the temporary folder
-    } steps[] = {
+    const QByteArray& old = kOldList;
+    const FaultyStep steps[] = {
         { Call::CreateTemporary, false, true, old },
         { Call::Fchmod, false, false, old },
         { Call::Write, false, false, old },
         { Call::Fsync, false, false, old },
         { Call::Close, false, false, old },
         { Call::Rename, false, true, old },
+        { Call::Link, false, true, old },
         { Call::Open, true, true, old },
         { Call::Fallocate, true, false, old },
         // The first write fills the copy in the temporary folder.
@@ -313,31 +354,85 @@ TEST(FileFaults, AFailedReplacementReportsTheStepAndLeavesNoTrace)
         { Call::Fsync, true, false, "new\r\n" },
         { Call::Close, true, false, "new\r\n" },
     };
-    for (const auto& step : steps) {
-        for (const int error : { ENOSPC, EIO, EACCES }) {
-            SCOPED_TRACE(std::string(tess::test::callName(step.call)) + (step.inPlace ? " in place " : " ")
-                + ::strerror(error));
-            QTemporaryDir dir;
-            const QString p = writeFile(dir.filePath(QStringLiteral("list.txt")), old);
-            int seen = 0;
-            const InterceptedCalls faulty([&](Call call) {
-                if (call == step.call)
-                    return seen++ < step.letThrough ? 0 : error;
-                return call == Call::CreateTemporary && step.inPlace ? EACCES : 0;
-            });
-            const QString message = errorOf([&] { replaceFile(p, "new\r\n"); });
-            if (step.call == Call::CreateTemporary && error == EACCES) {
-                EXPECT_EQ(message, QStringLiteral("<no error>")); // written in place instead
-                EXPECT_EQ(readFile(p), QByteArray("new\r\n"));
-            } else {
-                const QString failed = step.staging ? QDir::tempPath() : p;
-                EXPECT_EQ(message,
-                    step.createError ? QStringLiteral("Cannot create file ") + p : writeError(failed, error));
-                EXPECT_EQ(readFile(p), step.left);
-            }
-            EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("list.txt") });
+    // Both ways of making the new file: without a name, and named where the
+    // file system has no nameless files.
+    for (const bool nameless : { true, false }) {
+        for (const FaultyStep& step : steps) {
+            if (step.call != Call::Link || nameless)
+                expectFailedReplacement(step, nameless);
         }
     }
+}
+
+// Where the folder has no nameless files (or the kernel does not know
+// them), the new content goes through a named temporary file instead.
+TEST(FileFaults, FallsBackToANamedTemporaryFileWithoutNamelessFiles)
+{
+    const struct {
+        int refusal; // what the nameless open answers; 0: nothing
+        int namedFiles; // named temporary files made
+        const char* error;
+    } cases[] = {
+        { 0, 0, "<no error>" },
+        { EOPNOTSUPP, 1, "<no error>" },
+        { EISDIR, 1, "<no error>" },
+        { EINVAL, 1, "<no error>" },
+        // A real failure is not hidden behind the other way.
+        { ENOSPC, 0, "Cannot create file " },
+        { ENOENT, 0, "Cannot create file " },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        QTemporaryDir dir;
+        const QString p = writeFile(dir.filePath(QStringLiteral("list.txt")), "old");
+        int named = 0;
+        bool afterNameless = false; // the nameless open asks about both kinds
+        const InterceptedCalls calls([&](Call call) {
+            named += call == Call::CreateTemporary && !afterNameless;
+            afterNameless = call == Call::CreateNameless && c.refusal == 0;
+            return call == Call::CreateNameless ? c.refusal : 0;
+        });
+        const QString message = errorOf([&] { replaceFile(p, "new"); });
+        EXPECT_EQ(message, *c.error == '<' ? QString::fromLatin1(c.error) : QLatin1StringView(c.error) + p);
+        EXPECT_EQ(named, c.namedFiles);
+        EXPECT_EQ(readFile(p), QByteArray(*c.error == '<' ? "new" : "old"));
+        EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("list.txt") });
+    }
+}
+
+// SIGKILL cannot be caught: the writer's new content must have no name
+// until it is whole.
+TEST(ReplaceFile, AWriterKilledMidWayLeavesNothingBesideTheTarget)
+{
+    QTemporaryDir dir;
+    const QString p = writeFile(dir.filePath(QStringLiteral("merged.txt")), "old");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        replaceFile(
+            p,
+            [&](ContentSink& sink) {
+                const QByteArray block(1 << 20, 'x');
+                for (int i = 0; i < 8; ++i)
+                    sink.write(block.constData(), block.size());
+                ::write(ready[1], "w", 1);
+                ::pause();
+            },
+            0);
+        std::_Exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(readFile(p), QByteArray("old"));
+    EXPECT_EQ(entries(dir.path()), QStringList { QStringLiteral("merged.txt") });
 }
 
 TEST(FileFaults, AppendingAndReadingReportTheSystemsError)

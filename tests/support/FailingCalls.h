@@ -19,13 +19,15 @@ enum class Call {
     Fchmod,
     Ftruncate,
     Fallocate,
-    Lseek
+    Lseek,
+    CreateNameless,
+    Link
 };
 
 inline const char* callName(Call call)
 {
     static const char* const kNames[] = { "open", "read", "write", "fsync", "close", "rename", "mkostemps",
-        "fchmod", "ftruncate", "fallocate", "lseek" };
+        "fchmod", "ftruncate", "fallocate", "lseek", "open O_TMPFILE", "linkat" };
     return kNames[static_cast<int>(call)];
 }
 
@@ -51,6 +53,8 @@ public:
         sys.ftruncate = Wrap<Call::Ftruncate, &io::SystemCalls::ftruncate>::call;
         sys.fallocate = Wrap<Call::Fallocate, &io::SystemCalls::fallocate>::call;
         sys.lseek = Wrap<Call::Lseek, &io::SystemCalls::lseek>::call;
+        sys.openNameless = openNameless;
+        sys.linkat = Wrap<Call::Link, &io::SystemCalls::linkat>::call;
     }
     ~InterceptedCalls()
     {
@@ -65,6 +69,20 @@ private:
     {
         static Decide decide;
         return decide;
+    }
+
+    // A nameless file is a temporary file too: failing CreateTemporary fails
+    // both kinds, failing CreateNameless only this one (as a file system
+    // without them does).
+    static int openNameless(const char* folder, int flags, mode_t mode)
+    {
+        int error = current() ? current()(Call::CreateNameless) : 0;
+        if (error == 0 && current())
+            error = current()(Call::CreateTemporary);
+        if (error == 0)
+            return io::SystemCalls::kReal.openNameless(folder, flags, mode);
+        errno = error;
+        return -1;
     }
 
     template <Call C, auto Field> struct Wrap;

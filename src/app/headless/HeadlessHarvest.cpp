@@ -15,6 +15,7 @@
 #include "io/FileReader.h"
 #include "io/PathName.h"
 #include "io/SystemCalls.h"
+#include "io/TemporaryFiles.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 
@@ -507,6 +508,8 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     // A reader of the rows that goes away is a failed write like a full
     // disk, told and resumable, not a silent end.
     ::signal(SIGPIPE, SIG_IGN);
+    for (const QString& written : { args.output, args.stateFile })
+        io::removeStaleTemporaryFilesBeside(written); // what a killed run left there
     Output output;
     std::optional<harvest::RowWriter> rows;
     if (const std::optional<int> status = openOutput(args, output, rows))

@@ -2,6 +2,7 @@
 
 #include "io/FileReader.h"
 #include "io/FileReplace.h"
+#include "io/TemporaryFiles.h"
 #include "tools/merge/HugePages.h"
 #include "tools/merge/LineCollation.h"
 #include "tools/merge/MemoryBudget.h"
@@ -290,6 +291,11 @@ qsizetype Merger::mergeInMemory(std::vector<QByteArray> sorted)
 // The runs waiting in the spill file merged into the target.
 qsizetype Merger::mergeSpilled(const PartSizes& sizes)
 {
+    // Every run read at once needs a buffer: too many of them would take
+    // more than the budget, so they are first merged in groups.
+    const size_t fanIn = mergeFanIn(sizes.usable);
+    while (m_spill.runCount() > fanIn)
+        m_spill.mergeGroups(fanIn, runBufferSize(sizes.usable, fanIn), m_order, [this] { checkCancel(); });
     std::vector<std::unique_ptr<RunReader>> runs
         = m_spill.readers(runBufferSize(sizes.usable, m_spill.runCount()));
     if (runs.empty())
@@ -306,6 +312,9 @@ qsizetype Merger::mergeSpilled(const PartSizes& sizes)
 
 qsizetype Merger::run()
 {
+    // Temporaries a killed merge left beside the target go now, whether or
+    // not this one gets as far as writing it.
+    io::removeStaleTemporaryFilesBeside(m_target);
     // Whatever fits in the budget is sorted in memory, split among the
     // threads; anything larger is sorted in parts that wait in the spill
     // file.

@@ -184,4 +184,9 @@ qint64 runBufferSize(qint64 usable, size_t runs)
         usable / 2 / static_cast<qint64>(std::max<size_t>(1, runs)), kRunBufferMin, kRunBufferMax);
 }
 
+size_t mergeFanIn(qint64 usable)
+{
+    return static_cast<size_t>(std::max<qint64>(2, usable / 2 / kRunBufferMin));
+}
+
 } // namespace tess::tools

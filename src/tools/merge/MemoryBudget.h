@@ -18,6 +18,9 @@ std::optional<qint64> parseMemorySize(const QString& text);
 // memory, so the merge of a large list leaves room for the desktop.
 qint64 defaultMemoryBudget();
 
+// The least budget `tessaroon merge` takes: below it the parts would be a
+// few lines each, and their runs too many to merge at once.
+inline constexpr qint64 kMinimumBudget = qint64(16) << 20;
 // Below this the sources are sorted as one part: threads would not pay.
 inline constexpr qint64 kSmallInput = qint64(4) << 20;
 // What the merge holds besides the parts being sorted (read buffers, the
@@ -66,5 +69,10 @@ qsizetype fitLines(const QByteArray& text, qsizetype cut, qint64 share);
 // The read buffer of each of `runs` runs merged from the spill file: half
 // of what the budget leaves, shared among them, within the bounds above.
 qint64 runBufferSize(qint64 usable, size_t runs);
+
+// How many runs are merged at once: as many as half of what the budget
+// leaves has read buffers of kRunBufferMin for, at least two. More runs are
+// first merged in groups of that many into longer ones.
+size_t mergeFanIn(qint64 usable);
 
 } // namespace tess::tools

@@ -53,9 +53,9 @@ const char* mergeUsage()
     return "usage: tessaroon merge -o TARGET [--memory SIZE] SOURCE...\n"
            "Merges the address lists SOURCE... into TARGET: distinct lines, letter case\n"
            "ignored, in ascending order, each line ended with CR LF. --memory SIZE (such\n"
-           "as 512M or 4G; default half the physical memory) bounds the memory the merge\n"
-           "holds; larger lists are sorted in parts kept in a temporary file in TMPDIR,\n"
-           "else beside TARGET.\n";
+           "as 512M or 4G; default half the physical memory; at least 16M) bounds the\n"
+           "memory the merge holds; larger lists are sorted in parts kept in a temporary\n"
+           "file in TMPDIR, else beside TARGET.\n";
 }
 
 namespace {
@@ -112,6 +112,11 @@ int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
     try {
         MergeOptions options;
         options.memoryBudget = arguments.memoryBudget;
+        if (options.memoryBudget > 0 && options.memoryBudget < kMinimumBudget) {
+            std::fprintf(err, "memory budget raised to the minimum of %lldM\n",
+                static_cast<long long>(kMinimumBudget >> 20));
+            options.memoryBudget = kMinimumBudget;
+        }
         // A pipe given on purpose (/dev/stdin, a process substitution) is a
         // source like any other here; the window takes files only.
         options.sourceOptions.allowPipes = true;

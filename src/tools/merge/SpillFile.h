@@ -6,11 +6,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace tess::tools {
 
+class LineCollation;
 class RunReader;
 
 // The temporary file of a merge too large for its memory could not be
@@ -42,6 +44,13 @@ public:
     // A reader of each run, in the order they were appended, each reading
     // `bufferSize` bytes at a time.
     std::vector<std::unique_ptr<RunReader>> readers(qsizetype bufferSize) const;
+    // Merges each `fanIn` runs in a row into one run written at the end of
+    // the file, in their order, so that the runs left merge as the old ones
+    // did; the room of the merged runs is given back where the file system
+    // allows. `tick` is called now and then and may throw to stop. Throws
+    // SpillError.
+    void mergeGroups(
+        size_t fanIn, qsizetype bufferSize, const LineCollation& order, const std::function<void()>& tick);
 
 private:
     struct Run {
@@ -53,6 +62,7 @@ private:
     io::FileDescriptor m_fd;
     std::vector<Run> m_runs;
     qint64 m_size = 0;
+    qint64 m_end = 0; // of the file, where the next run goes
 };
 
 } // namespace tess::tools

@@ -14,7 +14,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tess;
 using tess::tools::LineCollation;
@@ -316,4 +323,105 @@ TEST(BoundedMerge, ShortNonAsciiLinesAreHeldToTheBudgetTheirSizeSeemsToFit)
     options.spillFolder = dir.path();
     EXPECT_EQ(tools::mergeFiles({ source }, target, order, options), want.count);
     EXPECT_EQ(test::readFile(target), want.content);
+}
+
+// A merge killed outright leaves its temporary file beside the target
+// where the file system has no nameless files; the next merge into that
+// folder takes it away, even one that fails before writing.
+TEST(BoundedMerge, AMergeSweepsTheTemporaryFilesAKilledOneLeft)
+{
+    QTemporaryDir dir;
+    const QString target = test::writeFile(dir.filePath(QStringLiteral("t.txt")), "old\r\n");
+    // 99999999 is above any system's highest process id.
+    const QString left
+        = test::writeFile(dir.filePath(QStringLiteral(".tessaroon-99999999-aB3xYz.tmp")), "part");
+    const time_t longAgo = ::time(nullptr) - 120;
+    const timespec times[2] = { { longAgo, 0 }, { longAgo, 0 } };
+    ::utimensat(AT_FDCWD, QFile::encodeName(left).constData(), times, 0);
+    EXPECT_THROW(tools::mergeFiles({ dir.filePath(QStringLiteral("missing.txt")) }, target,
+                     LineCollation(QString()), tools::MergeOptions {}),
+        text::AppError);
+    EXPECT_EQ(filesIn(dir.path()), QStringList { QStringLiteral("t.txt") });
+}
+
+namespace {
+
+// The resident set of this process now, in bytes.
+qint64 residentNow()
+{
+    long pages = 0, resident = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return qint64(resident) * ::sysconf(_SC_PAGESIZE);
+}
+
+struct CommandRun {
+    int status = -1;
+    QByteArray errText;
+    qint64 peakGrowth = 0; // the child's largest resident set past what it began with
+};
+
+// Runs `tessaroon merge` in a child process, as the program would, and
+// measures its peak.
+CommandRun runMergeInChild(const QStringList& words, const QString& errFile)
+{
+    CommandRun run;
+    const qint64 before = residentNow();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        FILE* err = std::fopen(QFile::encodeName(errFile).constData(), "w");
+        FILE* out = std::fopen("/dev/null", "w");
+        const std::optional<tools::MergeArguments> parsed = tools::parseMergeArguments(words);
+        const int status = parsed ? tools::runMergeCommand(*parsed, out, err) : 2;
+        std::fflush(err);
+        std::_Exit(status);
+    }
+    int status = 0;
+    struct rusage usage { };
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
+        return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.errText = test::readFile(errFile);
+    run.peakGrowth = qint64(usage.ru_maxrss) * 1024 - before;
+    return run;
+}
+
+} // namespace
+
+// Tiny budgets made parts of a line or two each, and a read buffer for
+// each of their many runs: hundreds of MB for a 6 MB list. The command
+// raises such a budget to the minimum, and the merge holds to it.
+TEST(BoundedMerge, TheCommandHoldsTinyBudgetsToTheMinimum)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(6);
+    QByteArray text;
+    while (text.size() < 6000000) {
+        text += "http://www." + QByteArray::number(rng() % 100000) + ".example.com/item/"
+            + QByteArray::number(rng()) + "/page.html\r\n";
+    }
+    const QString source = test::writeFile(dir.filePath(QStringLiteral("big.txt")), text);
+    const QString errFile = dir.filePath(QStringLiteral("err.txt"));
+    // The program's own: libraries, collation data, the output's buffers.
+    constexpr qint64 kProgramCost = qint64(50) << 20;
+    QByteArray merged;
+    for (const auto& [budget, note] : { std::pair { "1", true }, { "1K", true }, { "16M", false } }) {
+        SCOPED_TRACE(budget);
+        const QString target = dir.filePath(QStringLiteral("merged-%1.txt").arg(QLatin1StringView(budget)));
+        const CommandRun run = runMergeInChild(
+            { QStringLiteral("-o"), target, QStringLiteral("--memory"), QString::fromLatin1(budget), source },
+            errFile);
+        EXPECT_EQ(run.status, 0) << run.errText.constData();
+        EXPECT_EQ(
+            run.errText, note ? QByteArray("memory budget raised to the minimum of 16M\n") : QByteArray());
+        EXPECT_LE(run.peakGrowth, tools::kMinimumBudget + kProgramCost)
+            << run.peakGrowth / (1 << 20) << " MB";
+        if (merged.isEmpty())
+            merged = test::readFile(target);
+        EXPECT_EQ(test::readFile(target), merged);
+    }
 }

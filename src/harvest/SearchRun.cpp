@@ -436,12 +436,17 @@ void SearchRun::resolveRedirects(PageHarvest harvest)
 void SearchRun::takePageRows(const PageHarvest& harvest, const RedirectTargets& targets)
 {
     m_resolving = false;
+    deliverRows(harvest, targets);
+    moveOnAfterPage();
+}
+
+void SearchRun::deliverRows(const PageHarvest& harvest, const RedirectTargets& targets)
+{
     const TakenRows taken = takeRows(harvest, targets, m_rules, m_engine.host);
     m_counts.unresolvedLinks += taken.unresolved;
     appendRows(taken.rows);
     if (m_s.pageHarvested)
         m_s.pageHarvested();
-    moveOnAfterPage();
 }
 
 void SearchRun::cutPageShort()
@@ -460,11 +465,7 @@ void SearchRun::cutPageShort()
         harvest = std::exchange(m_resolvingHarvest, {});
     }
     m_resolving = false;
-    const TakenRows taken = takeRows(harvest, targets, m_rules, m_engine.host);
-    m_counts.unresolvedLinks += taken.unresolved;
-    appendRows(taken.rows);
-    if (m_s.pageHarvested)
-        m_s.pageHarvested();
+    deliverRows(harvest, targets);
     m_pageLinks.clear();
     m_morePages = true;
     finishStep();

@@ -174,6 +174,8 @@ private:
     void prepareSlice();
     void resolveRedirects(PageHarvest harvest);
     void takePageRows(const PageHarvest& harvest, const RedirectTargets& targets);
+    // Takes the page's rows with their targets into the run and the window.
+    void deliverRows(const PageHarvest& harvest, const RedirectTargets& targets);
     void cutPageShort();
     void appendRows(const QList<TakenRow>& rows);
     void moveOnAfterPage();

@@ -80,6 +80,13 @@ int answerHostile(const SearchRequest& request, const std::string& host, int por
                             "<script>for (var i = 0; i < 500; ++i) window.open('/popup?n=' + i, '_blank');"
                             "</script>"),
             kGbkHtml);
+    } else if (kind == "stalledredirects") {
+        std::string links;
+        for (int i = 1; i <= 4; ++i)
+            links += "<p><a href=\"" + std::string(kRedirectPath)
+                + "?url=" + std::string(kNeverAnsweringToken) + "&n=" + std::to_string(i)
+                + "\">迟迟不答的跳转 " + std::to_string(i) + "</a></p>\n";
+        res.set_content(resultPageWith(request, host, links), kGbkHtml);
     } else if (kind == "never") {
         answerNever(request, host, stopping, res);
     } else if (kind == "script") {

@@ -16,6 +16,8 @@ struct Response;
 //   alert, confirm, prompt   a one-page result page that opens that page dialog
 //   beforeunload             a one-page result page that asks before it is left
 //   popups                   a one-page result page that opens 500 pop-up windows
+//   stalledredirects         a one-page result page with four redirect links its redirector
+//                            never answers
 //   never                    part of a page, then nothing, for as long as the engine runs
 //   script                   a page whose script never ends
 //   download                 a file to save instead of a page

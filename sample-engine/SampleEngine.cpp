@@ -137,9 +137,11 @@ void SampleEngine::answerRedirect(const httplib::Request& req, httplib::Response
     const std::string token = queryValue(rawQuery(req.target), "url");
     if (token == kNeverAnsweringToken) {
         // Small steps, so that stop() ends the wait.
+        ++m_stalledRedirects;
         const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
         while (!m_stopping && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        --m_stalledRedirects;
         res.status = 504;
     } else if (const std::optional<RedirectAnswer> answer = redirectFor(token); !answer) {
         res.status = 404;

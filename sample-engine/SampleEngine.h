@@ -65,6 +65,8 @@ public:
     // thread, one call at a time; the log already holds the request.
     void setObserver(Observer observer);
     std::size_t requestCount() const;
+    // Redirect requests being held without an answer now.
+    int stalledRedirects() const { return m_stalledRedirects; }
     // The latest requests, oldest first (at most kMaxKeptRequests).
     std::vector<RequestRecord> requests() const;
     static constexpr std::size_t kMaxKeptRequests = 1000;
@@ -88,6 +90,7 @@ private:
     std::atomic<bool> m_stopping { false }; // ends answers that would never end
     std::atomic<long long> m_searches { 0 }; // since start()
     std::atomic<bool> m_verified { false };
+    std::atomic<int> m_stalledRedirects { 0 };
 
     std::mutex m_observerMutex;
     Observer m_observer;

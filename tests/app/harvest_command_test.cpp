@@ -208,6 +208,38 @@ TEST_F(HarvestCommand, ASignalStopsLikeTheStopCommandAndTellsWhereToResume)
     }
 }
 
+// A redirector that never answers would hold the run for the redirects'
+// bound, ten seconds a pair; a stop cuts the page short instead, within the
+// stop's bound, and its keyword is the one to resume.
+TEST_F(HarvestCommand, AStopWhileRedirectsAreAskedForEndsWithinTheBound)
+{
+    sample::EngineSettings settings;
+    settings.layout = sample::Layout::Today;
+    startEngine(settings);
+    const QString keywords
+        = writeFile(dir.filePath(QStringLiteral("k.txt")), "hostile-stalledredirects\r\nbeta\r\n");
+    QStringList args = baseArgs(keywords);
+    args.last() = QStringLiteral("http://") + host();
+    QProcess p;
+    start(p, args << QStringLiteral("--rules") << QStringLiteral("today"));
+    QElapsedTimer clock;
+    clock.start();
+    while (engine->stalledRedirects() == 0 && clock.elapsed() < 60000)
+        QThread::msleep(20);
+    ASSERT_GT(engine->stalledRedirects(), 0) << p.readAllStandardError().toStdString();
+
+    clock.restart();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_LT(clock.elapsed(), 8000) << err.toStdString(); // the interval is 1 s: the bound is 5 s
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("resume with --from 0"))) << err.toStdString();
+    // The page's own results are kept.
+    EXPECT_GE(lines(p.readAllStandardOutput()).size(), 10);
+    EXPECT_EQ(searchedWords().count("beta"), 0);
+}
+
 TEST_F(HarvestCommand, AVerificationPageStopsTheRunWithThePositionKept)
 {
     sample::EngineSettings settings;

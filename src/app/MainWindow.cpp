@@ -387,12 +387,14 @@ void MainWindow::importKeywords()
     repaintNow();
     const qsizetype count = tools::countFileLines(path);
     setPanelText(harvest::PanelKeywordCount, QString::number(count));
-    if (const std::optional<QString> utf16 = tools::detectUtf16(io::readWholeFile(path)))
+    // Read once: for its encoding, then for its keywords.
+    const QByteArray bytes = io::readWholeFile(path);
+    if (const std::optional<QString> utf16 = tools::detectUtf16(bytes))
         throw text::AppError(
             QStringLiteral("关键字列表文件是 %1 编码，请另存为 GBK 后再导入：%2").arg(*utf16, path));
     harvest::KeywordList& keywords = run().keywordList();
     keywords.clear();
-    keywords = tools::loadList(path);
+    keywords = tools::splitList(bytes);
     clearResults();
     // The count reads the file as lines, the list as keywords: they part
     // on lone CRs, NUL bytes and byte 26. Say so when they do, so that the

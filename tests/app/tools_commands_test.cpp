@@ -64,6 +64,16 @@ TEST_F(ToolCommands, ImportFailuresLeaveTheStateTheyFound)
     EXPECT_EQ(form->run().keywordIndex(), 7);
     EXPECT_EQ(dialogs.fileDialogs.back().title, QStringLiteral("导入关键字列表文件"));
     EXPECT_EQ(dialogs.fileDialogs.back().initialDir, io::exeDir());
+
+    // UTF-16 read as GBK would be one keyword of garbage: refused, the list
+    // kept as it was.
+    importKeywords(writeFile(QStringLiteral("k.txt"), "a\r\nb\r\n"));
+    const QString wide = writeFile(QStringLiteral("wide.txt"), QByteArray("\xFF\xFEo\0n\0e\0", 8));
+    dialogs.openAnswers.push_back({ wide });
+    button("SpeedButton4")->click();
+    EXPECT_EQ(dialogs.texts(QStringLiteral("error")).last(),
+        QStringLiteral("关键字列表文件是 UTF-16LE 编码，请另存为 GBK 后再导入：%1").arg(wide));
+    EXPECT_EQ(form->run().keywordList(), (harvest::KeywordList { "a", "b" }));
 }
 
 TEST_F(ToolCommands, MergeThroughTheDialogsMatchesTheCommandLine)

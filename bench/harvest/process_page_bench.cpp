@@ -86,7 +86,7 @@ void processOnePage(benchmark::State& state)
     run.start();
     browser.finishLoad();
     for (auto _ : state) {
-        run.setPageOffset(10); // stay on page 2 of the keyword
+        run.setPageIndex(1); // stay on page 2 of the keyword
         run.readLoadedPage();
         window.rows = 0;
     }

@@ -178,8 +178,10 @@ bool hasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page)
 
 bool isVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page)
 {
-    if (!rules.verifyTitle.isEmpty() && page.title.contains(rules.verifyTitle))
-        return true;
+    for (const QString& title : rules.verifyTitles) {
+        if (page.title.contains(title))
+            return true;
+    }
     return onHosts(withoutPort(hostOf(page.location.toUtf8())), rules.verifyHosts);
 }
 

@@ -1,6 +1,7 @@
 #include "harvest/RequestAddress.h"
 
 #include "components/urlencoder/UrlEncoder.h"
+#include "text/Gbk.h"
 
 #include <algorithm>
 
@@ -45,14 +46,30 @@ QByteArray buildRequestBase(
     const RuleSet& rules, const EngineAddress& engine, const QByteArray& trimmedKeyword)
 {
     components::UrlEncoder encoder;
-    encoder.inputString = trimmedKeyword;
+    encoder.inputString = rules.keywordEncoding == RuleSet::KeywordEncoding::Utf8
+        ? text::fromGbk(trimmedKeyword).toUtf8()
+        : trimmedKeyword;
     const QByteArray& scheme = engine.scheme.isEmpty() ? rules.scheme : engine.scheme;
     return scheme + "://" + engine.host + rules.requestPath + encoder.encode() + rules.pageKey;
 }
 
-QByteArray requestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset)
+qint64 pageKeyValue(const RuleSet& rules, int pageIndex)
 {
-    return requestBase + QByteArray::number(pageOffset) + rules.requestTail;
+    const qint64 offset = qint64(pageIndex) * rules.resultsPerPage;
+    switch (rules.pageNumbering) {
+    case RuleSet::PageNumbering::PageFromOne:
+        return qint64(pageIndex) + 1;
+    case RuleSet::PageNumbering::OffsetFromOne:
+        return offset + 1;
+    case RuleSet::PageNumbering::OffsetFromZero:
+        break;
+    }
+    return offset;
+}
+
+QByteArray requestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageIndex)
+{
+    return requestBase + QByteArray::number(pageKeyValue(rules, pageIndex)) + rules.requestTail;
 }
 
 } // namespace tess::harvest

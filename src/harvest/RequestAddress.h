@@ -28,12 +28,18 @@ struct EngineAddress {
 // an empty host, blanks or control characters.
 std::optional<EngineAddress> parseEngineAddress(const QByteArray& text);
 
-// The request address of a keyword under a rule set, without its offset:
-// scheme "://" host + requestPath + the URL-encoded GBK keyword + pageKey.
+// The request address of a keyword under a rule set, without its page:
+// scheme "://" host + requestPath + the URL-encoded keyword (GBK, or UTF-8
+// as the rule set says) + pageKey.
 QByteArray buildRequestBase(
     const RuleSet& rules, const EngineAddress& engine, const QByteArray& trimmedKeyword);
 
-// The request base + the offset in decimal + the rule set's requestTail.
-QByteArray requestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageOffset);
+// The page key's value for the page at `pageIndex` (the first page is 0),
+// as the rule set counts pages.
+qint64 pageKeyValue(const RuleSet& rules, int pageIndex);
+
+// The request base + the page key's value in decimal + the rule set's
+// requestTail.
+QByteArray requestAddress(const RuleSet& rules, const QByteArray& requestBase, int pageIndex);
 
 } // namespace tess::harvest

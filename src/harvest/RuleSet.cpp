@@ -7,7 +7,7 @@ namespace {
 void addVerification(RuleSet& r)
 {
     r.verifyHosts = { "wappass.baidu.com" };
-    r.verifyTitle = QStringLiteral("安全验证");
+    r.verifyTitles = { QStringLiteral("安全验证") };
 }
 
 RuleSet makeClassic()

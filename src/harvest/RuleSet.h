@@ -27,17 +27,54 @@ struct RuleSet {
         BracketedLine,
         // A link whose text contains `pagerText`.
         NextLink,
+        // A link whose id is `pagerId` ("snext").
+        LinkWithId,
+        // A link one of whose classes is `pagerClass` ("sb_pagN").
+        LinkWithClass,
+    };
+    // How the keyword is written into the request before it is
+    // percent-encoded. Keywords are read as GBK.
+    enum class KeywordEncoding { Gbk, Utf8 };
+    // What the page key's value counts, for the page asked for (the first
+    // page is page 0 here): the offset of its first result counted from 0
+    // (0, 10, 20), the page's number counted from 1 (1, 2, 3), or the
+    // offset counted from 1 (1, 11, 21).
+    enum class PageNumbering { OffsetFromZero, PageFromOne, OffsetFromOne };
+    // How a redirect link's target is found when the page does not carry
+    // it: asked over the network without following it, or loaded in a
+    // hidden page of the browser, which runs the redirector's script and
+    // sends its cookies, until it leaves for another host.
+    enum class RedirectMode { Network, Browser };
+
+    // A query parameter of a link on the engine's own hosts that holds the
+    // link's target: `u=a1<base64url>` on "/ck/a?", `url=<address>` on
+    // "/link?".
+    struct TargetParameter {
+        enum class Coding {
+            Plain, // percent-encoded address
+            Base64Url, // URL-safe base64, padding optional, after `prefix`
+        };
+        QByteArray path; // the link's path, without the query: "/ck/a"
+        QByteArray key; // "u"
+        Coding coding = Coding::Plain;
+        QByteArray prefix = {}; // dropped before decoding: "a1"
     };
 
     QString name; // the name --rules and the settings use: "classic", "today"
     QString label; // the selector's text: "经典", "现行"
 
-    // The request: scheme "://" engine host + requestPath + the URL-encoded
-    // GBK keyword + pageKey + offset + requestTail.
+    // The engine's public host, asked unless the user names another.
+    QByteArray defaultHost = "www.baidu.com";
+
+    // The request: scheme "://" engine host + requestPath + the
+    // URL-encoded keyword + pageKey + the page's value + requestTail.
     QByteArray scheme = "http";
     QByteArray requestPath = "/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=";
     QByteArray pageKey = "&pn=";
     QByteArray requestTail = "&cl=3";
+    KeywordEncoding keywordEncoding = KeywordEncoding::Gbk;
+    PageNumbering pageNumbering = PageNumbering::OffsetFromZero;
+    int resultsPerPage = 10;
 
     // The harvest: addresses beginning with one of these are taken.
     QList<QByteArray> linkPrefixes { "http://" };
@@ -47,18 +84,26 @@ struct RuleSet {
     // Redirect links: a link on the engine host in use whose path and
     // query begin with redirectPath ("/link?url="). Empty: no redirects.
     QByteArray redirectPath;
+    RedirectMode redirectMode = RedirectMode::Network;
     // Attributes of the link or its nearest result container that carry
     // the target address, looked at in this order ("mu").
     QList<QString> targetAttributes;
+    // Looked at after the attributes, before the redirect is asked.
+    QList<TargetParameter> targetParameters;
 
     Pager pager = Pager::BracketedLine;
     QString pagerText = QStringLiteral("下一页");
+    QString pagerId;
+    QString pagerClass;
 
-    // Verification pages: a page on one of these hosts (or a subdomain),
-    // or whose title contains verifyTitle. An empty verifyTitle makes no
-    // title test (a user's rule set file may leave it empty).
+    // Verification (block) pages: a page on one of verifyHosts (or a
+    // subdomain), or whose path begins with one of verifyPaths, or whose
+    // title contains one of verifyTitles, or whose body text contains one
+    // of verifyBodyWords.
     QList<QByteArray> verifyHosts;
-    QString verifyTitle;
+    QList<QByteArray> verifyPaths;
+    QList<QString> verifyTitles;
+    QList<QString> verifyBodyWords;
 };
 
 // The built-in sets: "classic" (the default) and "today".

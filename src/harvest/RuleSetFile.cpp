@@ -224,8 +224,12 @@ const Field kFields[] = {
     { L("verify-hosts"), true, [](L k, V v, Reading& r) {
         return readAsciiList(k, v, r.given.verifyHosts, true);
     }, take<&RuleSet::verifyHosts> },
-    { L("verify-title"), true, [](L k, V v, Reading& r) { return readText(k, v, r.given.verifyTitle); },
-        take<&RuleSet::verifyTitle> },
+    { L("verify-title"), true, [](L k, V v, Reading& r) {
+        QString title;
+        const Fault f = readText(k, v, title);
+        r.given.verifyTitles = title.isEmpty() ? QList<QString>() : QList<QString> { title };
+        return f;
+    }, take<&RuleSet::verifyTitles> },
 };
 // clang-format on
 

@@ -92,7 +92,7 @@ void SearchRun::resetForStart()
     m_resolving = false;
     m_preparing.reset();
     m_retries = 0;
-    m_pageOffset = 0;
+    m_pageIndex = 0;
     m_stopRequested = false;
     m_morePages = takeSendableKeyword();
     m_counts.harvested = 0;
@@ -141,7 +141,7 @@ bool SearchRun::takeSendableKeyword()
         // A blank line asks the engine for nothing worth having.
         if (!takeKeyword()) {
             ++m_counts.blankKeywords;
-        } else if (requestAddress(m_rules, m_requestBase, (kMaxPagesPerKeyword - 1) * 10).size()
+        } else if (requestAddress(m_rules, m_requestBase, kMaxPagesPerKeyword - 1).size()
             <= kMaxRequestAddress) {
             // The last page's request is the longest a keyword makes.
             return true;
@@ -193,8 +193,8 @@ void SearchRun::nextPageStep()
 
 void SearchRun::requestPage()
 {
-    const QByteArray address = requestAddress(m_rules, m_requestBase, m_pageOffset);
-    m_pageOffset += 10;
+    const QByteArray address = requestAddress(m_rules, m_requestBase, m_pageIndex);
+    ++m_pageIndex;
     m_requestAddress = address;
     m_s.window.setPanelText(PanelKeywordIndex, QString::number(m_keywordIndex));
     try {
@@ -282,7 +282,7 @@ void SearchRun::watchdogTick()
     if (m_retries < kMaxRetries) {
         ++m_retries;
         notify({ .kind = RunNoticeKind::PageReload, .count = m_retries });
-        m_pageOffset -= 10;
+        --m_pageIndex;
         requestPage();
         return;
     }
@@ -319,9 +319,8 @@ void SearchRun::readLoadedPage()
         giveUpPage({ .kind = RunNoticeKind::PageElsewhere, .detail = page.location.left(80) });
     } else {
         m_morePages = hasFurtherPage(m_rules, page);
-        // The page offset already names the following page: the last page
-        // read for a keyword is the one at offset 740.
-        if (m_pageOffset >= kMaxPagesPerKeyword * 10)
+        // The page index already names the following page.
+        if (m_pageIndex >= kMaxPagesPerKeyword)
             m_morePages = false;
         harvestLoadedPage(); // moves on once the page's rows are in
         return;
@@ -360,13 +359,13 @@ void SearchRun::resumeAfterVerification()
     m_paused = false;
     m_s.browser.setUnattended(true);
     notify({ .kind = RunNoticeKind::Searching });
-    m_pageOffset -= 10;
+    --m_pageIndex;
     requestPage();
 }
 
 void SearchRun::nextKeywordOrFinish()
 {
-    m_pageOffset = 0;
+    m_pageIndex = 0;
     if (m_keywordIndex >= m_keywords.size() || m_stopRequested || !takeSendableKeyword()) {
         finishStep();
         return;

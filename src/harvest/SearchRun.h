@@ -143,9 +143,9 @@ public:
     // Set it to start from another position (the start prompt offers it).
     int keywordIndex() const { return m_keywordIndex; }
     void setKeywordIndex(int index) { m_keywordIndex = index; }
-    // The offset of the next page to ask for.
-    int pageOffset() const { return m_pageOffset; }
-    void setPageOffset(int offset) { m_pageOffset = offset; }
+    // The next page of the keyword to ask for; the first page is 0.
+    int pageIndex() const { return m_pageIndex; }
+    void setPageIndex(int index) { m_pageIndex = index; }
     bool stopRequested() const { return m_stopRequested; }
     // The keyword taken last still has pages to read.
     bool morePages() const { return m_morePages; }
@@ -193,7 +193,7 @@ private:
     RuleSet m_rules;
     KeywordList m_keywords;
     int m_keywordIndex = 0;
-    int m_pageOffset = 0;
+    int m_pageIndex = 0;
     bool m_stopRequested = false;
     bool m_morePages = false;
     QByteArray m_requestBase; // the request address of the keyword without its offset

@@ -13,7 +13,7 @@ TEST(RequestAddress, EncodesTheTrimmedGbkKeywordIntoTheEnginesQuery)
         = buildRequestBase(classicRules(), { {}, "www.baidu.com" }, trimKeyword(toGbk(u" \t中国 a-b\r")));
     EXPECT_EQ(base,
         QByteArray("http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA+a%2Db&pn="));
-    EXPECT_EQ(requestAddress(classicRules(), base, 740), base + "740&cl=3");
+    EXPECT_EQ(requestAddress(classicRules(), base, 74), base + "740&cl=3");
     EXPECT_EQ(trimKeyword("   "), QByteArray());
 }
 

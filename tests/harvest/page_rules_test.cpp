@@ -29,7 +29,7 @@ TEST(RuleRequests, TodaysRulesAskOverHttpsUnlessTheEngineAddressNamesAScheme)
         const auto engine = parseEngineAddress(c.engine);
         ASSERT_TRUE(engine) << c.engine;
         EXPECT_EQ(
-            requestAddress(c.rules, buildRequestBase(c.rules, *engine, keyword), 20), QByteArray(c.address));
+            requestAddress(c.rules, buildRequestBase(c.rules, *engine, keyword), 2), QByteArray(c.address));
     }
 }
 

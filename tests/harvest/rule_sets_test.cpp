@@ -31,7 +31,7 @@ std::string describe(const RuleSet& r)
         QString::fromLatin1(r.pageKey), QString::fromLatin1(r.requestTail), list(r.linkPrefixes),
         QString::number(static_cast<int>(r.ownLinks)), list(r.ownHosts), QString::fromLatin1(r.redirectPath),
         list(r.targetAttributes), QString::number(static_cast<int>(r.pager)), r.pagerText,
-        list(r.verifyHosts), r.verifyTitle }
+        list(r.verifyHosts), r.verifyTitles.join(u'|') }
         .join(u'\n')
         .toStdString();
 }
@@ -84,7 +84,7 @@ TEST(RuleSetFile, ReadsEveryField)
     expected.pager = RuleSet::Pager::NextLink;
     expected.pagerText = QStringLiteral("下一页 >");
     expected.verifyHosts = { "check.example.com" };
-    expected.verifyTitle = QStringLiteral("=验证=");
+    expected.verifyTitles = { QStringLiteral("=验证=") };
 
     EXPECT_EQ(describe(setOf(parseRuleSetFile(file, QStringLiteral("my.rules"), { classicRules() }))),
         describe(expected));
@@ -211,7 +211,7 @@ TEST(RuleSetFile, TheRequestPiecesMustMakeAnAddressWithTheKeywordAsAValue)
             "tessaroon-rules 1\nname = a\n" + c.line + '\n', QStringLiteral("a.rules"), { classicRules() });
         if (!c.why) {
             const RuleSet rules = setOf(r);
-            EXPECT_EQ(requestAddress(rules, buildRequestBase(rules, { "http", "h" }, "ab"), 10), c.address)
+            EXPECT_EQ(requestAddress(rules, buildRequestBase(rules, { "http", "h" }, "ab"), 1), c.address)
                 << c.line.toStdString();
             continue;
         }

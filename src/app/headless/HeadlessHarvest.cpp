@@ -364,7 +364,7 @@ void HeadlessRun::onPageHarvested()
         fail(QStringLiteral("cannot write %1: %2").arg(m_setting.outName, systemError(errno)));
         return;
     }
-    m_progress.page(run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageOffset() / 10,
+    m_progress.page(run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageIndex(),
         m_setting.rows.rowCount());
 }
 

@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     test::ScriptedDialogs dialogs;
 
     test::LocalHttpServer server;
-    app::MainWindow form({ .engineHost = QByteArray("127.0.0.1:") + QByteArray::number(server.port()),
+    app::MainWindow form({ .engineHosts = { QByteArray("127.0.0.1:") + QByteArray::number(server.port()) },
         .profileFolder = dir.filePath(QStringLiteral("browser")),
         .localAddress = [] { return QStringLiteral("192.0.2.1"); } });
     form.show();

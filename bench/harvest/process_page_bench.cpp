@@ -59,7 +59,7 @@ public:
     void repaintNow() override { }
     int resultRowCount() override { return rows; }
     void clearResults() override { rows = 0; }
-    void appendResult(const QByteArray&, const QByteArray&) override { ++rows; }
+    void appendResult(const QByteArray&, const QByteArray&, const QString&) override { ++rows; }
     std::optional<QString> inputQuery(const QString&, const QString&, const QString& v) override { return v; }
     void informationBox(const QString&) override { }
     void plainMessage(const QString&) override { }

@@ -80,7 +80,7 @@ int main(int argc, char** argv)
 
     sample::SampleEngine engine({ 10, true });
     const int port = engine.start(0);
-    app::MainWindow form({ QByteArray("127.0.0.1:") + QByteArray::number(port),
+    app::MainWindow form({ { QByteArray("127.0.0.1:") + QByteArray::number(port) },
         dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); }, {} });
     form.show();
     form.findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);

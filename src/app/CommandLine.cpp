@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <limits>
 
 namespace tess::app {
@@ -31,7 +32,24 @@ bool isRulesName(const QString& name)
     return valid.match(name).hasMatch();
 }
 
-const QString kEngineHostForm = QStringLiteral("[http://|https://]HOST[:PORT]");
+// --engine-host's value: an engine host, for every engine or, after a rule
+// set's name and "=", for that one.
+bool isEngineHostItem(const QString& item)
+{
+    const qsizetype equals = item.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return isEngineHost(item);
+    return isRulesName(item.left(equals)) && isEngineHost(item.mid(equals + 1));
+}
+
+// --rules' value: one name or several separated by commas.
+bool isRulesList(const QString& list)
+{
+    const QStringList names = list.split(QLatin1Char(','));
+    return std::all_of(names.begin(), names.end(), isRulesName);
+}
+
+const QString kEngineHostForm = QStringLiteral("[NAME=][http://|https://]HOST[:PORT]");
 
 std::optional<int> wholeNumber(const QString& text, int low, int high)
 {
@@ -69,12 +87,12 @@ std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QStrin
             return QStringLiteral("harvest: --interval needs whole seconds from 1 to 1000: %1").arg(value);
         harvest.intervalSeconds = *n;
     } else if (name == QLatin1String("--engine-host")) {
-        if (!isEngineHost(value))
+        if (!isEngineHostItem(value))
             return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
-        harvest.engineHost = value.toLatin1();
+        harvest.engineHosts.append(value.toLatin1());
     } else if (name == QLatin1String("--rules")) {
-        if (!isRulesName(value))
-            return QStringLiteral("harvest: --rules needs a rule set's name: %1").arg(value);
+        if (!isRulesList(value))
+            return QStringLiteral("harvest: --rules needs rule set names separated by commas: %1").arg(value);
         harvest.rules = value;
     } else if (name == QLatin1String("--format")) {
         const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(value);
@@ -150,14 +168,14 @@ namespace {
 std::optional<QString> takeWindowOption(CommandLine& cl, const QString& option, const QString& value)
 {
     if (option == QLatin1String("--rules")) {
-        if (!isRulesName(value))
-            return QStringLiteral("--rules needs a rule set's name: %1").arg(value);
+        if (!isRulesList(value))
+            return QStringLiteral("--rules needs rule set names separated by commas: %1").arg(value);
         cl.rules = value;
         return std::nullopt;
     }
-    if (!isEngineHost(value))
+    if (!isEngineHostItem(value))
         return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
-    cl.engineHost = value.toLatin1();
+    cl.engineHosts.append(value.toLatin1());
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include "tools/merge/MergeCommand.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -14,8 +15,9 @@ struct CommandLine {
     // MergeUsage: "merge" with words that do not fit its form.
     enum class Action { RunWindow, Merge, MergeUsage, Harvest, Help, Error };
     Action action = Action::RunWindow;
-    QByteArray engineHost; // --engine-host [http://|https://]HOST[:PORT]
-    QString rules; // --rules NAME; empty: the remembered choice
+    // --engine-host [NAME=][http://|https://]HOST[:PORT], each one given
+    QList<QByteArray> engineHosts;
+    QString rules; // --rules NAME[,NAME...]; empty: the remembered choice
     tools::MergeArguments merge; // with Action::Merge
     HarvestArguments harvest; // with Action::Harvest
     QString error;

@@ -7,14 +7,42 @@
 
 namespace tess::app {
 
-const harvest::RuleSet& RuleChoice::rules() const
+QList<harvest::RuleSet> RuleChoice::chosenSets() const
 {
-    for (const harvest::RuleSet& set : sets) {
-        if (set.name == chosen)
-            return set;
+    QList<harvest::RuleSet> out;
+    for (const QString& name : chosen) {
+        for (const harvest::RuleSet& set : sets) {
+            if (set.name == name)
+                out.append(set);
+        }
     }
-    return harvest::classicRules();
+    if (out.isEmpty())
+        out.append(harvest::classicRules());
+    return out;
 }
+
+namespace {
+
+// The names in a list of them ("today, 360"), each once, as the catalog
+// spells them; the first one it does not know goes to `unknown`.
+QStringList knownNames(const harvest::RuleCatalog& catalog, const QString& list, QString* unknown)
+{
+    QStringList names;
+    for (const QString& item : list.split(QLatin1Char(','))) {
+        const QString name = item.trimmed();
+        const harvest::RuleSet* set = catalog.find(name);
+        if (!set) {
+            if (unknown && unknown->isEmpty())
+                *unknown = name;
+            continue;
+        }
+        if (!names.contains(set->name))
+            names.append(set->name);
+    }
+    return names;
+}
+
+} // namespace
 
 RuleChoice chooseRules(const QString& asked, const QString& preferred)
 {
@@ -27,14 +55,18 @@ RuleChoice chooseRules(const QString& asked, const QString& preferred, const QSt
     catalog.loadFolder(folder);
     RuleChoice choice { catalog.sets(), {}, catalog.errors(), {} };
     if (!asked.isEmpty()) {
-        if (catalog.find(asked))
-            choice.chosen = asked;
+        QString unknown;
+        const QStringList names = knownNames(catalog, asked, &unknown);
+        if (unknown.isEmpty() && !names.isEmpty())
+            choice.chosen = names;
         else
             choice.unknownMessage = QStringLiteral("no rule set is named %1 (there are: %2)")
-                                        .arg(asked, catalog.names().join(QStringLiteral(", ")));
+                                        .arg(unknown, catalog.names().join(QStringLiteral(", ")));
         return choice;
     }
-    choice.chosen = catalog.find(preferred) ? preferred : harvest::classicRules().name;
+    choice.chosen = knownNames(catalog, preferred, nullptr);
+    if (choice.chosen.isEmpty())
+        choice.chosen = QStringList { harvest::classicRules().name };
     return choice;
 }
 
@@ -63,9 +95,12 @@ HarvestAssembly::HarvestAssembly(Options options)
         .resolver = m_resolver.get(),
         .verificationNeeded = std::move(options.verificationNeeded),
     });
-    m_run->setRules(options.rules);
-    if (!options.engineHost.isEmpty())
-        m_run->setEngineHost(options.engineHost);
+    QList<harvest::SearchEngine> engines;
+    for (const harvest::RuleSet& rules : std::as_const(options.ruleSets))
+        engines.append(harvest::engineOnDefaultHost(rules));
+    for (const QByteArray& item : std::as_const(options.engineHosts))
+        harvest::applyEngineHosts(engines, { item });
+    m_run->setEngines(engines);
 }
 
 HarvestAssembly::~HarvestAssembly() = default;

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -27,20 +28,23 @@ class SearchWindow;
 
 namespace tess::app {
 
-// The rule sets a start may choose from, and the one it takes.
+// The rule sets a start may choose from, and the ones it takes: one for
+// each engine the run asks.
 struct RuleChoice {
     QList<harvest::RuleSet> sets; // the built-in ones, then those of the user's files
-    QString chosen; // the name of the set taken; empty when the name asked for is unknown
+    // The names of the sets taken, in the order asked, each once; empty
+    // when a name asked for is unknown.
+    QStringList chosen;
     QList<harvest::RuleFileNotTaken> errors; // each rule file not taken
-    QString unknownMessage; // says that the name asked for is unknown, and what there is
+    QString unknownMessage; // says which name asked for is unknown, and what there is
 
-    // The set taken; the classic one when none is.
-    const harvest::RuleSet& rules() const;
+    // The sets taken; the classic one when none is.
+    QList<harvest::RuleSet> chosenSets() const;
 };
 
 // Reads the user's rule files (the application name must be set) and takes
-// the set named `asked`; when none is asked for, `preferred` while a set
-// bears that name, else the classic set.
+// the sets `asked` names ("today,360,sogou"); when none is asked for, those
+// of `preferred` that are still there, else the classic set.
 RuleChoice chooseRules(const QString& asked, const QString& preferred);
 // The same with the rule files of `folder`.
 RuleChoice chooseRules(const QString& asked, const QString& preferred, const QString& folder);
@@ -56,8 +60,11 @@ public:
         harvest::SearchWindow& window;
         QString profileFolder; // the embedded browser's own data
         QWidget* viewParent = nullptr; // the browser view's parent
-        QByteArray engineHost = {}; // empty: the engine's public host
-        harvest::RuleSet rules = harvest::classicRules();
+        // The engines asked, each on its public host...
+        QList<harvest::RuleSet> ruleSets = { harvest::classicRules() };
+        // ...unless one of these, "[NAME=]ADDRESS" each, names another
+        // (harvest::applyEngineHosts; items that do not fit are passed over).
+        QList<QByteArray> engineHosts = {};
         QString statePath = {};
         // The rest is handed to the run as it is (SearchRun::Services).
         std::function<QString()> localAddress = {};

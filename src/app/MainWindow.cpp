@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/EngineChooser.h"
 #include "app/Glyphs.h"
 #include "app/WindowTray.h"
 #include "browser/cleaner/ProfileCleaner.h"
@@ -107,7 +108,7 @@ MainWindow::MainWindow(Options options)
     m_harvest = std::make_unique<HarvestAssembly>(HarvestAssembly::Options { .window = *this,
         .profileFolder = m_options.profileFolder,
         .viewParent = this,
-        .engineHost = m_options.engineHost,
+        .engineHosts = m_options.engineHosts,
         .statePath = statePath(),
         .localAddress = m_options.localAddress,
         .clearBrowserData = [this] { clearBrowserData(); },
@@ -139,11 +140,11 @@ MainWindow::MainWindow(Options options)
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { showCleaner(); }); });
 
-    chooseRules(std::max(0, m_rulesBox->findData(m_options.rules)));
-    connect(m_rulesBox, &QComboBox::activated, this, [this](int index) {
-        chooseRules(index);
+    chooseEngines(m_options.rules);
+    connect(m_rulesBox, &EngineChooser::chosenChanged, this, [this](const QStringList& names) {
+        chooseEngines(names);
         if (m_options.rulesChosen)
-            m_options.rulesChosen(m_rulesBox->itemData(index).toString());
+            m_options.rulesChosen(names.join(QLatin1Char(',')));
     });
 
     resize(576, 439);
@@ -221,6 +222,11 @@ void MainWindow::buildToolbar()
         &MainWindow::showAbout);
     m_exitButton = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
         glyphs::exitProgram(), &MainWindow::quit);
+    QToolButton* skip = add("SkipEngineButton", QStringLiteral("跳过此引擎"),
+        QStringLiteral("不再使用要求验证的引擎，其余引擎继续搜索"), glyphs::stop(), &MainWindow::skipEngine);
+    skip->setFixedSize(skip->sizeHint().width(), 23);
+    m_skipEngineAction = toolbar->actions().constLast();
+    m_skipEngineAction->setVisible(false);
 }
 
 void MainWindow::buildCentralArea()
@@ -232,9 +238,11 @@ void MainWindow::buildCentralArea()
     column->addWidget(buildOptionsRow());
     m_resultsList = new QTreeWidget(client);
     m_resultsList->setObjectName(QStringLiteral("ListView1"));
-    m_resultsList->setHeaderLabels({ QStringLiteral("网址"), QStringLiteral("标题") });
+    m_resultsList->setHeaderLabels(
+        { QStringLiteral("网址"), QStringLiteral("标题"), QStringLiteral("引擎") });
     m_resultsList->setColumnWidth(0, 175);
     m_resultsList->setColumnWidth(1, 350);
+    m_resultsList->setColumnWidth(2, 70);
     m_resultsList->setRootIsDecorated(false);
     m_resultsList->header()->setStretchLastSection(false);
     m_resultsList->setUniformRowHeights(true);
@@ -278,14 +286,11 @@ QWidget* MainWindow::buildOptionsRow()
     h->addWidget(m_dedupeCheck);
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("规则："), row));
-    m_rulesBox = new QComboBox(row);
+    m_rulesBox = new EngineChooser(row);
     m_rulesBox->setObjectName(QStringLiteral("RulesBox"));
-    m_rulesBox->setToolTip(QStringLiteral("结果页的读取规则：经典为旧版结果页，现行为当前的结果页"));
     if (m_options.ruleSets.isEmpty())
-        m_options.ruleSets = { harvest::classicRules(), harvest::todayRules() };
-    for (const harvest::RuleSet& rules : std::as_const(m_options.ruleSets))
-        m_rulesBox->addItem(rules.label.isEmpty() ? rules.name : rules.label, rules.name);
-    m_rulesBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        m_options.ruleSets = harvest::builtInRuleSets();
+    m_rulesBox->setSets(m_options.ruleSets);
     h->addWidget(m_rulesBox);
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("搜索文件："), row));
@@ -488,11 +493,19 @@ void MainWindow::showCleaner()
         m_cleanerWindow->exec();
 }
 
-void MainWindow::chooseRules(int index)
+void MainWindow::chooseEngines(const QStringList& names)
 {
-    m_rulesBox->setCurrentIndex(index);
-    run().setRules(m_options.ruleSets.value(index, harvest::classicRules()));
+    m_rulesBox->setChosen(names);
+    QList<harvest::SearchEngine> engines;
+    for (const harvest::RuleSet& rules : m_rulesBox->chosenSets())
+        engines.append(harvest::engineOnDefaultHost(rules));
+    // An address for an engine not chosen is kept for when it is.
+    for (const QByteArray& item : std::as_const(m_options.engineHosts))
+        harvest::applyEngineHosts(engines, { item });
+    run().setEngines(engines);
 }
+
+void MainWindow::skipEngine() { run().skipEngine(); }
 
 void MainWindow::reportRuleFileErrors()
 {
@@ -578,6 +591,11 @@ QString MainWindow::panelText(int panel) const { return m_panels.at(static_cast<
 void MainWindow::showNotice(const harvest::RunNotice& notice)
 {
     setPanelText(harvest::PanelStatus, harvest::runNoticeText(notice));
+    // 跳过此引擎 is there while the run waits for a verification only.
+    if (notice.kind == harvest::RunNoticeKind::VerificationNeeded)
+        m_skipEngineAction->setVisible(true);
+    else if (notice.kind != harvest::RunNoticeKind::BrowserNote)
+        m_skipEngineAction->setVisible(false);
 }
 
 void MainWindow::setCommandsEnabled(bool search, bool stop, bool import)
@@ -607,13 +625,14 @@ void MainWindow::clearResults()
     m_resultsList->clear();
 }
 
-void MainWindow::appendResult(const QByteArray& address, const QByteArray& linkText)
+void MainWindow::appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine)
 {
     // The page's rows go into the list together once the harvest of the
     // page is over: nothing is painted in between, so the user sees the
     // same as with one insertion and one scroll per row, at a fraction of
     // the cost on a page of thousands of links.
-    m_pendingRows.append(new QTreeWidgetItem({ text::fromGbk(address), text::fromGbk(linkText) }));
+    m_pendingRows.append(new QTreeWidgetItem(
+        { text::fromGbk(address), text::fromGbk(linkText), m_rulesBox->labelOf(engine) }));
     if (m_pendingRows.size() == 1)
         QTimer::singleShot(0, this, [this] { flushResults(); });
 }

@@ -39,6 +39,7 @@ class BackgroundMerge;
 
 namespace tess::app {
 
+class EngineChooser;
 class WindowTray;
 
 // The main window: toolbar, options row, results list, the embedded
@@ -52,16 +53,19 @@ class MainWindow final : public QMainWindow, public harvest::SearchWindow {
 
 public:
     struct Options {
-        QByteArray engineHost = {}; // empty: the engine's public host
+        // Where the engines are asked, "[NAME=]ADDRESS" each
+        // (harvest::applyEngineHosts); none: on their public hosts.
+        QList<QByteArray> engineHosts = {};
         QString profileFolder = {}; // the embedded browser's own data
         std::function<QString()> localAddress = {}; // empty: the machine's
         std::function<bool()> trayAvailable = {}; // empty: whether the desktop has a tray now
-        // The rule sets the selector offers, in order, and the one chosen
-        // at start; none: the built-in ones, the classic chosen.
+        // The rule sets the selector offers, in order, and those chosen at
+        // start; none: the built-in ones, the first chosen.
         QList<harvest::RuleSet> ruleSets = {};
-        QString rules = {};
-        // Told of each set the user chooses, to remember it. Optional.
-        std::function<void(const QString& name)> rulesChosen = {};
+        QStringList rules = {};
+        // Told of each choice of sets the user makes, to remember it: their
+        // names separated by commas. Optional.
+        std::function<void(const QString& names)> rulesChosen = {};
         // The user's rule files that were not taken, said in one box once
         // the window is up.
         QList<harvest::RuleFileNotTaken> ruleFileErrors = {};
@@ -110,7 +114,7 @@ public:
     void repaintNow() override;
     int resultRowCount() override;
     void clearResults() override;
-    void appendResult(const QByteArray& address, const QByteArray& linkText) override;
+    void appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine) override;
     std::optional<QString> inputQuery(
         const QString& caption, const QString& prompt, const QString& value) override;
     void informationBox(const QString& text) override;
@@ -134,7 +138,8 @@ private:
     void buildStatusBar();
     void clearBrowserData();
     void flushResults();
-    void chooseRules(int index);
+    void chooseEngines(const QStringList& names);
+    void skipEngine();
     void reportRuleFileErrors();
     // The window boxes go over, brought back from the tray first.
     QWidget* boxParent();
@@ -150,9 +155,10 @@ private:
     QToolButton* m_mergeButton = nullptr;
     QToolButton* m_aboutButton = nullptr;
     QToolButton* m_exitButton = nullptr;
+    QAction* m_skipEngineAction = nullptr; // 跳过此引擎, shown while a run waits at a verification page
     QSpinBox* m_intervalSpin = nullptr;
     QCheckBox* m_dedupeCheck = nullptr;
-    QComboBox* m_rulesBox = nullptr;
+    EngineChooser* m_rulesBox = nullptr;
     QLineEdit* m_keywordFileEdit = nullptr;
     QTreeWidget* m_resultsList = nullptr;
     QWebEngineView* m_browserView = nullptr;

@@ -6,6 +6,7 @@
 #include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "harvest/RuleCatalog.h"
+#include "harvest/SearchEngine.h"
 #include "io/ExeDir.h"
 #include "io/FolderLock.h"
 #include "io/PathName.h"
@@ -92,8 +93,16 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
         std::fprintf(stderr, "tessaroon: %s\n", rules.unknownMessage.toLocal8Bit().constData());
         return 2;
     }
+    // An address may go to any engine the selector offers, chosen now or later.
+    QList<harvest::SearchEngine> offered;
+    for (const harvest::RuleSet& set : rules.sets)
+        offered.append(harvest::engineOnDefaultHost(set));
+    if (const std::optional<QString> wrong = harvest::applyEngineHosts(offered, cl.engineHosts)) {
+        std::fprintf(stderr, "tessaroon: %s\n", wrong->toLocal8Bit().constData());
+        return 2;
+    }
 
-    app::MainWindow window({ .engineHost = cl.engineHost,
+    app::MainWindow window({ .engineHosts = cl.engineHosts,
         .profileFolder = io::exeDir() + QStringLiteral("browser"),
         .ruleSets = rules.sets,
         .rules = rules.chosen,

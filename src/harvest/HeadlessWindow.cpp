@@ -23,10 +23,11 @@ void HeadlessWindow::showNotice(const RunNotice& notice)
         onNotice(notice);
 }
 
-void HeadlessWindow::appendResult(const QByteArray& address, const QByteArray& linkText)
+void HeadlessWindow::appendResult(
+    const QByteArray& address, const QByteArray& linkText, const QString& engine)
 {
     ++m_shownRows;
-    m_rows.append(address, linkText);
+    m_rows.append(address, linkText, engine.toUtf8());
 }
 
 std::optional<QString> HeadlessWindow::inputQuery(const QString&, const QString&, const QString&)

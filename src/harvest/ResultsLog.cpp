@@ -18,13 +18,16 @@ ResultsLog::ResultsLog(const QString& path)
 
 ResultsLog::~ResultsLog() = default;
 
-QByteArray ResultsLog::formatRow(const QByteArray& address, const QByteArray& linkText)
+QByteArray ResultsLog::formatRow(
+    const QByteArray& address, const QByteArray& linkText, const QByteArray& engine)
 {
     QByteArray text = linkText;
     for (char& c : text)
         if (c == '\r' || c == '\n' || c == '\t')
             c = ' ';
-    return address + '\t' + text + "\r\n";
+    if (engine.isEmpty())
+        return address + '\t' + text + "\r\n";
+    return address + '\t' + text + '\t' + engine + "\r\n";
 }
 
 qint64 ResultsLog::recover()
@@ -62,10 +65,10 @@ void ResultsLog::restart()
         fail(errno);
 }
 
-void ResultsLog::append(const QByteArray& address, const QByteArray& linkText)
+void ResultsLog::append(const QByteArray& address, const QByteArray& linkText, const QByteArray& engine)
 {
     ++m_rows;
-    m_unwritten += formatRow(address, linkText);
+    m_unwritten += formatRow(address, linkText, engine);
 }
 
 void ResultsLog::flush()

@@ -18,7 +18,8 @@ namespace tess::harvest {
 // Save results still saves every one.
 //
 // One row a line: the address, a TAB, the link text; GBK, CR LF. Line
-// breaks and TABs inside a link text become blanks.
+// breaks and TABs inside a link text become blanks. A run that asks more
+// than one engine adds a TAB and the engine's rule set name.
 class ResultsLog final {
 public:
     explicit ResultsLog(const QString& path);
@@ -37,7 +38,8 @@ public:
     qint64 recover();
     // Starts an empty log (a new run).
     void restart();
-    void append(const QByteArray& address, const QByteArray& linkText);
+    // `engine` empty: no engine column.
+    void append(const QByteArray& address, const QByteArray& linkText, const QByteArray& engine = {});
     // Puts the rows appended so far on disk, or in memory when the disk
     // refuses them.
     void flush();
@@ -48,7 +50,8 @@ public:
     // Closes and deletes the scratch file (program exit).
     void remove();
 
-    static QByteArray formatRow(const QByteArray& address, const QByteArray& linkText);
+    static QByteArray formatRow(
+        const QByteArray& address, const QByteArray& linkText, const QByteArray& engine = {});
 
 private:
     void fail(int error);

@@ -5,6 +5,8 @@
 #include "io/SystemCalls.h"
 #include "text/Gbk.h"
 
+#include <QList>
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -50,43 +52,57 @@ RowFormat rowFormatForFileName(const QString& fileName)
     return fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? RowFormat::Csv : RowFormat::Tsv;
 }
 
-QByteArray rowsPreamble(RowFormat format)
+QByteArray rowsPreamble(RowFormat format, bool withEngine)
 {
-    return format == RowFormat::Csv ? QByteArray("\xEF\xBB\xBF"
-                                                 "address,title\r\n")
-                                    : QByteArray();
+    if (format != RowFormat::Csv)
+        return {};
+    return withEngine ? QByteArray("\xEF\xBB\xBF"
+                                   "address,title,engine\r\n")
+                      : QByteArray("\xEF\xBB\xBF"
+                                   "address,title\r\n");
 }
 
-QByteArray formatRow(RowFormat format, const QByteArray& address, const QByteArray& linkText)
+QByteArray formatRow(
+    RowFormat format, const QByteArray& address, const QByteArray& linkText, const QByteArray& engine)
 {
     if (format == RowFormat::Tsv)
-        return ResultsLog::formatRow(address, linkText);
-    return csvField(address) + ',' + csvField(linkText) + "\r\n";
+        return ResultsLog::formatRow(address, linkText, engine);
+    const QByteArray row = csvField(address) + ',' + csvField(linkText);
+    return engine.isEmpty() ? row + "\r\n" : row + ',' + csvField(engine) + "\r\n";
 }
 
 QByteArray convertTsvRows(const QByteArray& tsv, RowFormat format)
 {
     if (format == RowFormat::Tsv)
         return tsv;
-    QByteArray out = rowsPreamble(format);
-    qsizetype start = 0;
-    while (start < tsv.size()) {
+    QList<QByteArrayView> lines;
+    bool withEngine = false;
+    for (qsizetype start = 0; start < tsv.size();) {
         qsizetype end = tsv.indexOf('\n', start);
         if (end < 0)
             end = tsv.size();
-        QByteArray line = tsv.mid(start, end - start);
+        QByteArrayView line(tsv.constData() + start, end - start);
         start = end + 1;
         if (line.endsWith('\r'))
             line.chop(1);
-        const qsizetype tab = line.indexOf('\t');
-        out += tab < 0 ? formatRow(format, line, {}) : formatRow(format, line.left(tab), line.mid(tab + 1));
+        withEngine = withEngine || line.count('\t') >= 2;
+        lines.append(line);
+    }
+    QByteArray out = rowsPreamble(format, withEngine);
+    for (const QByteArrayView line : std::as_const(lines)) {
+        const QList<QByteArray> fields = line.toByteArray().split('\t');
+        const QByteArray engine = withEngine ? fields.value(2) : QByteArray();
+        const QByteArray row = formatRow(format, fields.value(0), fields.value(1), engine);
+        // A row of no engine keeps its place in the column.
+        out += withEngine && engine.isEmpty() ? row.chopped(2) + ",\r\n" : row;
     }
     return out;
 }
 
-RowWriter::RowWriter(int fd, RowFormat format)
+RowWriter::RowWriter(int fd, RowFormat format, bool withEngine)
     : m_fd(fd)
     , m_format(format)
+    , m_withEngine(withEngine)
 {
 }
 
@@ -108,7 +124,7 @@ bool RowWriter::begin()
 {
     // Rows added to a file that holds some already go under its header.
     const std::optional<off_t> size = regularFileSize(m_fd);
-    const QByteArray preamble = size.value_or(0) > 0 ? QByteArray() : rowsPreamble(m_format);
+    const QByteArray preamble = size.value_or(0) > 0 ? QByteArray() : rowsPreamble(m_format, m_withEngine);
     if (preamble.isEmpty() || writeWhole(preamble))
         return true;
     m_error = errno;
@@ -130,10 +146,10 @@ bool RowWriter::writeWhole(const QByteArray& bytes)
     return false;
 }
 
-void RowWriter::append(const QByteArray& address, const QByteArray& linkText)
+void RowWriter::append(const QByteArray& address, const QByteArray& linkText, const QByteArray& engine)
 {
     ++m_rows;
-    m_pending += formatRow(m_format, address, linkText);
+    m_pending += formatRow(m_format, address, linkText, m_withEngine ? engine : QByteArray());
 }
 
 bool RowWriter::flush()

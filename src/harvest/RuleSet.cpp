@@ -51,4 +51,6 @@ const RuleSet& todayRules()
     return rules;
 }
 
+QList<RuleSet> builtInRuleSets() { return { classicRules(), todayRules() }; }
+
 } // namespace tess::harvest

@@ -109,5 +109,7 @@ struct RuleSet {
 // The built-in sets: "classic" (the default) and "today".
 const RuleSet& classicRules();
 const RuleSet& todayRules();
+// Every built-in set, in the order the selector offers them.
+QList<RuleSet> builtInRuleSets();
 
 } // namespace tess::harvest

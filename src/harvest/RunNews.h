@@ -1,8 +1,22 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace tess::harvest {
+
+// What one engine of a run has done so far.
+struct EngineTally {
+    QString name; // the rule set's name: "today", "360"
+    QString label; // its label: "现行", "360搜索"
+    int harvested = 0; // rows taken from its pages
+    int failedPages = 0; // its pages given up or not readable
+    // The engine was dropped for the rest of the run at its verification
+    // page, while searching the keyword at position droppedAtKeyword
+    // (counted from 0), which it did not finish.
+    bool dropped = false;
+    int droppedAtKeyword = -1;
+};
 
 // What a run has done so far: the rows it harvested and what it had to
 // leave out.
@@ -12,6 +26,7 @@ struct RunCounts {
     int skippedKeywords = 0; // keywords too long to ask for
     int blankKeywords = 0; // keywords of blanks only, never asked for
     int unresolvedLinks = 0; // redirect links without a target
+    QList<EngineTally> engines = {}; // one per chosen engine, in the order they are asked
 };
 
 // Where a run stands: at its end, the position it may be resumed from.
@@ -32,7 +47,8 @@ enum class RunNoticeKind {
     PageFailed, // `keyword`'s page did not load: `detail` says why
     PageElsewhere, // `keyword`'s page took the browser to `detail`
     PageNotLoaded, // `keyword`'s page never completed, `count` requests made
-    VerificationNeeded, // the run waits for the user to pass the engine's check
+    VerificationNeeded, // the run waits for the user to pass the check of engine `detail` (its label)
+    EngineSkipped, // engine `detail` (its label) is dropped for the rest of the run; `count` engines remain
     TooManyRedirects, // `keyword`'s page: only the first `count` redirect links are asked for
     Stopping, // 终止 was pressed
     Finished, // the run is over; `counts` holds what it did
@@ -45,6 +61,8 @@ struct RunNotice {
     int count = 0;
     QString detail = {};
     RunCounts counts = {};
+    // More than one engine is asked: texts name the engine.
+    bool severalEngines = false;
 };
 
 } // namespace tess::harvest

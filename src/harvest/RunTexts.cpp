@@ -28,6 +28,30 @@ QString finishedText(const RunCounts& counts)
     return finished;
 }
 
+// Each engine's rows and failed pages, for a run that asked several.
+QString enginesText(const QList<EngineTally>& engines)
+{
+    QStringList parts;
+    for (const EngineTally& e : engines) {
+        QString part = QStringLiteral("%1 %2 条").arg(e.label).arg(e.harvested);
+        if (e.failedPages > 0)
+            part += QStringLiteral("、%1 页未能载入").arg(e.failedPages);
+        if (e.dropped)
+            part += QStringLiteral("（自第 %1 个关键字起已跳过）").arg(e.droppedAtKeyword + 1);
+        parts << part;
+    }
+    return QStringLiteral("各引擎：%1").arg(parts.join(QStringLiteral("；")));
+}
+
+QString skippedText(const RunNotice& notice)
+{
+    if (notice.count == 0)
+        return QStringLiteral("已跳过%1，没有其余引擎，搜索结束").arg(notice.detail);
+    return QStringLiteral("已跳过%1，本次搜索不再使用它，其余 %2 个引擎继续")
+        .arg(notice.detail)
+        .arg(notice.count);
+}
+
 } // namespace
 
 QString runNoticeText(const RunNotice& notice)
@@ -48,12 +72,19 @@ QString runNoticeText(const RunNotice& notice)
     case RunNoticeKind::PageNotLoaded:
         return pageGivenUpText(notice.keyword, QStringLiteral("%1 次请求都未能载入").arg(notice.count));
     case RunNoticeKind::VerificationNeeded:
+        if (notice.severalEngines)
+            return QStringLiteral("%1要求验证：请在下方浏览器中完成验证，完成后自动继续；或按“跳过此引擎”")
+                .arg(notice.detail);
         return QStringLiteral("请在下方浏览器中完成验证，完成后自动继续");
+    case RunNoticeKind::EngineSkipped:
+        return skippedText(notice);
     case RunNoticeKind::TooManyRedirects:
         return QStringLiteral("本页跳转链接过多，只解析前 %1 个").arg(notice.count);
     case RunNoticeKind::Stopping:
         return QStringLiteral("终止搜索...");
     case RunNoticeKind::Finished:
+        if (notice.severalEngines)
+            return finishedText(notice.counts) + enginesText(notice.counts.engines);
         return finishedText(notice.counts);
     case RunNoticeKind::BrowserNote:
         return notice.detail;

@@ -19,8 +19,7 @@ namespace tess::harvest {
 
 SearchRun::SearchRun(Services services)
     : m_s(std::move(services))
-    , m_engine { {}, kDefaultEngineHost }
-    , m_rules(classicRules())
+    , m_engines { engineOnDefaultHost(classicRules()) }
 {
     if (!m_s.localAddress)
         m_s.localAddress = getLocalAddress;
@@ -41,13 +40,60 @@ SearchRun::SearchRun(Services services)
 SearchRun::~SearchRun()
 {
     // A page's resolutions must not come back to a run that is gone.
-    if (m_resolving && m_s.resolver)
-        m_s.resolver->cancel();
+    if (m_resolving && m_resolverInUse)
+        m_resolverInUse->cancel();
+}
+
+void SearchRun::setEngines(QList<SearchEngine> engines)
+{
+    if (engines.isEmpty())
+        return;
+    m_engines = std::move(engines);
+    m_engineIndex = 0;
+}
+
+void SearchRun::setRules(const RuleSet& rules)
+{
+    SearchEngine engine = engineOnDefaultHost(rules);
+    if (m_hostForAll)
+        engine.address = parseEngineAddress(*m_hostForAll).value_or(EngineAddress { {}, *m_hostForAll });
+    setEngines({ engine });
 }
 
 void SearchRun::setEngineHost(const QByteArray& host)
 {
-    m_engine = parseEngineAddress(host).value_or(EngineAddress { {}, host });
+    m_hostForAll = host;
+    for (SearchEngine& engine : m_engines)
+        engine.address = parseEngineAddress(host).value_or(EngineAddress { {}, host });
+}
+
+int SearchRun::activeEngineFrom(int index) const
+{
+    for (int i = std::max(0, index); i < m_counts.engines.size(); ++i) {
+        if (!m_counts.engines.at(i).dropped)
+            return i;
+    }
+    return -1;
+}
+
+void SearchRun::beginEngine()
+{
+    const SearchEngine& engine = currentEngine();
+    m_pageIndex = 0;
+    m_requestBase = buildRequestBase(engine.rules, engine.address, m_keyword);
+}
+
+RedirectResolver* SearchRun::resolverInUse() const
+{
+    if (currentEngine().rules.redirectMode == RuleSet::RedirectMode::Browser && m_s.browserResolver)
+        return m_s.browserResolver;
+    return m_s.resolver;
+}
+
+void SearchRun::countFailedPage()
+{
+    ++m_counts.failedPages;
+    ++m_counts.engines[m_engineIndex].failedPages;
 }
 
 int SearchRun::intervalMs() const { return m_s.window.intervalSetting() * 1000; }
@@ -88,6 +134,9 @@ void SearchRun::resetForStart()
     w.repaintNow();
     w.clearResults();
     m_counts = {};
+    for (const SearchEngine& engine : std::as_const(m_engines))
+        m_counts.engines.append({ .name = engine.rules.name, .label = engine.rules.label });
+    m_engineIndex = 0;
     m_paused = false;
     m_resolving = false;
     m_preparing.reset();
@@ -111,7 +160,6 @@ void SearchRun::beginRequests()
     m_s.pollTimer.setInterval(intervalMs());
     m_s.watchdogTimer.setInterval(intervalMs() * kWatchdogIntervals);
     m_s.browser.setUnattended(true);
-    m_s.browser.setTargetAttributes(m_rules.targetAttributes);
 
     w.setPanelText(PanelHarvestCount, QStringLiteral("0"));
     notify({ .kind = RunNoticeKind::ClearingBrowserData });
@@ -129,10 +177,9 @@ void SearchRun::beginRequests()
 
 bool SearchRun::takeKeyword()
 {
-    const QByteArray keyword = trimKeyword(m_keywords.value(m_keywordIndex));
+    m_keyword = trimKeyword(m_keywords.value(m_keywordIndex));
     ++m_keywordIndex;
-    m_requestBase = buildRequestBase(m_rules, m_engine, keyword);
-    return !keyword.isEmpty();
+    return !m_keyword.isEmpty();
 }
 
 bool SearchRun::takeSendableKeyword()
@@ -141,9 +188,14 @@ bool SearchRun::takeSendableKeyword()
         // A blank line asks the engine for nothing worth having.
         if (!takeKeyword()) {
             ++m_counts.blankKeywords;
-        } else if (requestAddress(m_rules, m_requestBase, kMaxPagesPerKeyword - 1).size()
-            <= kMaxRequestAddress) {
-            // The last page's request is the longest a keyword makes.
+        } else if (std::all_of(m_engines.begin(), m_engines.end(), [&](const SearchEngine& engine) {
+                       // The last page's request is the longest a keyword makes.
+                       const QByteArray base = buildRequestBase(engine.rules, engine.address, m_keyword);
+                       return requestAddress(engine.rules, base, kMaxPagesPerKeyword - 1).size()
+                           <= kMaxRequestAddress;
+                   })) {
+            m_engineIndex = std::max(0, activeEngineFrom(0));
+            beginEngine();
             return true;
         } else {
             ++m_counts.skippedKeywords;
@@ -193,8 +245,10 @@ void SearchRun::nextPageStep()
 
 void SearchRun::requestPage()
 {
-    const QByteArray address = requestAddress(m_rules, m_requestBase, m_pageIndex);
+    const RuleSet& rules = currentEngine().rules;
+    const QByteArray address = requestAddress(rules, m_requestBase, m_pageIndex);
     ++m_pageIndex;
+    m_s.browser.setTargetAttributes(rules.targetAttributes);
     m_requestAddress = address;
     m_s.window.setPanelText(PanelKeywordIndex, QString::number(m_keywordIndex));
     try {
@@ -218,7 +272,7 @@ void SearchRun::finishStep()
     m_paused = false;
     // The window is idle again whatever becomes of the state file; a
     // failed save is reported after that.
-    notify({ .kind = RunNoticeKind::Finished, .counts = m_counts });
+    notify({ .kind = RunNoticeKind::Finished, .counts = m_counts, .severalEngines = m_engines.size() > 1 });
     m_s.window.repaintNow();
     m_s.window.setCommandsEnabled(true, false, true);
     if (m_s.finished)
@@ -249,7 +303,7 @@ void SearchRun::pollTick()
     }
     m_s.tracker.clearPageLoaded();
     if (m_paused) {
-        if (isVerificationPage(m_rules, m_s.browser.snapshot()))
+        if (isVerificationPage(rules(), m_s.browser.snapshot()))
             m_s.pollTimer.setEnabled(true);
         else
             resumeAfterVerification();
@@ -270,7 +324,7 @@ void SearchRun::watchdogTick()
         // 终止, and the loading page never completed within the bound.
         if (m_s.pollTimer.enabled()) {
             m_s.browser.abandonLoad();
-            ++m_counts.failedPages;
+            countFailedPage();
             finishStep();
         }
         return;
@@ -292,7 +346,7 @@ void SearchRun::watchdogTick()
 
 void SearchRun::giveUpPage(RunNotice notice)
 {
-    ++m_counts.failedPages;
+    countFailedPage();
     m_retries = 0;
     m_morePages = false;
     notice.keyword = m_keywordIndex;
@@ -305,7 +359,7 @@ void SearchRun::readLoadedPage()
     const browser::PageSnapshot& page = m_s.browser.snapshot();
     // The verification page may come with an error status; it is still
     // the engine asking, not a page that failed.
-    if (isVerificationPage(m_rules, page)) {
+    if (isVerificationPage(rules(), page)) {
         pauseForVerification();
         return;
     }
@@ -318,7 +372,7 @@ void SearchRun::readLoadedPage()
         && !text::toGbk(page.location).contains(requestDomain)) {
         giveUpPage({ .kind = RunNoticeKind::PageElsewhere, .detail = page.location.left(80) });
     } else {
-        m_morePages = hasFurtherPage(m_rules, page);
+        m_morePages = hasFurtherPage(rules(), page);
         // The page index already names the following page.
         if (m_pageIndex >= kMaxPagesPerKeyword)
             m_morePages = false;
@@ -347,7 +401,9 @@ void SearchRun::pauseForVerification()
     m_s.watchdogTimer.setEnabled(false);
     // The user answers the page now, dialogs included.
     m_s.browser.setUnattended(false);
-    notify({ .kind = RunNoticeKind::VerificationNeeded });
+    notify({ .kind = RunNoticeKind::VerificationNeeded,
+        .detail = rules().label,
+        .severalEngines = m_engines.size() > 1 });
     // The next page the browser completes is looked at again.
     m_s.pollTimer.setEnabled(true);
     if (m_s.verificationNeeded)
@@ -363,14 +419,62 @@ void SearchRun::resumeAfterVerification()
     requestPage();
 }
 
-void SearchRun::nextKeywordOrFinish()
+void SearchRun::skipEngine()
 {
-    m_pageIndex = 0;
-    if (m_keywordIndex >= m_keywords.size() || m_stopRequested || !takeSendableKeyword()) {
+    if (!m_paused)
+        return;
+    EngineTally& tally = m_counts.engines[m_engineIndex];
+    tally.dropped = true;
+    tally.droppedAtKeyword = m_keywordIndex - 1;
+    m_paused = false;
+    m_s.browser.setUnattended(true);
+    // Whatever the user did on the page is not a result page of the run.
+    m_s.tracker.clearPageLoaded();
+    const auto remaining = std::count_if(
+        m_counts.engines.begin(), m_counts.engines.end(), [](const EngineTally& t) { return !t.dropped; });
+    notify({ .kind = RunNoticeKind::EngineSkipped,
+        .count = static_cast<int>(remaining),
+        .detail = tally.label,
+        .severalEngines = m_engines.size() > 1 });
+    if (remaining == 0) {
+        // No engine searched the keyword to its end.
+        m_morePages = true;
         finishStep();
         return;
     }
+    m_morePages = false;
+    nextKeywordOrFinish();
+}
+
+bool SearchRun::nextEngine()
+{
+    const int next = activeEngineFrom(m_engineIndex + 1);
+    if (next >= 0) {
+        m_engineIndex = next;
+        beginEngine();
+        m_morePages = true;
+        return true;
+    }
+    if (activeEngineFrom(0) < 0 || m_keywordIndex >= m_keywords.size() || !takeSendableKeyword())
+        return false;
     saveStateDuringRun();
+    return true;
+}
+
+void SearchRun::nextKeywordOrFinish()
+{
+    m_pageIndex = 0;
+    if (m_stopRequested) {
+        // Engines still to ask for this keyword leave it unfinished.
+        if (activeEngineFrom(m_engineIndex + 1) >= 0)
+            m_morePages = true;
+        finishStep();
+        return;
+    }
+    if (!nextEngine()) {
+        finishStep();
+        return;
+    }
     requestPage();
 }
 
@@ -383,7 +487,7 @@ void SearchRun::harvestLoadedPage()
     // The page is in; whatever its reading takes, nothing is loading.
     m_s.watchdogTimer.setEnabled(false);
     ++m_pageSerial;
-    m_preparing = std::make_unique<PageHarvester>(m_s.browser.snapshot(), m_rules, m_engine.host);
+    m_preparing = std::make_unique<PageHarvester>(m_s.browser.snapshot(), rules(), engineHost());
     prepareSlice();
 }
 
@@ -409,7 +513,8 @@ void SearchRun::resolveRedirects(PageHarvest harvest)
         moveOnAfterPage();
         return;
     }
-    if (harvest.redirects.isEmpty() || !m_s.resolver) {
+    m_resolverInUse = resolverInUse();
+    if (harvest.redirects.isEmpty() || !m_resolverInUse) {
         takePageRows(harvest, RedirectTargets(harvest.redirects.size(), QByteArray()));
         return;
     }
@@ -422,7 +527,7 @@ void SearchRun::resolveRedirects(PageHarvest harvest)
     // keep page order, and the interval still paces the engine.
     m_resolving = true;
     m_resolvingHarvest = std::move(harvest);
-    m_s.resolver->resolveAll(
+    m_resolverInUse->resolveAll(
         m_resolvingHarvest.redirects.first(asked), [this](const QList<QByteArray>& found) {
             // Those past the cap were never asked: they lead nowhere known.
             RedirectTargets targets(m_resolvingHarvest.redirects.size(), QByteArray());
@@ -441,7 +546,7 @@ void SearchRun::takePageRows(const PageHarvest& harvest, const RedirectTargets& 
 
 void SearchRun::deliverRows(const PageHarvest& harvest, const RedirectTargets& targets)
 {
-    const TakenRows taken = takeRows(harvest, targets, m_rules, m_engine.host);
+    const TakenRows taken = takeRows(harvest, targets, rules(), engineHost());
     m_counts.unresolvedLinks += taken.unresolved;
     appendRows(taken.rows);
     if (m_s.pageHarvested)
@@ -459,8 +564,8 @@ void SearchRun::cutPageShort()
         harvest = m_preparing->take();
         m_preparing.reset();
     } else {
-        targets = m_s.resolver->answeredSoFar();
-        m_s.resolver->cancel();
+        targets = m_resolverInUse->answeredSoFar();
+        m_resolverInUse->cancel();
         harvest = std::exchange(m_resolvingHarvest, {});
     }
     m_resolving = false;
@@ -474,6 +579,9 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
 {
     SearchWindow& w = m_s.window;
     const bool acrossPages = w.dedupeChecked();
+    const QString& engine = rules().name;
+    // One engine's rows keep the two columns saved files have always had.
+    const QByteArray engineColumn = m_engines.size() > 1 ? engine.toUtf8() : QByteArray();
     for (const auto& [address, linkText] : rows) {
         if (m_pageLinks.contains(address))
             continue;
@@ -481,10 +589,11 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
             continue;
         m_pageLinks.add(address);
         m_runLinks.add(address);
-        w.appendResult(address, linkText);
+        w.appendResult(address, linkText, engine);
         if (m_s.log)
-            m_s.log->append(address, linkText);
+            m_s.log->append(address, linkText, engineColumn);
         ++m_counts.harvested;
+        ++m_counts.engines[m_engineIndex].harvested;
         w.setPanelText(PanelHarvestCount, QString::number(m_counts.harvested));
     }
     if (m_s.log)

@@ -7,6 +7,7 @@
 #include "harvest/RequestAddress.h"
 #include "harvest/RuleSet.h"
 #include "harvest/RunNews.h"
+#include "harvest/SearchEngine.h"
 #include "harvest/StateFile.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tess::harvest {
 
@@ -70,6 +72,10 @@ public:
         // Finds the targets of the engine's redirect links. Optional:
         // without it such links count as unresolved.
         RedirectResolver* resolver = nullptr;
+        // Finds them in the browser, for the rule sets that ask for it
+        // (RuleSet::RedirectMode::Browser). Optional: `resolver` then
+        // answers for them too.
+        RedirectResolver* browserResolver = nullptr;
         // Raised when the engine answers with its verification page and
         // the run waits for the user to pass it (the window comes to the
         // front). Optional.
@@ -103,19 +109,29 @@ public:
     SearchRun(const SearchRun&) = delete;
     SearchRun& operator=(const SearchRun&) = delete;
 
-    // The engine's web host (and port), www.baidu.com unless set; an
-    // explicit scheme ("http://127.0.0.1:8642") wins over the rule set's.
+    // The engines asked for each keyword, in this order; at least one.
+    // The classic rules on their public host unless set. Takes effect at
+    // the next start.
+    void setEngines(QList<SearchEngine> engines);
+    const QList<SearchEngine>& engines() const { return m_engines; }
+    // One engine, on the host set by setEngineHost if any, else on its
+    // rule set's public host.
+    void setRules(const RuleSet& rules);
+    // Every engine's web host (and port); an explicit scheme
+    // ("http://127.0.0.1:8642") wins over the rule set's.
     void setEngineHost(const QByteArray& host);
-    const QByteArray& engineHost() const { return m_engine.host; }
-    // The rule set pages are asked for and read by; the classic one unless
-    // set. Takes effect at the next start.
-    void setRules(const RuleSet& rules) { m_rules = rules; }
-    const RuleSet& rules() const { return m_rules; }
+    // The engine being asked, or about to be.
+    const QByteArray& engineHost() const { return currentEngine().address.host; }
+    const RuleSet& rules() const { return currentEngine().rules; }
 
     KeywordList& keywordList() { return m_keywords; }
 
     // 搜索: asks for the starting position and makes the first request.
     void start();
+    // 跳过此引擎, while the run waits at a verification page: the engine is
+    // asked no more for the rest of the run, and the run goes on with the
+    // next engine, or the next keyword.
+    void skipEngine();
     // 终止: the loading page is still harvested, then the run finishes. A
     // page whose links are being read or whose redirects are being asked
     // for is cut short: its rows known so far are kept, the redirects in
@@ -160,6 +176,16 @@ public:
     bool preparing() const { return m_preparing != nullptr; }
 
 private:
+    const SearchEngine& currentEngine() const { return m_engines.at(m_engineIndex); }
+    // The first engine from `index` on that is not dropped; -1 when none is.
+    int activeEngineFrom(int index) const;
+    // Starts asking the current engine for the keyword taken last.
+    void beginEngine();
+    // The next engine for this keyword, else the next keyword; false when
+    // there is neither.
+    bool nextEngine();
+    void countFailedPage();
+    RedirectResolver* resolverInUse() const;
     // Takes the next keyword; false when it is blank.
     bool takeKeyword();
     bool takeSendableKeyword();
@@ -189,14 +215,17 @@ private:
     void restoreInterval(int seconds) override;
 
     Services m_s;
-    EngineAddress m_engine;
-    RuleSet m_rules;
+    QList<SearchEngine> m_engines;
+    std::optional<QByteArray> m_hostForAll; // setEngineHost's, for the sets setRules gives later
+    int m_engineIndex = 0; // into m_engines
+    RedirectResolver* m_resolverInUse = nullptr; // the current page's
     KeywordList m_keywords;
     int m_keywordIndex = 0;
     int m_pageIndex = 0;
     bool m_stopRequested = false;
     bool m_morePages = false;
-    QByteArray m_requestBase; // the request address of the keyword without its offset
+    QByteArray m_keyword; // the keyword taken last, trimmed
+    QByteArray m_requestBase; // its request address on the current engine, without the page
     RunCounts m_counts;
     bool m_paused = false;
     bool m_resolving = false;

@@ -43,8 +43,10 @@ public:
     // The results list (ListView1).
     virtual int resultRowCount() = 0;
     virtual void clearResults() = 0;
-    // Appends one row (GBK address and link text) and scrolls it into view.
-    virtual void appendResult(const QByteArray& address, const QByteArray& linkText) = 0;
+    // Appends one row (GBK address and link text) found on the pages of
+    // the engine whose rule set is named `engine`, and scrolls it into view.
+    virtual void appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine)
+        = 0;
 
     // The input prompt; nothing when the user cancels.
     virtual std::optional<QString> inputQuery(

@@ -38,8 +38,15 @@ protected:
     void openWindow(const QByteArray& engineHost = {}, const QString& rules = {},
         const QList<harvest::RuleFileNotTaken>& ruleFileErrors = {})
     {
+        openWindow(engineHost.isEmpty() ? QList<QByteArray>() : QList<QByteArray> { engineHost },
+            rules.isEmpty() ? QStringList() : rules.split(u','), ruleFileErrors);
+    }
+
+    void openWindow(const QList<QByteArray>& engineHosts, const QStringList& rules,
+        const QList<harvest::RuleFileNotTaken>& ruleFileErrors = {})
+    {
         form.reset();
-        form = std::make_unique<app::MainWindow>(app::MainWindow::Options { engineHost,
+        form = std::make_unique<app::MainWindow>(app::MainWindow::Options { engineHosts,
             dir.filePath(QStringLiteral("browser")), [] { return QStringLiteral("192.0.2.1"); },
             [this] { return trayAvailable; }, {}, rules, {}, ruleFileErrors });
         form->show();

@@ -8,18 +8,18 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
 {
     auto cl = CommandLine::parse({ QStringLiteral("--engine-host"), QStringLiteral("127.0.0.1:8642") });
     EXPECT_EQ(cl.action, CommandLine::Action::RunWindow);
-    EXPECT_EQ(cl.engineHost, QByteArray("127.0.0.1:8642"));
-    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=www.example.com") }).engineHost,
-        QByteArray("www.example.com"));
-    EXPECT_EQ(
-        CommandLine::parse({ QStringLiteral("--engine-host=h:65535") }).engineHost, QByteArray("h:65535"));
+    EXPECT_EQ(cl.engineHosts, QList<QByteArray> { "127.0.0.1:8642" });
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=www.example.com") }).engineHosts,
+        QList<QByteArray> { "www.example.com" });
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=h:65535") }).engineHosts,
+        QList<QByteArray> { "h:65535" });
     cl = CommandLine::parse({ QStringLiteral("--rules"), QStringLiteral("today"),
         QStringLiteral("--engine-host=http://127.0.0.1:8642/") });
     EXPECT_EQ(cl.action, CommandLine::Action::RunWindow);
     EXPECT_EQ(cl.rules, QStringLiteral("today"));
-    EXPECT_EQ(cl.engineHost, QByteArray("http://127.0.0.1:8642/"));
-    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=https://h") }).engineHost,
-        QByteArray("https://h"));
+    EXPECT_EQ(cl.engineHosts, QList<QByteArray> { "http://127.0.0.1:8642/" });
+    EXPECT_EQ(CommandLine::parse({ QStringLiteral("--engine-host=https://h") }).engineHosts,
+        QList<QByteArray> { "https://h" });
 
     cl = CommandLine::parse(
         { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
@@ -30,7 +30,7 @@ TEST(CommandLine, ReadsTheEngineHostMergeAndHelp)
         CommandLine::parse({ QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("t.txt") }).action,
         CommandLine::Action::MergeUsage);
     EXPECT_EQ(CommandLine::parse({ QStringLiteral("--help") }).action, CommandLine::Action::Help);
-    EXPECT_EQ(CommandLine::parse({}).engineHost, QByteArray());
+    EXPECT_TRUE(CommandLine::parse({}).engineHosts.isEmpty());
 }
 
 TEST(CommandLine, RefusesAHostThatWouldChangeTheRequest)
@@ -71,7 +71,7 @@ TEST(CommandLine, ReadsEveryHarvestOption)
     EXPECT_EQ(cl.harvest.from, 3);
     EXPECT_EQ(cl.harvest.to, 9);
     EXPECT_EQ(cl.harvest.intervalSeconds, 2);
-    EXPECT_EQ(cl.harvest.engineHost, QByteArray("127.0.0.1:8642"));
+    EXPECT_EQ(cl.harvest.engineHosts, QList<QByteArray> { "127.0.0.1:8642" });
     EXPECT_TRUE(cl.harvest.dedupe);
     EXPECT_EQ(cl.harvest.format, tess::harvest::RowFormat::Csv);
     EXPECT_EQ(cl.harvest.stateFile, QStringLiteral("s.ini"));

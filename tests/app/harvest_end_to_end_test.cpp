@@ -8,13 +8,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
 #include <QThread>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -106,13 +106,13 @@ TEST_F(HarvestEndToEnd, TodaysRulesTakeTheTargetsAndWaitForTheVerificationToBePa
     settings.layout = sample::Layout::Today;
     settings.verifyAfter = 3; // the second keyword's first page
     startEngine(settings, QStringLiteral("today"));
-    EXPECT_EQ(form->findChild<QComboBox*>(QStringLiteral("RulesBox"))->currentText(), QStringLiteral("现行"));
+    EXPECT_EQ(form->findChild<QToolButton*>(QStringLiteral("RulesBox"))->text(), QStringLiteral("现行 ▾"));
     importKeywords(writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n上海 服饰\r\n")));
 
     form->startSearch();
     ASSERT_TRUE(waitForStatus(QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"), 60000));
     EXPECT_EQ(form->panelText(5), QStringLiteral("24"));
-    EXPECT_FALSE(form->findChild<QComboBox*>(QStringLiteral("RulesBox"))->isEnabled());
+    EXPECT_FALSE(form->findChild<QToolButton*>(QStringLiteral("RulesBox"))->isEnabled());
     // Nothing goes on while no one passes it.
     runEventsFor(3000);
     EXPECT_EQ(form->panelText(6), QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"));

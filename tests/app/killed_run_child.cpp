@@ -36,7 +36,7 @@ int main(int argc, char** argv)
         return 1;
     }
     test::ScriptedDialogs dialogs;
-    app::MainWindow window({ .engineHost = "127.0.0.1:" + QByteArray::number(port),
+    app::MainWindow window({ .engineHosts = { "127.0.0.1:" + QByteArray::number(port) },
         .profileFolder = folder + QStringLiteral("browser"),
         .localAddress = [] { return QStringLiteral("192.0.2.1"); } });
     window.show();

@@ -170,7 +170,7 @@ TEST_F(MainWindow, BrokenRuleFilesAreListedInOneBoxSayingWhatBecameOfTheirSets)
     for (int i = 2; i < 60; ++i)
         rulesFile(QStringLiteral("%1.rules").arg(i, 2, 10, QLatin1Char('0')), "scheme = ftp\n");
     const app::RuleChoice choice = app::chooseRules({}, QStringLiteral("classic"), folder);
-    openWindow({}, {}, choice.errors);
+    openWindow(QByteArray(), QString(), choice.errors);
 
     ASSERT_TRUE(waitUntil([&] { return !dialogs.shown.empty(); }, 2000));
     runEventsFor(100);

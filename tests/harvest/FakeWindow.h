@@ -41,6 +41,7 @@ public:
     QMap<int, QString> panels;
     bool searchEnabled = true, stopEnabled = true, importEnabled = true;
     QList<QPair<QByteArray, QByteArray>> rows;
+    QStringList rowEngines; // the engine of each row
     int clears = 0;
     std::deque<std::optional<QString>> answers; // default: accept the offer
     QStringList prompts, infos, plains, errors;
@@ -70,7 +71,11 @@ public:
         rows.clear();
         ++clears;
     }
-    void appendResult(const QByteArray& a, const QByteArray& t) override { rows.append({ a, t }); }
+    void appendResult(const QByteArray& a, const QByteArray& t, const QString& engine) override
+    {
+        rows.append({ a, t });
+        rowEngines.append(engine);
+    }
     std::optional<QString> inputQuery(const QString&, const QString&, const QString& value) override
     {
         prompts << value;

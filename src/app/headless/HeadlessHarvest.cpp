@@ -9,6 +9,7 @@
 #include "harvest/LocalAddress.h"
 #include "harvest/RequestAddress.h"
 #include "harvest/RunTexts.h"
+#include "harvest/SearchEngine.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "io/FileDescriptor.h"
@@ -39,12 +40,16 @@
 namespace tess::app {
 namespace {
 
-bool isLoopbackHost(const QByteArray& address)
+bool isLoopbackHost(const QByteArray& host)
 {
-    const QByteArray host
-        = harvest::parseEngineAddress(address).value_or(harvest::EngineAddress { {}, address }).host;
     const QByteArray name = host.left(host.indexOf(':') < 0 ? host.size() : host.indexOf(':'));
     return name.startsWith("127.") || name == "localhost";
+}
+
+bool allOnLoopback(const QList<harvest::SearchEngine>& engines)
+{
+    return std::all_of(engines.begin(), engines.end(),
+        [](const harvest::SearchEngine& engine) { return isLoopbackHost(engine.address.host); });
 }
 
 // What of the run's news goes to standard error: nothing of its start or of
@@ -55,6 +60,7 @@ std::optional<QString> noticeText(const harvest::RunNotice& notice)
     case harvest::RunNoticeKind::ClearingBrowserData:
     case harvest::RunNoticeKind::Searching:
     case harvest::RunNoticeKind::VerificationNeeded:
+    case harvest::RunNoticeKind::EngineSkipped:
         return std::nullopt;
     default:
         return harvest::runNoticeText(notice);
@@ -195,12 +201,12 @@ std::optional<int> openOutputFile(const HarvestArguments& args, Output& out)
 // Opens the output and writes its preamble; the exit status when either
 // fails (the message is out).
 std::optional<int> openOutput(
-    const HarvestArguments& args, Output& out, std::optional<harvest::RowWriter>& rows)
+    const HarvestArguments& args, Output& out, std::optional<harvest::RowWriter>& rows, bool withEngine)
 {
     if (!args.output.isEmpty())
         if (const std::optional<int> status = openOutputFile(args, out))
             return status;
-    rows.emplace(out.fd, args.format);
+    rows.emplace(out.fd, args.format, withEngine);
     if (!rows->begin()) {
         say(QStringLiteral("cannot write %1: %2").arg(out.name, systemError(errno)));
         return HarvestFailed;
@@ -224,9 +230,10 @@ void setUpApplication()
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 
-// The rule set --rules names, the classic one by default; nothing when no
-// set bears the name (the message is out).
-std::optional<harvest::RuleSet> lookUpRules(const HarvestArguments& args)
+// The engines --rules names (the classic rules by default) on the hosts
+// --engine-host names; nothing when a name is unknown or an address is for
+// an engine not chosen (the message is out).
+std::optional<QList<harvest::SearchEngine>> lookUpEngines(const HarvestArguments& args)
 {
     const RuleChoice choice = chooseRules(args.rules, harvest::classicRules().name);
     for (const harvest::RuleFileNotTaken& error : choice.errors)
@@ -235,7 +242,14 @@ std::optional<harvest::RuleSet> lookUpRules(const HarvestArguments& args)
         say(choice.unknownMessage);
         return std::nullopt;
     }
-    return choice.rules();
+    QList<harvest::SearchEngine> engines;
+    for (const harvest::RuleSet& rules : choice.chosenSets())
+        engines.append(harvest::engineOnDefaultHost(rules));
+    if (const std::optional<QString> wrong = harvest::applyEngineHosts(engines, args.engineHosts)) {
+        say(QStringLiteral("harvest: %1").arg(*wrong));
+        return std::nullopt;
+    }
+    return engines;
 }
 
 // What a harvest runs with, its keywords read and its output open.
@@ -246,7 +260,7 @@ struct RunSetting {
     QString outName;
     QString scratchFolder; // the run's own, for its browser profile
     QString statePath;
-    harvest::RuleSet rules;
+    QList<harvest::SearchEngine> engines;
 };
 
 // One harvest from its start to its exit status, on the application's
@@ -267,6 +281,7 @@ private:
     void onStopSignal();
     void runToEnd();
     void keepPosition();
+    void sayDroppedEngines(const harvest::RunEnd& end);
     void sayIfNothingSearched(const harvest::RunEnd& end);
     void tearDown();
     void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
@@ -282,7 +297,6 @@ private:
     // The first keyword some of whose rows the output refused.
     std::optional<int> m_undelivered;
     bool m_finished = false;
-    bool m_verification = false;
 };
 
 HeadlessRun::HeadlessRun(RunSetting setting)
@@ -301,13 +315,21 @@ HarvestAssembly::Options HeadlessRun::assemblyOptions()
 {
     // A sample engine on this machine needs no network.
     std::function<QString()> localAddress = harvest::getLocalAddress;
-    if (isLoopbackHost(m_setting.args.engineHost))
+    if (allOnLoopback(m_setting.engines))
         localAddress = [] { return QStringLiteral("loopback"); };
+    QList<harvest::RuleSet> ruleSets;
+    QList<QByteArray> hosts;
+    for (const harvest::SearchEngine& engine : std::as_const(m_setting.engines)) {
+        ruleSets.append(engine.rules);
+        const harvest::EngineAddress& a = engine.address;
+        hosts.append(
+            engine.rules.name.toUtf8() + '=' + (a.scheme.isEmpty() ? a.host : a.scheme + "://" + a.host));
+    }
     return {
         .window = m_window,
         .profileFolder = QDir(m_setting.scratchFolder).filePath(QStringLiteral("browser")),
-        .engineHost = m_setting.args.engineHost,
-        .rules = m_setting.rules,
+        .ruleSets = ruleSets,
+        .engineHosts = hosts,
         .statePath = m_setting.statePath,
         .localAddress = localAddress,
         // The browser data is fresh: nothing to clear, nothing to wait for.
@@ -370,18 +392,19 @@ void HeadlessRun::onPageHarvested()
 
 void HeadlessRun::onVerificationNeeded()
 {
-    // No one is here to pass it: the run stops, the keyword kept, and the
-    // run can be resumed once the engine lets requests through again.
-    m_verification = true;
+    // No one is here to pass it: the engine is asked no more, the others
+    // go on, and the engine's part can be resumed once it lets requests
+    // through again.
     if (m_status == HarvestDone)
         m_status = HarvestPagesMissing;
     m_progress.breakLine();
-    say(QStringLiteral("the engine answered with its verification page (%1); "
-                       "no one is here to pass it, so the run stops")
-            .arg(m_harvest->browserHost().snapshot().location.left(120)));
+    const harvest::RuleSet& rules = m_harvest->run().rules();
+    say(QStringLiteral("the engine %1 answered with its verification page (%2); "
+                       "no one is here to pass it, so %1 is dropped for the rest of the run")
+            .arg(rules.name, m_harvest->browserHost().snapshot().location.left(120)));
     QTimer::singleShot(0, qApp, [this] {
         if (!m_finished)
-            m_harvest->run().stop();
+            m_harvest->run().skipEngine();
     });
 }
 
@@ -420,9 +443,8 @@ void HeadlessRun::keepPosition()
     const HarvestArguments& args = m_setting.args;
     const harvest::RunEnd end = m_harvest->run().endReport();
     // The keyword in flight is searched again from its first page; a
-    // keyword whose last page was read is done. A keyword interrupted by a
-    // verification page is searched again.
-    int resume = end.morePages || m_verification ? end.keywordIndex - 1 : end.keywordIndex;
+    // keyword whose last page was read is done.
+    int resume = end.morePages ? end.keywordIndex - 1 : end.keywordIndex;
     // A keyword counts as done only once all of its rows are out.
     if (m_undelivered)
         resume = std::min(resume, *m_undelivered);
@@ -442,7 +464,21 @@ void HeadlessRun::keepPosition()
     }
     if (m_status == HarvestDone && end.counts.failedPages > 0)
         m_status = HarvestPagesMissing;
+    sayDroppedEngines(end);
     sayIfNothingSearched(end);
+}
+
+// How to search again what each engine dropped at its verification page
+// left out: that engine alone, from the keyword it was on.
+void HeadlessRun::sayDroppedEngines(const harvest::RunEnd& end)
+{
+    for (const harvest::EngineTally& engine : end.counts.engines) {
+        if (!engine.dropped)
+            continue;
+        say(QStringLiteral("%1 was dropped at keyword %2; resume it with --rules %1 --from %2")
+                .arg(engine.name)
+                .arg(engine.droppedAtKeyword));
+    }
 }
 
 // A run that went through its keywords without asking for one of them
@@ -510,17 +546,17 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     ::signal(SIGPIPE, SIG_IGN);
     for (const QString& written : { args.output, args.stateFile })
         io::removeStaleTemporaryFilesBeside(written); // what a killed run left there
-    Output output;
-    std::optional<harvest::RowWriter> rows;
-    if (const std::optional<int> status = openOutput(args, output, rows))
-        return *status;
-
     prepareApplication();
     QApplication application(argc, argv);
     setUpApplication();
-    const std::optional<harvest::RuleSet> rules = lookUpRules(args);
-    if (!rules)
+    const std::optional<QList<harvest::SearchEngine>> engines = lookUpEngines(args);
+    if (!engines)
         return HarvestUsage;
+    Output output;
+    std::optional<harvest::RowWriter> rows;
+    // Rows from more than one engine say which one.
+    if (const std::optional<int> status = openOutput(args, output, rows, engines->size() > 1))
+        return *status;
 
     // A browser profile of the run's own, gone with it: the run goes beside
     // an open window and other runs, and none of them sees its cookies.
@@ -539,7 +575,7 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
         return HarvestFailed;
     }
     HeadlessRun run({ args, std::get<harvest::KeywordList>(std::move(slice)), *rows, output.name,
-        scratch.path(), statePath, *rules });
+        scratch.path(), statePath, *engines });
     return run.exec();
 }
 

@@ -3,6 +3,7 @@
 #include "harvest/RowFormats.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -24,8 +25,9 @@ struct HarvestArguments {
     int from = 0; // --from: position of the first keyword searched, from 0
     std::optional<int> to; // --to: the position the run stops before
     int intervalSeconds = 5; // --interval, 1..1000
-    QByteArray engineHost; // --engine-host; empty: the engine's public host
-    QString rules; // --rules; empty: the classic rules
+    // --engine-host, each one given: "[NAME=]ADDRESS"; none: each engine's public host
+    QList<QByteArray> engineHosts;
+    QString rules; // --rules: names separated by commas; empty: the classic rules
     bool dedupe = false; // --dedupe
     harvest::RowFormat format = harvest::RowFormat::Tsv; // --format
     QString stateFile; // --state; empty: no state file is written

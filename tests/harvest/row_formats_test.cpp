@@ -3,6 +3,7 @@
 #include "support/Files.h"
 #include "text/Gbk.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,34 @@ TEST(RowFormats, ConvertingTheScratchContentsGivesTheSameRowsAsWritingThemDirect
     // A row without a TAB (a hand-edited file) is an address alone.
     EXPECT_EQ(convertTsvRows("http://e.example/\r\n", RowFormat::Csv),
         kBom + "address,title\r\nhttp://e.example/,\r\n");
+}
+
+TEST(RowFormats, RowsOfSeveralEnginesCarryTheEngineInATsvColumnAndACsvOne)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rows.csv"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        RowWriter writer(file.handle(), RowFormat::Csv, true);
+        ASSERT_TRUE(writer.begin());
+        writer.append("http://a.example/", "t, 1", "360");
+        writer.append("http://b.example/", "u", "sogou");
+        ASSERT_TRUE(writer.flush());
+    }
+    const QByteArray csv
+        = kBom + "address,title,engine\r\nhttp://a.example/,\"t, 1\",360\r\nhttp://b.example/,u,sogou\r\n";
+    EXPECT_EQ(test::readFile(path), csv);
+    // Save results converts the scratch file's rows to the same file; a
+    // row of the scratch file without an engine keeps the column empty.
+    const QByteArray tsv = ResultsLog::formatRow("http://a.example/", "t, 1", "360")
+        + ResultsLog::formatRow("http://b.example/", "u", "sogou");
+    EXPECT_EQ(tsv, "http://a.example/\tt, 1\t360\r\nhttp://b.example/\tu\tsogou\r\n");
+    EXPECT_EQ(convertTsvRows(tsv, RowFormat::Csv), csv);
+    EXPECT_EQ(
+        convertTsvRows(tsv + "http://c.example/\tv\r\n", RowFormat::Csv), csv + "http://c.example/,v,\r\n");
+    // One engine: the two columns files have always had.
+    EXPECT_EQ(formatRow(RowFormat::Tsv, "http://a.example/", "t", {}), "http://a.example/\tt\r\n");
 }
 
 TEST(RowWriter, RowsReachTheFileOnlyWhenFlushed)

@@ -494,3 +494,173 @@ TEST_F(SearchRunTest, BlankKeywordsAreSkippedAndCounted)
     EXPECT_EQ(run.counts().blankKeywords, 3);
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个空白关键字被跳过）"));
 }
+
+// Two engines read by the classic rules, on hosts of their own: each page
+// links to addresses that name the engine's host, and one address that
+// both engines offer.
+class TwoEngineRunTest : public SearchRunTest {
+protected:
+    TwoEngineRunTest()
+    {
+        RuleSet second = classicRules();
+        second.name = QStringLiteral("second");
+        second.label = QStringLiteral("第二");
+        run.setEngines({ { classicRules(), { {}, "one.test" } }, { second, { {}, "two.test" } } });
+        browser.server = [this](const QByteArray& url) { return serveOnHost(url); };
+    }
+
+    std::optional<FakePage> serveOnHost(const QByteArray& url)
+    {
+        const QByteArray host = between(url, "://", "/");
+        const QByteArray word = between(url, "word=", "&pn=");
+        const int page = between(url, "&pn=", "&cl=").toInt() / 10 + 1;
+        FakePage p;
+        p.location = QString::fromLatin1(url);
+        if (blockedHost == host) {
+            p.title = QStringLiteral("安全验证");
+            return p;
+        }
+        p.body = page < 2 ? QStringLiteral("1 [2] 下一页") : QStringLiteral("上一页 [1] 2");
+        // The classic rules take any address holding the page's host for
+        // the engine's own.
+        const QString tag = QString::fromLatin1(host).replace(u'.', u'-');
+        p.links.append(
+            { QStringLiteral("http://%1.%2-%3.example.com/").arg(QString::fromLatin1(word), tag).arg(page),
+                QStringLiteral("t") });
+        p.links.append({ QStringLiteral("http://shared.example.com/%1").arg(QString::fromLatin1(word)),
+            QStringLiteral("s") });
+        return p;
+    }
+
+    // "host:word:pn" of each request.
+    QStringList requestsByHost() const
+    {
+        QStringList out;
+        for (const QByteArray& r : browser.requests)
+            out << QString::fromLatin1(between(r, "://", "/") + ':' + between(r, "word=", "&pn=") + ':'
+                + between(r, "&pn=", "&cl="));
+        return out;
+    }
+
+    QByteArray blockedHost;
+};
+
+TEST_F(TwoEngineRunTest, EachKeywordIsAskedOfEveryEngineInTurnAndEveryRowKnowsItsEngine)
+{
+    run.keywordList() = { "alpha", "beta" };
+    window.dedupe = true; // across engines too
+    run.start();
+    runToEnd();
+    EXPECT_EQ(requestsByHost(),
+        (QStringList { QStringLiteral("one.test:alpha:0"), QStringLiteral("one.test:alpha:10"),
+            QStringLiteral("two.test:alpha:0"), QStringLiteral("two.test:alpha:10"),
+            QStringLiteral("one.test:beta:0"), QStringLiteral("one.test:beta:10"),
+            QStringLiteral("two.test:beta:0"), QStringLiteral("two.test:beta:10") }));
+    // Per keyword: two own rows from each engine, and the shared address once.
+    EXPECT_EQ(run.counts().harvested, 10);
+    ASSERT_EQ(run.counts().engines.size(), 2);
+    EXPECT_EQ(run.counts().engines[0].harvested, 6);
+    EXPECT_EQ(run.counts().engines[1].harvested, 4);
+    EXPECT_EQ(window.rowEngines.first(), QStringLiteral("classic"));
+    EXPECT_EQ(window.rowEngines.last(), QStringLiteral("second"));
+    // With several engines the scratch file names each row's engine.
+    const QByteArray scratch = log.contents();
+    EXPECT_TRUE(scratch.startsWith("http://alpha.one-test-1.example.com/\tt\tclassic\r\n"))
+        << scratch.constData();
+    EXPECT_TRUE(scratch.contains("http://alpha.two-test-1.example.com/\tt\tsecond\r\n"));
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！各引擎：经典 6 条；第二 4 条"));
+}
+
+TEST_F(TwoEngineRunTest, ABlockedEngineIsSkippedForTheRestOfTheRunWhileTheOtherGoesOn)
+{
+    run.keywordList() = { "alpha", "beta", "gamma" };
+    run.start();
+    // alpha on both engines, then beta on the first.
+    for (int i = 0; i < 6; ++i) {
+        browser.finishLoad();
+        poll.fire();
+    }
+    blockedHost = "two.test";
+    browser.finishLoad();
+    poll.fire();
+    ASSERT_TRUE(run.paused());
+    EXPECT_EQ(window.panels[PanelStatus],
+        QStringLiteral("第二要求验证：请在下方浏览器中完成验证，完成后自动继续；或按“跳过此引擎”"));
+    run.skipEngine();
+    EXPECT_FALSE(run.paused());
+    EXPECT_EQ(
+        window.panels[PanelStatus], QStringLiteral("已跳过第二，本次搜索不再使用它，其余 1 个引擎继续"));
+    runToEnd();
+    const QStringList asked = requestsByHost();
+    EXPECT_EQ(asked.filter(QStringLiteral("two.test")).size(), 3); // alpha's two pages and beta's first
+    EXPECT_TRUE(asked.contains(QStringLiteral("one.test:gamma:10")));
+    const EngineTally& dropped = run.counts().engines[1];
+    EXPECT_TRUE(dropped.dropped);
+    EXPECT_EQ(dropped.droppedAtKeyword, 1); // beta
+    EXPECT_FALSE(run.endReport().morePages);
+    EXPECT_TRUE(window.panels[PanelStatus].endsWith(QStringLiteral("第二 4 条（自第 2 个关键字起已跳过）")))
+        << window.panels[PanelStatus].toStdString();
+}
+
+TEST_F(TwoEngineRunTest, SkippingTheLastEngineLeftEndsTheRunWithItsKeywordUnfinished)
+{
+    run.setEngines({ { classicRules(), { {}, "two.test" } } });
+    blockedHost = "two.test";
+    run.start();
+    browser.finishLoad();
+    poll.fire();
+    ASSERT_TRUE(run.paused());
+    // One engine: the design's own words.
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("请在下方浏览器中完成验证，完成后自动继续"));
+    run.skipEngine();
+    EXPECT_FALSE(poll.enabled());
+    EXPECT_TRUE(run.endReport().morePages);
+    EXPECT_EQ(run.endReport().keywordIndex, 1);
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！"));
+}
+
+TEST_F(TwoEngineRunTest, AStopBetweenEnginesLeavesTheKeywordToBeSearchedAgain)
+{
+    run.keywordList() = { "alpha", "beta" };
+    run.start();
+    browser.finishLoad();
+    poll.fire(); // the first engine's first page; its second is loading
+    run.stop();
+    runToEnd();
+    // The first engine read alpha to its end, the second never asked it.
+    EXPECT_EQ(requestsByHost().size(), 2);
+    EXPECT_TRUE(run.endReport().morePages);
+    EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("tessaroon.ini"))).startsWith("\r\n0\r\n"));
+}
+
+TEST(EngineHosts, AddressesGoToEveryEngineOrToTheNamedOne)
+{
+    RuleSet second = classicRules();
+    second.name = QStringLiteral("360");
+    const QList<SearchEngine> start { engineOnDefaultHost(todayRules()), engineOnDefaultHost(second) };
+    struct Case {
+        QList<QByteArray> items;
+        QByteArray first; // scheme "|" host of each engine after
+        QByteArray second;
+        bool fits;
+    };
+    const Case cases[] = {
+        { {}, "|www.baidu.com", "|www.baidu.com", true },
+        { { "127.0.0.1:1" }, "|127.0.0.1:1", "|127.0.0.1:1", true },
+        { { "360=http://127.0.0.1:2" }, "|www.baidu.com", "http|127.0.0.1:2", true },
+        { { "h:1", "today=h:3" }, "|h:3", "|h:1", true },
+        { { "baidu=h:4" }, "|h:4", "|www.baidu.com", true },
+        { { "sogou=h:5" }, "", "", false },
+        { { "360=ftp://x" }, "", "", false },
+    };
+    for (const Case& c : cases) {
+        QList<SearchEngine> engines = start;
+        const std::optional<QString> wrong = applyEngineHosts(engines, c.items);
+        EXPECT_EQ(!wrong.has_value(), c.fits) << c.items.join(' ').constData();
+        if (!c.fits)
+            continue;
+        EXPECT_EQ(engines[0].address.scheme + '|' + engines[0].address.host, c.first);
+        EXPECT_EQ(engines[1].address.scheme + '|' + engines[1].address.host, c.second);
+    }
+}
+

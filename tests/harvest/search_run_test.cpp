@@ -663,4 +663,3 @@ TEST(EngineHosts, AddressesGoToEveryEngineOrToTheNamedOne)
         EXPECT_EQ(engines[1].address.scheme + '|' + engines[1].address.host, c.second);
     }
 }
-

@@ -179,6 +179,55 @@ std::string htmlEscape(std::string_view text)
     return out;
 }
 
+namespace {
+
+constexpr std::string_view kBase64UrlDigits
+    = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+
+} // namespace
+
+std::string base64UrlEncode(std::string_view bytes)
+{
+    std::string out;
+    out.reserve((bytes.size() * 4 + 2) / 3);
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (char ch : bytes) {
+        bits = (bits << 8) | static_cast<unsigned char>(ch);
+        count += 8;
+        while (count >= 6) {
+            count -= 6;
+            out += kBase64UrlDigits[(bits >> count) & 0x3F];
+        }
+    }
+    if (count > 0)
+        out += kBase64UrlDigits[(bits << (6 - count)) & 0x3F];
+    return out;
+}
+
+std::optional<std::string> base64UrlDecode(std::string_view text)
+{
+    while (!text.empty() && text.back() == '=')
+        text.remove_suffix(1);
+    if (text.size() % 4 == 1)
+        return std::nullopt;
+    std::string out;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (char ch : text) {
+        const size_t digit = kBase64UrlDigits.find(ch);
+        if (digit == std::string_view::npos)
+            return std::nullopt;
+        bits = (bits << 6) | static_cast<std::uint32_t>(digit);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return out;
+}
+
 std::string shortHash(std::string_view bytes)
 {
     std::uint32_t h = 2166136261u;

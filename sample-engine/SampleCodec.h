@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ std::string queryValue(std::string_view rawQuery, std::string_view key);
 
 // Escapes & < > " ' for text and attribute values.
 std::string htmlEscape(std::string_view text);
+
+// URL-safe base64 ("-" and "_" for "+" and "/") without padding.
+std::string base64UrlEncode(std::string_view bytes);
+// Undoes base64UrlEncode; padding is allowed. Nothing for any other
+// character or a length no encoding has.
+std::optional<std::string> base64UrlDecode(std::string_view text);
 
 // 32-bit FNV-1a, written as eight lower-case hex digits.
 std::string shortHash(std::string_view bytes);

@@ -1,6 +1,7 @@
 #include "SampleEngine.h"
 
 #include "HostileAnswers.h"
+#include "LayoutPages.h"
 #include "SampleCodec.h"
 
 #include <httplib.h>
@@ -22,6 +23,17 @@ std::string rawQuery(const std::string& target)
 {
     const size_t q = target.find('?');
     return q == std::string::npos ? std::string() : target.substr(q + 1);
+}
+
+// A request that is not a search.
+RequestRecord plainRecord(const httplib::Request& req, int status)
+{
+    RequestRecord entry;
+    entry.method = req.method;
+    entry.target = req.target;
+    entry.path = req.path;
+    entry.status = status;
+    return entry;
 }
 
 } // namespace
@@ -65,6 +77,8 @@ int SampleEngine::start(int port)
     m_stopping = false;
     m_searches = 0;
     m_verified = false;
+    m_sessionCookie = shortHash(std::to_string(bound) + "-"
+        + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     m_server = std::move(server);
     auto finished = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([s = m_server.get(), finished] {
@@ -88,48 +102,87 @@ void SampleEngine::addRoutes(httplib::Server& server)
 {
     // Requests are recorded before the answer goes out, so a client that has
     // its answer also finds its request in the log.
-    server.Get(
-        "/baidu", [this](const httplib::Request& req, httplib::Response& res) { answerSearch(req, res); });
-    server.Get(std::string(kRedirectPath),
-        [this](const httplib::Request& req, httplib::Response& res) { answerRedirect(req, res); });
-    server.Get("/static/captcha/index\\.html", [this](const httplib::Request& req, httplib::Response& res) {
-        res.set_content(
-            renderVerificationPage(queryValue(rawQuery(req.target), "backurl")), kUtf8ContentType);
-        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
-    });
-    server.Post(std::string(kVerifyPassPath), [this](const httplib::Request& req, httplib::Response& res) {
-        m_verified = true;
-        res.set_content("ok", "text/plain");
-        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
-    });
+    for (const std::string& path : searchPaths(m_settings.layout)) {
+        server.Get(
+            path, [this](const httplib::Request& req, httplib::Response& res) { answerSearch(req, res); });
+    }
+    const Layout layout = m_settings.layout;
+    if (layout == Layout::Classic || layout == Layout::Today) {
+        server.Get(std::string(kRedirectPath),
+            [this](const httplib::Request& req, httplib::Response& res) { answerRedirect(req, res); });
+    } else {
+        server.Get(layout == Layout::Bing ? "/ck/a" : std::string(kRedirectPath),
+            [this](const httplib::Request& req, httplib::Response& res) { answerLayoutRedirect(req, res); });
+    }
+    addBlockRoutes(server);
     server.Get(kElsewherePath, [this](const httplib::Request& req, httplib::Response& res) {
         res.set_content(renderElsewhere(), kContentType);
-        record({ req.method, req.target, req.path, {}, std::nullopt, 200 });
+        record(plainRecord(req, 200));
     });
     server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         res.status = 404;
         res.set_content(renderNotFound(req.target), kContentType);
-        record({ req.method, req.target, req.path, {}, std::nullopt, 404 });
+        record(plainRecord(req, 404));
+    });
+}
+
+void SampleEngine::addBlockRoutes(httplib::Server& server)
+{
+    const Layout layout = m_settings.layout;
+    const BlockPaths paths = blockPaths(layout);
+    if (!paths.page.empty()) {
+        // The way back is in a key of the page's address.
+        const std::string backKey = layout == Layout::Sogou ? "from"
+            : layout == Layout::Bing                        ? "ru"
+                                                            : "backurl";
+        std::string pattern(paths.page);
+        if (const size_t dot = pattern.find('.'); dot != std::string::npos)
+            pattern.insert(dot, "\\");
+        server.Get(pattern, [this, layout, backKey](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(
+                renderBlockPage(layout, queryValue(rawQuery(req.target), backKey)), kUtf8ContentType);
+            record(plainRecord(req, 200));
+        });
+    }
+    server.Post(std::string(paths.pass), [this](const httplib::Request& req, httplib::Response& res) {
+        m_verified = true;
+        res.set_content("ok", "text/plain");
+        record(plainRecord(req, 200));
     });
 }
 
 void SampleEngine::answerSearch(const httplib::Request& req, httplib::Response& res)
 {
     const std::string host = hostOf(req.get_header_value("Host"));
-    const SearchRequest request = parseSearchQuery(rawQuery(req.target));
+    const Layout layout = m_settings.layout;
+    const SearchRequest request = *parseLayoutSearch(layout, req.path, rawQuery(req.target));
+    RequestRecord entry = plainRecord(req, 0);
+    entry.wordGbk = request.wordGbk;
+    entry.pn = request.pageKeyValue;
+    entry.page = pageOf(request);
+    entry.pageKeyRaw = request.pageKeyRaw;
+    const bool utf8 = pagesInUtf8(layout);
     if (verificationDue()) {
-        res.set_redirect("http://" + host + std::string(kVerifyPagePath)
-                + "?backurl=" + percentEncode("http://" + host + req.target),
-            302);
-        record({ req.method, req.target, req.path, request.wordGbk, request.pn, 302 });
+        entry.blocked = true;
+        if (const std::string to = blockAddress(layout, host, req.target); !to.empty()) {
+            res.set_redirect(to, 302);
+        } else {
+            const std::string client = req.remote_addr.empty() ? "127.0.0.1" : req.remote_addr;
+            res.status = 200;
+            res.set_content(renderBlockPage(layout, "http://" + host + req.target, client), kUtf8ContentType);
+        }
+        entry.status = res.status;
+        record(std::move(entry));
         return;
     }
-    int status = answerHostile(request, host, m_port, m_stopping, res);
-    if (status == 0) {
-        res.set_content(renderResultPage(request, host, m_settings), kContentType);
-        status = 200;
+    entry.status = answerHostile(request, host, m_port, m_stopping, res);
+    if (entry.status == 0) {
+        res.set_content(renderResultPage(request, host, m_settings), utf8 ? kUtf8ContentType : kContentType);
+        if (layout == Layout::So360)
+            res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + m_sessionCookie + "; Path=/");
+        entry.status = 200;
     }
-    record({ req.method, req.target, req.path, request.wordGbk, request.pn, status });
+    record(std::move(entry));
 }
 
 void SampleEngine::answerRedirect(const httplib::Request& req, httplib::Response& res)
@@ -152,7 +205,51 @@ void SampleEngine::answerRedirect(const httplib::Request& req, httplib::Response
         res.status = 200;
         res.set_content(renderRedirectPage(*answer), kContentType);
     }
-    record({ req.method, req.target, req.path, {}, std::nullopt, res.status });
+    record(plainRecord(req, res.status));
+}
+
+void SampleEngine::answerLayoutRedirect(const httplib::Request& req, httplib::Response& res)
+{
+    const std::string query = rawQuery(req.target);
+    const Layout layout = m_settings.layout;
+    std::optional<std::string> target;
+    if (layout == Layout::Bing)
+        target = bingParameterTarget(queryValue(query, "u"));
+    else if (layout == Layout::Sogou || !queryValue(query, "m").empty())
+        target = layoutTokenTarget(layout, queryValue(query, layout == Layout::Sogou ? "url" : "m"));
+    else if (const std::string plain = queryValue(query, "url"); plain.starts_with("http"))
+        target = plain;
+
+    if (!target) {
+        res.status = 404;
+        res.set_content(renderNotFound(req.target), kContentType);
+    } else if (layout == Layout::Sogou) {
+        res.status = 200;
+        res.set_content(renderScriptRedirect(*target), kUtf8ContentType);
+    } else if (layout == Layout::So360 && !queryValue(query, "m").empty() && !carriesSessionCookie(req)) {
+        // Without the result page's cookie the engine keeps the visitor.
+        res.set_redirect("http://" + hostOf(req.get_header_value("Host")) + "/", 302);
+    } else {
+        res.set_redirect(*target, 302);
+    }
+    record(plainRecord(req, res.status));
+}
+
+bool SampleEngine::carriesSessionCookie(const httplib::Request& req) const
+{
+    const std::string wanted = std::string(kSessionCookie) + "=" + m_sessionCookie;
+    const std::string header = req.get_header_value("Cookie");
+    std::string_view cookies = header;
+    while (!cookies.empty()) {
+        const size_t semicolon = cookies.find(';');
+        std::string_view pair = cookies.substr(0, semicolon);
+        cookies = semicolon == std::string_view::npos ? std::string_view() : cookies.substr(semicolon + 1);
+        while (pair.starts_with(' '))
+            pair.remove_prefix(1);
+        if (pair == wanted)
+            return true;
+    }
+    return false;
 }
 
 void SampleEngine::stop()

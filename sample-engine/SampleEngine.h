@@ -26,20 +26,36 @@ struct RequestRecord {
     std::string method;
     std::string target; // path and raw query, as sent
     std::string path;
-    std::string wordGbk; // decoded "word" key of /baidu requests
-    std::optional<long long> pn; // set for /baidu requests
+    std::string wordGbk; // a search request's keyword: GBK bytes, whatever the request form
+    // Set for search requests: the page key's value as the layout's engine
+    // counts it (SearchRequest::pageKeyValue: pn 0, 10, 20 for the classic
+    // and today's forms; pn or page 1, 2, 3; first 1, 11, 21).
+    std::optional<long long> pn;
     int status = 0;
+    std::optional<long long> page; // the page (1, 2, ...) a search request asked for
+    std::string pageKeyRaw; // the page key's value as sent
+    bool blocked = false; // answered with the block page or sent to it
 };
 
 // A stand-in for the search engine, on the loopback interface only, so the
 // harvester can be tried and tested without the internet. It answers
-//   GET /baidu?...&word=<GBK, form-encoded>&pn=<offset>...  a GBK result page
-//       in the layout the settings name (see SamplePage.h), or a 302 to the
-//       verification page while one is due;
-//   GET /link?url=<token>                 the redirector (redirectFor);
-//   GET /static/captcha/index.html?backurl=<percent-encoded address>
+//   GET <the layout's search paths>       a result page in the layout the
+//       settings name, or its block page (or a 302 to it) while one is due;
+//       the request forms are in LayoutPages.h;
+//   classic and today's layouts:
+//     GET /link?url=<token>               the redirector (redirectFor);
+//     GET /static/captcha/index.html?backurl=<percent-encoded address>
 //                                         the verification page;
-//   POST /static/captcha/pass             passes the verification;
+//     POST /static/captcha/pass           passes the verification;
+//   360: GET /link?m=<token>              a 302 to the target with the page's
+//                                         cookie, a 302 to "/" without it;
+//        GET /link?url=<address>          a 302 to the address;
+//        POST /check                      passes the block;
+//   Sogou: GET /link?url=<token>          a page whose script goes on to the target;
+//          GET /antispider/?from=<request> the block page; POST /antispider/pass;
+//   Bing: GET /ck/a?...&u=a1<base64url>   a 302 to the target;
+//         GET /turing/captcha/challenge?ru=<request> the block page;
+//         POST /turing/captcha/pass;
 // and every other path with 404.
 class SampleEngine final {
 public:
@@ -78,6 +94,11 @@ private:
     void answerSearch(const httplib::Request& req, httplib::Response& res);
     // The redirector: a result's target, in the form its number picks.
     void answerRedirect(const httplib::Request& req, httplib::Response& res);
+    // The redirectors of the 360, Sogou and Bing layouts.
+    void answerLayoutRedirect(const httplib::Request& req, httplib::Response& res);
+    void addBlockRoutes(httplib::Server& server);
+    // True when the request carries the cookie the 360 result page sets.
+    bool carriesSessionCookie(const httplib::Request& req) const;
     void record(RequestRecord entry);
     // Counts a search request; true when it must go to the verification page.
     bool verificationDue();
@@ -91,6 +112,7 @@ private:
     std::atomic<long long> m_searches { 0 }; // since start()
     std::atomic<bool> m_verified { false };
     std::atomic<int> m_stalledRedirects { 0 };
+    std::string m_sessionCookie; // a new value each start()
 
     std::mutex m_observerMutex;
     Observer m_observer;

@@ -1,5 +1,6 @@
 #include "SamplePage.h"
 
+#include "LayoutPages.h"
 #include "SampleCodec.h"
 
 #include <algorithm>
@@ -8,25 +9,8 @@
 namespace tess::sample {
 namespace {
 
-// Far beyond any run, and small enough that every offset on a pager fits.
-constexpr long long kMaxOffset = 9'999'999'990LL;
 // Results on each page whose address comes again in other letter case.
 constexpr int kCaseTwins[] = { 1, 6 };
-
-long long parseOffset(std::string_view text)
-{
-    if (text.empty())
-        return 0;
-    long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return 0;
-        value = value * 10 + (c - '0');
-        if (value > kMaxOffset)
-            return kMaxOffset;
-    }
-    return value;
-}
 
 std::string upperCased(std::string_view text)
 {
@@ -141,31 +125,6 @@ std::string extras(
 
 } // namespace
 
-SearchRequest parseSearchQuery(std::string_view rawQuery)
-{
-    SearchRequest request;
-    bool haveWord = false;
-    bool havePn = false;
-    while (!rawQuery.empty()) {
-        const size_t amp = rawQuery.find('&');
-        const std::string_view pair = rawQuery.substr(0, amp);
-        rawQuery = amp == std::string_view::npos ? std::string_view() : rawQuery.substr(amp + 1);
-        const size_t eq = pair.find('=');
-        const std::string_view key = pair.substr(0, eq);
-        const std::string_view value
-            = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
-        // The first occurrence of a key counts, as on the engine the page imitates.
-        if (key == "word" && !haveWord) {
-            request.wordGbk = formDecode(value);
-            haveWord = true;
-        } else if (key == "pn" && !havePn) {
-            request.pn = parseOffset(value);
-            havePn = true;
-        }
-    }
-    return request;
-}
-
 std::string searchTarget(std::string_view wordGbk, long long pn)
 {
     return "/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=" + formEncode(wordGbk) + "&pn=" + std::to_string(pn)
@@ -181,8 +140,18 @@ std::string resultAddress(std::string_view wordGbk, long long resultNumber)
 std::string renderResultPage(
     const SearchRequest& request, std::string_view host, const EngineSettings& settings)
 {
-    if (settings.layout == Layout::Today)
+    switch (settings.layout) {
+    case Layout::Today:
         return renderTodayPage(request, host, settings);
+    case Layout::So360:
+        return render360Page(request, host, settings);
+    case Layout::Sogou:
+        return renderSogouPage(request, settings);
+    case Layout::Bing:
+        return renderBingPage(request, host, settings);
+    case Layout::Classic:
+        break;
+    }
     const std::string hostHtml = htmlEscape(host);
     const std::string word = htmlEscape(gbkToUtf8(request.wordGbk));
     const std::string hash = shortHash(request.wordGbk);

@@ -58,31 +58,49 @@
 // for result 12 of "abc". Unknown tokens get 404. Two tokens that no page
 // links to are for tests: kNeverAnsweringToken and kOtherEngineToken.
 //
+// Today's layout answers two request forms with the same page: the old
+// "/baidu?...&word=<GBK>&pn=<offset>" (searchTarget) and the engine's own
+// "/s?ie=utf-8&wd=<UTF-8>&pn=<offset>" (layoutSearchTarget in LayoutPages.h).
+//
 // Both layouts: with EngineSettings::verifyAfter = N, the Nth search request
 // since start() and every later one until the verification is passed are
 // sent on to kVerifyPagePath (see renderVerificationPage).
+//
+// The layouts of three other engines (So360, Sogou, Bing), their request
+// forms, block pages and the rows a harvest of any layout yields are in
+// LayoutPages.h.
 namespace tess::sample {
 
 inline constexpr int kResultsPerPage = 10;
 
-enum class Layout { Classic, Today };
+enum class Layout { Classic, Today, So360, Sogou, Bing };
 
 struct EngineSettings {
     int pagesPerKeyword = 10;
     // Every page offers a further one, whatever pagesPerKeyword says.
     bool endlessPager = false;
     Layout layout = Layout::Classic;
-    // 0: never. N: the Nth search request and every later one are sent to the
-    // verification page until its button has been pressed.
+    // 0: never. N: the Nth search request and every later one get the
+    // layout's block page until its button has been pressed
+    // (--block-after, and --verify-after by its older name).
     int verifyAfter = 0;
 };
 
 struct SearchRequest {
-    std::string wordGbk; // decoded "word" key: GBK bytes
-    long long pn = 0; // "pn" key; absent, malformed or negative reads as 0
+    std::string wordGbk; // decoded keyword: GBK bytes, whatever the request form
+    // The offset of the page's first result counted from 0 (page p at
+    // 10(p-1)); absent, malformed or negative reads as 0. For the classic
+    // form it is the "pn" key itself.
+    long long pn = 0;
+    // The page key's value as the layout's engine counts it: pn (0, 10, 20),
+    // pn or page (1, 2, 3), first (1, 11, 21); after the defaults above.
+    long long pageKeyValue = 0;
+    // That key's value as sent, still percent-encoded; empty when absent.
+    std::string pageKeyRaw;
 };
 
-// Reads the keys of a raw query string (the text after "?").
+// Reads the keys of a raw query string (the text after "?") of the classic
+// form: "word" (GBK) and "pn".
 SearchRequest parseSearchQuery(std::string_view rawQuery);
 
 // "/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=<word>&pn=<pn>&cl=3", the same
@@ -92,8 +110,9 @@ std::string searchTarget(std::string_view wordGbk, long long pn);
 // "http://www.k<hash>-<r>.example.com/item/<r>.html" with hash = shortHash(word).
 std::string resultAddress(std::string_view wordGbk, long long resultNumber);
 
-// The whole page, GBK-encoded. host is the authority the browser asked for;
-// the page links back to it.
+// The whole page in the layout the settings name: GBK for the classic and
+// today's layouts, UTF-8 for the others (pagesInUtf8). host is the authority
+// the browser asked for; the page links back to it.
 std::string renderResultPage(
     const SearchRequest& request, std::string_view host, const EngineSettings& settings);
 
@@ -141,6 +160,14 @@ TodayResult todayResult(std::string_view wordGbk, long long resultNumber);
 // Result `index` (0..9) on page `page` (1, 2, ...): todayResult(word, 10(page-1)+index+1).
 std::string todayTarget(std::string_view wordGbk, long long page, int index);
 std::string redirectToken(std::string_view wordGbk, long long resultNumber);
+
+struct TokenParts {
+    std::string wordGbk;
+    long long resultNumber = 0;
+};
+// Reads a token of redirectToken's form whose first letter is `lead` in
+// place of "k"; nothing for any other text.
+std::optional<TokenParts> readRedirectToken(std::string_view token, char lead = 'k');
 // "http://" + host + "/link?url=" + token: the address the page links to.
 std::string redirectAddress(std::string_view host, std::string_view token);
 // A result page in today's layout, GBK; renderResultPage picks it for

@@ -1,6 +1,7 @@
 // Today's result page layout, the redirector's answers and the verification
 // page. SamplePage.h describes what each page holds.
 
+#include "PageParts.h"
 #include "SampleCodec.h"
 #include "SamplePage.h"
 
@@ -13,65 +14,6 @@ constexpr long long kMaxResultNumber = 100'000'000'000LL;
 // The cards come after these results of the page (0-based).
 constexpr int kCardAfter[] = { 2, 6 };
 
-std::string hexLower(std::string_view bytes)
-{
-    static constexpr char kHexDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        out += kHexDigits[b >> 4];
-        out += kHexDigits[b & 0x0F];
-    }
-    return out;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-struct TokenParts {
-    std::string wordGbk;
-    long long resultNumber = 0;
-};
-
-// Only the form redirectToken writes is a token: lower-case hex, no leading
-// zeros, no sign.
-std::optional<TokenParts> parseToken(std::string_view token)
-{
-    if (token.empty() || token.front() != 'k')
-        return std::nullopt;
-    const size_t mark = token.rfind(kTokenResultKey);
-    if (mark == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view hex = token.substr(1, mark - 1);
-    const std::string_view number = token.substr(mark + kTokenResultKey.size());
-    if (hex.size() % 2 != 0 || number.empty() || number.size() > 12 || number.front() == '0')
-        return std::nullopt;
-
-    TokenParts parts;
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = hexDigit(hex[i]);
-        const int low = hexDigit(hex[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        parts.wordGbk += static_cast<char>(high * 16 + low);
-    }
-    for (char c : number) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        parts.resultNumber = parts.resultNumber * 10 + (c - '0');
-    }
-    if (parts.resultNumber > kMaxResultNumber)
-        return std::nullopt;
-    return parts;
-}
-
 RedirectForm formOf(long long resultNumber)
 {
     switch (resultNumber % 3) {
@@ -82,34 +24,6 @@ RedirectForm formOf(long long resultNumber)
     default:
         return RedirectForm::Script;
     }
-}
-
-// What the page shows in place of the address: the host and the first
-// letters of the path, "blog.k1a2b3c4d-3.example.org/ar...".
-std::string displayText(std::string_view address)
-{
-    const size_t schemeEnd = address.find("://");
-    const std::string_view rest = address.substr(schemeEnd + 3);
-    const size_t slash = rest.find('/');
-    if (slash == std::string_view::npos)
-        return std::string(rest);
-    return std::string(rest.substr(0, slash + 3)) + "...";
-}
-
-// A string literal for a script; the targets are plain addresses, but a quote
-// or a "</script>" must still not end it.
-std::string scriptString(std::string_view text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        if (c == '<')
-            out += "\\x3c";
-        else
-            out += c;
-    }
-    return out + "\"";
 }
 
 std::string head(const std::string& title)
@@ -221,6 +135,38 @@ std::string redirectToken(std::string_view wordGbk, long long resultNumber)
     return "k" + hexLower(wordGbk) + std::string(kTokenResultKey) + std::to_string(resultNumber);
 }
 
+// Only the form redirectToken writes is a token: lower-case hex, no leading
+// zeros, no sign.
+std::optional<TokenParts> readRedirectToken(std::string_view token, char lead)
+{
+    if (token.empty() || token.front() != lead)
+        return std::nullopt;
+    const size_t mark = token.rfind(kTokenResultKey);
+    if (mark == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view hex = token.substr(1, mark - 1);
+    const std::string_view number = token.substr(mark + kTokenResultKey.size());
+    if (hex.size() % 2 != 0 || number.empty() || number.size() > 12 || number.front() == '0')
+        return std::nullopt;
+
+    TokenParts parts;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = hexDigit(hex[i]);
+        const int low = hexDigit(hex[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        parts.wordGbk += static_cast<char>(high * 16 + low);
+    }
+    for (char c : number) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        parts.resultNumber = parts.resultNumber * 10 + (c - '0');
+    }
+    if (parts.resultNumber > kMaxResultNumber)
+        return std::nullopt;
+    return parts;
+}
+
 std::string redirectAddress(std::string_view host, std::string_view token)
 {
     return "http://" + std::string(host) + std::string(kRedirectPath) + "?url=" + std::string(token);
@@ -263,7 +209,7 @@ std::optional<RedirectAnswer> redirectFor(std::string_view token)
 {
     if (token == kOtherEngineToken)
         return RedirectAnswer { RedirectForm::Location, std::string(kOtherEngineAddress) };
-    const std::optional<TokenParts> parts = parseToken(token);
+    const std::optional<TokenParts> parts = readRedirectToken(token);
     if (!parts || parts->resultNumber < 1)
         return std::nullopt;
     const TodayResult result = todayResult(parts->wordGbk, parts->resultNumber);

@@ -1,6 +1,7 @@
 // tessaroon-sample-engine: serves sample result pages on 127.0.0.1 so the
 // harvester can be run without the internet.
 
+#include "LayoutPages.h"
 #include "SampleCodec.h"
 #include "SampleEngine.h"
 
@@ -18,8 +19,8 @@ constexpr int kDefaultPort = 8642;
 
 void printUsage(std::ostream& out)
 {
-    out << "Usage: tessaroon-sample-engine [--port N] [--pages N|always] [--layout classic|today]\n"
-           "                              [--verify-after N]\n"
+    out << "Usage: tessaroon-sample-engine [--port N] [--pages N|always]\n"
+           "                              [--layout classic|today|360|sogou|bing] [--block-after N]\n"
            "\n"
            "Serves sample search result pages on 127.0.0.1 for the harvester.\n"
            "  --port N          port to listen on (default 8642; 0 picks a free port)\n"
@@ -27,13 +28,22 @@ void printUsage(std::ostream& out)
            "  --pages always    every page offers a next one\n"
            "  --layout classic  result links straight to the sites, the bracketed pager (default)\n"
            "  --layout today    result links through the engine's redirector (/link?url=...),\n"
-           "                    cards, snapshot and portal links, the \"下一页>\" pager\n"
-           "  --verify-after N  the Nth search request and every later one go to a verification\n"
-           "                    page until its button is pressed (default: never)\n"
+           "                    cards, snapshot and portal links, the \"下一页>\" pager;\n"
+           "                    asked with /s?ie=utf-8&wd=... or /baidu?...&word=...\n"
+           "  --layout 360      UTF-8 pages asked with /s?q=...&pn=<page>; links through\n"
+           "                    /link?m=... (data-mdurl, or a redirect that needs the page's\n"
+           "                    so_sid cookie), /link?url=<address> or straight\n"
+           "  --layout sogou    UTF-8 pages asked with /web?query=...&page=<page>; links through\n"
+           "                    /link?url=... answered by a script page, data-url on the item\n"
+           "  --layout bing     UTF-8 pages asked with /search?q=...&first=<1, 11, 21...>; links\n"
+           "                    through ck/a?...&u=a1<base64url> on www.bing.com or this host\n"
+           "  --block-after N   the Nth search request and every later one get the layout's\n"
+           "                    block page until its button is pressed (default: never)\n"
+           "  --verify-after N  the same as --block-after\n"
            "  --help            show this text\n"
            "\n"
            "Point the program at it with: --engine-host 127.0.0.1:<port>\n"
-           "and, for today's layout: --engine-host http://127.0.0.1:<port> --rules today\n"
+           "and, for the other layouts: --engine-host http://127.0.0.1:<port> --rules <layout>\n"
            "Stop it with Ctrl+C.\n";
 }
 
@@ -59,7 +69,13 @@ tess::sample::Layout parseLayout(std::string_view text)
         return tess::sample::Layout::Classic;
     if (text == "today")
         return tess::sample::Layout::Today;
-    throw std::invalid_argument("--layout needs classic or today");
+    if (text == "360")
+        return tess::sample::Layout::So360;
+    if (text == "sogou")
+        return tess::sample::Layout::Sogou;
+    if (text == "bing")
+        return tess::sample::Layout::Bing;
+    throw std::invalid_argument("--layout needs classic, today, 360, sogou or bing");
 }
 
 struct Options {
@@ -77,14 +93,15 @@ Options parseOptions(int argc, char** argv)
             options.help = true;
             continue;
         }
-        if (arg != "--port" && arg != "--pages" && arg != "--layout" && arg != "--verify-after")
+        if (arg != "--port" && arg != "--pages" && arg != "--layout" && arg != "--verify-after"
+            && arg != "--block-after")
             throw std::invalid_argument("unknown option: " + std::string(arg));
         if (i + 1 >= argc)
             throw std::invalid_argument(std::string(arg) + " needs a value");
         const std::string_view value = argv[++i];
         if (arg == "--port")
             options.port = parseNumber(value, 0, 65535, arg);
-        else if (arg == "--verify-after")
+        else if (arg == "--verify-after" || arg == "--block-after")
             options.settings.verifyAfter = parseNumber(value, 1, 1'000'000, arg);
         else if (arg == "--layout")
             options.settings.layout = parseLayout(value);
@@ -96,11 +113,29 @@ Options parseOptions(int argc, char** argv)
     return options;
 }
 
+std::string_view layoutName(tess::sample::Layout layout)
+{
+    switch (layout) {
+    case tess::sample::Layout::Today:
+        return "today";
+    case tess::sample::Layout::So360:
+        return "360";
+    case tess::sample::Layout::Sogou:
+        return "sogou";
+    case tess::sample::Layout::Bing:
+        return "bing";
+    case tess::sample::Layout::Classic:
+        break;
+    }
+    return "classic";
+}
+
 void printRequest(const tess::sample::RequestRecord& r)
 {
     std::cout << r.status << ' ' << r.method << ' ' << r.target;
     if (r.pn)
-        std::cout << "  [word=" << tess::sample::gbkToUtf8(r.wordGbk) << " pn=" << *r.pn << ']';
+        std::cout << "  [word=" << tess::sample::gbkToUtf8(r.wordGbk) << " pn=" << *r.pn
+                  << " page=" << r.page.value_or(0) << (r.blocked ? " blocked" : "") << ']';
     std::cout << std::endl;
 }
 
@@ -133,18 +168,19 @@ int main(int argc, char** argv)
     try {
         const int port = engine.start(options.port);
         const tess::sample::EngineSettings& s = options.settings;
-        const bool today = s.layout == tess::sample::Layout::Today;
+        const std::string_view name = layoutName(s.layout);
+        const bool classic = s.layout == tess::sample::Layout::Classic;
         std::cout << "Sample engine on http://127.0.0.1:" << port << "/  ("
                   << (s.endlessPager ? std::string("endless pager")
                                      : std::to_string(s.pagesPerKeyword) + " pages per keyword")
-                  << (today ? ", today's layout" : ", classic layout")
-                  << (s.verifyAfter > 0
-                             ? ", verification from search request " + std::to_string(s.verifyAfter)
-                             : std::string())
+                  << ", " << name << " layout"
+                  << (s.verifyAfter > 0 ? ", block page from search request " + std::to_string(s.verifyAfter)
+                                        : std::string())
                   << ")\n"
-                  << "Try: http://127.0.0.1:" << port << tess::sample::searchTarget("sample", 0) << '\n'
-                  << "Harvester options: --engine-host " << (today ? "http://" : "") << "127.0.0.1:" << port
-                  << (today ? " --rules today" : "") << std::endl;
+                  << "Try: http://127.0.0.1:" << port
+                  << tess::sample::layoutSearchTarget(s.layout, "sample", 1) << '\n'
+                  << "Harvester options: --engine-host " << (classic ? "" : "http://") << "127.0.0.1:" << port
+                  << (classic ? "" : " --rules " + std::string(name)) << std::endl;
     } catch (const std::exception& e) {
         std::cerr << "tessaroon-sample-engine: " << e.what() << '\n';
         return 1;

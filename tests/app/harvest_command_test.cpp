@@ -1,3 +1,4 @@
+#include "LayoutPages.h"
 #include "SampleEngine.h"
 #include "harvest/RowFormats.h"
 #include "support/Files.h"
@@ -500,3 +501,55 @@ TEST_F(HarvestCommand, WrongWordsAndAMissingDisplayAreSaidNotTaken)
 }
 
 } // namespace
+
+// Four sample engines, one per layout, each on a port of its own.
+TEST_F(HarvestCommand, AnEngineThatBlocksIsDroppedWhileTheOthersFinishAndItsResumeLineIsPrinted)
+{
+    struct Engine {
+        const char* name;
+        sample::Layout layout;
+        std::unique_ptr<sample::SampleEngine> server = {};
+    };
+    Engine engines[] = { { "today", sample::Layout::Today }, { "360", sample::Layout::So360 },
+        { "sogou", sample::Layout::Sogou }, { "bing", sample::Layout::Bing } };
+    QStringList args { QStringLiteral("harvest"), QStringLiteral("-k"),
+        writeFile(dir.filePath(QStringLiteral("k.txt")), "alpha\r\nbeta\r\n"), QStringLiteral("--interval"),
+        QStringLiteral("1"), QStringLiteral("--rules"), QStringLiteral("today,360,sogou,bing") };
+    for (Engine& e : engines) {
+        sample::EngineSettings settings;
+        settings.pagesPerKeyword = 2;
+        settings.layout = e.layout;
+        // 360 answers its first request, then blocks: alpha's second page.
+        settings.verifyAfter = e.layout == sample::Layout::So360 ? 2 : 0;
+        e.server = std::make_unique<sample::SampleEngine>(settings);
+        const int p = e.server->start(0);
+        ASSERT_GT(p, 0);
+        args << QStringLiteral("--engine-host")
+             << QStringLiteral("%1=http://127.0.0.1:%2").arg(QLatin1String(e.name)).arg(p);
+    }
+    const Result r = run(args, 240000);
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("360 was dropped at keyword 0; resume it with --rules 360 --from 0")))
+        << r.err.toStdString();
+    // Every engine's predicted rows in turn, the engine in a third column;
+    // 360 gave its first page of alpha only.
+    QList<QByteArray> expected;
+    for (const char* word : { "alpha", "beta" }) {
+        for (const Engine& e : engines) {
+            const sample::EngineSettings settings { 2, false, e.layout, 0 };
+            const int pages = e.layout == sample::Layout::So360 ? (QByteArray(word) == "alpha" ? 1 : 0) : 2;
+            for (int page = 1; page <= pages; ++page) {
+                for (const sample::PredictedRow& row : sample::predictedRows(e.layout, word, page, settings))
+                    expected << QByteArray::fromStdString(row.target) + '\t'
+                            + text::toGbk(QString::fromStdString(row.title)) + '\t' + e.name;
+            }
+        }
+    }
+    EXPECT_EQ(lines(r.out), expected);
+    // Asked no more once it blocked.
+    const auto& asked = engines[1].server->requests();
+    EXPECT_EQ(std::count_if(
+                  asked.begin(), asked.end(), [](const sample::RequestRecord& q) { return q.path == "/s"; }),
+        2);
+}

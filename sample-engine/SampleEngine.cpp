@@ -33,6 +33,7 @@ RequestRecord plainRecord(const httplib::Request& req, int status)
     entry.target = req.target;
     entry.path = req.path;
     entry.status = status;
+    entry.fetchMode = req.get_header_value("Sec-Fetch-Mode");
     return entry;
 }
 

@@ -35,6 +35,9 @@ struct RequestRecord {
     std::optional<long long> page; // the page (1, 2, ...) a search request asked for
     std::string pageKeyRaw; // the page key's value as sent
     bool blocked = false; // answered with the block page or sent to it
+    // The Sec-Fetch-Mode header: "navigate" for a page a browser loads,
+    // empty for a request made without one.
+    std::string fetchMode = {};
 };
 
 // A stand-in for the search engine, on the loopback interface only, so the

@@ -4,6 +4,8 @@
 #include "support/FailingCalls.h"
 #include "support/LocalPorts.h"
 
+#include "LayoutPages.h"
+
 #include <QWebEnginePage>
 
 #include <QApplication>
@@ -328,4 +330,71 @@ TEST_F(HarvestEndToEnd, ASearchGoesOnWhileAMergeRuns)
     EXPECT_EQ(readFile(target), QByteArray("A\r\nb\r\n"));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 90000));
     EXPECT_EQ(form->panelText(5), QStringLiteral("100"));
+}
+
+TEST_F(HarvestEndToEnd, FourEnginesInTurnGiveEachEnginesPredictedTargetsAndNothingOfTheirOwn)
+{
+    struct Engine {
+        const char* name;
+        sample::Layout layout;
+        std::unique_ptr<sample::SampleEngine> server = {};
+    };
+    Engine engines[] = { { "today", sample::Layout::Today }, { "360", sample::Layout::So360 },
+        { "sogou", sample::Layout::Sogou }, { "bing", sample::Layout::Bing } };
+    const sample::EngineSettings twoPages { 2, false, sample::Layout::Classic, 0 };
+    QList<QByteArray> hosts;
+    for (Engine& e : engines) {
+        sample::EngineSettings settings = twoPages;
+        settings.layout = e.layout;
+        e.server = std::make_unique<sample::SampleEngine>(settings);
+        const int p = e.server->start(0);
+        ASSERT_GT(p, 0);
+        hosts << QByteArray(e.name) + "=http://127.0.0.1:" + QByteArray::number(p);
+    }
+    openWindow(hosts,
+        { QStringLiteral("today"), QStringLiteral("360"), QStringLiteral("sogou"), QStringLiteral("bing") });
+    EXPECT_EQ(form->findChild<QToolButton*>(QStringLiteral("RulesBox"))->text(),
+        QStringLiteral("现行、360搜索、搜狗、必应 ▾"));
+    form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
+    const QList<QByteArray> words { "alpha", text::toGbk(u"广州 服装"), "beta" };
+    importKeywords(writeFile(QStringLiteral("k.txt"), words.join("\r\n") + "\r\n"));
+    form->startSearch();
+    ASSERT_TRUE(
+        waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 400000))
+        << form->panelText(6).toStdString();
+
+    QList<QByteArray> expected;
+    for (const QByteArray& word : words) {
+        for (const Engine& e : engines) {
+            for (int page = 1; page <= 2; ++page) {
+                for (const sample::PredictedRow& row :
+                    sample::predictedRows(e.layout, word.toStdString(), page, twoPages))
+                    expected << QByteArray::fromStdString(row.target) + '\t'
+                            + text::toGbk(QString::fromStdString(row.title)) + '\t' + e.name;
+            }
+        }
+    }
+    const QString saved = dir.filePath(QStringLiteral("results.txt"));
+    dialogs.saveAnswers.push_back(saved);
+    form->saveResults();
+    QList<QByteArray> rows = readFile(saved).split('\n');
+    rows.removeLast();
+    for (QByteArray& row : rows)
+        row.chop(1);
+    EXPECT_EQ(rows, expected);
+    QStringList tallies;
+    for (const Engine& e : engines) {
+        const QString label = form->run().engines().at(&e - engines).rules.label;
+        tallies
+            << QStringLiteral("%1 %2 条").arg(label).arg(expected.filter('\t' + QByteArray(e.name)).size());
+    }
+    EXPECT_EQ(form->panelText(6), QStringLiteral("搜索已经结束！各引擎：") + tallies.join(u'；'));
+    // Sogou's redirector answers with a script: the browser followed it.
+    const auto asked = engines[2].server->requests();
+    const auto followed = std::count_if(asked.begin(), asked.end(),
+        [](const sample::RequestRecord& r) { return r.path == "/link" && r.fetchMode == "navigate"; });
+    EXPECT_GT(followed, 0);
+    EXPECT_EQ(followed, std::count_if(asked.begin(), asked.end(), [](const sample::RequestRecord& r) {
+        return r.path == "/link";
+    }));
 }

@@ -385,8 +385,11 @@ TEST_F(HarvestEndToEnd, FourEnginesInTurnGiveEachEnginesPredictedTargetsAndNothi
     QStringList tallies;
     for (const Engine& e : engines) {
         const QString label = form->run().engines().at(&e - engines).rules.label;
-        tallies
-            << QStringLiteral("%1 %2 条").arg(label).arg(expected.filter('\t' + QByteArray(e.name)).size());
+        const QByteArray column = '\t' + QByteArray(e.name);
+        tallies << QStringLiteral("%1 %2 条")
+                       .arg(label)
+                       .arg(std::count_if(expected.begin(), expected.end(),
+                           [&](const QByteArray& row) { return row.endsWith(column); }));
     }
     EXPECT_EQ(form->panelText(6), QStringLiteral("搜索已经结束！各引擎：") + tallies.join(u'；'));
     // Sogou's redirector answers with a script: the browser followed it.

@@ -1,13 +1,15 @@
 // One results page's redirect links resolved the way a run resolves them:
-// ten links through the network fetcher (on the embedded browser's
-// profile) and the resolver, two at a time, against a redirector on
-// 127.0.0.1 that answers 302 at once, or after a delay per answer. The
-// counter beyond_redirector_ms is the mean time per page less the
-// redirector's own answer time (five rounds of two answers).
+// ten links through a fetcher on the embedded browser's profile (the
+// network fetcher, or the browser's own hidden pages) and the resolver,
+// two at a time, against a redirector on 127.0.0.1 that answers 302 at
+// once, or after a delay per answer. Each run reports the mean time per
+// page less the redirector's own answer time (five rounds of two answers),
+// and that per link.
 //
 // usage: bench_gui_redirects [--benchmark_...]   (run with QT_QPA_PLATFORM=offscreen)
 #include "support/RedirectServer.h"
 
+#include "browser/webengine/BrowserRedirectFetcher.h"
 #include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
@@ -28,16 +30,17 @@ namespace {
 
 constexpr int kLinksPerPage = 10;
 
-tess::browser::NetworkRedirectFetcher* sharedFetcher = nullptr;
+tess::browser::RedirectFetcher* networkFetcher = nullptr;
+tess::browser::RedirectFetcher* browserFetcher = nullptr;
 std::map<int, std::unique_ptr<tess::test::RedirectServer>> servers; // by answer delay
 
-void resolvePage(benchmark::State& state)
+void resolvePage(benchmark::State& state, tess::browser::RedirectFetcher*& fetcher)
 {
     const int delayMs = int(state.range(0));
     auto& server = servers[delayMs];
     if (!server)
         server = std::make_unique<tess::test::RedirectServer>(delayMs);
-    tess::harvest::RedirectResolver resolver(*sharedFetcher);
+    tess::harvest::RedirectResolver resolver(*fetcher);
     int page = 0;
     for (auto _ : state) {
         QList<QByteArray> links;
@@ -77,15 +80,28 @@ public:
                 continue;
             const double meanMs = run.real_accumulated_time / double(run.iterations) * 1e3;
             const double redirectorMs = run.counters.at("redirector_ms");
-            std::printf("%s: %.2f ms per page, %.2f ms beyond the redirector's own %.0f ms\n",
-                run.benchmark_name().c_str(), meanMs, meanMs - redirectorMs, redirectorMs);
+            std::printf(
+                "%s: %.2f ms per page, %.2f ms beyond the redirector's own %.0f ms, %.2f ms per link\n",
+                run.benchmark_name().c_str(), meanMs, meanMs - redirectorMs, redirectorMs,
+                (meanMs - redirectorMs) / kLinksPerPage);
         }
     }
 };
 
 } // namespace
 
-BENCHMARK(resolvePage)->Arg(0)->Arg(20)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(resolvePage, network, networkFetcher)
+    ->Arg(0)
+    ->Arg(20)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(resolvePage, browser, browserFetcher)
+    ->Arg(0)
+    ->Arg(20)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 int main(int argc, char** argv)
 {
@@ -98,11 +114,14 @@ int main(int argc, char** argv)
     QTemporaryDir profile;
     {
         tess::browser::WebEngineBrowserHost host(profile.path());
-        tess::browser::NetworkRedirectFetcher fetcher(host.profile());
-        sharedFetcher = &fetcher;
+        tess::browser::NetworkRedirectFetcher network(host.profile());
+        tess::browser::BrowserRedirectFetcher browser(host.profile());
+        networkFetcher = &network;
+        browserFetcher = &browser;
         OverheadReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        sharedFetcher = nullptr;
+        networkFetcher = nullptr;
+        browserFetcher = nullptr;
     }
     benchmark::Shutdown();
     servers.clear();

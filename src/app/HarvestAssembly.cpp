@@ -1,5 +1,6 @@
 #include "app/HarvestAssembly.h"
 
+#include "browser/webengine/BrowserRedirectFetcher.h"
 #include "browser/webengine/NetworkRedirectFetcher.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/RedirectResolver.h"
@@ -78,6 +79,8 @@ HarvestAssembly::HarvestAssembly(Options options)
     // cookie the browser has.
     m_fetcher = std::make_unique<browser::NetworkRedirectFetcher>(m_host->profile());
     m_resolver = std::make_unique<harvest::RedirectResolver>(*m_fetcher);
+    m_browserFetcher = std::make_unique<browser::BrowserRedirectFetcher>(m_host->profile());
+    m_browserResolver = std::make_unique<harvest::RedirectResolver>(*m_browserFetcher);
     m_run = std::make_unique<harvest::SearchRun>(harvest::SearchRun::Services {
         .window = options.window,
         .browser = *m_host,
@@ -93,6 +96,7 @@ HarvestAssembly::HarvestAssembly(Options options)
         .pageHarvested = std::move(options.pageHarvested),
         .finished = std::move(options.finished),
         .resolver = m_resolver.get(),
+        .browserResolver = m_browserResolver.get(),
         .verificationNeeded = std::move(options.verificationNeeded),
     });
     QList<harvest::SearchEngine> engines;

@@ -17,6 +17,7 @@
 class QWidget;
 
 namespace tess::browser {
+class BrowserRedirectFetcher;
 class NetworkRedirectFetcher;
 class WebEngineBrowserHost;
 } // namespace tess::browser
@@ -51,7 +52,8 @@ RuleChoice chooseRules(const QString& asked, const QString& preferred, const QSt
 
 // Everything a harvest runs on, made from one options value: the embedded
 // browser (WebEngine) and its completion tracker, the redirect fetcher on
-// the browser's profile and the resolver over it, the poll timer and the
+// the browser's profile and the resolver over it, the browser-side fetcher
+// and its resolver for the rule sets that ask for it, the poll timer and the
 // watchdog, and the search run wired to them. The window and the headless
 // harvest both take theirs from here.
 class HarvestAssembly final {
@@ -95,6 +97,9 @@ private:
     browser::CompletionTracker m_tracker;
     std::unique_ptr<browser::NetworkRedirectFetcher> m_fetcher;
     std::unique_ptr<harvest::RedirectResolver> m_resolver;
+    // For redirectors only a browser follows; its pages go before the profile.
+    std::unique_ptr<browser::BrowserRedirectFetcher> m_browserFetcher;
+    std::unique_ptr<harvest::RedirectResolver> m_browserResolver;
     harvest::QtTimer m_pollTimer { harvest::SearchRun::kPollIntervalAtStart };
     harvest::QtTimer m_watchdogTimer { harvest::SearchRun::kWatchdogIntervalAtStart };
     std::unique_ptr<harvest::SearchRun> m_run;

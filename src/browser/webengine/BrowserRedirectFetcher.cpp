@@ -67,7 +67,9 @@ private:
 };
 
 BrowserRedirectFetcher::Page::Page(QWebEngineProfile* profile, BrowserRedirectFetcher* fetcher)
-    : QWebEnginePage(profile)
+    // A child of the fetcher: one whose deletion was put off still goes
+    // with the fetcher, before the profile.
+    : QWebEnginePage(profile, fetcher)
     , m_fetcher(fetcher)
 {
     QWebEngineSettings* s = settings();

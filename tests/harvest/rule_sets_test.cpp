@@ -265,7 +265,7 @@ TEST_F(RuleCatalogTest, ReadsTheFolderInNameOrderAfterTheBuiltInSets)
     catalog.loadFolder(dir.filePath(QStringLiteral("missing"))); // nothing to do
     catalog.loadFolder(dir.path());
 
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today a b"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing a b"));
     EXPECT_TRUE(catalog.errors().isEmpty());
     ASSERT_NE(catalog.find(QStringLiteral("b")), nullptr);
     EXPECT_EQ(catalog.find(QStringLiteral("b"))->scheme, "https");
@@ -280,7 +280,7 @@ TEST_F(RuleCatalogTest, AUserFileReplacesTheBuiltInSetOfItsName)
 
     RuleSet expected = todayRules();
     expected.scheme = "http";
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing"));
     EXPECT_EQ(describe(catalog.sets()[1]), describe(expected));
     EXPECT_EQ(catalog.find(QStringLiteral("today")), &catalog.sets()[1]);
 }
@@ -292,7 +292,7 @@ TEST_F(RuleCatalogTest, AFileNotTakenIsReportedAndTheBuiltInSetStays)
     write("c.rules", QByteArray(kMaxRuleSetFileSize, '#'));
     catalog.loadFolder(dir.path());
 
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing"));
     EXPECT_EQ(describe(*catalog.find(QStringLiteral("classic"))), describe(classicRules()));
     ASSERT_EQ(catalog.errors().size(), 3);
     EXPECT_EQ(catalog.errors()[0].message,
@@ -314,7 +314,7 @@ TEST_F(RuleCatalogTest, AFolderBearingTheNameIsReported)
     write("z.rules", "name = z\n");
     catalog.loadFolder(dir.path());
 
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today z"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing z"));
     ASSERT_EQ(catalog.errors().size(), 2);
     EXPECT_EQ(catalog.errors()[0].message,
         QStringLiteral("规则文件 %1 不是文件，而是文件夹").arg(shown("x.rules")));

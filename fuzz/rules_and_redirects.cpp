@@ -10,6 +10,7 @@
 #include "harvest/PageHarvest.h"
 #include "harvest/PageReader.h"
 #include "harvest/RedirectResolver.h"
+#include "harvest/RequestAddress.h"
 #include "harvest/RuleSetFile.h"
 #include "text/Gbk.h"
 
@@ -34,7 +35,7 @@ void checkRuleFile(const QByteArray& content)
 {
     const QString fileName = QStringLiteral("fuzz.rules");
     const harvest::RuleSetFileResult result
-        = harvest::parseRuleSetFile(content, fileName, { harvest::classicRules(), harvest::todayRules() });
+        = harvest::parseRuleSetFile(content, fileName, harvest::builtInRuleSets());
     if (const auto* error = std::get_if<harvest::RuleSetFileError>(&result)) {
         FUZZ_CHECK(error->line >= 1 && error->line <= content.count('\n') + 1);
         FUZZ_CHECK(error->message.contains(fileName));
@@ -45,6 +46,12 @@ void checkRuleFile(const QByteArray& content)
     FUZZ_CHECK(rules.requestPath.startsWith('/'));
     FUZZ_CHECK(printableAscii(rules.requestPath) && printableAscii(rules.pageKey));
     FUZZ_CHECK(rules.scheme == "http" || rules.scheme == "https");
+    FUZZ_CHECK(rules.resultsPerPage >= 1 && rules.resultsPerPage <= 100);
+    FUZZ_CHECK(rules.pager != harvest::RuleSet::Pager::LinkWithId || !rules.pagerId.isEmpty());
+    FUZZ_CHECK(rules.pager != harvest::RuleSet::Pager::LinkWithClass || !rules.pagerClass.isEmpty());
+    FUZZ_CHECK(harvest::parseEngineAddress(rules.defaultHost).has_value());
+    for (const harvest::RuleSet::TargetParameter& p : rules.targetParameters)
+        FUZZ_CHECK(p.path.startsWith('/') && !p.key.isEmpty());
     // A set read from a file asks and reads like any other.
     const harvest::PageRules page(rules, "127.0.0.1:8642", "http://127.0.0.1:8642/baidu?word=x");
     (void)page.classify("http://127.0.0.1:8642/link?url=x");

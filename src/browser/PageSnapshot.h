@@ -13,6 +13,8 @@ struct PageLink {
     // one of the attributes the harvest asks for (BrowserHost::
     // setTargetAttributes), the first of them found; empty when none.
     QString carriedTarget = {};
+    QString id = {}; // the link's id attribute
+    QString classes = {}; // its class attribute as written: names separated by blanks
 };
 
 // Everything the harvest reads of one loaded document, taken in one go so

@@ -42,33 +42,62 @@ void PageHarvester::read(const browser::PageLink& link)
     if (hasControlCharacter(href))
         return;
     const LinkKind kind = m_pageRules.classify(href);
-    if (kind == LinkKind::Skip)
-        return;
     PageRow row { href, text::toGbk(link.text) };
-    if (kind == LinkKind::Redirect) {
-        const QByteArray carried = text::toGbk(link.carriedTarget);
-        if (m_pageRules.classify(carried) == LinkKind::Outbound) {
-            // Only the page says where it leads: what it says must be a
-            // plain address, or it could forge rows and fields.
-            if (!isAcceptableTarget(carried)) {
-                ++m_harvest.refusedTargets;
-                return;
-            }
-            row.address = carried;
-        } else if (!carried.isEmpty() && m_pageRules.isOwn(carried)) {
-            return; // leads to the engine's own pages
-        } else {
-            // The same redirect once a page, found without a search
-            // through every one so far.
-            auto found = m_redirectIndex.constFind(href);
-            if (found == m_redirectIndex.constEnd()) {
-                found = m_redirectIndex.insert(href, m_harvest.redirects.size());
-                m_harvest.redirects.append(href);
-            }
-            row.redirect = found.value();
-        }
+    if (kind == LinkKind::Outbound) {
+        m_harvest.rows.append(row);
+        return;
     }
+    const ParameterTarget parameter = m_pageRules.parameterTarget(href);
+    if (kind != LinkKind::Redirect && !parameter.matched)
+        return;
+    // Where the link leads, from what the page says first: an attribute,
+    // then the link's own parameter; the redirector is asked last.
+    switch (takeCarried(text::toGbk(link.carriedTarget), row)) {
+    case Found::Target:
+        m_harvest.rows.append(row);
+        return;
+    case Found::Drop:
+        return;
+    case Found::Nothing:
+        break;
+    }
+    // A parameter that holds no target leaves a redirect link to be asked.
+    if (parameter.matched && (!parameter.target.isEmpty() || kind != LinkKind::Redirect)) {
+        const QByteArray& target = parameter.target;
+        if (!target.isEmpty() && m_pageRules.classify(target) == LinkKind::Outbound) {
+            row.address = target;
+            m_harvest.rows.append(row);
+        } else if (target.isEmpty() || !m_pageRules.isOwn(target)) {
+            ++m_harvest.refusedTargets;
+        } // else it leads to the engine's own pages: no row
+        return;
+    }
+    // The same redirect once a page, found without a search through every
+    // one so far.
+    auto found = m_redirectIndex.constFind(href);
+    if (found == m_redirectIndex.constEnd()) {
+        found = m_redirectIndex.insert(href, m_harvest.redirects.size());
+        m_harvest.redirects.append(href);
+    }
+    row.redirect = found.value();
     m_harvest.rows.append(row);
+}
+
+PageHarvester::Found PageHarvester::takeCarried(const QByteArray& carried, PageRow& row)
+{
+    if (m_pageRules.classify(carried) == LinkKind::Outbound) {
+        // Only the page says where it leads: what it says must be a plain
+        // address, or it could forge rows and fields.
+        if (!isAcceptableTarget(carried)) {
+            ++m_harvest.refusedTargets;
+            return Found::Drop;
+        }
+        row.address = carried;
+        return Found::Target;
+    }
+    if (!carried.isEmpty() && m_pageRules.isOwn(carried))
+        return Found::Drop; // leads to the engine's own pages
+    return Found::Nothing;
 }
 
 TakenRows takeRows(const PageHarvest& harvest, const RedirectTargets& targets, const RuleSet& rules,

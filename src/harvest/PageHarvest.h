@@ -33,11 +33,15 @@ struct PageHarvest {
 };
 
 // Reads the rows of a loaded result page under a rule set, asked on the
-// engine host in use: the links that are not the engine's own, a redirect
-// link by the target it carries when that is outbound (dropped when that
-// is the engine's own), else waiting for its redirect to be resolved. A
-// link whose address holds a control character is passed over, and a
-// carried target that is not acceptable (isAcceptableTarget) is refused.
+// engine host in use: the links that are not the engine's own as they
+// are; a redirect link, or a link of the engine's that holds one of the
+// rule set's target parameters, by the target it carries in an attribute
+// (PageLink::carriedTarget) when that is outbound, else by the target its
+// parameter holds, else (a redirect link) waiting for its redirect to be
+// resolved. A target that is the engine's own drops the row. A link whose
+// address holds a control character is passed over, and a carried target
+// that is not acceptable (isAcceptableTarget), or a parameter that holds
+// none on a link that is no redirect, is refused.
 PageHarvest harvestPage(
     const browser::PageSnapshot& page, const RuleSet& rules, const QByteArray& engineHost);
 
@@ -56,7 +60,15 @@ public:
     PageHarvest take() { return std::move(m_harvest); }
 
 private:
+    // What a link's carried target makes of its row.
+    enum class Found {
+        Target, // the row's address is the target
+        Drop, // the row goes: the target is refused or the engine's own
+        Nothing, // no outbound target carried; look further
+    };
+
     void read(const browser::PageLink& link);
+    Found takeCarried(const QByteArray& carried, PageRow& row);
 
     RuleSet m_rules;
     PageHarvest m_harvest;

@@ -1,11 +1,14 @@
 #include "harvest/PageReader.h"
 
+#include "harvest/LinkTarget.h"
+
 #include "text/CaseKey.h"
 #include "text/Gbk.h"
 
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace tess::harvest {
 namespace {
@@ -69,13 +72,8 @@ bool hasControlCharacter(QByteArrayView s)
     });
 }
 
-bool isAcceptableTarget(const QByteArray& address)
+QByteArray escapeForAddress(const QByteArray& address)
 {
-    if (hasControlCharacter(address))
-        return false;
-    // What a browser escapes before sending: bytes beyond ASCII (a GBK
-    // path, say), spaces and the few characters no address may hold as
-    // they are. What is left must parse strictly.
     static constexpr QByteArrayView kEscaped(" \"<>\\^`{|}");
     static const char kHexDigits[] = "0123456789ABCDEF";
     QByteArray escaped;
@@ -90,7 +88,15 @@ bool isAcceptableTarget(const QByteArray& address)
             escaped += c;
         }
     }
-    const QUrl url = QUrl::fromEncoded(escaped, QUrl::StrictMode);
+    return escaped;
+}
+
+bool isAcceptableTarget(const QByteArray& address)
+{
+    if (hasControlCharacter(address))
+        return false;
+    // What is left once escaped as a browser would must parse strictly.
+    const QUrl url = QUrl::fromEncoded(escapeForAddress(address), QUrl::StrictMode);
     const QString scheme = url.scheme();
     return url.isValid() && !url.isRelative() && (scheme == u"http" || scheme == u"https")
         && !url.host().isEmpty();
@@ -154,11 +160,27 @@ bool PageRules::isOwn(const QByteArray& href) const
     return hostName == m_engineHostName || onHosts(hostName, m_rules.ownHosts);
 }
 
+bool PageRules::isWeb(const QByteArray& href) const
+{
+    return std::any_of(m_rules.linkPrefixes.begin(), m_rules.linkPrefixes.end(),
+        [&](const QByteArray& prefix) { return href.startsWith(prefix); });
+}
+
+ParameterTarget PageRules::parameterTarget(const QByteArray& href) const
+{
+    if (m_rules.targetParameters.isEmpty() || !isWeb(href))
+        return {};
+    // Only the engine's own links speak for it: anyone may put "?url=" in
+    // an address of their own.
+    const QByteArray hostName = withoutPort(hostOf(href));
+    if (hostName != m_engineHostName && !onHosts(hostName, m_rules.ownHosts))
+        return {};
+    return findParameterTarget(m_rules.targetParameters, href);
+}
+
 LinkKind PageRules::classify(const QByteArray& href) const
 {
-    const bool web = std::any_of(m_rules.linkPrefixes.begin(), m_rules.linkPrefixes.end(),
-        [&](const QByteArray& prefix) { return href.startsWith(prefix); });
-    if (!web)
+    if (!isWeb(href))
         return LinkKind::Skip;
     if (!m_rules.redirectPath.isEmpty() && hostOf(href) == m_engineHost) {
         const qsizetype path = href.indexOf('/', href.indexOf("//") + 2);
@@ -168,21 +190,54 @@ LinkKind PageRules::classify(const QByteArray& href) const
     return isOwn(href) ? LinkKind::Skip : LinkKind::Outbound;
 }
 
+bool hasClass(const QString& classes, const QString& name)
+{
+    return !name.isEmpty() && classes.simplified().split(u' ').contains(name);
+}
+
+namespace {
+
+// Whether one of `words` (empty ones never) is in `text`.
+bool containsAny(const QString& text, const QList<QString>& words)
+{
+    return std::any_of(
+        words.begin(), words.end(), [&](const QString& w) { return !w.isEmpty() && text.contains(w); });
+}
+
+bool beginsWithAny(const QByteArray& path, const QList<QByteArray>& prefixes)
+{
+    return std::any_of(prefixes.begin(), prefixes.end(),
+        [&](const QByteArray& p) { return !p.isEmpty() && path.startsWith(p); });
+}
+
+} // namespace
+
 bool hasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page)
 {
-    if (rules.pager == RuleSet::Pager::BracketedLine)
+    std::function<bool(const browser::PageLink&)> isNext;
+    switch (rules.pager) {
+    case RuleSet::Pager::BracketedLine:
         return readPagerState(text::toGbk(page.bodyText));
-    return std::any_of(page.links.begin(), page.links.end(),
-        [&](const browser::PageLink& link) { return link.text.contains(rules.pagerText); });
+    case RuleSet::Pager::NextLink:
+        isNext = [&](const browser::PageLink& link) { return link.text.contains(rules.pagerText); };
+        break;
+    case RuleSet::Pager::LinkWithId:
+        isNext
+            = [&](const browser::PageLink& link) { return !link.id.isEmpty() && link.id == rules.pagerId; };
+        break;
+    case RuleSet::Pager::LinkWithClass:
+        isNext = [&](const browser::PageLink& link) { return hasClass(link.classes, rules.pagerClass); };
+        break;
+    }
+    return isNext && std::any_of(page.links.begin(), page.links.end(), isNext);
 }
 
 bool isVerificationPage(const RuleSet& rules, const browser::PageSnapshot& page)
 {
-    for (const QString& title : rules.verifyTitles) {
-        if (page.title.contains(title))
-            return true;
-    }
-    return onHosts(withoutPort(hostOf(page.location.toUtf8())), rules.verifyHosts);
+    const QByteArray location = page.location.toUtf8();
+    return containsAny(page.title, rules.verifyTitles) || containsAny(page.bodyText, rules.verifyBodyWords)
+        || onHosts(withoutPort(hostOf(location)), rules.verifyHosts)
+        || beginsWithAny(pathOf(location), rules.verifyPaths);
 }
 
 bool PageLinkList::contains(const QByteArray& address) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/PageSnapshot.h"
+#include "harvest/LinkTarget.h"
 #include "harvest/RuleSet.h"
 
 #include <QByteArray>
@@ -30,6 +31,11 @@ bool isOutboundLink(const QByteArray& href, const QByteArray& siteDomain);
 // field early (TAB, CR, LF).
 bool hasControlCharacter(QByteArrayView s);
 
+// An address with what a browser escapes before sending percent-encoded:
+// bytes beyond ASCII (a GBK path, say), spaces and the few characters no
+// address may hold as they are.
+QByteArray escapeForAddress(const QByteArray& address);
+
 // Whether an address a page offers may be taken as a row's address: an
 // absolute http or https address with a host that parses strictly once the
 // characters a browser escapes on sending are escaped, and no control
@@ -56,13 +62,24 @@ public:
     LinkKind classify(const QByteArray& href) const;
     // Whether an address is the engine's own (a redirect's target, say).
     bool isOwn(const QByteArray& href) const;
+    // The target a web link on the engine's own hosts (the engine host in
+    // use, ownHosts and their subdomains, whatever ownLinks says) carries
+    // in one of the rule set's target parameters; not matched for any
+    // other link.
+    ParameterTarget parameterTarget(const QByteArray& href) const;
 
 private:
+    bool isWeb(const QByteArray& href) const;
+
     const RuleSet& m_rules;
     QByteArray m_engineHost;
     QByteArray m_engineHostName; // without the port
     QByteArray m_siteDomain;
 };
+
+// Whether a class attribute as written ("sb_pagN b_widePag") holds the
+// class `name`; never for an empty name.
+bool hasClass(const QString& classes, const QString& name);
 
 // The pager test of a rule set.
 bool hasFurtherPage(const RuleSet& rules, const browser::PageSnapshot& page);

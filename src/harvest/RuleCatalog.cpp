@@ -24,7 +24,7 @@ QSettings userSettings()
 } // namespace
 
 RuleCatalog::RuleCatalog()
-    : m_sets { classicRules(), todayRules() }
+    : m_sets(builtInRuleSets())
 {
 }
 
@@ -107,14 +107,7 @@ QList<RuleFileNotTaken> RuleCatalog::errors() const
     return out;
 }
 
-const RuleSet* RuleCatalog::find(const QString& name) const
-{
-    for (const RuleSet& s : m_sets) {
-        if (s.name == name)
-            return &s;
-    }
-    return nullptr;
-}
+const RuleSet* RuleCatalog::find(const QString& name) const { return findRuleSet(m_sets, name); }
 
 QStringList RuleCatalog::names() const
 {

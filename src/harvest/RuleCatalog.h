@@ -27,7 +27,7 @@ struct RuleFileNotTaken {
 // the user's rule set files (RuleSetFile.h).
 class RuleCatalog final {
 public:
-    // Holds the built-in sets: classic, today.
+    // Holds the built-in sets: classic, today, 360, sogou, bing.
     RuleCatalog();
 
     // Reads every "*.rules" file of `folder` in the order of their names.
@@ -38,7 +38,9 @@ public:
     // missing folder holds no files.
     void loadFolder(const QString& folder);
 
-    // The set of that name, or null.
+    // The set of that name, or null. "baidu" (kTodayAlias) names today's
+    // set, unless a user's file made a set called baidu: a set of the
+    // name itself always wins over the alias.
     const RuleSet* find(const QString& name) const;
     // The built-in sets first, then the added ones in the order they were
     // loaded.

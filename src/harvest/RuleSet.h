@@ -9,8 +9,9 @@ namespace tess::harvest {
 // How a result page is asked for and read: the request address, which
 // links are the engine's own, how a redirect link leads to its target,
 // when a further page exists, and what a verification page looks like.
-// The engine reads these as data; the two built-in sets are the classic
-// result pages and today's, and a user's file may add or override one.
+// The engine reads these as data; the built-in sets are the classic
+// result pages, today's, and those of three other engines, and a user's
+// file may add or override one.
 struct RuleSet {
     // How the engine's own links are told from outbound ones.
     enum class OwnLinks {
@@ -60,7 +61,7 @@ struct RuleSet {
         QByteArray prefix = {}; // dropped before decoding: "a1"
     };
 
-    QString name; // the name --rules and the settings use: "classic", "today"
+    QString name; // the name --rules and the settings use: "classic", "today", "bing"
     QString label; // the selector's text: "经典", "现行"
 
     // The engine's public host, asked unless the user names another.
@@ -106,10 +107,20 @@ struct RuleSet {
     QList<QString> verifyBodyWords;
 };
 
-// The built-in sets: "classic" (the default) and "today".
+// The built-in sets, in the order the user is offered them: "classic"
+// (the default), "today", "360", "sogou" and "bing".
+const QList<RuleSet>& builtInRuleSets();
 const RuleSet& classicRules();
 const RuleSet& todayRules();
-// Every built-in set, in the order the selector offers them.
-QList<RuleSet> builtInRuleSets();
+const RuleSet& threeSixtyRules();
+const RuleSet& sogouRules();
+const RuleSet& bingRules();
+
+// Another name of today's set, after its engine: found as today unless a
+// set of that very name stands among those looked through.
+inline constexpr QLatin1StringView kTodayAlias("baidu");
+
+// The set of that name among `sets`, the alias included; null when none.
+const RuleSet* findRuleSet(const QList<RuleSet>& sets, const QString& name);
 
 } // namespace tess::harvest

@@ -1,5 +1,7 @@
 #include "harvest/RuleSetFile.h"
 
+#include "harvest/RequestAddress.h"
+
 #include <QHash>
 #include <QStringDecoder>
 
@@ -9,18 +11,23 @@ namespace tess::harvest {
 namespace {
 
 const QLatin1StringView kVersionWord("tessaroon-rules");
+// The version the messages ask for: files written before version 2 keep
+// reading as they always did, so the oldest is as good as any.
 const QLatin1StringView kVersion("1");
+constexpr int kNewestVersion = 2;
 
 // A file's values as read so far.
 struct Reading {
     const QList<RuleSet>& known;
     RuleSet given; // each key's value, in the field it fills
     QString basedOn;
+    int version = 1; // the file's format version
 };
 
 // Why a value cannot be taken (empty: it can).
 using Fault = QString;
 
+// The set of exactly that name: the one a file of that name replaces.
 const RuleSet* findSet(const QList<RuleSet>& sets, const QString& name)
 {
     for (const RuleSet& s : sets) {
@@ -136,18 +143,28 @@ Fault readText(QLatin1StringView key, const QString& value, QString& out)
     return {};
 }
 
-// One of two words, each standing for one value.
+using L = QLatin1StringView;
+
+template <typename T> struct Choice {
+    QLatin1StringView word;
+    T value;
+};
+
+// One of a few words, each standing for one value.
 template <typename T>
-Fault readChoice(QLatin1StringView key, const QString& value, T& out, QLatin1StringView first, T firstValue,
-    QLatin1StringView second, T secondValue)
+Fault readChoice(
+    QLatin1StringView key, const QString& value, T& out, std::initializer_list<Choice<T>> choices)
 {
-    if (value == first)
-        out = firstValue;
-    else if (value == second)
-        out = secondValue;
-    else
-        return QStringLiteral("%1 只能是 %2 或 %3，不能是“%4”").arg(key, first, second, value);
-    return {};
+    QStringList words;
+    for (const Choice<T>& c : choices) {
+        if (value == c.word) {
+            out = c.value;
+            return {};
+        }
+        words.append(c.word);
+    }
+    const QString last = words.takeLast();
+    return QStringLiteral("%1 只能是 %2 或 %3，不能是“%4”").arg(key, words.join(u'、'), last, value);
 }
 
 Fault readName(QLatin1StringView key, const QString& value, QString& out)
@@ -161,6 +178,121 @@ Fault readName(QLatin1StringView key, const QString& value, QString& out)
     return {};
 }
 
+// A host and maybe a port, as the engine is asked: "www.so.com",
+// "127.0.0.1:8642".
+Fault readHost(QLatin1StringView key, const QString& value, QByteArray& out)
+{
+    QByteArray host;
+    if (Fault f = readAscii(key, value.toLower(), host); !f.isEmpty())
+        return f;
+    const std::optional<EngineAddress> engine = parseEngineAddress(host);
+    if (!engine || !engine->scheme.isEmpty() || engine->host != host)
+        return QStringLiteral("%1 只能是主机名，可带端口（如 www.so.com 或 127.0.0.1:8642）").arg(key);
+    out = host;
+    return {};
+}
+
+Fault readResultsPerPage(QLatin1StringView key, const QString& value, int& out)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1 || n > 100 || value.startsWith(u'+'))
+        return QStringLiteral("%1 必须是 1 到 100 之间的整数").arg(key);
+    out = n;
+    return {};
+}
+
+// A word without blanks: an id or a class name.
+Fault readWord(QLatin1StringView key, const QString& value, QString& out)
+{
+    if (Fault f = readText(key, value, out); !f.isEmpty())
+        return f;
+    if (blankSeparated(value).size() != 1)
+        return QStringLiteral("%1 不能含空格").arg(key);
+    return {};
+}
+
+Fault readTextList(QLatin1StringView key, const QString& value, QList<QString>& out)
+{
+    out.clear();
+    for (const QString& word : blankSeparated(value)) {
+        QString text;
+        if (Fault f = readText(key, word, text); !f.isEmpty())
+            return f;
+        out.append(text);
+    }
+    return {};
+}
+
+Fault readPathList(QLatin1StringView key, const QString& value, QList<QByteArray>& out)
+{
+    out.clear();
+    for (const QString& item : blankSeparated(value)) {
+        QByteArray path;
+        if (Fault f = readPath(key, item, path); !f.isEmpty())
+            return f;
+        out.append(path);
+    }
+    return {};
+}
+
+// One target parameter: "PATH?KEY=PREFIX:CODING", as in
+// "/ck/a?u=a1:base64url" or "/link?url=:plain".
+std::optional<RuleSet::TargetParameter> targetParameter(const QByteArray& item)
+{
+    using Coding = RuleSet::TargetParameter::Coding;
+    const qsizetype colon = item.lastIndexOf(':');
+    const qsizetype question = item.indexOf('?');
+    const qsizetype equals = item.indexOf('=', question + 1);
+    if (colon < 0 || question < 0 || equals < 0 || equals > colon)
+        return std::nullopt;
+    RuleSet::TargetParameter p;
+    const QByteArray coding = item.mid(colon + 1);
+    if (coding == "plain")
+        p.coding = Coding::Plain;
+    else if (coding == "base64url")
+        p.coding = Coding::Base64Url;
+    else
+        return std::nullopt;
+    p.path = item.left(question);
+    p.key = item.mid(question + 1, equals - question - 1);
+    p.prefix = item.mid(equals + 1, colon - equals - 1);
+    const bool pathOk = p.path.startsWith('/') && !p.path.contains('#');
+    const bool keyOk = !p.key.isEmpty() && !p.key.contains('&') && !p.key.contains('#');
+    const bool prefixOk = !p.prefix.contains('&') && !p.prefix.contains('#');
+    if (!pathOk || !keyOk || !prefixOk)
+        return std::nullopt;
+    return p;
+}
+
+Fault readTargetParameters(QLatin1StringView key, const QString& value, QList<RuleSet::TargetParameter>& out)
+{
+    out.clear();
+    for (const QString& item : blankSeparated(value)) {
+        QByteArray bytes;
+        if (Fault f = readAscii(key, item, bytes); !f.isEmpty())
+            return f;
+        const std::optional<RuleSet::TargetParameter> p = targetParameter(bytes);
+        if (!p)
+            return QStringLiteral("%1 的每一项须形如“/路径?参数名=前缀:plain”或“…:base64url”"
+                                  "（如 /ck/a?u=a1:base64url），不能是“%2”")
+                .arg(key, item);
+        out.append(*p);
+    }
+    return {};
+}
+
+Fault readPager(QLatin1StringView key, const QString& value, Reading& r)
+{
+    using P = RuleSet::Pager;
+    if (r.version < 2)
+        return readChoice<P>(key, value, r.given.pager,
+            { { L("bracketed-line"), P::BracketedLine }, { L("next-link"), P::NextLink } });
+    return readChoice<P>(key, value, r.given.pager,
+        { { L("bracketed-line"), P::BracketedLine }, { L("next-link"), P::NextLink },
+            { L("link-id"), P::LinkWithId }, { L("link-class"), P::LinkWithClass } });
+}
+
 template <auto Member> void take(const RuleSet& from, RuleSet& to) { to.*Member = from.*Member; }
 
 struct Field {
@@ -170,12 +302,17 @@ struct Field {
     // Copies the value read into the set being built; null for the keys
     // that are not fields of their own (name, label, based-on).
     void (*apply)(const RuleSet& from, RuleSet& to);
+    // The format versions that know the key.
+    int firstVersion = 1;
+    int lastVersion = kNewestVersion;
+    QLatin1StringView replacedBy = {}; // the key that took over from one no longer known
 };
 
-using L = QLatin1StringView;
 using V = const QString&;
 using O = RuleSet::OwnLinks;
-using P = RuleSet::Pager;
+using E = RuleSet::KeywordEncoding;
+using N = RuleSet::PageNumbering;
+using M = RuleSet::RedirectMode;
 
 // clang-format off
 const Field kFields[] = {
@@ -184,11 +321,12 @@ const Field kFields[] = {
     { L("based-on"), false, [](L k, V v, Reading& r) {
         if (Fault f = readName(k, v, r.basedOn); !f.isEmpty())
             return f;
-        return findSet(r.known, v) ? Fault() : QStringLiteral("没有名为 %1 的规则集").arg(v);
+        return findRuleSet(r.known, v) ? Fault() : QStringLiteral("没有名为 %1 的规则集").arg(v);
     }, nullptr },
+    { L("engine-host"), false, [](L k, V v, Reading& r) { return readHost(k, v, r.given.defaultHost); },
+        take<&RuleSet::defaultHost>, 2 },
     { L("scheme"), false, [](L k, V v, Reading& r) {
-        return readChoice(k, v, r.given.scheme, L("http"), QByteArray("http"), L("https"),
-            QByteArray("https"));
+        return readChoice<QByteArray>(k, v, r.given.scheme, { { L("http"), "http" }, { L("https"), "https" } });
     }, take<&RuleSet::scheme> },
     { L("request-path"), false, [](L k, V v, Reading& r) {
         return readRequestPath(k, v, r.given.requestPath);
@@ -200,27 +338,45 @@ const Field kFields[] = {
         return readRequestTail(k, v, r.given.requestTail);
     },
         take<&RuleSet::requestTail> },
+    { L("keyword-encoding"), false, [](L k, V v, Reading& r) {
+        return readChoice<E>(k, v, r.given.keywordEncoding, { { L("gbk"), E::Gbk }, { L("utf-8"), E::Utf8 } });
+    }, take<&RuleSet::keywordEncoding>, 2 },
+    { L("page-numbering"), false, [](L k, V v, Reading& r) {
+        return readChoice<N>(k, v, r.given.pageNumbering, { { L("offset-from-0"), N::OffsetFromZero },
+            { L("page-from-1"), N::PageFromOne }, { L("offset-from-1"), N::OffsetFromOne } });
+    }, take<&RuleSet::pageNumbering>, 2 },
+    { L("results-per-page"), false, [](L k, V v, Reading& r) {
+        return readResultsPerPage(k, v, r.given.resultsPerPage);
+    }, take<&RuleSet::resultsPerPage>, 2 },
     { L("link-prefixes"), false, [](L k, V v, Reading& r) {
         return readAsciiList(k, v, r.given.linkPrefixes, false);
     }, take<&RuleSet::linkPrefixes> },
     { L("own-links"), false, [](L k, V v, Reading& r) {
-        return readChoice(k, v, r.given.ownLinks, L("page-domain"), O::PageDomainAnywhere, L("named-hosts"),
-            O::NamedHosts);
+        return readChoice<O>(k, v, r.given.ownLinks,
+            { { L("page-domain"), O::PageDomainAnywhere }, { L("named-hosts"), O::NamedHosts } });
     }, take<&RuleSet::ownLinks> },
     { L("own-hosts"), true, [](L k, V v, Reading& r) { return readAsciiList(k, v, r.given.ownHosts, true); },
         take<&RuleSet::ownHosts> },
     { L("redirect-path"), true, [](L k, V v, Reading& r) { return readPath(k, v, r.given.redirectPath); },
         take<&RuleSet::redirectPath> },
+    { L("redirect-mode"), false, [](L k, V v, Reading& r) {
+        return readChoice<M>(k, v, r.given.redirectMode,
+            { { L("network"), M::Network }, { L("browser"), M::Browser } });
+    }, take<&RuleSet::redirectMode>, 2 },
     { L("target-attributes"), true, [](L, V v, Reading& r) {
         r.given.targetAttributes = blankSeparated(v);
         return Fault();
     }, take<&RuleSet::targetAttributes> },
-    { L("pager"), false, [](L k, V v, Reading& r) {
-        return readChoice(k, v, r.given.pager, L("bracketed-line"), P::BracketedLine, L("next-link"),
-            P::NextLink);
-    }, take<&RuleSet::pager> },
+    { L("target-parameters"), true, [](L k, V v, Reading& r) {
+        return readTargetParameters(k, v, r.given.targetParameters);
+    }, take<&RuleSet::targetParameters>, 2 },
+    { L("pager"), false, readPager, take<&RuleSet::pager> },
     { L("pager-text"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.pagerText); },
         take<&RuleSet::pagerText> },
+    { L("pager-id"), false, [](L k, V v, Reading& r) { return readWord(k, v, r.given.pagerId); },
+        take<&RuleSet::pagerId>, 2 },
+    { L("pager-class"), false, [](L k, V v, Reading& r) { return readWord(k, v, r.given.pagerClass); },
+        take<&RuleSet::pagerClass>, 2 },
     { L("verify-hosts"), true, [](L k, V v, Reading& r) {
         return readAsciiList(k, v, r.given.verifyHosts, true);
     }, take<&RuleSet::verifyHosts> },
@@ -229,7 +385,15 @@ const Field kFields[] = {
         const Fault f = readText(k, v, title);
         r.given.verifyTitles = title.isEmpty() ? QList<QString>() : QList<QString> { title };
         return f;
-    }, take<&RuleSet::verifyTitles> },
+    }, take<&RuleSet::verifyTitles>, 1, 1, L("verify-titles") },
+    { L("verify-titles"), true, [](L k, V v, Reading& r) {
+        return readTextList(k, v, r.given.verifyTitles);
+    }, take<&RuleSet::verifyTitles>, 2 },
+    { L("verify-paths"), true, [](L k, V v, Reading& r) { return readPathList(k, v, r.given.verifyPaths); },
+        take<&RuleSet::verifyPaths>, 2 },
+    { L("verify-body-words"), true, [](L k, V v, Reading& r) {
+        return readTextList(k, v, r.given.verifyBodyWords);
+    }, take<&RuleSet::verifyBodyWords>, 2 },
 };
 // clang-format on
 
@@ -269,12 +433,16 @@ Fault decodeLine(QByteArray bytes, bool first, QString& text)
     return {};
 }
 
-Fault readVersion(const QString& text)
+Fault readVersion(const QString& text, int& version)
 {
     const QStringList words = blankSeparated(text);
     if (words.size() != 2 || words[0] != kVersionWord)
         return QStringLiteral("第一行内容应为“%1 %2”").arg(kVersionWord, kVersion);
-    if (words[1] != kVersion)
+    if (words[1] == u"1")
+        version = 1;
+    else if (words[1] == u"2")
+        version = 2;
+    else
         return QStringLiteral("不支持的格式版本 %1").arg(words[1]);
     return {};
 }
@@ -292,6 +460,18 @@ Fault readSetting(const QString& text, int number, Parse& parse)
     const Field* field = findField(key);
     if (!field)
         return QStringLiteral("未知的设置项 %1").arg(key);
+    const int version = parse.reading.version;
+    if (version < field->firstVersion)
+        return QStringLiteral("设置项 %1 需要格式版本 %2（第一行写“%3 %2”）")
+            .arg(key)
+            .arg(field->firstVersion)
+            .arg(kVersionWord);
+    if (version > field->lastVersion)
+        return QStringLiteral("设置项 %1 只用于格式版本 %2，版本 %3 请改用 %4")
+            .arg(key)
+            .arg(field->lastVersion)
+            .arg(version)
+            .arg(field->replacedBy);
     if (const auto earlier = parse.given.constFind(key); earlier != parse.given.cend())
         return QStringLiteral("设置项 %1 重复（第 %2 行已有）").arg(key).arg(*earlier);
     if (value.isEmpty() && !field->mayBeEmpty)
@@ -311,7 +491,7 @@ Fault readLine(const QByteArray& bytes, int number, Parse& parse)
     if (text.isEmpty() || text.startsWith(u'#'))
         return {};
     if (!parse.versionLine) {
-        if (Fault f = readVersion(text); !f.isEmpty())
+        if (Fault f = readVersion(text, parse.reading.version); !f.isEmpty())
             return f;
         parse.versionLine = number;
         return {};
@@ -326,8 +506,9 @@ RuleSet assemble(const Parse& parse, const QList<RuleSet>& known)
 {
     const RuleSet& givenSet = parse.reading.given;
     const RuleSet* replaced = findSet(known, givenSet.name);
-    const RuleSet* base
-        = parse.given.contains(QStringLiteral("based-on")) ? findSet(known, parse.reading.basedOn) : replaced;
+    const RuleSet* base = parse.given.contains(QStringLiteral("based-on"))
+        ? findRuleSet(known, parse.reading.basedOn)
+        : replaced;
     if (!base)
         base = findSet(known, classicRules().name);
     if (!base)
@@ -344,6 +525,17 @@ RuleSet assemble(const Parse& parse, const QList<RuleSet>& known)
             f.apply(givenSet, rules);
     }
     return rules;
+}
+
+// A pager that looks for a link by id or class needs the id or class,
+// whichever file or set gave the pager.
+Fault pagerFault(const RuleSet& rules)
+{
+    if (rules.pager == RuleSet::Pager::LinkWithId && rules.pagerId.isEmpty())
+        return QStringLiteral("pager 为 link-id 时必须给出 pager-id");
+    if (rules.pager == RuleSet::Pager::LinkWithClass && rules.pagerClass.isEmpty())
+        return QStringLiteral("pager 为 link-class 时必须给出 pager-class");
+    return {};
 }
 
 // The set a file is about, also when it is at fault: the first valid
@@ -386,7 +578,10 @@ RuleSetFileResult parseRuleSetFile(
         return error(1, QStringLiteral("缺少格式版本行“%1 %2”").arg(kVersionWord, kVersion));
     if (!parse.given.contains(QStringLiteral("name")))
         return error(*parse.versionLine, QStringLiteral("缺少设置项 name"));
-    return assemble(parse, known);
+    RuleSet rules = assemble(parse, known);
+    if (const Fault f = pagerFault(rules); !f.isEmpty())
+        return error(parse.given.value(QStringLiteral("pager"), *parse.versionLine), f);
+    return rules;
 }
 
 } // namespace tess::harvest

@@ -11,40 +11,63 @@
 // A rule set file: one RuleSet written as text, so a user can add a set of
 // their own or change a built-in one without a new program.
 //
-// Format, version 1. UTF-8 text (a leading byte order mark is skipped);
-// lines end at LF, a CR before it is dropped. A line whose first non-blank
-// character is "#" is a comment; blank lines are skipped; "#" anywhere
-// else is part of the value. The first line that is neither must be
+// Format, version 2 (version 1 files are read as they always were).
+// UTF-8 text (a leading byte order mark is skipped); lines end at LF, a CR
+// before it is dropped. A line whose first non-blank character is "#" is
+// a comment; blank lines are skipped; "#" anywhere else is part of the
+// value. The first line that is neither must be
 //
-//     tessaroon-rules 1
+//     tessaroon-rules 2          (or "tessaroon-rules 1")
 //
 // and every later one is "key = value": blanks around the key and the
 // value are dropped, the value is everything after the first "=". The keys
-// are RuleSet's fields (request-path is requestPath), each at most once:
+// are RuleSet's fields (request-path is requestPath), each at most once;
+// those marked "2" only in version 2 files, and verify-title only in
+// version 1 files:
 //
 //     name               required; lower-case letters, digits and "-"
 //     label              the selector's text; default: the label of the
 //                        set this file replaces, else the name
 //     based-on           the set that every key not given is taken from:
-//                        a built-in set or one loaded before this file;
-//                        default: the set of the same name when there is
-//                        one, else classic
+//                        a built-in set (also by another name of it, as
+//                        "baidu" for today) or one loaded before this
+//                        file; default: the set of the same name when
+//                        there is one, else classic
+//   2 engine-host        the engine's public host, maybe with a port:
+//                        "www.so.com"
 //     scheme             http | https
 //     request-path       begins with "/", has a query and ends in a
 //                        parameter's name and "=": the keyword is that
 //                        parameter's value ("/s?ie=utf-8&wd=")
 //     page-key           begins with "&" and ends in a parameter's name
-//                        and "=": the offset is its value ("&pn=")
+//                        and "=": the page's value is its value ("&pn=")
 //     request-tail       empty, or begins with "&" ("&cl=3")
+//   2 keyword-encoding   gbk | utf-8
+//   2 page-numbering     offset-from-0 | page-from-1 | offset-from-1
+//   2 results-per-page   a whole number from 1 to 100
 //     link-prefixes      one or more, separated by blanks
 //     own-links          page-domain | named-hosts
 //     own-hosts          hosts separated by blanks; may be empty
 //     redirect-path      begins with "/"; empty: no redirect links
+//   2 redirect-mode      network | browser
 //     target-attributes  attribute names separated by blanks; may be empty
-//     pager              bracketed-line | next-link
+//   2 target-parameters  items separated by blanks, each
+//                        PATH?KEY=PREFIX:CODING with CODING plain or
+//                        base64url and PREFIX maybe empty:
+//                        "/ck/a?u=a1:base64url /link?url=:plain"; may be
+//                        empty
+//     pager              bracketed-line | next-link, and in version 2
+//                        also link-id | link-class
 //     pager-text         not empty
+//   2 pager-id           one word; needed when the pager is link-id
+//   2 pager-class        one word; needed when the pager is link-class
 //     verify-hosts       hosts separated by blanks; may be empty
-//     verify-title       empty: no title test
+//   1 verify-title       empty: no title test; else one title word, which
+//                        may hold blanks
+//   2 verify-titles      words separated by blanks; may be empty
+//   2 verify-paths       paths beginning with "/", separated by blanks;
+//                        may be empty
+//   2 verify-body-words  words separated by blanks; may be empty
 //
 // Hosts are lower-cased and lose a leading ".". The scheme, paths, keys,
 // prefixes and hosts are pieces of addresses: printable ASCII without
@@ -52,13 +75,23 @@
 // control character; a tab is a blank between list items. A file is taken
 // whole or not at all: the first fault makes it an error naming the file
 // and the line (counted from 1). A file without a version line is at fault
-// on line 1; one without a name, on its version line.
+// on line 1; one without a name, on its version line; a pager without the
+// id or class it needs, on the pager's line, else the version line.
 //
 // Example: today's rules against a local engine without TLS.
 //
 //     tessaroon-rules 1
 //     name = today
 //     scheme = http
+//
+// Example: a set of one's own for an engine like Bing.
+//
+//     tessaroon-rules 2
+//     name = my-bing
+//     based-on = bing
+//     engine-host = www.bing.com
+//     target-parameters = /ck/a?u=a1:base64url
+//     verify-titles = 验证 Verify
 namespace tess::harvest {
 
 // Why a rule set file was not taken.

@@ -19,7 +19,7 @@ std::optional<QString> applyEngineHosts(QList<SearchEngine>& engines, const QLis
         for (SearchEngine& engine : engines) {
             // "baidu" is today's set under the engine's own name.
             if (name.isEmpty() || engine.rules.name == name
-                || (name == u"baidu" && engine.rules.name == todayRules().name)) {
+                || (name == kTodayAlias && engine.rules.name == todayRules().name)) {
                 engine.address = *parsed;
                 found = true;
             }

@@ -18,10 +18,9 @@ TEST(RuleRequests, TodaysRulesAskOverHttpsUnlessTheEngineAddressNamesAScheme)
     } cases[] = {
         { classicRules(), "www.baidu.com",
             "http://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
-        { todayRules(), "www.baidu.com",
-            "https://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
+        { todayRules(), "www.baidu.com", "https://www.baidu.com/s?ie=utf-8&wd=%E4%B8%AD%E5%9B%BD&pn=20" },
         { todayRules(), "http://127.0.0.1:8642/",
-            "http://127.0.0.1:8642/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
+            "http://127.0.0.1:8642/s?ie=utf-8&wd=%E4%B8%AD%E5%9B%BD&pn=20" },
         { classicRules(), "https://localhost",
             "https://localhost/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=%D6%D0%B9%FA&pn=20&cl=3" },
     };

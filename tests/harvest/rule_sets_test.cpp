@@ -12,6 +12,7 @@
 
 using namespace tess;
 using namespace tess::harvest;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -27,11 +28,17 @@ std::string describe(const RuleSet& r)
             out.append(text(i));
         return out.join(u'|');
     };
-    return QStringList { r.name, r.label, QString::fromLatin1(r.scheme), QString::fromLatin1(r.requestPath),
-        QString::fromLatin1(r.pageKey), QString::fromLatin1(r.requestTail), list(r.linkPrefixes),
-        QString::number(static_cast<int>(r.ownLinks)), list(r.ownHosts), QString::fromLatin1(r.redirectPath),
-        list(r.targetAttributes), QString::number(static_cast<int>(r.pager)), r.pagerText,
-        list(r.verifyHosts), r.verifyTitles.join(u'|') }
+    QStringList parameters;
+    for (const RuleSet::TargetParameter& p : r.targetParameters)
+        parameters.append(QString::fromLatin1(p.path + '?' + p.key + '=' + p.prefix + ':')
+            + QString::number(static_cast<int>(p.coding)));
+    auto number = [](auto value) { return QString::number(static_cast<int>(value)); };
+    return QStringList { r.name, r.label, text(r.defaultHost), text(r.scheme), text(r.requestPath),
+        text(r.pageKey), text(r.requestTail), number(r.keywordEncoding), number(r.pageNumbering),
+        number(r.resultsPerPage), list(r.linkPrefixes), number(r.ownLinks), list(r.ownHosts),
+        text(r.redirectPath), number(r.redirectMode), list(r.targetAttributes), parameters.join(u'|'),
+        number(r.pager), r.pagerText, r.pagerId, r.pagerClass, list(r.verifyHosts), list(r.verifyPaths),
+        list(r.verifyTitles), list(r.verifyBodyWords) }
         .join(u'\n')
         .toStdString();
 }
@@ -133,7 +140,7 @@ TEST(RuleSetFile, AFaultNamesTheFileAndLine)
     } cases[] = {
         { "", 1, "缺少格式版本行“tessaroon-rules 1”" },
         { "\n# rules\nname = x\n", 3, "第一行内容应为“tessaroon-rules 1”" },
-        { "tessaroon-rules 2\nname = x\n", 1, "不支持的格式版本 2" },
+        { "tessaroon-rules 3\nname = x\n", 1, "不支持的格式版本 3" },
         { "# mine\ntessaroon-rules 1\nlabel = x\n", 2, "缺少设置项 name" },
         { "tessaroon-rules 1\nname mine\n", 2, "缺少“=”" },
         { "tessaroon-rules 1\n= mine\n", 2, "“=”前缺少设置项名称" },
@@ -230,7 +237,7 @@ TEST(RuleSetFile, AFaultKeepsTheNameTheFileGives)
     } cases[] = {
         { "tessaroon-rules 1\nname = mine\npager = numbers\n", "mine" },
         { "tessaroon-rules 1\npager = numbers\n  name = mine \n", "mine" }, // after the fault
-        { "tessaroon-rules 2\nname = classic\n", "classic" },
+        { "tessaroon-rules 3\nname = classic\n", "classic" },
         { "name = mine\n", "mine" }, // no version line
         { "tessaroon-rules 1\n# name = old\nname = My_Rules\n", "" },
         { "tessaroon-rules 1\nscheme = ftp\n", "" },
@@ -240,6 +247,143 @@ TEST(RuleSetFile, AFaultKeepsTheNameTheFileGives)
         ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.file.toStdString();
         EXPECT_EQ(std::get<RuleSetFileError>(r).setName, QString::fromLatin1(c.name)) << c.file.toStdString();
     }
+}
+
+namespace {
+
+// A set written as a version 2 file that gives every key.
+QByteArray asFile(const RuleSet& r)
+{
+    auto words = [](const auto& items) {
+        QStringList out;
+        for (const auto& i : items)
+            out.append(text(i));
+        return out.join(u' ');
+    };
+    auto choice = [](auto value, std::initializer_list<const char*> names) {
+        return QString::fromLatin1(names.begin()[static_cast<int>(value)]);
+    };
+    QStringList parameters;
+    for (const RuleSet::TargetParameter& p : r.targetParameters)
+        parameters.append(
+            text(p.path + '?' + p.key + '=' + p.prefix + ':') + choice(p.coding, { "plain", "base64url" }));
+    QStringList lines { QStringLiteral("tessaroon-rules 2"), u"name = "_s + r.name, u"label = "_s + r.label,
+        u"engine-host = "_s + text(r.defaultHost), u"scheme = "_s + text(r.scheme),
+        u"request-path = "_s + text(r.requestPath), u"page-key = "_s + text(r.pageKey),
+        u"request-tail = "_s + text(r.requestTail),
+        u"keyword-encoding = "_s + choice(r.keywordEncoding, { "gbk", "utf-8" }),
+        u"page-numbering = "_s + choice(r.pageNumbering, { "offset-from-0", "page-from-1", "offset-from-1" }),
+        u"results-per-page = "_s + QString::number(r.resultsPerPage),
+        u"link-prefixes = "_s + words(r.linkPrefixes),
+        u"own-links = "_s + choice(r.ownLinks, { "page-domain", "named-hosts" }),
+        u"own-hosts = "_s + words(r.ownHosts), u"redirect-path = "_s + text(r.redirectPath),
+        u"redirect-mode = "_s + choice(r.redirectMode, { "network", "browser" }),
+        u"target-attributes = "_s + words(r.targetAttributes),
+        u"target-parameters = "_s + parameters.join(u' '),
+        u"pager = "_s + choice(r.pager, { "bracketed-line", "next-link", "link-id", "link-class" }),
+        u"pager-text = "_s + r.pagerText, u"verify-hosts = "_s + words(r.verifyHosts),
+        u"verify-paths = "_s + words(r.verifyPaths), u"verify-titles = "_s + words(r.verifyTitles),
+        u"verify-body-words = "_s + words(r.verifyBodyWords) };
+    if (!r.pagerId.isEmpty())
+        lines.append(u"pager-id = "_s + r.pagerId);
+    if (!r.pagerClass.isEmpty())
+        lines.append(u"pager-class = "_s + r.pagerClass);
+    return lines.join(u'\n').toUtf8();
+}
+
+} // namespace
+
+TEST(RuleSetFile, EveryBuiltInSetWrittenAsAVersion2FileReadsBackTheSame)
+{
+    for (const RuleSet& builtIn : builtInRuleSets()) {
+        RuleSet differs = builtIn;
+        differs.name = u"my-"_s + builtIn.name;
+        differs.resultsPerPage = 20;
+        for (const RuleSet& r : { builtIn, differs }) {
+            // Based on classic, so that every value must come from the file.
+            const RuleSetFileResult read
+                = parseRuleSetFile(asFile(r), QStringLiteral("a.rules"), { classicRules() });
+            EXPECT_EQ(describe(setOf(read)), describe(r)) << asFile(r).toStdString();
+        }
+    }
+}
+
+TEST(RuleSetFile, Version2KeysAndTheirFaults)
+{
+    const struct {
+        const char* lines;
+        int line;
+        const char* why;
+    } cases[] = {
+        { "tessaroon-rules 1\nname = a\nengine-host = www.so.com\n", 3,
+            "设置项 engine-host 需要格式版本 2（第一行写“tessaroon-rules 2”）" },
+        { "tessaroon-rules 1\nname = a\npager = link-id\n", 3,
+            "取值无效：pager 只能是 bracketed-line 或 next-link，不能是“link-id”" },
+        { "tessaroon-rules 2\nname = a\nverify-title = 验证\n", 3,
+            "设置项 verify-title 只用于格式版本 1，版本 2 请改用 verify-titles" },
+        { "tessaroon-rules 2\nname = a\nengine-host = https://www.so.com\n", 3,
+            "取值无效：engine-host 只能是主机名，可带端口（如 www.so.com 或 127.0.0.1:8642）" },
+        { "tessaroon-rules 2\nname = a\nengine-host = h/s\n", 3,
+            "取值无效：engine-host 只能是主机名，可带端口（如 www.so.com 或 127.0.0.1:8642）" },
+        { "tessaroon-rules 2\nname = a\nkeyword-encoding = big5\n", 3,
+            "取值无效：keyword-encoding 只能是 gbk 或 utf-8，不能是“big5”" },
+        { "tessaroon-rules 2\nname = a\npage-numbering = page\n", 3,
+            "取值无效：page-numbering 只能是 offset-from-0、page-from-1 或 offset-from-1，不能是“page”" },
+        { "tessaroon-rules 2\nname = a\nresults-per-page = 0\n", 3,
+            "取值无效：results-per-page 必须是 1 到 100 之间的整数" },
+        { "tessaroon-rules 2\nname = a\nresults-per-page = 101\n", 3,
+            "取值无效：results-per-page 必须是 1 到 100 之间的整数" },
+        { "tessaroon-rules 2\nname = a\nresults-per-page = +5\n", 3,
+            "取值无效：results-per-page 必须是 1 到 100 之间的整数" },
+        { "tessaroon-rules 2\nname = a\nredirect-mode = proxy\n", 3,
+            "取值无效：redirect-mode 只能是 network 或 browser，不能是“proxy”" },
+        { "tessaroon-rules 2\nname = a\ntarget-parameters = /link?url=:plain /ck/a?u=a1:base32\n", 3,
+            "取值无效：target-parameters 的每一项须形如“/路径?参数名=前缀:plain”或“…:base64url”"
+            "（如 /ck/a?u=a1:base64url），不能是“/ck/a?u=a1:base32”" },
+        { "tessaroon-rules 2\nname = a\ntarget-parameters = ck/a?u=:plain\n", 3,
+            "取值无效：target-parameters 的每一项须形如“/路径?参数名=前缀:plain”或“…:base64url”"
+            "（如 /ck/a?u=a1:base64url），不能是“ck/a?u=:plain”" },
+        { "tessaroon-rules 2\nname = a\ntarget-parameters = /ck/a?=x:plain\n", 3,
+            "取值无效：target-parameters 的每一项须形如“/路径?参数名=前缀:plain”或“…:base64url”"
+            "（如 /ck/a?u=a1:base64url），不能是“/ck/a?=x:plain”" },
+        { "tessaroon-rules 2\nname = a\npager = numbers\n", 3,
+            "取值无效：pager 只能是 bracketed-line、next-link、link-id 或 link-class，不能是“numbers”" },
+        { "tessaroon-rules 2\nname = a\npager-class = a b\n", 3, "取值无效：pager-class 不能含空格" },
+        { "tessaroon-rules 2\nname = a\nverify-paths = /a antispider\n", 3,
+            "取值无效：verify-paths 必须以“/”开头" },
+        { "tessaroon-rules 2\nname = a\n\npager = link-id\n", 4, "pager 为 link-id 时必须给出 pager-id" },
+        { "tessaroon-rules 2\nname = a\nbased-on = bing\npager-class =\n", 4,
+            "取值无效：pager-class 不能为空" },
+        { "\ntessaroon-rules 2\nname = a\nbased-on = 360\npager = link-class\n", 5,
+            "pager 为 link-class 时必须给出 pager-class" },
+    };
+    for (const auto& c : cases) {
+        const RuleSetFileResult r = parseRuleSetFile(c.lines, QStringLiteral("a.rules"), builtInRuleSets());
+        ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.lines;
+        EXPECT_EQ(std::get<RuleSetFileError>(r).message,
+            QStringLiteral("规则文件 a.rules 第 %1 行：%2").arg(c.line).arg(QString::fromUtf8(c.why)))
+            << c.lines;
+    }
+}
+
+TEST(RuleSetFile, Version2ReadsItsListsAndTakesTheAliasAsABase)
+{
+    const RuleSet r = setOf(parseRuleSetFile("tessaroon-rules 2\n"
+                                             "name = mine\n"
+                                             "based-on = baidu\n"
+                                             "engine-host = WWW.Example.COM:8080\n"
+                                             "verify-titles = 验证  访问异常\n"
+                                             "verify-body-words =\n"
+                                             "target-parameters = /u?q=:plain\t/ck/a?u=a1:base64url\n",
+        QStringLiteral("a.rules"), builtInRuleSets()));
+    RuleSet expected = todayRules();
+    expected.name = expected.label = QStringLiteral("mine");
+    expected.defaultHost = "www.example.com:8080";
+    expected.verifyTitles = { QStringLiteral("验证"), QStringLiteral("访问异常") };
+    expected.verifyBodyWords = {};
+    expected.targetParameters
+        = { { "/u", "q" }, { "/ck/a", "u", RuleSet::TargetParameter::Coding::Base64Url, "a1" } };
+    EXPECT_EQ(describe(r), describe(expected));
 }
 
 class RuleCatalogTest : public ::testing::Test {
@@ -265,7 +409,7 @@ TEST_F(RuleCatalogTest, ReadsTheFolderInNameOrderAfterTheBuiltInSets)
     catalog.loadFolder(dir.filePath(QStringLiteral("missing"))); // nothing to do
     catalog.loadFolder(dir.path());
 
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today a b"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing a b"));
     EXPECT_TRUE(catalog.errors().isEmpty());
     ASSERT_NE(catalog.find(QStringLiteral("b")), nullptr);
     EXPECT_EQ(catalog.find(QStringLiteral("b"))->scheme, "https");
@@ -280,9 +424,19 @@ TEST_F(RuleCatalogTest, AUserFileReplacesTheBuiltInSetOfItsName)
 
     RuleSet expected = todayRules();
     expected.scheme = "http";
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing"));
     EXPECT_EQ(describe(catalog.sets()[1]), describe(expected));
     EXPECT_EQ(catalog.find(QStringLiteral("today")), &catalog.sets()[1]);
+}
+
+TEST_F(RuleCatalogTest, BaiduIsTodayUntilAFileMakesASetOfThatName)
+{
+    EXPECT_EQ(catalog.find(QStringLiteral("baidu")), &catalog.sets()[1]);
+    write("baidu.rules", "name = baidu\nscheme = https\n");
+    catalog.loadFolder(dir.path());
+    ASSERT_NE(catalog.find(QStringLiteral("baidu")), nullptr);
+    EXPECT_EQ(catalog.find(QStringLiteral("baidu")), &catalog.sets().last());
+    EXPECT_EQ(catalog.find(QStringLiteral("baidu"))->requestPath, classicRules().requestPath);
 }
 
 TEST_F(RuleCatalogTest, AFileNotTakenIsReportedAndTheBuiltInSetStays)
@@ -292,7 +446,7 @@ TEST_F(RuleCatalogTest, AFileNotTakenIsReportedAndTheBuiltInSetStays)
     write("c.rules", QByteArray(kMaxRuleSetFileSize, '#'));
     catalog.loadFolder(dir.path());
 
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing"));
     EXPECT_EQ(describe(*catalog.find(QStringLiteral("classic"))), describe(classicRules()));
     ASSERT_EQ(catalog.errors().size(), 3);
     EXPECT_EQ(catalog.errors()[0].message,
@@ -314,7 +468,7 @@ TEST_F(RuleCatalogTest, AFolderBearingTheNameIsReported)
     write("z.rules", "name = z\n");
     catalog.loadFolder(dir.path());
 
-    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today z"));
+    EXPECT_EQ(catalog.names().join(u' '), QStringLiteral("classic today 360 sogou bing z"));
     ASSERT_EQ(catalog.errors().size(), 2);
     EXPECT_EQ(catalog.errors()[0].message,
         QStringLiteral("规则文件 %1 不是文件，而是文件夹").arg(shown("x.rules")));

@@ -23,6 +23,13 @@ using test::FakePage;
 
 namespace {
 
+// The keyword of a search request, in today's form ("&wd=") or the
+// classic one ("word=").
+QByteArray requestWord(const QByteArray& url)
+{
+    return url.contains("&wd=") ? between(url, "&wd=", "&pn=") : between(url, "word=", "&pn=");
+}
+
 // A run under today's rules against a fake engine whose result pages hold
 // every kind of link, and whose redirector answers by hand.
 class TodayRunTest : public ::testing::Test {
@@ -44,7 +51,7 @@ protected:
             return FakePage { QStringLiteral("https://wappass.baidu.com/static/captcha/tuxing.html?ak=1"),
                 QStringLiteral("请完成下方验证后继续操作"), {}, 0, verifyFailure,
                 QStringLiteral("百度安全验证") };
-        const QString word = QString::fromLatin1(between(url, "word=", "&pn="));
+        const QString word = QString::fromLatin1(requestWord(url));
         const int page = between(url, "&pn=", "&cl=").toInt() / 10 + 1;
         const QString key = QStringLiteral("%1-%2").arg(word).arg(page);
         const QString link = QStringLiteral("http://www.baidu.com/link?url=");
@@ -104,8 +111,8 @@ protected:
     {
         QStringList out;
         for (const QByteArray& r : browser.requests)
-            if (r.contains("word="))
-                out << QString::fromLatin1(between(r, "word=", "&pn=") + ":" + between(r, "&pn=", "&cl="));
+            if (r.contains("word=") || r.contains("&wd="))
+                out << QString::fromLatin1(requestWord(r) + ":" + between(r, "&pn=", "&cl="));
         return out;
     }
 
@@ -148,8 +155,7 @@ protected:
 TEST_F(TodayRunTest, RowsHoldTheTargetsInPageOrderAndTheNextPageWaitsForThem)
 {
     run.start();
-    EXPECT_EQ(browser.requests.first(),
-        QByteArray("https://www.baidu.com/baidu?lm=0&si=&rn=10&ie=gb2312&ct=0&word=alpha&pn=0&cl=3"));
+    EXPECT_EQ(browser.requests.first(), QByteArray("https://www.baidu.com/s?ie=utf-8&wd=alpha&pn=0"));
     EXPECT_EQ(browser.targetAttributes(), QStringList { QStringLiteral("mu") });
     browser.finishLoad();
     poll.fire();

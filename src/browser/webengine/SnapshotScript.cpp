@@ -123,6 +123,13 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
     var hrefs = new Array(n);
     var texts = new Array(n);
     var targets = new Array(n);
+    var ids = new Array(n);
+    var classes = new Array(n);
+    // An attribute as the page meant it, '' when absent.
+    var attribute = function (el, name) {
+        var v = el.getAttribute(name);
+        return v ? String(reread ? reread(v) : v) : '';
+    };
     // The first of the named attributes found on the link or the nearest
     // element around it that carries one.
     var carried = function (el) {
@@ -150,6 +157,8 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
         hrefs[i] = href;
         texts[i] = String(link.innerText || '');
         targets[i] = targetAttributes.length ? String(carried(link)) : '';
+        ids[i] = attribute(link, 'id');
+        classes[i] = attribute(link, 'class');
     }
     var body = doc.body;
     // A page that sends the browser on at once is a redirect, not the
@@ -162,6 +171,8 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
         hrefs: hrefs,
         texts: texts,
         targets: targets,
+        ids: ids,
+        classes: classes,
         title: String(doc.title || ''),
         leaving: leaving
     };
@@ -196,11 +207,14 @@ PageSnapshot read(const QVariant& result)
     const QStringList hrefs = toStrings(map.value(QStringLiteral("hrefs")));
     const QStringList texts = toStrings(map.value(QStringLiteral("texts")));
     const QStringList targets = toStrings(map.value(QStringLiteral("targets")));
+    const QStringList ids = toStrings(map.value(QStringLiteral("ids")));
+    const QStringList classes = toStrings(map.value(QStringLiteral("classes")));
     s.title = map.value(QStringLiteral("title")).toString();
     const auto n = std::min(hrefs.size(), texts.size());
     s.links.reserve(n);
     for (qsizetype i = 0; i < n; ++i)
-        s.links.append(PageLink { hrefs.at(i), texts.at(i), targets.value(i) });
+        s.links.append(
+            PageLink { hrefs.at(i), texts.at(i), targets.value(i), ids.value(i), classes.value(i) });
     return s;
 }
 

@@ -191,6 +191,37 @@ TEST_F(WebEngineHostTest, ReadsBodyTextAndEveryLinkInDocumentOrder)
     EXPECT_TRUE(lines.contains(u"末尾"_s));
 }
 
+TEST_F(WebEngineHostTest, ReadsEachLinksIdClassesAndCarriedTarget)
+{
+    // The target on the link, on its container (glued to the next
+    // attribute without a blank, as pages write it), or nowhere.
+    server.setPage("/r.html",
+        page("<div data-url=\"http://outer.example.com/\"data-hint=\"sugg\"><h3>"
+             "<a id=\"sogou_vr_1\" href=\"/link?url=t\">一</a></h3></div>"
+             "<a data-mdurl=\"https://md.example.org/\" data-url=\"http://u.example.org/\" "
+             "href=\"/link?m=2\">二</a>"
+             "<a id=\"snext\" class=\" sb_pagN  b_widePag\" href=\"?page=2\">下一页</a>"));
+    host->setTargetAttributes({ u"data-mdurl"_s, u"data-url"_s });
+    ASSERT_TRUE(load(server.url("/r.html")));
+
+    const QString origin = QString::fromLatin1(server.url(""));
+    const struct {
+        QString href, carried, id, classes;
+    } expected[] = {
+        { origin + u"/link?url=t"_s, u"http://outer.example.com/"_s, u"sogou_vr_1"_s, {} },
+        { origin + u"/link?m=2"_s, u"https://md.example.org/"_s, {}, {} },
+        { origin + u"/r.html?page=2"_s, {}, u"snext"_s, u" sb_pagN  b_widePag"_s },
+    };
+    const QList<tess::browser::PageLink>& links = host->snapshot().links;
+    ASSERT_EQ(links.size(), std::size(expected));
+    for (qsizetype i = 0; i < links.size(); ++i) {
+        EXPECT_EQ(links.at(i).href, expected[i].href) << i;
+        EXPECT_EQ(links.at(i).carriedTarget, expected[i].carried) << i;
+        EXPECT_EQ(links.at(i).id, expected[i].id) << i;
+        EXPECT_EQ(links.at(i).classes, expected[i].classes) << i;
+    }
+}
+
 TEST_F(WebEngineHostTest, RaisesOneCompletionPairPerTopLevelLoadOnceTheSnapshotIsIn)
 {
     server.setPage("/inner.html", page("<a href=\"http://inner.example.com/\">内框链接</a>"));

@@ -74,7 +74,7 @@ protected:
     {
         QList<QByteArray> out;
         for (const auto& r : engine->requests())
-            if (r.path == "/baidu" && r.pn.value_or(-1) == 0)
+            if ((r.path == "/baidu" || r.path == "/s") && r.pn.value_or(-1) == 0)
                 out << QByteArray::fromStdString(r.wordGbk);
         return out;
     }

@@ -142,8 +142,9 @@ TEST_F(HarvestEndToEnd, TodaysRulesTakeTheTargetsAndWaitForTheVerificationToBePa
     EXPECT_EQ(rows, expected);
     EXPECT_TRUE(list->topLevelItem(0)->text(1).contains(QStringLiteral("示例文章")));
     std::vector<long long> offsets;
+    // Today's rules ask at /s, in UTF-8.
     for (const auto& r : engine->requests())
-        if (r.path == "/baidu")
+        if (r.path == "/s")
             offsets.push_back(r.pn.value_or(-1));
     // The verification page sends the browser back to the interrupted page;
     // the run then asks for that page itself.

@@ -34,7 +34,6 @@ EngineChooser::EngineChooser(QWidget* parent)
     setMenu(m_menu);
     setPopupMode(QToolButton::InstantPopup);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
-    setToolTip(QStringLiteral("要搜索的引擎及其结果页读取规则，可勾选多个：每个关键字依次在各引擎中搜索"));
 }
 
 void EngineChooser::setSets(const QList<harvest::RuleSet>& sets)
@@ -116,7 +115,13 @@ void EngineChooser::showChoice()
     QStringList labels;
     for (const QString& name : chosen())
         labels << labelOf(name);
-    setText(labels.join(QStringLiteral("、")) + QStringLiteral(" ▾"));
+    // The options row is narrow: two labels at most, the rest counted.
+    const QString shown = labels.size() <= 2
+        ? labels.join(QStringLiteral("、"))
+        : QStringLiteral("%1 等 %2 个").arg(labels.first()).arg(labels.size());
+    setText(shown + QStringLiteral(" ▾"));
+    setToolTip(QStringLiteral("要搜索的引擎：%1。可勾选多个：每个关键字依次在各引擎中搜索")
+                   .arg(labels.join(QStringLiteral("、"))));
 }
 
 } // namespace tess::app

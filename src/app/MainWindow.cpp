@@ -24,14 +24,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
+
 #include <QDialog>
 #include <QFile>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -222,11 +224,6 @@ void MainWindow::buildToolbar()
         &MainWindow::showAbout);
     m_exitButton = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
         glyphs::exitProgram(), &MainWindow::quit);
-    QToolButton* skip = add("SkipEngineButton", QStringLiteral("跳过此引擎"),
-        QStringLiteral("不再使用要求验证的引擎，其余引擎继续搜索"), glyphs::stop(), &MainWindow::skipEngine);
-    skip->setFixedSize(skip->sizeHint().width(), 23);
-    m_skipEngineAction = toolbar->actions().constLast();
-    m_skipEngineAction->setVisible(false);
 }
 
 void MainWindow::buildCentralArea()
@@ -248,6 +245,7 @@ void MainWindow::buildCentralArea()
     m_resultsList->setUniformRowHeights(true);
     m_resultsList->setFixedHeight(129);
     column->addWidget(m_resultsList);
+    column->addWidget(buildVerificationBar());
     column->addWidget(m_browserView, 1);
     setCentralWidget(client);
 }
@@ -262,6 +260,28 @@ void MainWindow::setUpFileDialogs()
         {}, {}, false, false, true };
     m_saveResultsDialog = { QStringLiteral("搜索结果保存为"), kResultsFilter, QStringLiteral("txt"), {}, {},
         false, false, true };
+}
+
+QWidget* MainWindow::buildVerificationBar()
+{
+    // Over the browser the user passes the engine's check in, while the run
+    // waits: what is asked, and the way out for that engine.
+    m_verificationBar = new QFrame;
+    m_verificationBar->setObjectName(QStringLiteral("VerificationBar"));
+    m_verificationBar->setFrameShape(QFrame::StyledPanel);
+    m_verificationBar->setStyleSheet(QStringLiteral("#VerificationBar { background: #fff3c4; }"));
+    auto* h = new QHBoxLayout(m_verificationBar);
+    h->setContentsMargins(6, 2, 6, 2);
+    m_verificationText = new QLabel(m_verificationBar);
+    m_verificationText->setWordWrap(true);
+    h->addWidget(m_verificationText, 1);
+    auto* skip = new QPushButton(QStringLiteral("跳过此引擎"), m_verificationBar);
+    skip->setObjectName(QStringLiteral("SkipEngineButton"));
+    skip->setToolTip(QStringLiteral("本次搜索不再使用这个引擎，其余引擎继续搜索"));
+    connect(skip, &QPushButton::clicked, this, [this] { ui::guarded([this] { skipEngine(); }); });
+    h->addWidget(skip);
+    m_verificationBar->hide();
+    return m_verificationBar;
 }
 
 QWidget* MainWindow::buildOptionsRow()
@@ -592,10 +612,12 @@ void MainWindow::showNotice(const harvest::RunNotice& notice)
 {
     setPanelText(harvest::PanelStatus, harvest::runNoticeText(notice));
     // 跳过此引擎 is there while the run waits for a verification only.
-    if (notice.kind == harvest::RunNoticeKind::VerificationNeeded)
-        m_skipEngineAction->setVisible(true);
-    else if (notice.kind != harvest::RunNoticeKind::BrowserNote)
-        m_skipEngineAction->setVisible(false);
+    if (notice.kind == harvest::RunNoticeKind::VerificationNeeded) {
+        m_verificationText->setText(harvest::runNoticeText(notice));
+        m_verificationBar->show();
+    } else if (notice.kind != harvest::RunNoticeKind::BrowserNote) {
+        m_verificationBar->hide();
+    }
 }
 
 void MainWindow::setCommandsEnabled(bool search, bool stop, bool import)

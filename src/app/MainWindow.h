@@ -15,7 +15,7 @@
 
 class QAction;
 class QCheckBox;
-class QComboBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -135,6 +135,7 @@ private:
     void buildCentralArea();
     void setUpFileDialogs();
     QWidget* buildOptionsRow();
+    QWidget* buildVerificationBar();
     void buildStatusBar();
     void clearBrowserData();
     void flushResults();
@@ -155,7 +156,9 @@ private:
     QToolButton* m_mergeButton = nullptr;
     QToolButton* m_aboutButton = nullptr;
     QToolButton* m_exitButton = nullptr;
-    QAction* m_skipEngineAction = nullptr; // 跳过此引擎, shown while a run waits at a verification page
+    // Shown while a run waits at a verification page: what is asked, and 跳过此引擎.
+    QFrame* m_verificationBar = nullptr;
+    QLabel* m_verificationText = nullptr;
     QSpinBox* m_intervalSpin = nullptr;
     QCheckBox* m_dedupeCheck = nullptr;
     EngineChooser* m_rulesBox = nullptr;

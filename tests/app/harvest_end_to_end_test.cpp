@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
 #include <QToolButton>
@@ -354,8 +355,8 @@ TEST_F(HarvestEndToEnd, FourEnginesInTurnGiveEachEnginesPredictedTargetsAndNothi
     }
     openWindow(hosts,
         { QStringLiteral("today"), QStringLiteral("360"), QStringLiteral("sogou"), QStringLiteral("bing") });
-    EXPECT_EQ(form->findChild<QToolButton*>(QStringLiteral("RulesBox"))->text(),
-        QStringLiteral("现行、360搜索、搜狗、必应 ▾"));
+    EXPECT_EQ(
+        form->findChild<QToolButton*>(QStringLiteral("RulesBox"))->text(), QStringLiteral("现行 等 4 个 ▾"));
     form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
     const QList<QByteArray> words { "alpha", text::toGbk(u"广州 服装"), "beta" };
     importKeywords(writeFile(QStringLiteral("k.txt"), words.join("\r\n") + "\r\n"));
@@ -401,4 +402,41 @@ TEST_F(HarvestEndToEnd, FourEnginesInTurnGiveEachEnginesPredictedTargetsAndNothi
     EXPECT_EQ(followed, std::count_if(asked.begin(), asked.end(), [](const sample::RequestRecord& r) {
         return r.path == "/link";
     }));
+}
+
+TEST_F(HarvestEndToEnd, SkippingABlockedEngineLetsTheOtherFinishTheList)
+{
+    sample::EngineSettings today { 2, false, sample::Layout::Today, 0 };
+    sample::EngineSettings blocking { 2, false, sample::Layout::So360, 1 }; // its first request
+    sample::SampleEngine first(today);
+    sample::SampleEngine second(blocking);
+    const int firstPort = first.start(0);
+    const int secondPort = second.start(0);
+    openWindow({ "today=http://127.0.0.1:" + QByteArray::number(firstPort),
+                   "360=http://127.0.0.1:" + QByteArray::number(secondPort) },
+        { QStringLiteral("today"), QStringLiteral("360") });
+    form->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(1);
+    importKeywords(writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\n"));
+    auto* bar = form->findChild<QWidget*>(QStringLiteral("VerificationBar"));
+    auto* skip = form->findChild<QPushButton*>(QStringLiteral("SkipEngineButton"));
+    EXPECT_FALSE(bar->isVisible());
+
+    form->startSearch();
+    const QString asked
+        = QStringLiteral("360搜索要求验证：请在下方浏览器中完成验证，完成后自动继续；或按“跳过此引擎”");
+    ASSERT_TRUE(waitForStatus(asked, 60000)) << form->panelText(6).toStdString();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(skip->isVisible());
+    skip->click();
+    EXPECT_FALSE(bar->isVisible());
+    ASSERT_TRUE(
+        waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 60000))
+        << form->panelText(6).toStdString();
+    EXPECT_EQ(form->panelText(6),
+        QStringLiteral("搜索已经结束！各引擎：现行 48 条；360搜索 0 条（自第 1 个关键字起已跳过）"));
+    const auto requests = second.requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                  [](const sample::RequestRecord& r) { return r.path == "/s"; }),
+        1);
+    EXPECT_FALSE(bar->isVisible());
 }

@@ -18,9 +18,11 @@ allowed = {
     "components/tray": ["text"],
     "browser": ["text"],
     "browser/cleaner": ["browser"],
-    "harvest": ["text", "io", "browser", "components/urlencoder"],
+    "sites": ["text", "io"],
+    "harvest": ["text", "io", "browser", "components/urlencoder", "sites"],
     "tools/import": ["text", "io"],
     "tools/merge": ["text", "io"],
+    "tools/list": ["text", "io", "sites", "tools/merge"],
     # Widgets and the browser engine from here on.
     "ui": ["text"],
     "components/tray/qt": ["components/tray", "ui", "text"],

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace tess::sites {
+
+// Where the parts of a web address stand in a line of an address list. The
+// line is taken as it is: with or without a scheme ("http://", "https://",
+// any "name://"), with user info ("user:pass@"), a port, an IPv4 address or
+// a bracketed IPv6 one, a host in any letter case with a trailing dot, a
+// host in Unicode (UTF-8) or in punycode, and any bytes (GBK, say) in the
+// path. Offsets index the line.
+struct SiteAddress {
+    qsizetype schemeEnd = 0; // the scheme and "://" are line[0, schemeEnd); 0: none
+    qsizetype hostStart = 0; // after the scheme and user info
+    qsizetype hostEnd = 0; // the host as written: line[hostStart, hostEnd), brackets kept
+    qsizetype portEnd = 0; // ":port" is line[hostEnd, portEnd); hostEnd == portEnd: none
+    qsizetype queryStart = 0; // the first "?" or "#" after the host; the line's size: none
+    bool isIp = false; // an IPv4 or IPv6 address
+    // The host as hosts are compared: lower case, no trailing dot, an IDN
+    // in its ASCII (punycode) form, an IPv6 address without brackets.
+    QByteArray hostKey;
+};
+
+// The address a line names; nothing for a line without a host (blank, a
+// word, "mailto:", a bare path).
+std::optional<SiteAddress> readSiteAddress(QByteArrayView line);
+
+// What the public suffix list says of a host, in the compared form:
+// - registrableDomain: the public suffix and one label before it
+//   ("a.b.example.com.cn" → "example.com.cn"); an IP address, and a host
+//   that is itself a public suffix or has no known one, is its own;
+// - publicSuffix: "com.cn", "co.uk"; for an IP address, empty.
+// Private suffixes (github.io, blogspot.com) count as suffixes: each user's
+// site under them is a site of its own.
+QByteArray registrableDomain(const SiteAddress& address);
+QByteArray publicSuffix(const SiteAddress& address);
+
+// The registrable domain as the line writes it (its last labels, in the
+// letter case and script they came in; no trailing dot).
+QByteArray writtenRegistrableDomain(QByteArrayView line, const SiteAddress& address);
+
+// The key of the site a line's address belongs to (registrableDomain); empty
+// for a line without a host.
+QByteArray siteKey(QByteArrayView line);
+
+// Domains and addresses a list names, one a line (GBK or UTF-8, CR LF or
+// LF, blank lines and lines starting with "#" skipped). A domain matches
+// its own host and every subdomain; an address matches that host and its
+// subdomains too. Lookups cost a few hash probes per line.
+class SiteList final {
+public:
+    // Throws text::AppError naming the file when it cannot be read.
+    static SiteList load(const QString& path);
+    static SiteList fromLines(QByteArrayView text);
+
+    bool isEmpty() const;
+    qsizetype size() const;
+    // Whether the line's host is listed, or under a listed domain.
+    bool matches(QByteArrayView line) const;
+
+private:
+    QSet<QByteArray> m_hosts; // compared form
+};
+
+} // namespace tess::sites

@@ -66,7 +66,7 @@ std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QStrin
 {
     const bool isFile = name == QLatin1String("-k") || name == QLatin1String("--keywords")
         || name == QLatin1String("-o") || name == QLatin1String("--output")
-        || name == QLatin1String("--state");
+        || name == QLatin1String("--state") || name == QLatin1String("--drop-listed");
     if (isFile && value.isEmpty())
         return QStringLiteral("harvest: %1 needs a file name, not an empty word").arg(name);
     if (name == QLatin1String("-k") || name == QLatin1String("--keywords")) {
@@ -94,6 +94,14 @@ std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QStrin
         if (!isRulesList(value))
             return QStringLiteral("harvest: --rules needs rule set names separated by commas: %1").arg(value);
         harvest.rules = value;
+    } else if (name == QLatin1String("--unique")) {
+        // The harvest keeps addresses once with --dedupe; per site is what
+        // this adds.
+        if (value != QLatin1String("domain"))
+            return QStringLiteral("harvest: --unique takes domain (one row per site): %1").arg(value);
+        harvest.onePerSite = true;
+    } else if (name == QLatin1String("--drop-listed")) {
+        harvest.dropListed = value;
     } else if (name == QLatin1String("--format")) {
         const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(value);
         if (!format)
@@ -117,7 +125,8 @@ CommandLine parseHarvest(const QStringList& args)
     static const QStringList withValue { QStringLiteral("-k"), QStringLiteral("--keywords"),
         QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"), QStringLiteral("--to"),
         QStringLiteral("--interval"), QStringLiteral("--engine-host"), QStringLiteral("--format"),
-        QStringLiteral("--state"), QStringLiteral("--rules") };
+        QStringLiteral("--state"), QStringLiteral("--rules"), QStringLiteral("--unique"),
+        QStringLiteral("--drop-listed") };
     QStringList appendOrForce;
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString name = args[i];

@@ -10,6 +10,7 @@
 #include "harvest/RowFormats.h"
 #include "harvest/RunTexts.h"
 #include "harvest/StateFile.h"
+#include "sites/SiteAddress.h"
 #include "io/ExeDir.h"
 #include "io/FileReplace.h"
 #include "text/Errors.h"
@@ -233,6 +234,7 @@ void MainWindow::buildCentralArea()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(buildOptionsRow());
+    column->addWidget(buildExclusionRow());
     m_resultsList = new QTreeWidget(client);
     m_resultsList->setObjectName(QStringLiteral("ListView1"));
     m_resultsList->setHeaderLabels(
@@ -260,6 +262,57 @@ void MainWindow::setUpFileDialogs()
         {}, {}, false, false, true };
     m_saveResultsDialog = { QStringLiteral("搜索结果保存为"), kResultsFilter, QStringLiteral("txt"), {}, {},
         false, false, true };
+    m_excludeListDialog = { QStringLiteral("选择排除列表文件"), kTextFilter, QStringLiteral("txt"), {}, {},
+        false, false, false };
+}
+
+QWidget* MainWindow::buildExclusionRow()
+{
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("ExclusionRow"));
+    row->setFixedHeight(26);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(6, 0, 6, 2);
+    h->setSpacing(6);
+    h->addWidget(new QLabel(QStringLiteral("排除列表："), row));
+    m_excludeListEdit = new QLineEdit(row);
+    m_excludeListEdit->setObjectName(QStringLiteral("ExcludeListEdit"));
+    m_excludeListEdit->setReadOnly(true);
+    m_excludeListEdit->setPlaceholderText(QStringLiteral("无：列出不要采集的域名或网址，每行一个"));
+    h->addWidget(m_excludeListEdit, 1);
+    auto* choose = new QToolButton(row);
+    choose->setObjectName(QStringLiteral("ExcludeListButton"));
+    choose->setText(QStringLiteral("排除列表…"));
+    connect(choose, &QToolButton::clicked, this, [this] { ui::guarded([this] { chooseExclusionList(); }); });
+    h->addWidget(choose);
+    auto* clear = new QToolButton(row);
+    clear->setObjectName(QStringLiteral("ExcludeListClear"));
+    clear->setText(QStringLiteral("清除"));
+    connect(clear, &QToolButton::clicked, this, [this] { ui::guarded([this] { useExclusionList({}); }); });
+    h->addWidget(clear);
+    return row;
+}
+
+void MainWindow::chooseExclusionList()
+{
+    const QStringList chosen = ui::dialogs().openFiles(boxParent(), m_excludeListDialog);
+    if (!chosen.isEmpty())
+        useExclusionList(chosen.first());
+}
+
+void MainWindow::useExclusionList(const QString& path)
+{
+    // Read before anything changes: a file that cannot be read leaves the
+    // list in use as it was.
+    sites::SiteList list = path.isEmpty() ? sites::SiteList() : sites::SiteList::load(path);
+    run().setExcludedSites(std::move(list));
+    m_excludeListEdit->setText(path);
+    m_excludeListEdit->setToolTip(path.isEmpty() ? QString()
+                                                 : QStringLiteral("%1：%2 个域名或网址")
+                                                       .arg(path)
+                                                       .arg(run().excludedSites().size()));
+    if (m_options.excludeListChosen)
+        m_options.excludeListChosen(path);
 }
 
 QWidget* MainWindow::buildVerificationBar()
@@ -304,6 +357,12 @@ QWidget* MainWindow::buildOptionsRow()
     m_dedupeCheck->setLayoutDirection(Qt::RightToLeft); // caption on the left
     m_dedupeCheck->setToolTip(QStringLiteral("勾选后，本次搜索中已采集过的网址不再重复采集"));
     h->addWidget(m_dedupeCheck);
+    m_onePerSiteCheck = new QCheckBox(QStringLiteral("按站点"), row);
+    m_onePerSiteCheck->setObjectName(QStringLiteral("SiteUniqueBox"));
+    m_onePerSiteCheck->setLayoutDirection(Qt::RightToLeft);
+    m_onePerSiteCheck->setToolTip(QStringLiteral("勾选后，本次搜索中每个站点（注册域名）只采集第一个网址"));
+    connect(m_onePerSiteCheck, &QCheckBox::toggled, this, [this](bool on) { run().setOnePerSite(on); });
+    h->addWidget(m_onePerSiteCheck);
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("规则："), row));
     m_rulesBox = new EngineChooser(row);
@@ -357,6 +416,16 @@ void MainWindow::startUp()
         // bad line; the error is shown once the window is up.
         QTimer::singleShot(0, this,
             [error = std::current_exception()] { ui::guarded([&] { std::rethrow_exception(error); }); });
+    }
+    if (!m_options.excludeList.isEmpty()) {
+        try {
+            useExclusionList(m_options.excludeList);
+        } catch (const text::AppError& e) {
+            // Gone since last time, say: the user hears of it and chooses again.
+            QTimer::singleShot(0, this, [this, message = e.message()] {
+                ui::dialogs().standardError(boxParent(), QStringLiteral("排除列表无法读取：%1").arg(message));
+            });
+        }
     }
     // Once the window is there to go over, in one box however many.
     if (!m_options.ruleFileErrors.isEmpty())

@@ -69,6 +69,10 @@ public:
         // The user's rule files that were not taken, said in one box once
         // the window is up.
         QList<harvest::RuleFileNotTaken> ruleFileErrors = {};
+        // The exclusion list (排除列表) in use at start; empty: none. Told of
+        // each one the user chooses, to remember it. Optional.
+        QString excludeList = {};
+        std::function<void(const QString& path)> excludeListChosen = {};
     };
 
     explicit MainWindow(Options options);
@@ -76,6 +80,10 @@ public:
 
     // The secondary windows the toolbar and the shortcut open.
     void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner);
+    // Takes the exclusion list (排除列表) of that file, empty for none;
+    // throws text::AppError when the file cannot be read, the list in use
+    // kept.
+    void useExclusionList(const QString& path);
 
     harvest::SearchRun& run() { return m_harvest->run(); }
     browser::WebEngineBrowserHost& browserHost() { return m_harvest->browserHost(); }
@@ -136,6 +144,8 @@ private:
     void setUpFileDialogs();
     QWidget* buildOptionsRow();
     QWidget* buildVerificationBar();
+    QWidget* buildExclusionRow();
+    void chooseExclusionList();
     void buildStatusBar();
     void clearBrowserData();
     void flushResults();
@@ -161,6 +171,8 @@ private:
     QLabel* m_verificationText = nullptr;
     QSpinBox* m_intervalSpin = nullptr;
     QCheckBox* m_dedupeCheck = nullptr;
+    QCheckBox* m_onePerSiteCheck = nullptr; // 按站点
+    QLineEdit* m_excludeListEdit = nullptr; // 排除列表
     EngineChooser* m_rulesBox = nullptr;
     QLineEdit* m_keywordFileEdit = nullptr;
     QTreeWidget* m_resultsList = nullptr;
@@ -171,6 +183,7 @@ private:
     ui::FileDialog m_mergeSourcesDialog;
     ui::FileDialog m_mergeTargetDialog;
     ui::FileDialog m_saveResultsDialog;
+    ui::FileDialog m_excludeListDialog;
 
     QDialog* m_aboutWindow = nullptr;
     QDialog* m_builderWindow = nullptr;

@@ -107,7 +107,9 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
         .ruleSets = rules.sets,
         .rules = rules.chosen,
         .rulesChosen = harvest::rememberRules,
-        .ruleFileErrors = rules.errors });
+        .ruleFileErrors = rules.errors,
+        .excludeList = harvest::rememberedExclusionList(),
+        .excludeListChosen = harvest::rememberExclusionList });
     tools::AboutWindow about;
     tools::KeywordListBuilder builder;
     browser::CleanerWindow cleaner(window.browserProfile());

@@ -12,6 +12,7 @@ namespace tess::harvest {
 namespace {
 
 const QString kRulesKey = QStringLiteral("harvest/rules");
+const QString kExclusionListKey = QStringLiteral("harvest/excludeList");
 
 // The per-user settings, named outright so they do not depend on the
 // application's names being set yet: ~/.config/tessaroon/tessaroon.ini.
@@ -125,5 +126,9 @@ QString defaultRulesFolder()
 QString rememberedRules() { return userSettings().value(kRulesKey, classicRules().name).toString(); }
 
 void rememberRules(const QString& name) { userSettings().setValue(kRulesKey, name); }
+
+QString rememberedExclusionList() { return userSettings().value(kExclusionListKey).toString(); }
+
+void rememberExclusionList(const QString& path) { userSettings().setValue(kExclusionListKey, path); }
 
 } // namespace tess::harvest

@@ -79,4 +79,9 @@ QString defaultRulesFolder();
 QString rememberedRules();
 void rememberRules(const QString& name);
 
+// The exclusion list (排除列表) chosen last, as kept in the same settings (key
+// harvest/excludeList); empty when none.
+QString rememberedExclusionList();
+void rememberExclusionList(const QString& path);
+
 } // namespace tess::harvest

@@ -26,6 +26,7 @@ struct RunCounts {
     int skippedKeywords = 0; // keywords too long to ask for
     int blankKeywords = 0; // keywords of blanks only, never asked for
     int unresolvedLinks = 0; // redirect links without a target
+    int excludedRows = 0; // rows on a site of the exclusion list (排除列表)
     QList<EngineTally> engines = {}; // one per chosen engine, in the order they are asked
 };
 

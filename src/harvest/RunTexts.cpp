@@ -23,6 +23,8 @@ QString finishedText(const RunCounts& counts)
         notes << QStringLiteral("%1 个空白关键字被跳过").arg(counts.blankKeywords);
     if (counts.unresolvedLinks > 0)
         notes << QStringLiteral("%1 个跳转链接未能解析").arg(counts.unresolvedLinks);
+    if (counts.excludedRows > 0)
+        notes << QStringLiteral("%1 个网址在排除列表中").arg(counts.excludedRows);
     if (!notes.isEmpty())
         finished += QStringLiteral("（%1）").arg(notes.join(QStringLiteral("，")));
     return finished;

@@ -148,6 +148,7 @@ void SearchRun::resetForStart()
     w.clearResults();
     m_pageLinks.clear();
     m_runLinks.clear();
+    m_runSites.clear();
     m_stateSaveFailed = false;
     if (m_s.log)
         m_s.log->restart();
@@ -587,6 +588,16 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
             continue;
         if (acrossPages && m_runLinks.contains(address))
             continue;
+        if (!m_excludedSites.isEmpty() && m_excludedSites.matches(address)) {
+            ++m_counts.excludedRows;
+            continue;
+        }
+        // A row without a host of its own is its own site.
+        const QByteArray site = m_onePerSite ? sites::siteKey(address) : QByteArray();
+        if (!site.isEmpty() && m_runSites.contains(site))
+            continue;
+        if (!site.isEmpty())
+            m_runSites.insert(site);
         m_pageLinks.add(address);
         m_runLinks.add(address);
         w.appendResult(address, linkText, engine);

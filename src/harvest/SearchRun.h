@@ -9,6 +9,7 @@
 #include "harvest/RunNews.h"
 #include "harvest/SearchEngine.h"
 #include "harvest/StateFile.h"
+#include "sites/SiteAddress.h"
 
 #include <QByteArray>
 #include <QList>
@@ -128,6 +129,15 @@ public:
 
     // 搜索: asks for the starting position and makes the first request.
     void start();
+    // 按站点: one row per site (registrable domain) for the whole run, the
+    // first found. Read at each page's rows, as 去重 is.
+    void setOnePerSite(bool on) { m_onePerSite = on; }
+    bool onePerSite() const { return m_onePerSite; }
+    // 排除列表: rows whose host is listed, or under a listed domain, are
+    // never taken. Empty: none excluded.
+    void setExcludedSites(sites::SiteList excluded) { m_excludedSites = std::move(excluded); }
+    const sites::SiteList& excludedSites() const { return m_excludedSites; }
+
     // 跳过此引擎, while the run waits at a verification page: the engine is
     // asked no more for the rest of the run, and the run goes on with the
     // next engine, or the next keyword.
@@ -235,6 +245,9 @@ private:
     QObject m_sliceContext; // the next slice's timer goes with the run
     PageLinkList m_pageLinks; // this page's addresses
     PageLinkList m_runLinks; // every address of the run, for 去重
+    bool m_onePerSite = false;
+    QSet<QByteArray> m_runSites; // the sites of the run's rows, for 按站点
+    sites::SiteList m_excludedSites;
     QByteArray m_requestAddress; // the page asked for last
     int m_retries = 0; // of the page asked for last
     bool m_stateSaveFailed = false; // reported once a run

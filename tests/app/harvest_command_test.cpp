@@ -553,3 +553,36 @@ TEST_F(HarvestCommand, AnEngineThatBlocksIsDroppedWhileTheOthersFinishAndItsResu
                   asked.begin(), asked.end(), [](const sample::RequestRecord& q) { return q.path == "/s"; }),
         2);
 }
+
+TEST_F(HarvestCommand, OneRowPerSiteAndTheExclusionListApplyToTheHarvest)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "alpha\r\n");
+    // Every sample result is a host under example.com: one site.
+    const QByteArray first = QByteArray::fromStdString(sample::resultAddress("alpha", 1));
+    const QByteArray second = QByteArray::fromStdString(sample::resultAddress("alpha", 2));
+    const Result one = run(baseArgs(keywords) << QStringLiteral("--unique") << QStringLiteral("domain"));
+    EXPECT_EQ(one.exitCode, 0) << one.err.toStdString();
+    const QList<QByteArray> rows = lines(one.out);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_TRUE(rows.first().startsWith(first + '\t'));
+
+    // The first result's host excluded: the site's first row is the second result.
+    const QString excluded = writeFile(dir.filePath(QStringLiteral("never.txt")), first + "\r\n");
+    const Result other = run(baseArgs(keywords) << QStringLiteral("--unique") << QStringLiteral("domain")
+                                                << QStringLiteral("--drop-listed") << excluded);
+    EXPECT_EQ(other.exitCode, 0) << other.err.toStdString();
+    ASSERT_EQ(lines(other.out).size(), 1);
+    EXPECT_TRUE(lines(other.out).first().startsWith(second + '\t'));
+
+    const Result wrong = run(baseArgs(keywords) << QStringLiteral("--unique") << QStringLiteral("host"));
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("--unique takes domain"))) << wrong.err.toStdString();
+    const Result missing = run(
+        baseArgs(keywords) << QStringLiteral("--drop-listed") << dir.filePath(QStringLiteral("none.txt")));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("--drop-listed"))) << missing.err.toStdString();
+    const Result onto = run(baseArgs(keywords)
+        << QStringLiteral("--drop-listed") << excluded << QStringLiteral("-o") << excluded);
+    EXPECT_EQ(onto.exitCode, 2);
+}

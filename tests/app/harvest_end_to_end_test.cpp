@@ -440,3 +440,27 @@ TEST_F(HarvestEndToEnd, SkippingABlockedEngineLetsTheOtherFinishTheList)
         1);
     EXPECT_FALSE(bar->isVisible());
 }
+
+TEST_F(HarvestEndToEnd, OneRowPerSiteAndTheExclusionListInTheWindow)
+{
+    startEngine({ 1, false });
+    const QString never = writeFile(
+        QStringLiteral("never.txt"), QByteArray::fromStdString(sample::resultAddress("alpha", 1)) + "\r\n");
+    dialogs.openAnswers.push_back({ never });
+    form->findChild<QToolButton*>(QStringLiteral("ExcludeListButton"))->click();
+    EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("ExcludeListEdit"))->text(), never);
+    form->findChild<QCheckBox*>(QStringLiteral("SiteUniqueBox"))->setChecked(true);
+    importKeywords(writeFile(QStringLiteral("k.txt"), "alpha\r\nbeta\r\n"));
+    form->startSearch();
+    ASSERT_TRUE(
+        waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 90000));
+    // Every sample result is under example.com: one site, its first row
+    // not excluded.
+    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QString::fromStdString(sample::resultAddress("alpha", 2)));
+    EXPECT_EQ(form->panelText(6), QStringLiteral("搜索已经结束！（1 个网址在排除列表中）"));
+    // 清除 takes the list away.
+    form->findChild<QToolButton*>(QStringLiteral("ExcludeListClear"))->click();
+    EXPECT_TRUE(form->run().excludedSites().isEmpty());
+}

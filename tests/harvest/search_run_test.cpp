@@ -663,3 +663,54 @@ TEST(EngineHosts, AddressesGoToEveryEngineOrToTheNamedOne)
         EXPECT_EQ(engines[1].address.scheme + '|' + engines[1].address.host, c.second);
     }
 }
+
+TEST_F(SearchRunTest, OnePerSiteAndTheExclusionListFilterTheRunsRows)
+{
+    run.keywordList() = { "alpha" };
+    browser.server = [](const QByteArray& url) {
+        FakePage p;
+        p.location = QString::fromLatin1(url);
+        p.body = QStringLiteral("1");
+        for (const char* link :
+            { "http://www.a.com/1", "http://news.A.com/2", "http://b.com.cn/x", "http://c.b.com.cn/y",
+                "http://site.github.io/", "http://other.github.io/", "http://www.a.com/3" })
+            p.links.append({ QString::fromLatin1(link), QStringLiteral("t") });
+        return std::optional<FakePage>(p);
+    };
+    struct Case {
+        bool onePerSite;
+        QByteArray excluded;
+        QList<QByteArray> rows;
+        int excludedRows;
+    };
+    const Case cases[] = {
+        { false, {},
+            { "http://www.a.com/1", "http://news.A.com/2", "http://b.com.cn/x", "http://c.b.com.cn/y",
+                "http://site.github.io/", "http://other.github.io/", "http://www.a.com/3" },
+            0 },
+        // A private suffix makes each user's site a site of its own.
+        { true, {},
+            { "http://www.a.com/1", "http://b.com.cn/x", "http://site.github.io/",
+                "http://other.github.io/" },
+            0 },
+        // A listed domain takes its subdomains with it; an address, its host's.
+        { false, "b.com.cn\r\nhttp://site.github.io/page\r\n",
+            { "http://www.a.com/1", "http://news.A.com/2", "http://other.github.io/", "http://www.a.com/3" },
+            3 },
+        { true, "# not these\nA.COM\n",
+            { "http://b.com.cn/x", "http://site.github.io/", "http://other.github.io/" }, 3 },
+    };
+    for (const Case& c : cases) {
+        window.rows.clear();
+        run.setOnePerSite(c.onePerSite);
+        run.setExcludedSites(sites::SiteList::fromLines(c.excluded));
+        run.start();
+        runToEnd();
+        QList<QByteArray> rows;
+        for (const auto& row : std::as_const(window.rows))
+            rows << row.first;
+        EXPECT_EQ(rows, c.rows) << c.excluded.constData();
+        EXPECT_EQ(run.counts().excludedRows, c.excludedRows);
+    }
+    EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个网址在排除列表中）"));
+}

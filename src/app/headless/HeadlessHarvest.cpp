@@ -12,6 +12,7 @@
 #include "harvest/SearchEngine.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
+#include "sites/SiteAddress.h"
 #include "io/FileDescriptor.h"
 #include "io/FileReader.h"
 #include "io/PathName.h"
@@ -150,6 +151,9 @@ std::optional<QString> sharedFile(const HarvestArguments& args)
     if (!args.output.isEmpty() && !args.stateFile.isEmpty() && sameFile(args.output, args.stateFile))
         return QStringLiteral("harvest: -o %1 is the state file %2: the position would replace the rows")
             .arg(args.output, args.stateFile);
+    if (!args.output.isEmpty() && !args.dropListed.isEmpty() && sameFile(args.output, args.dropListed))
+        return QStringLiteral("harvest: -o %1 is the --drop-listed file %2: the rows would replace the list")
+            .arg(args.output, args.dropListed);
     if (!args.stateFile.isEmpty() && sameFile(args.stateFile, keywords))
         return QStringLiteral(
             "harvest: --state %1 is the keyword file %2: the position would replace the keywords")
@@ -261,6 +265,7 @@ struct RunSetting {
     QString scratchFolder; // the run's own, for its browser profile
     QString statePath;
     QList<harvest::SearchEngine> engines;
+    sites::SiteList excludedSites;
 };
 
 // One harvest from its start to its exit status, on the application's
@@ -309,6 +314,8 @@ HeadlessRun::HeadlessRun(RunSetting setting)
     m_window.onNotice = [this](const harvest::RunNotice& notice) { onNotice(notice); };
     m_harvest = std::make_unique<HarvestAssembly>(assemblyOptions());
     m_harvest->run().keywordList() = m_setting.keywords;
+    m_harvest->run().setOnePerSite(m_setting.args.onePerSite);
+    m_harvest->run().setExcludedSites(m_setting.excludedSites);
 }
 
 HarvestAssembly::Options HeadlessRun::assemblyOptions()
@@ -552,6 +559,14 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     const std::optional<QList<harvest::SearchEngine>> engines = lookUpEngines(args);
     if (!engines)
         return HarvestUsage;
+    sites::SiteList excluded;
+    try {
+        if (!args.dropListed.isEmpty())
+            excluded = sites::SiteList::load(args.dropListed);
+    } catch (const text::AppError& e) {
+        say(QStringLiteral("--drop-listed %1: %2").arg(args.dropListed, e.message()));
+        return HarvestFailed;
+    }
     Output output;
     std::optional<harvest::RowWriter> rows;
     // Rows from more than one engine say which one.
@@ -575,7 +590,7 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
         return HarvestFailed;
     }
     HeadlessRun run({ args, std::get<harvest::KeywordList>(std::move(slice)), *rows, output.name,
-        scratch.path(), statePath, *engines });
+        scratch.path(), statePath, *engines, std::move(excluded) });
     return run.exec();
 }
 

@@ -29,6 +29,8 @@ struct HarvestArguments {
     QList<QByteArray> engineHosts;
     QString rules; // --rules: names separated by commas; empty: the classic rules
     bool dedupe = false; // --dedupe
+    bool onePerSite = false; // --unique domain: one row per site (registrable domain)
+    QString dropListed; // --drop-listed FILE: sites never harvested; empty: none
     harvest::RowFormat format = harvest::RowFormat::Tsv; // --format
     QString stateFile; // --state; empty: no state file is written
 };

@@ -1,5 +1,7 @@
 #include "sites/SiteAddress.h"
 
+#include <QHash>
+
 #include <libpsl.h>
 
 namespace tess::sites {
@@ -47,6 +49,23 @@ qsizetype suffixStart(const QByteArray& key)
     }
 }
 
+// Address lists name the same hosts over and over, and a lookup in the list
+// costs far more than a hash probe: each thread remembers the answers for
+// the hosts it saw last.
+qsizetype knownSuffixStart(const QByteArray& key)
+{
+    constexpr qsizetype kRemembered = 4096;
+    thread_local QHash<QByteArray, qsizetype> answers;
+    if (const auto found = answers.constFind(key); found != answers.cend())
+        return *found;
+    if (answers.size() >= kRemembered)
+        answers.clear();
+    const qsizetype start = suffixStart(key);
+    // A copy of its own: the key may be raw data of the caller's.
+    answers.insert(QByteArray(key.constData(), key.size()), start);
+    return start;
+}
+
 } // namespace
 
 QByteArray registrableDomain(const SiteAddress& address)
@@ -54,7 +73,7 @@ QByteArray registrableDomain(const SiteAddress& address)
     const QByteArray& key = address.hostKey;
     if (address.isIp)
         return key;
-    const qsizetype start = suffixStart(key);
+    const qsizetype start = knownSuffixStart(key);
     if (start <= 0) // no known suffix, or the host is one
         return key;
     return key.sliced(key.lastIndexOf('.', start - 2) + 1);
@@ -64,7 +83,7 @@ QByteArray publicSuffix(const SiteAddress& address)
 {
     if (address.isIp)
         return {};
-    const qsizetype start = suffixStart(address.hostKey);
+    const qsizetype start = knownSuffixStart(address.hostKey);
     return start < 0 ? QByteArray() : address.hostKey.sliced(start);
 }
 

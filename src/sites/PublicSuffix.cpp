@@ -1,8 +1,10 @@
 #include "sites/SiteAddress.h"
 
-#include <QHash>
+#include <QHashFunctions>
 
 #include <libpsl.h>
+
+#include <vector>
 
 namespace tess::sites {
 namespace {
@@ -51,19 +53,22 @@ qsizetype suffixStart(const QByteArray& key)
 
 // Address lists name the same hosts over and over, and a lookup in the list
 // costs far more than a hash probe: each thread remembers the answers for
-// the hosts it saw last.
+// the hosts it saw last, one host a slot, a newer one taking an older one's.
 qsizetype knownSuffixStart(const QByteArray& key)
 {
-    constexpr qsizetype kRemembered = 4096;
-    thread_local QHash<QByteArray, qsizetype> answers;
-    if (const auto found = answers.constFind(key); found != answers.cend())
-        return *found;
-    if (answers.size() >= kRemembered)
-        answers.clear();
-    const qsizetype start = suffixStart(key);
-    // A copy of its own: the key may be raw data of the caller's.
-    answers.insert(QByteArray(key.constData(), key.size()), start);
-    return start;
+    struct Answer {
+        QByteArray key;
+        qsizetype start = -1;
+    };
+    constexpr size_t kSlots = 16384;
+    thread_local std::vector<Answer> answers(kSlots);
+    Answer& slot = answers[qHash(key) % kSlots];
+    if (slot.key != key || slot.key.isNull()) {
+        // A copy of its own: the key may be raw data of the caller's.
+        slot.key = QByteArray(key.constData(), key.size());
+        slot.start = suffixStart(key);
+    }
+    return slot.start;
 }
 
 } // namespace

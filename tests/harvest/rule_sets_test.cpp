@@ -508,4 +508,10 @@ TEST(RememberedRules, IsClassicUntilAChoiceIsKept)
     EXPECT_EQ(rememberedRules(), QStringLiteral("today"));
     EXPECT_TRUE(
         test::readFile(dir.filePath(QStringLiteral("tessaroon/tessaroon.ini"))).contains("rules=today"));
+    // Several engines, and the exclusion list, are kept beside it.
+    rememberRules(QStringLiteral("today,360"));
+    EXPECT_EQ(rememberedRules(), QStringLiteral("today,360"));
+    EXPECT_EQ(rememberedExclusionList(), QString());
+    rememberExclusionList(QStringLiteral("/data/不要.txt"));
+    EXPECT_EQ(rememberedExclusionList(), QStringLiteral("/data/不要.txt"));
 }

@@ -10,9 +10,9 @@
 #include "harvest/RowFormats.h"
 #include "harvest/RunTexts.h"
 #include "harvest/StateFile.h"
-#include "sites/SiteAddress.h"
 #include "io/ExeDir.h"
 #include "io/FileReplace.h"
+#include "sites/SiteAddress.h"
 #include "text/Errors.h"
 #include "text/Gbk.h"
 #include "text/Integer.h"
@@ -307,10 +307,9 @@ void MainWindow::useExclusionList(const QString& path)
     sites::SiteList list = path.isEmpty() ? sites::SiteList() : sites::SiteList::load(path);
     run().setExcludedSites(std::move(list));
     m_excludeListEdit->setText(path);
-    m_excludeListEdit->setToolTip(path.isEmpty() ? QString()
-                                                 : QStringLiteral("%1：%2 个域名或网址")
-                                                       .arg(path)
-                                                       .arg(run().excludedSites().size()));
+    m_excludeListEdit->setToolTip(path.isEmpty()
+            ? QString()
+            : QStringLiteral("%1：%2 个域名或网址").arg(path).arg(run().excludedSites().size()));
     if (m_options.excludeListChosen)
         m_options.excludeListChosen(path);
 }

@@ -12,12 +12,12 @@
 #include "harvest/SearchEngine.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
-#include "sites/SiteAddress.h"
 #include "io/FileDescriptor.h"
 #include "io/FileReader.h"
 #include "io/PathName.h"
 #include "io/SystemCalls.h"
 #include "io/TemporaryFiles.h"
+#include "sites/SiteAddress.h"
 #include "text/Errors.h"
 #include "tools/import/KeywordImport.h"
 

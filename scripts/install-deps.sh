@@ -13,6 +13,7 @@ packages=(
   dpkg-dev  # the Debian package: dpkg-shlibdeps finds its dependencies
   libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev
   libpcre2-dev  # tessaroon list: --keep-matching, --drop-matching
+  libpsl-dev publicsuffix  # registrable domains: libpsl and the distribution's list
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth x11-utils xdotool imagemagick time python3

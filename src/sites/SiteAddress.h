@@ -66,6 +66,9 @@ public:
 
 private:
     QSet<QByteArray> m_hosts; // compared form
+    // IP addresses apart: an address matches itself only, and a name that
+    // ends in digits ("1.10.0.0.1") is not under one.
+    QSet<QByteArray> m_addresses;
 };
 
 } // namespace tess::sites

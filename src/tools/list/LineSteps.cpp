@@ -10,6 +10,73 @@
 
 namespace tess::tools {
 
+namespace {
+
+// The registrable domains of the hosts met last: lists name the same hosts
+// over and over, and finding a domain asks the suffix list once for each
+// label of the host. A slot for each of 2^16 hashes, the host kept beside
+// its domain so that a collision only misses.
+class DomainMemo {
+public:
+    QByteArray domainOf(const sites::SiteAddress& site)
+    {
+        if (site.isIp)
+            return sites::registrableDomain(site);
+        const size_t hash = qHash(site.hostKey);
+        Slot& slot = m_slots[hash & (kSlots - 1)];
+        if (slot.hash != hash || slot.host != site.hostKey) {
+            slot.hash = hash;
+            slot.host = site.hostKey;
+            slot.domain = sites::registrableDomain(site);
+        }
+        return slot.domain;
+    }
+
+private:
+    static constexpr size_t kSlots = size_t(1) << 16;
+    struct Slot {
+        size_t hash = 0;
+        QByteArray host;
+        QByteArray domain;
+    };
+    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+};
+
+QByteArray memoizedDomain(const sites::SiteAddress& site)
+{
+    thread_local DomainMemo memo;
+    return memo.domainOf(site);
+}
+
+// sites::writtenRegistrableDomain() with the domain known already: the
+// domain's labels as the line writes them.
+QByteArray writtenDomain(QByteArrayView line, const sites::SiteAddress& site, const QByteArray& domain)
+{
+    QByteArrayView written = line.sliced(site.hostStart, site.hostEnd - site.hostStart);
+    if (written.endsWith('.'))
+        written.chop(1);
+    // An IP address is its own domain; an IPv6 one keeps its brackets, or
+    // the trimmed line would name no host.
+    if (site.isIp)
+        return written.toByteArray();
+    if (written.count('.') != site.hostKey.count('.'))
+        return domain;
+    const qsizetype labels = domain.count('.') + 1;
+    qsizetype start = written.size();
+    for (qsizetype n = 0; n < labels && start > 0; ++n)
+        start = written.first(start - 1).lastIndexOf('.') + 1;
+    return written.sliced(start).toByteArray();
+}
+
+} // namespace
+
+const QByteArray& ListLine::domain()
+{
+    if (m_domain.isEmpty() && site())
+        m_domain = memoizedDomain(*m_site);
+    return m_domain;
+}
+
 QByteArrayView trimmedLine(ListLine& line, TrimTo to, QByteArray& buffer)
 {
     const std::optional<sites::SiteAddress>& site = line.site();
@@ -21,7 +88,7 @@ QByteArrayView trimmedLine(ListLine& line, TrimTo to, QByteArray& buffer)
     buffer.resize(0);
     buffer.append(text.data(), site->schemeEnd);
     if (to == TrimTo::Root)
-        buffer.append(sites::writtenRegistrableDomain(text, *site));
+        buffer.append(writtenDomain(text, *site, line.domain()));
     else
         buffer.append(text.data() + site->hostStart, site->portEnd - site->hostStart);
     buffer.append('/');
@@ -34,7 +101,7 @@ bool TrimStep::next(ListLine& line)
         return false;
     const QByteArrayView trimmed = trimmedLine(line, m_to, m_buffer);
     if (trimmed.data() != line.text().data() || trimmed.size() != line.text().size())
-        line.setText(trimmed);
+        line.setTextOfSameSite(trimmed);
     return true;
 }
 
@@ -99,7 +166,7 @@ QByteArray lineKey(ListLine& line, LineKey kind)
     case LineKey::Host:
         return site->hostKey;
     case LineKey::Domain:
-        return sites::registrableDomain(*site);
+        return line.domain();
     default:
         return sites::publicSuffix(*site);
     }

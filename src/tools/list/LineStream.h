@@ -22,6 +22,14 @@ public:
     {
         m_text = text;
         m_read = false;
+        m_domain.clear();
+    }
+    // A new text with the same host, or with its registrable domain for a
+    // host: the domain, when known, stays known.
+    void setTextOfSameSite(QByteArrayView text)
+    {
+        m_text = text;
+        m_read = false;
     }
     // The address the line names; nothing for a line without a host.
     const std::optional<sites::SiteAddress>& site()
@@ -32,11 +40,14 @@ public:
         }
         return m_site;
     }
+    // The registrable domain of the line's host; empty without one.
+    const QByteArray& domain();
 
 private:
     QByteArrayView m_text;
     std::optional<sites::SiteAddress> m_site;
     bool m_read = false;
+    QByteArray m_domain;
 };
 
 // Lines one at a time; the text of each lasts until the next call.

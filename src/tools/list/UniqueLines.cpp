@@ -13,6 +13,7 @@ namespace {
 
 constexpr qint64 kBlockSize = qint64(4) << 20;
 constexpr size_t kFirstSlots = 1024;
+constexpr size_t kManySlots = size_t(1) << 21;
 constexpr qint64 kSeqDigits = 16;
 
 uint64_t mix(uint64_t h)
@@ -44,8 +45,13 @@ uint64_t keyHash(QByteArrayView key)
 
 KeySet::KeySet(qint64 budget)
     : m_budget(budget)
-    , m_slots(kFirstSlots)
 {
+    // Room for a million keys up front where the budget allows it a few
+    // times over: growing a large table moves every key.
+    size_t count = kFirstSlots;
+    while (count < kManySlots && qint64(count * 2 * sizeof(Slot)) * 16 <= budget)
+        count *= 2;
+    m_slots.resize(count);
 }
 
 qint64 KeySet::cost() const { return qint64(m_slots.size() * sizeof(Slot)) + m_blockBytes; }

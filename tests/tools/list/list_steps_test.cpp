@@ -49,6 +49,31 @@ TEST(ListSteps, EachStepKeepsOrRewritesTheLinesItShould)
     }
 }
 
+TEST(ListSteps, TrimmedRootsAreTheSitesUnitsWrittenDomains)
+{
+    // The trim finds the domain once and cuts the written host itself.
+    const QByteArray lines[] = { "http://A.b.Example.com.cn/p", "https://www.Example.co.uk./x",
+        "a.b.github.io/x", "http://[::1]:8/x", "http://127.0.0.1/x",
+        "http://\xE4\xBE\x8B\xE5\xAD\x90.\xE4\xB8\xAD\xE5\x9B\xBD/", "http://xn--fsqu00a.xn--fiqs8s/",
+        "http://com.cn/", "ftp://u:p@Host.Example.org:21/" };
+    for (const QByteArray& text : lines) {
+        tools::ListLine line;
+        line.setText(text);
+        ASSERT_TRUE(line.site()) << text.toStdString();
+        // An IPv6 address keeps its brackets, or the line would name no host.
+        const QByteArray written = sites::writtenRegistrableDomain(text, *line.site());
+        const QByteArray expected
+            = text.first(line.site()->schemeEnd) + (text.contains('[') ? '[' + written + ']' : written) + '/';
+        QByteArray buffer;
+        EXPECT_EQ(tools::trimmedLine(line, tools::TrimTo::Root, buffer).toByteArray(), expected);
+        // The trimmed line keeps its domain.
+        line.setTextOfSameSite(buffer);
+        tools::ListLine fresh;
+        fresh.setText(buffer);
+        EXPECT_EQ(line.domain(), fresh.domain()) << buffer.toStdString();
+    }
+}
+
 TEST(ListSteps, ApplyInTheOrderGiven)
 {
     const QByteArrayList in { "http://a.x.cn/1", "http://b.x.cn/2" };

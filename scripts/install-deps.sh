@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream  # validate the launcher entry and description
   dpkg-dev  # the Debian package: dpkg-shlibdeps finds its dependencies
   libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev
+  libpcre2-dev  # tessaroon list: --keep-matching, --drop-matching
   libpsl-dev publicsuffix  # registrable domains: libpsl and the distribution's list
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei

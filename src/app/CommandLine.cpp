@@ -220,7 +220,8 @@ CommandLine parseWindow(const QStringList& args)
         if (option.isEmpty() && a.startsWith(QLatin1Char('-')))
             return error(QStringLiteral("unknown option %1").arg(a));
         if (option.isEmpty())
-            return error(QStringLiteral("unknown command %1 (the commands are harvest and merge)").arg(a));
+            return error(
+                QStringLiteral("unknown command %1 (the commands are harvest, merge and list)").arg(a));
         if (const std::optional<QString> wrong = takeWindowOption(cl, option, value))
             return error(*wrong);
     }
@@ -243,6 +244,12 @@ CommandLine CommandLine::parse(const QStringList& args)
         const std::optional<tools::MergeArguments> merge = tools::parseMergeArguments(args.mid(1), &cl.error);
         cl.action = merge ? Action::Merge : Action::MergeUsage;
         cl.merge = merge.value_or(tools::MergeArguments {});
+        return cl;
+    }
+    if (!args.isEmpty() && args.first() == QLatin1String("list")) {
+        const std::optional<tools::ListArguments> list = tools::parseListArguments(args.mid(1), &cl.error);
+        cl.action = list ? Action::List : Action::ListUsage;
+        cl.list = list.value_or(tools::ListArguments {});
         return cl;
     }
     return parseWindow(args);
@@ -270,6 +277,34 @@ QString CommandLine::usage()
                           "      temporary file in TMPDIR, else beside TARGET. Progress goes to\n"
                           "      standard error when it is a terminal.\n"
                           "      Exit status 0 on success; otherwise the error on standard error.\n"
+                          "  tessaroon list [STEP...] -o TARGET [--memory SIZE] SOURCE...\n"
+                          "      Stream address lists through steps, in the order given, into\n"
+                          "      TARGET (CR LF line ends; the bytes of each line kept):\n"
+                          "        --trim root|host|path   http://A.b.example.cn:81/p?q -> root:\n"
+                          "            http://example.cn/, host: http://A.b.example.cn:81/,\n"
+                          "            path: http://A.b.example.cn:81/p\n"
+                          "        --unique address|host|domain   the first line of each:\n"
+                          "            http://a.x.cn/1, http://b.x.cn/2 -> domain: http://a.x.cn/1\n"
+                          "        --keep-tld LIST, --drop-tld LIST   by public suffix (cn,com.cn):\n"
+                          "            --keep-tld cn: http://a.cn/ kept, http://a.com/ not\n"
+                          "        --keep-containing WORDS, --drop-containing WORDS   words of the\n"
+                          "            line, letter case ignored: --keep-containing shop keeps\n"
+                          "            http://SHOP.cn/\n"
+                          "        --keep-matching RE, --drop-matching RE   PCRE2 on the bytes:\n"
+                          "            --drop-matching '\\.gov\\.' drops http://a.gov.cn/\n"
+                          "        --keep-listed FILE, --drop-listed FILE   hosts under the domains\n"
+                          "            and addresses of FILE: example.cn keeps http://a.example.cn/\n"
+                          "        --sort   the merge's order and uniqueness: B.cn, a.cn, b.cn ->\n"
+                          "            a.cn, B.cn\n"
+                          "        --split N   TARGET in parts of N lines: out.txt -> out-001.txt,\n"
+                          "            out-002.txt ...\n"
+                          "        --count host|domain|tld   \"count TAB key\" lines, largest first:\n"
+                          "            a.cn/1, a.cn/2, b.cn/ -> 2 TAB a.cn, 1 TAB b.cn\n"
+                          "      A line without a host passes --trim and --unique as it is. --memory\n"
+                          "      as for merge bounds --unique and --sort: past it they work in a\n"
+                          "      temporary file, with the same result. The end line on standard\n"
+                          "      output counts lines in, lines out and lines without a host.\n"
+                          "      Exit status as for merge: 0 done; 1 an error; 2 a wrong command line.\n"
                           "  tessaroon harvest -k KEYWORDS [-o OUT [--append|--force]] [--from N] [--to M]\n"
                           "                    [--interval S]\n"
                           "                    [--engine-host [NAME=][http://|https://]HOST[:PORT]]...\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/headless/HeadlessHarvest.h"
+#include "tools/list/ListArguments.h"
 #include "tools/merge/MergeCommand.h"
 
 #include <QByteArray>
@@ -12,13 +13,15 @@ namespace tess::app {
 
 // What the program was asked to do on its command line.
 struct CommandLine {
-    // MergeUsage: "merge" with words that do not fit its form.
-    enum class Action { RunWindow, Merge, MergeUsage, Harvest, Help, Error };
+    // MergeUsage, ListUsage: "merge", "list" with words that do not fit
+    // their form.
+    enum class Action { RunWindow, Merge, MergeUsage, List, ListUsage, Harvest, Help, Error };
     Action action = Action::RunWindow;
     // --engine-host [NAME=][http://|https://]HOST[:PORT], each one given
     QList<QByteArray> engineHosts;
     QString rules; // --rules NAME[,NAME...]; empty: the remembered choice
     tools::MergeArguments merge; // with Action::Merge
+    tools::ListArguments list; // with Action::List
     HarvestArguments harvest; // with Action::Harvest
     QString error;
 

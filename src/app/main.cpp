@@ -13,6 +13,7 @@
 #include "io/TemporaryFileCleanup.h"
 #include "tools/about/AboutWindow.h"
 #include "tools/builder/KeywordListBuilder.h"
+#include "tools/list/ListCommand.h"
 #include "tools/merge/MergeCommand.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -46,6 +47,13 @@ std::optional<int> runWithoutWindow(int argc, char** argv, const app::CommandLin
         if (!cl.error.isEmpty())
             std::fprintf(stderr, "tessaroon merge: %s\n", io::encodePath(cl.error).constData());
         std::fputs(tools::mergeUsage(), stderr);
+        return 2;
+    case app::CommandLine::Action::List:
+        return tools::runListCommand(cl.list, stdout, stderr);
+    case app::CommandLine::Action::ListUsage:
+        if (!cl.error.isEmpty())
+            std::fprintf(stderr, "tessaroon list: %s\n", io::encodePath(cl.error).constData());
+        std::fputs(tools::listUsage(), stderr);
         return 2;
     case app::CommandLine::Action::Harvest:
         // No window: the browser offscreen, rows to a file or standard output.

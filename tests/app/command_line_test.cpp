@@ -112,8 +112,9 @@ TEST(CommandLine, UsageNamesEveryCommandAndExitStatus)
 {
     const QString usage = CommandLine::usage();
     for (const char* word :
-        { "tessaroon merge", "tessaroon harvest", "tessaroon --help", "--from N", "--to M", "--interval S",
-            "--engine-host", "--dedupe", "--format tsv|csv", "--state FILE", "--rules NAME", "130", "143" })
+        { "tessaroon merge", "tessaroon list", "--trim root|host|path", "--count host|domain|tld",
+            "tessaroon harvest", "tessaroon --help", "--from N", "--to M", "--interval S", "--engine-host",
+            "--dedupe", "--format tsv|csv", "--state FILE", "--rules NAME", "130", "143" })
         EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
 }
 
@@ -125,7 +126,8 @@ TEST(CommandLine, NamesWhatIsWrongInsteadOfTakingIt)
         const char* named; // what the message has to name
     };
     const Case cases[] = {
-        { { QStringLiteral("list"), QStringLiteral("k.txt") }, "unknown command list" },
+        { { QStringLiteral("lists"), QStringLiteral("k.txt") },
+            "unknown command lists (the commands are harvest, merge and list)" },
         { { QStringLiteral("merg"), QStringLiteral("-o"), QStringLiteral("t") }, "unknown command merg" },
         { { QStringLiteral("--bogus") }, "unknown option --bogus" },
         { { QStringLiteral("--rules"), QStringLiteral("today"), QStringLiteral("-platform") },
@@ -180,6 +182,20 @@ TEST(CommandLine, AMergeThatDoesNotFitSaysWhy)
         EXPECT_EQ(cl.action, CommandLine::Action::MergeUsage) << c.words.join(u' ').toStdString();
         EXPECT_TRUE(cl.error.contains(QLatin1String(c.named))) << cl.error.toStdString();
     }
+}
+
+TEST(CommandLine, ListIsACommandOfItsOwn)
+{
+    const CommandLine cl = CommandLine::parse({ QStringLiteral("list"), QStringLiteral("--unique"),
+        QStringLiteral("domain"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
+    EXPECT_EQ(cl.action, CommandLine::Action::List);
+    EXPECT_EQ(cl.list.target, QStringLiteral("t.txt"));
+    ASSERT_EQ(cl.list.steps.size(), 1u);
+    EXPECT_EQ(cl.list.steps[0].value, QStringLiteral("domain"));
+    const CommandLine wrong = CommandLine::parse({ QStringLiteral("list"), QStringLiteral("--trim"),
+        QStringLiteral("all"), QStringLiteral("-o"), QStringLiteral("t.txt"), QStringLiteral("a.txt") });
+    EXPECT_EQ(wrong.action, CommandLine::Action::ListUsage);
+    EXPECT_EQ(wrong.error, QStringLiteral("--trim is root|host|path: all"));
 }
 
 TEST(CommandLine, ReadsWhatBecomesOfAnExistingOutput)

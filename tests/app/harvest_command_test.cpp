@@ -477,7 +477,8 @@ TEST_F(HarvestCommand, WrongWordsAndAMissingDisplayAreSaidNotTaken)
         QString message;
     };
     const Case cases[] = {
-        { { QStringLiteral("list"), QStringLiteral("k.txt") }, 2, QStringLiteral("unknown command list") },
+        { { QStringLiteral("lists"), QStringLiteral("k.txt") }, 2,
+            QStringLiteral("unknown command lists (the commands are harvest, merge and list)") },
         { { QStringLiteral("--bogus") }, 2, QStringLiteral("unknown option --bogus") },
         { { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("-o"),
               QStringLiteral("B"), QStringLiteral("s.txt") },
@@ -488,6 +489,14 @@ TEST_F(HarvestCommand, WrongWordsAndAMissingDisplayAreSaidNotTaken)
         { { QStringLiteral("harvest"), QStringLiteral("-k"), QStringLiteral("k.txt"), QStringLiteral("-o"),
               QString() },
             2, QStringLiteral("-o needs a file name") },
+        { { QStringLiteral("list"), QStringLiteral("--drop-matching"), QStringLiteral("(x"),
+              QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("s.txt") },
+            2,
+            QStringLiteral(
+                "tessaroon list: --drop-matching: bad pattern (x: missing closing parenthesis at offset 2") },
+        { { QStringLiteral("list"), QStringLiteral("-o"), QStringLiteral("A"),
+              QStringLiteral("no-such-source.txt") },
+            1, QStringLiteral("Cannot open file no-such-source.txt") },
         { {}, 1, QStringLiteral("tessaroon harvest") },
     };
     for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })

@@ -1,0 +1,191 @@
+#include "tools/list/LineSteps.h"
+
+#include "text/Gbk.h"
+#include "tools/merge/LineCollation.h"
+
+#include <QUrl>
+
+#include <algorithm>
+#include <cstring>
+
+namespace tess::tools {
+
+namespace {
+
+// The registrable domains of the hosts met last: lists name the same hosts
+// over and over, and finding a domain asks the suffix list once for each
+// label of the host. A slot for each of 2^16 hashes, the host kept beside
+// its domain so that a collision only misses.
+class DomainMemo {
+public:
+    QByteArray domainOf(const sites::SiteAddress& site)
+    {
+        if (site.isIp)
+            return sites::registrableDomain(site);
+        const size_t hash = qHash(site.hostKey);
+        Slot& slot = m_slots[hash & (kSlots - 1)];
+        if (slot.hash != hash || slot.host != site.hostKey) {
+            slot.hash = hash;
+            slot.host = site.hostKey;
+            slot.domain = sites::registrableDomain(site);
+        }
+        return slot.domain;
+    }
+
+private:
+    static constexpr size_t kSlots = size_t(1) << 16;
+    struct Slot {
+        size_t hash = 0;
+        QByteArray host;
+        QByteArray domain;
+    };
+    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+};
+
+QByteArray memoizedDomain(const sites::SiteAddress& site)
+{
+    thread_local DomainMemo memo;
+    return memo.domainOf(site);
+}
+
+// sites::writtenRegistrableDomain() with the domain known already: the
+// domain's labels as the line writes them.
+QByteArray writtenDomain(QByteArrayView line, const sites::SiteAddress& site, const QByteArray& domain)
+{
+    QByteArrayView written = line.sliced(site.hostStart, site.hostEnd - site.hostStart);
+    if (written.endsWith('.'))
+        written.chop(1);
+    // An IP address is its own domain; an IPv6 one keeps its brackets, or
+    // the trimmed line would name no host.
+    if (site.isIp)
+        return written.toByteArray();
+    if (written.count('.') != site.hostKey.count('.'))
+        return domain;
+    const qsizetype labels = domain.count('.') + 1;
+    qsizetype start = written.size();
+    for (qsizetype n = 0; n < labels && start > 0; ++n)
+        start = written.first(start - 1).lastIndexOf('.') + 1;
+    return written.sliced(start).toByteArray();
+}
+
+} // namespace
+
+const QByteArray& ListLine::domain()
+{
+    if (m_domain.isEmpty() && site())
+        m_domain = memoizedDomain(*m_site);
+    return m_domain;
+}
+
+QByteArrayView trimmedLine(ListLine& line, TrimTo to, QByteArray& buffer)
+{
+    const std::optional<sites::SiteAddress>& site = line.site();
+    const QByteArrayView text = line.text();
+    if (!site)
+        return text;
+    if (to == TrimTo::Path)
+        return text.first(site->queryStart);
+    buffer.resize(0);
+    buffer.append(text.data(), site->schemeEnd);
+    if (to == TrimTo::Root)
+        buffer.append(writtenDomain(text, *site, line.domain()));
+    else
+        buffer.append(text.data() + site->hostStart, site->portEnd - site->hostStart);
+    buffer.append('/');
+    return buffer;
+}
+
+bool TrimStep::next(ListLine& line)
+{
+    if (!m_upstream.next(line))
+        return false;
+    const QByteArrayView trimmed = trimmedLine(line, m_to, m_buffer);
+    if (trimmed.data() != line.text().data() || trimmed.size() != line.text().size())
+        line.setTextOfSameSite(trimmed);
+    return true;
+}
+
+namespace {
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+
+bool isLead(uchar c) { return c >= 0x81 && c <= 0xFE; }
+bool isTrail(uchar c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
+} // namespace
+
+WordFinder::WordFinder(const QByteArrayList& words)
+{
+    for (const QByteArray& word : words) {
+        if (!word.isEmpty())
+            m_words.append(word.toLower());
+    }
+}
+
+bool WordFinder::foundIn(QByteArrayView line) const
+{
+    // The line folded where it has single-byte characters, and where each
+    // character starts: a trail byte is no letter and no place to start.
+    m_folded.resize(line.size());
+    m_starts.assign(size_t(line.size()) + 1, false);
+    for (qsizetype i = 0; i < line.size();) {
+        m_starts[size_t(i)] = true;
+        const uchar c = uchar(line[i]);
+        if (isLead(c) && i + 1 < line.size() && isTrail(uchar(line[i + 1]))) {
+            m_folded[i] = line[i];
+            m_folded[i + 1] = line[i + 1];
+            i += 2;
+        } else {
+            m_folded[i] = lower(line[i]);
+            ++i;
+        }
+    }
+    m_starts[size_t(line.size())] = true;
+    const QByteArrayView folded(m_folded);
+    for (const QByteArray& word : m_words) {
+        for (qsizetype from = 0;;) {
+            const qsizetype at = folded.indexOf(word, from);
+            if (at < 0)
+                break;
+            if (m_starts[size_t(at)] && m_starts[size_t(at + word.size())])
+                return true;
+            from = at + 1;
+        }
+    }
+    return false;
+}
+
+QByteArray lineKey(ListLine& line, LineKey kind)
+{
+    if (kind == LineKey::Address)
+        return LineCollation::caseKey(line.text());
+    const std::optional<sites::SiteAddress>& site = line.site();
+    if (!site)
+        return {};
+    switch (kind) {
+    case LineKey::Host:
+        return site->hostKey;
+    case LineKey::Domain:
+        return line.domain();
+    default:
+        return sites::publicSuffix(*site);
+    }
+}
+
+QSet<QByteArray> suffixSet(const QString& list)
+{
+    QSet<QByteArray> suffixes;
+    for (QString suffix : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        suffix = suffix.trimmed().toLower();
+        while (suffix.startsWith(QLatin1Char('.')))
+            suffix.remove(0, 1);
+        while (suffix.endsWith(QLatin1Char('.')))
+            suffix.chop(1);
+        // A suffix in Unicode is compared as the host's is, in punycode.
+        const QByteArray ace = QUrl::toAce(suffix);
+        suffixes.insert(ace.isEmpty() ? suffix.toUtf8() : ace);
+    }
+    return suffixes;
+}
+
+} // namespace tess::tools

@@ -1,6 +1,10 @@
 #include "sites/SiteAddress.h"
 
+#include <QHashFunctions>
+
 #include <libpsl.h>
+
+#include <vector>
 
 namespace tess::sites {
 namespace {
@@ -47,6 +51,26 @@ qsizetype suffixStart(const QByteArray& key)
     }
 }
 
+// Address lists name the same hosts over and over, and a lookup in the list
+// costs far more than a hash probe: each thread remembers the answers for
+// the hosts it saw last, one host a slot, a newer one taking an older one's.
+qsizetype knownSuffixStart(const QByteArray& key)
+{
+    struct Answer {
+        QByteArray key;
+        qsizetype start = -1;
+    };
+    constexpr size_t kSlots = 16384;
+    thread_local std::vector<Answer> answers(kSlots);
+    Answer& slot = answers[qHash(key) % kSlots];
+    if (slot.key != key || slot.key.isNull()) {
+        // A copy of its own: the key may be raw data of the caller's.
+        slot.key = QByteArray(key.constData(), key.size());
+        slot.start = suffixStart(key);
+    }
+    return slot.start;
+}
+
 } // namespace
 
 QByteArray registrableDomain(const SiteAddress& address)
@@ -54,7 +78,7 @@ QByteArray registrableDomain(const SiteAddress& address)
     const QByteArray& key = address.hostKey;
     if (address.isIp)
         return key;
-    const qsizetype start = suffixStart(key);
+    const qsizetype start = knownSuffixStart(key);
     if (start <= 0) // no known suffix, or the host is one
         return key;
     return key.sliced(key.lastIndexOf('.', start - 2) + 1);
@@ -64,7 +88,7 @@ QByteArray publicSuffix(const SiteAddress& address)
 {
     if (address.isIp)
         return {};
-    const qsizetype start = suffixStart(address.hostKey);
+    const qsizetype start = knownSuffixStart(address.hostKey);
     return start < 0 ? QByteArray() : address.hostKey.sliced(start);
 }
 

@@ -66,9 +66,9 @@ for item in "${sizes[@]}"; do
     [ -f "$data/src4.txt" ] || python3 "$gen" "$n" "$data" >/dev/null 2>&1
     input=$(cat "$data"/src*.txt | wc -c)
     cat "$data"/src*.txt >/dev/null # the page cache warm for all
-    listed=("$prog" list --trim root --unique domain -o "$work/list-$n.txt" "$data"/src*.txt)
+    listed=("$prog" list --trim root --unique domain ${budget:+--memory "$budget"} -o "$work/list-$n.txt" "$data"/src*.txt)
     if [ -n "$budget" ]; then
-        read -r wall cpu kb < <(measure 1 "${listed[@]}" --memory "$budget")
+        read -r wall cpu kb < <(measure 1 "${listed[@]}")
         echo "| $n | $(mb "$input") MB | $budget | tessaroon list | $wall | $cpu | $((kb / 1024)) | | |"
     else
         read -r sortWall sortCpu sortKb < <(measure "$runs" env LC_ALL=C sort -u -f -o "$work/sort-$n.txt" "$data"/src*.txt)

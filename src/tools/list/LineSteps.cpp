@@ -12,42 +12,6 @@ namespace tess::tools {
 
 namespace {
 
-// The registrable domains of the hosts met last: lists name the same hosts
-// over and over, and finding a domain asks the suffix list once for each
-// label of the host. A slot for each of 2^16 hashes, the host kept beside
-// its domain so that a collision only misses.
-class DomainMemo {
-public:
-    QByteArray domainOf(const sites::SiteAddress& site)
-    {
-        if (site.isIp)
-            return sites::registrableDomain(site);
-        const size_t hash = qHash(site.hostKey);
-        Slot& slot = m_slots[hash & (kSlots - 1)];
-        if (slot.hash != hash || slot.host != site.hostKey) {
-            slot.hash = hash;
-            slot.host = site.hostKey;
-            slot.domain = sites::registrableDomain(site);
-        }
-        return slot.domain;
-    }
-
-private:
-    static constexpr size_t kSlots = size_t(1) << 16;
-    struct Slot {
-        size_t hash = 0;
-        QByteArray host;
-        QByteArray domain;
-    };
-    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
-};
-
-QByteArray memoizedDomain(const sites::SiteAddress& site)
-{
-    thread_local DomainMemo memo;
-    return memo.domainOf(site);
-}
-
 // sites::writtenRegistrableDomain() with the domain known already: the
 // domain's labels as the line writes them.
 QByteArray writtenDomain(QByteArrayView line, const sites::SiteAddress& site, const QByteArray& domain)
@@ -73,7 +37,7 @@ QByteArray writtenDomain(QByteArrayView line, const sites::SiteAddress& site, co
 const QByteArray& ListLine::domain()
 {
     if (m_domain.isEmpty() && site())
-        m_domain = memoizedDomain(*m_site);
+        m_domain = sites::registrableDomain(*m_site);
     return m_domain;
 }
 

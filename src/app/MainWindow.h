@@ -74,8 +74,8 @@ public:
     explicit MainWindow(Options options);
     ~MainWindow() override;
 
-    // The secondary windows the toolbar and the shortcut open.
-    void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner);
+    // The secondary windows the toolbar and the shortcuts open.
+    void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner, QDialog* listTool = nullptr);
 
     harvest::SearchRun& run() { return m_harvest->run(); }
     browser::WebEngineBrowserHost& browserHost() { return m_harvest->browserHost(); }
@@ -97,6 +97,7 @@ public:
     void saveProgress(); // 进程
     void openKeywordListBuilder(); // 创建
     void mergeLists(); // 合并
+    void openListTool(); // 列表, Ctrl+L
     void showAbout(); // 关于
     void quit(); // 退出 (toolbar and tray menu)
     void showCleaner(); // Ctrl+Shift+Delete
@@ -154,6 +155,7 @@ private:
     QToolButton* m_progressButton = nullptr;
     QToolButton* m_createButton = nullptr;
     QToolButton* m_mergeButton = nullptr;
+    QToolButton* m_listButton = nullptr;
     QToolButton* m_aboutButton = nullptr;
     QToolButton* m_exitButton = nullptr;
     // Shown while a run waits at a verification page: what is asked, and 跳过此引擎.
@@ -175,6 +177,7 @@ private:
     QDialog* m_aboutWindow = nullptr;
     QDialog* m_builderWindow = nullptr;
     QDialog* m_cleanerWindow = nullptr;
+    QDialog* m_listToolWindow = nullptr;
 
     std::unique_ptr<HarvestAssembly> m_harvest;
     std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;

@@ -129,6 +129,7 @@ ListToolWindow::ListToolWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("ListToolWindow"));
     setWindowTitle(QStringLiteral("列表工具"));
+    setMinimumWidth(560);
     m_sourcesDialog
         = { QStringLiteral("选择源文件"), kFilter, QStringLiteral("txt"), {}, {}, true, true, false };
     m_targetDialog
@@ -157,7 +158,10 @@ ListToolWindow::ListToolWindow(QWidget* parent)
     m_countTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_countTable->verticalHeader()->hide();
     m_countTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    m_countTable->setMinimumHeight(160);
+    m_countTable->verticalHeader()->setDefaultSectionSize(m_countTable->fontMetrics().height() + 6);
+    m_countTable->setColumnWidth(0, 70);
+    m_countTable->setColumnWidth(2, 150);
+    m_countTable->setFixedHeight(180);
     m_countTable->hide();
     column->addWidget(m_countTable, 1);
 }
@@ -398,6 +402,7 @@ void ListToolWindow::showCounts(const QString& countFile)
         m_countTable->setItem(i, 2, bar);
     }
     m_countTable->show();
+    adjustSize();
 }
 
 void ListToolWindow::stop()

@@ -30,6 +30,7 @@ allowed = {
     "browser/webengine": ["browser", "text"],
     "browser/cleaner/ui": ["browser/cleaner", "browser", "ui", "text"],
     "tools/builder": ["ui", "text", "io"],
+    "tools/list/ui": ["tools/list", "sites", "ui", "text", "io"],
     "tools/about": ["components/hyperlink", "ui", "text"],
     "app": None,  # the program: may use every unit
 }

@@ -194,6 +194,19 @@ QIcon merge()
     });
 }
 
+QIcon listTool()
+{
+    // A list, and the bars of its count.
+    return draw([](QPainter& p) {
+        page(p, QRectF(1, 1, 9, 14));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x2E, 0x7D, 0x32));
+        p.drawRect(QRectF(11, 3, 4, 2.2));
+        p.drawRect(QRectF(11, 7, 3, 2.2));
+        p.drawRect(QRectF(11, 11, 1.8, 2.2));
+    });
+}
+
 QIcon about()
 {
     return draw([](QPainter& p) {

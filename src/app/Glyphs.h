@@ -23,6 +23,7 @@ QIcon saveResults(); // 保存
 QIcon saveProgress(); // 进程
 QIcon create(); // 创建
 QIcon merge(); // 合并
+QIcon listTool(); // 列表
 QIcon about(); // 关于
 QIcon exitProgram(); // 退出
 

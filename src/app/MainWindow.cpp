@@ -142,6 +142,8 @@ MainWindow::MainWindow(Options options)
 
     auto* cleanerKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Delete")), this);
     connect(cleanerKey, &QShortcut::activated, this, [this] { ui::guarded([this] { showCleaner(); }); });
+    auto* listKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+L")), this);
+    connect(listKey, &QShortcut::activated, this, [this] { ui::guarded([this] { openListTool(); }); });
 
     chooseEngines(m_options.rules);
     connect(m_rulesBox, &EngineChooser::chosenChanged, this, [this](const QStringList& names) {
@@ -168,11 +170,12 @@ MainWindow::~MainWindow()
     m_harvest.reset();
 }
 
-void MainWindow::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner)
+void MainWindow::setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner, QDialog* listTool)
 {
     m_aboutWindow = about;
     m_builderWindow = builder;
     m_cleanerWindow = cleaner;
+    m_listToolWindow = listTool;
 }
 
 components::QtTaskbarIcon& MainWindow::trayIcon() { return m_tray->icon(); }
@@ -221,6 +224,9 @@ void MainWindow::buildToolbar()
         glyphs::create(), &MainWindow::openKeywordListBuilder);
     m_mergeButton = add("SpeedButton1", QStringLiteral("合并"), QStringLiteral("合并网址列表"),
         glyphs::merge(), &MainWindow::mergeLists);
+    m_listButton = add("ListToolButton", QStringLiteral("列表"),
+        QStringLiteral("列表工具：截取、去重、过滤、相减、分割、统计网址列表"), glyphs::listTool(),
+        &MainWindow::openListTool);
     m_aboutButton = add("SpeedButton9", QStringLiteral("关于"), QStringLiteral("关于本软件"), glyphs::about(),
         &MainWindow::showAbout);
     m_exitButton = add("SpeedButton10", QStringLiteral("退出"), QStringLiteral("退出软件系统"),
@@ -561,6 +567,12 @@ void MainWindow::stopMerge()
     m_merge->stop();
     QGuiApplication::restoreOverrideCursor();
     m_mergeButton->setEnabled(true);
+}
+
+void MainWindow::openListTool()
+{
+    if (m_listToolWindow)
+        m_listToolWindow->exec();
 }
 
 bool MainWindow::mergeRunning() const { return m_merge->running(); }

@@ -78,8 +78,8 @@ public:
     explicit MainWindow(Options options);
     ~MainWindow() override;
 
-    // The secondary windows the toolbar and the shortcut open.
-    void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner);
+    // The secondary windows the toolbar and the shortcuts open.
+    void setSecondaryWindows(QDialog* about, QDialog* builder, QDialog* cleaner, QDialog* listTool = nullptr);
     // Takes the exclusion list (排除列表) of that file, empty for none;
     // throws text::AppError when the file cannot be read, the list in use
     // kept.
@@ -105,6 +105,7 @@ public:
     void saveProgress(); // 进程
     void openKeywordListBuilder(); // 创建
     void mergeLists(); // 合并
+    void openListTool(); // 列表, Ctrl+L
     void showAbout(); // 关于
     void quit(); // 退出 (toolbar and tray menu)
     void showCleaner(); // Ctrl+Shift+Delete
@@ -164,6 +165,7 @@ private:
     QToolButton* m_progressButton = nullptr;
     QToolButton* m_createButton = nullptr;
     QToolButton* m_mergeButton = nullptr;
+    QToolButton* m_listButton = nullptr;
     QToolButton* m_aboutButton = nullptr;
     QToolButton* m_exitButton = nullptr;
     // Shown while a run waits at a verification page: what is asked, and 跳过此引擎.
@@ -188,6 +190,7 @@ private:
     QDialog* m_aboutWindow = nullptr;
     QDialog* m_builderWindow = nullptr;
     QDialog* m_cleanerWindow = nullptr;
+    QDialog* m_listToolWindow = nullptr;
 
     std::unique_ptr<HarvestAssembly> m_harvest;
     std::unique_ptr<browser::WebEngineBrowserProfile> m_browserProfile;

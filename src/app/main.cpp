@@ -14,6 +14,7 @@
 #include "tools/about/AboutWindow.h"
 #include "tools/builder/KeywordListBuilder.h"
 #include "tools/list/ListCommand.h"
+#include "tools/list/ui/ListToolWindow.h"
 #include "tools/merge/MergeCommand.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -121,7 +122,8 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
     tools::AboutWindow about;
     tools::KeywordListBuilder builder;
     browser::CleanerWindow cleaner(window.browserProfile());
-    window.setSecondaryWindows(&about, &builder, &cleaner);
+    tools::ListToolWindow listTool;
+    window.setSecondaryWindows(&about, &builder, &cleaner, &listTool);
     window.show();
     return application.exec();
 }

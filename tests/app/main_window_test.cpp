@@ -27,9 +27,9 @@ TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)
 {
     EXPECT_EQ(form->size(), QSize(576, 439));
     const char* names[] = { "SpeedButton4", "SpeedButton2", "SpeedButton3", "SpeedButton5", "SpeedButton8",
-        "SpeedButton6", "SpeedButton1", "SpeedButton9", "SpeedButton10" };
+        "SpeedButton6", "SpeedButton1", "ListToolButton", "SpeedButton9", "SpeedButton10" };
     const char16_t* captions[]
-        = { u"导入", u"搜索", u"终止", u"保存", u"进程", u"创建", u"合并", u"关于", u"退出" };
+        = { u"导入", u"搜索", u"终止", u"保存", u"进程", u"创建", u"合并", u"列表", u"关于", u"退出" };
     int left = -1;
     for (size_t i = 0; i < std::size(names); ++i) {
         QToolButton* b = button(names[i]);
@@ -38,7 +38,13 @@ TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)
         EXPECT_TRUE(b->isEnabled());
         EXPECT_GT(b->x(), left);
         left = b->x();
+        // Every command fits the window's width: none goes into the
+        // toolbar's overflow menu.
+        EXPECT_TRUE(b->isVisible()) << names[i];
+        EXPECT_LE(b->mapTo(form.get(), QPoint(b->width(), 0)).x(), form->width()) << names[i];
     }
+    EXPECT_EQ(button("ListToolButton")->toolTip(),
+        QStringLiteral("列表工具：截取、去重、过滤、相减、分割、统计网址列表"));
     auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("网址"));
     EXPECT_EQ(list->columnWidth(0), 175);

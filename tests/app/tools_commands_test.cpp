@@ -2,11 +2,13 @@
 
 #include "support/FailingCalls.h"
 #include "tools/builder/KeywordListBuilder.h"
+#include "tools/list/ui/ListToolWindow.h"
 #include "tools/merge/MergeCommand.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
@@ -185,6 +187,37 @@ TEST_F(ToolCommands, TheBuildersListImportsAsKeywords)
     EXPECT_EQ(form->panelText(1), QStringLiteral("16"));
     ASSERT_EQ(form->run().keywordList().size(), 16);
     EXPECT_EQ(text::fromGbk(form->run().keywordList().first()), QStringLiteral("广州 服装"));
+}
+
+// 列表 and Ctrl+L open the list tool over the main window.
+TEST_F(ToolCommands, TheListButtonAndCtrlLOpenTheListTool)
+{
+    tools::ListToolWindow listTool;
+    form->setSecondaryWindows(nullptr, nullptr, nullptr, &listTool);
+    for (const bool key : { false, true }) {
+        SCOPED_TRACE(key ? "Ctrl+L" : "列表");
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        bool shown = false;
+        // Closes the window once it is up: exec() runs the events until then.
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, &listTool, [&] {
+            if (listTool.isVisible()) {
+                shown = listTool.isModal();
+                listTool.close();
+            }
+        });
+        closer.start(10);
+        if (key) {
+            // Through the window system, where shortcuts are looked up.
+            QTest::keyClick(form->windowHandle(), Qt::Key_L, Qt::ControlModifier);
+        } else {
+            button("ListToolButton")->click();
+        }
+        waitUntil([&] { return shown; }, 3000);
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(listTool.windowTitle(), QStringLiteral("列表工具"));
+    }
 }
 
 } // namespace

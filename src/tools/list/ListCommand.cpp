@@ -9,6 +9,7 @@
 #include "tools/list/LineSteps.h"
 #include "tools/list/SortStep.h"
 #include "tools/list/UniqueLines.h"
+#include "tools/merge/AddressMerge.h"
 #include "tools/merge/MemoryBudget.h"
 
 #include <QFileInfo>
@@ -22,13 +23,54 @@ namespace tess::tools {
 
 namespace {
 
+// Looks at the stop flag every few thousand lines, the first included, so
+// a stop is seen within moments without a look at every line.
+class StopCheck {
+public:
+    explicit StopCheck(const std::atomic<bool>* flag)
+        : m_flag(flag)
+    {
+    }
+    void operator()()
+    {
+        if (m_flag && (m_lines++ & 0xfff) == 0 && m_flag->load(std::memory_order_relaxed))
+            throw MergeCancelled();
+    }
+
+private:
+    const std::atomic<bool>* m_flag;
+    qint64 m_lines = 0;
+};
+
+// Passes the lines on, stopping when asked: after the steps that hold
+// every line (--sort, --unique) the lines come out here.
+class StopStep final : public LineStream {
+public:
+    StopStep(LineStream& lines, const std::atomic<bool>* flag)
+        : m_lines(lines)
+        , m_check(flag)
+    {
+    }
+    bool next(ListLine& line) override
+    {
+        m_check();
+        return m_lines.next(line);
+    }
+
+private:
+    LineStream& m_lines;
+    StopCheck m_check;
+};
+
 // Counts the lines read and those without a host, and tells how far the
 // sources are read.
 class InputStep final : public LineStream {
 public:
-    InputStep(SourceLines& source, const QStringList& paths, const std::function<void(int)>& progress)
+    InputStep(SourceLines& source, const QStringList& paths, const std::function<void(int)>& progress,
+        const std::atomic<bool>* stop)
         : m_source(source)
         , m_progress(progress)
+        , m_stop(stop)
     {
         for (const QString& path : paths) {
             const QFileInfo info(path);
@@ -38,6 +80,7 @@ public:
     }
     bool next(ListLine& line) override
     {
+        m_stop();
         if (!m_source.next(line))
             return false;
         if (!line.site())
@@ -56,6 +99,7 @@ public:
 private:
     SourceLines& m_source;
     const std::function<void(int)>& m_progress;
+    StopCheck m_stop;
     qint64 m_total = 0;
     bool m_known = true;
     qint64 m_withoutHost = 0;
@@ -84,7 +128,7 @@ class Pipeline {
 public:
     Pipeline(const ListArguments& arguments, const ListOptions& options)
         : m_source(arguments.sources, options.sourceOptions)
-        , m_input(m_source, arguments.sources, options.progress)
+        , m_input(m_source, arguments.sources, options.progress, options.cancel)
     {
         const qint64 budget = options.memoryBudget > 0 ? options.memoryBudget : defaultMemoryBudget();
         const auto holders
@@ -94,12 +138,15 @@ public:
         const qint64 share = budget / std::max<qint64>(1, holders);
         for (const ListStep& step : arguments.steps)
             add(step, share, options.spillFolder, arguments.target);
+        m_output = std::make_unique<StopStep>(last(), options.cancel);
     }
-    LineStream& last() { return m_steps.empty() ? static_cast<LineStream&>(m_input) : *m_steps.back(); }
+    // What the writers read.
+    LineStream& output() { return *m_output; }
     qint64 linesIn() const { return m_source.linesRead(); }
     qint64 withoutHost() const { return m_input.withoutHost(); }
 
 private:
+    LineStream& last() { return m_steps.empty() ? static_cast<LineStream&>(m_input) : *m_steps.back(); }
     void add(const ListStep& step, qint64 share, const QString& folder, const QString& target);
     void addFilter(bool keep, std::function<bool(ListLine&)> test)
     {
@@ -110,6 +157,7 @@ private:
     SourceLines m_source;
     InputStep m_input;
     std::vector<std::unique_ptr<LineStream>> m_steps;
+    std::unique_ptr<LineStream> m_output;
 };
 
 void Pipeline::add(const ListStep& step, qint64 share, const QString& folder, const QString& target)
@@ -242,12 +290,12 @@ ListCounts runList(const ListArguments& arguments, const ListOptions& options)
     Pipeline pipeline(arguments, options);
     ListCounts counts;
     if (!arguments.count.isEmpty())
-        counts.linesOut = writeCounts(pipeline.last(), arguments.target,
+        counts.linesOut = writeCounts(pipeline.output(), arguments.target,
             keyNamed(arguments.count == u"tld" ? QStringLiteral("suffix") : arguments.count));
     else if (arguments.split > 0)
-        counts.linesOut = writeSplit(pipeline.last(), arguments.target, arguments.split);
+        counts.linesOut = writeSplit(pipeline.output(), arguments.target, arguments.split);
     else
-        counts.linesOut = writeList(pipeline.last(), arguments.target);
+        counts.linesOut = writeList(pipeline.output(), arguments.target);
     counts.linesIn = pipeline.linesIn();
     counts.withoutHost = pipeline.withoutHost();
     return counts;

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 
@@ -19,6 +20,9 @@ struct ListOptions {
     // How much of the sources is read, now and then; -1 when not known.
     std::function<void(int percent)> progress;
     io::ReadOptions sourceOptions;
+    // Set from another thread to stop the list (tools::MergeCancelled, as
+    // the merge throws); the target is left as it was.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 struct ListCounts {
@@ -29,7 +33,8 @@ struct ListCounts {
 
 // Streams the sources through the steps into the target (or its parts,
 // or the counts), each file replaced whole. Throws what the sources, the
-// target and the spill file throw (text::AppError), naming the file.
+// target and the spill file throw (text::AppError), naming the file, and
+// MergeCancelled when asked to stop.
 ListCounts runList(const ListArguments& arguments, const ListOptions& options = {});
 
 // "list done: N lines in, M lines out, K without a host".

@@ -1,8 +1,12 @@
 #include "ListTestFiles.h"
 #include "text/Errors.h"
+#include "tools/merge/AddressMerge.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 
 using namespace tess;
@@ -150,3 +154,41 @@ TEST(ListCommand, ErrorsAreSaidAndExitWithOne)
 }
 
 } // namespace
+
+// Asked to stop, before the first line or while the sources are read (the
+// steps that hold every line read on till the end first), the list stops
+// with the merge's exception, the target as it was and nothing left beside it.
+TEST(ListCommand, AStopLeavesTheTargetAsItWas)
+{
+    QByteArray big;
+    for (int i = 0; i < 200000; ++i)
+        big += "http://www.example" + QByteArray::number(i % 5000) + ".cn/\r\n";
+    struct Case {
+        const char* name;
+        QStringList steps;
+        bool stopAtOnce;
+    };
+    const Case cases[] = {
+        { "at once", {}, true },
+        { "while sorting", { QStringLiteral("--sort") }, false },
+        { "while counting", { QStringLiteral("--count"), QStringLiteral("host") }, false },
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString source = test::writeFile(dir.filePath(QStringLiteral("in.txt")), big);
+        const QString target = test::writeFile(dir.filePath(QStringLiteral("out.txt")), "old\r\n");
+        const std::optional<tools::ListArguments> arguments
+            = tools::parseListArguments(c.steps + QStringList { QStringLiteral("-o"), target, source });
+        ASSERT_TRUE(arguments);
+        std::atomic<bool> stop = c.stopAtOnce;
+        tools::ListOptions options;
+        options.spillFolder = dir.path();
+        options.cancel = &stop;
+        options.progress = [&](int) { stop = true; };
+        EXPECT_THROW(tools::runList(*arguments, options), tools::MergeCancelled) << c.name;
+        EXPECT_EQ(test::readFile(target), QByteArray("old\r\n")) << c.name;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            (QStringList { QStringLiteral("in.txt"), QStringLiteral("out.txt") }))
+            << c.name;
+    }
+}

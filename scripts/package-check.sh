@@ -79,7 +79,11 @@ done
 
 echo "== The installed program"
 command -v tessaroon | grep -qx /usr/bin/tessaroon
-tessaroon --help | grep -q "tessaroon merge -o TARGET \[--memory SIZE\] SOURCE"
+# Read whole, not through a pipe grep -q closes early: the usage is longer
+# than one write, and the program would die of SIGPIPE on the next.
+tessaroon --help >"$work/usage"
+grep -q "tessaroon merge -o TARGET \[--memory SIZE\] SOURCE" "$work/usage"
+grep -q "tessaroon list \[STEP...\] -o TARGET" "$work/usage"
 cd "$work"
 # Two address lists in GBK with CR LF ends; the merge sorts them, keeps
 # the first of lines that differ only in case and passes GBK bytes as they

@@ -3,6 +3,7 @@
 #include "text/Gbk.h"
 
 #include <QFile>
+#include <QHashFunctions>
 
 #include <libpsl.h>
 
@@ -39,10 +40,60 @@ struct RuleName {
 };
 using RuleNames = std::unordered_map<std::string, RuleName, ViewHash, std::equal_to<>>;
 
+// The names again for the walk, in one flat table: a probe or two a name,
+// no node to chase.
+class NameTable {
+public:
+    void build(const RuleNames& names)
+    {
+        size_t size = 16;
+        while (size < names.size() * 2)
+            size *= 2;
+        m_slots.assign(size, {});
+        m_mask = size - 1;
+        for (const auto& [name, rule] : names) {
+            if (name.empty())
+                continue;
+            const Slot slot { hashOf(name), uint32_t(m_text.size()), uint32_t(name.size()), rule };
+            m_text += name;
+            size_t i = slot.hash & m_mask;
+            while (m_slots[i].size != 0)
+                i = (i + 1) & m_mask;
+            m_slots[i] = slot;
+        }
+    }
+    const RuleName* find(QByteArrayView name) const
+    {
+        if (m_slots.empty())
+            return nullptr;
+        const size_t hash = hashOf(name);
+        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            const Slot& slot = m_slots[i];
+            if (slot.size == 0)
+                return nullptr;
+            if (slot.hash == hash && QByteArrayView(m_text.data() + slot.at, slot.size) == name)
+                return &slot.rule;
+        }
+    }
+
+private:
+    struct Slot {
+        size_t hash = 0;
+        uint32_t at = 0;
+        uint32_t size = 0; // 0: empty
+        RuleName rule;
+    };
+    static size_t hashOf(QByteArrayView name) { return qHash(name); }
+
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    std::string m_text;
+};
+
 struct SuffixList {
     const psl_ctx_t* psl = nullptr;
     bool bounded = false;
-    RuleNames names;
+    NameTable names;
 };
 
 bool hasIdnLabel(QByteArrayView name) { return name.startsWith("xn--") || name.contains(".xn--"); }
@@ -111,13 +162,14 @@ SuffixList loadSuffixList()
             std::fclose(in);
         }
     }
-    if (list.psl && readRules(text, list.names)) {
+    RuleNames names;
+    if (list.psl && readRules(text, names)) {
         list.bounded = true;
-        for (auto& [name, rule] : list.names)
+        for (auto& [name, rule] : names)
             rule.isSuffix = psl_is_public_suffix2(list.psl, name.c_str(), kLookupTypes) != 0;
+        list.names.build(names);
         return list;
     }
-    list.names.clear();
     if (!list.psl) {
         const psl_ctx_t* latest = psl_latest(nullptr);
         list.psl = latest ? latest : psl_builtin();
@@ -187,13 +239,13 @@ qsizetype suffixStart(const QByteArray& key)
         const qsizetype dot = key.lastIndexOf('.', start == key.size() ? start - 1 : start - 2);
         start = std::max(dot + 1, first);
         const QByteArrayView name = QByteArrayView(key).sliced(start);
-        const auto rule = list.names.find(std::string_view(name.data(), size_t(name.size())));
-        const bool known = rule != list.names.end();
-        if (known ? rule->second.isSuffix : (starred || hasIdnLabel(name)) && isSuffix(list, key, start))
+        const RuleName* rule = list.names.find(name);
+        const bool known = rule != nullptr;
+        if (known ? rule->isSuffix : (starred || hasIdnLabel(name)) && isSuffix(list, key, start))
             found = start;
-        if (known ? !rule->second.reachedPast : !hasIdnLabel(name))
+        if (known ? !rule->reachedPast : !hasIdnLabel(name))
             return found;
-        starred = known && rule->second.starred;
+        starred = known && rule->starred;
     }
     return found;
 }

@@ -197,6 +197,18 @@ qsizetype firstLookedUp(const QByteArray& key)
     return 0;
 }
 
+// Where the label that ends before `end` (the key's size, or a dot's place
+// plus one) starts, not before `first`. A loop of its own: the library's
+// search is made for longer haystacks than a label.
+qsizetype labelBefore(const QByteArray& key, qsizetype end, qsizetype first)
+{
+    const char* data = key.constData();
+    qsizetype at = end == key.size() ? end : end - 1;
+    while (at > first && data[at - 1] != '.')
+        --at;
+    return at;
+}
+
 bool isSuffix(const SuffixList& list, const QByteArray& key, qsizetype start)
 {
     return psl_is_public_suffix2(list.psl, key.constData() + start, kLookupTypes) != 0;
@@ -236,8 +248,7 @@ qsizetype suffixStart(const QByteArray& key)
     qsizetype found = -1;
     bool starred = false; // a "*" stands left of the name before
     for (qsizetype start = key.size(); start > first;) {
-        const qsizetype dot = key.lastIndexOf('.', start == key.size() ? start - 1 : start - 2);
-        start = std::max(dot + 1, first);
+        start = labelBefore(key, start, first);
         const QByteArrayView name = QByteArrayView(key).sliced(start);
         const RuleName* rule = list.names.find(name);
         const bool known = rule != nullptr;

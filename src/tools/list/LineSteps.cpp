@@ -13,8 +13,8 @@ namespace tess::tools {
 namespace {
 
 // sites::writtenRegistrableDomain() with the domain known already: the
-// domain's labels as the line writes them.
-QByteArray writtenDomain(QByteArrayView line, const sites::SiteAddress& site, const QByteArray& domain)
+// domain's labels as the line writes them, in the line or in `domain`.
+QByteArrayView writtenDomain(QByteArrayView line, const sites::SiteAddress& site, const QByteArray& domain)
 {
     QByteArrayView written = line.sliced(site.hostStart, site.hostEnd - site.hostStart);
     if (written.endsWith('.'))
@@ -22,14 +22,16 @@ QByteArray writtenDomain(QByteArrayView line, const sites::SiteAddress& site, co
     // An IP address is its own domain; an IPv6 one keeps its brackets, or
     // the trimmed line would name no host.
     if (site.isIp)
-        return written.toByteArray();
+        return written;
     if (written.count('.') != site.hostKey.count('.'))
         return domain;
-    const qsizetype labels = domain.count('.') + 1;
+    // As many labels from the right as the domain has.
     qsizetype start = written.size();
-    for (qsizetype n = 0; n < labels && start > 0; ++n)
-        start = written.first(start - 1).lastIndexOf('.') + 1;
-    return written.sliced(start).toByteArray();
+    for (qsizetype dots = domain.count('.') + 1; start > 0; --start) {
+        if (written[start - 1] == '.' && --dots == 0)
+            break;
+    }
+    return written.sliced(start);
 }
 
 } // namespace

@@ -15,6 +15,9 @@ constexpr qint64 kBlockSize = qint64(4) << 20;
 constexpr size_t kFirstSlots = 1024;
 constexpr size_t kManySlots = size_t(1) << 21;
 constexpr qint64 kSeqDigits = 16;
+constexpr int kTagShift = 40;
+constexpr uint64_t kPlaceMask = (uint64_t(1) << kTagShift) - 1;
+constexpr int kOffsetBits = 22; // blocks of up to kBlockSize
 
 uint64_t mix(uint64_t h)
 {
@@ -59,8 +62,8 @@ qint64 KeySet::cost() const { return qint64(m_slots.size() * sizeof(Slot)) + m_b
 QByteArrayView KeySet::keyAt(uint64_t at) const
 {
     --at;
-    const QByteArray& block = m_blocks[at >> 32];
-    const qsizetype offset = qsizetype(at & 0xffffffffU);
+    const QByteArray& block = m_blocks[at >> kOffsetBits];
+    const qsizetype offset = qsizetype(at & ((uint64_t(1) << kOffsetBits) - 1));
     uint32_t size;
     std::memcpy(&size, block.constData() + offset, 4);
     return QByteArrayView(block.constData() + offset + 4, size);
@@ -70,13 +73,13 @@ size_t KeySet::find(QByteArrayView key, uint64_t hash) const
 {
     const size_t mask = m_slots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (slot.at == 0 || (slot.hash == hash && keyAt(slot.at) == key))
+        const Slot slot = m_slots[i];
+        if (slot == 0 || ((slot ^ hash) >> kTagShift == 0 && keyAt(slot & kPlaceMask) == key))
             return i;
     }
 }
 
-bool KeySet::contains(QByteArrayView key) const { return m_slots[find(key, keyHash(key))].at != 0; }
+bool KeySet::contains(QByteArrayView key) const { return m_slots[find(key, keyHash(key))] != 0; }
 
 bool KeySet::grow()
 {
@@ -86,11 +89,11 @@ bool KeySet::grow()
     std::vector<Slot> old(size);
     old.swap(m_slots);
     const size_t mask = size - 1;
-    for (const Slot& slot : old) {
-        if (slot.at == 0)
+    for (const Slot slot : old) {
+        if (slot == 0)
             continue;
-        size_t i = slot.hash & mask;
-        while (m_slots[i].at != 0)
+        size_t i = keyHash(keyAt(slot & kPlaceMask)) & mask;
+        while (m_slots[i] != 0)
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
@@ -100,7 +103,10 @@ bool KeySet::grow()
 uint64_t KeySet::store(QByteArrayView key)
 {
     const qsizetype need = key.size() + 4;
-    if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < need) {
+    if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < need
+        || m_blocks.back().size() >= (qsizetype(1) << kOffsetBits)) {
+        if (m_blocks.size() >= (size_t(1) << (kTagShift - kOffsetBits)) - 1)
+            return 0; // no place left to name a block by
         // Small budgets (the tests') get small blocks, so keys fit at all.
         const qsizetype size = std::max<qsizetype>(std::clamp<qint64>(m_budget / 16, 4096, kBlockSize), need);
         if (m_blockBytes + size + qint64(m_slots.size() * sizeof(Slot)) > m_budget)
@@ -110,7 +116,7 @@ uint64_t KeySet::store(QByteArrayView key)
         m_blockBytes += size;
     }
     QByteArray& block = m_blocks.back();
-    const uint64_t at = (uint64_t(m_blocks.size() - 1) << 32 | uint64_t(block.size())) + 1;
+    const uint64_t at = (uint64_t(m_blocks.size() - 1) << kOffsetBits | uint64_t(block.size())) + 1;
     const uint32_t size = uint32_t(key.size());
     block.append(reinterpret_cast<const char*>(&size), 4);
     block.append(key.data(), key.size());
@@ -121,7 +127,7 @@ KeySet::Result KeySet::insert(QByteArrayView key)
 {
     const uint64_t hash = keyHash(key);
     size_t i = find(key, hash);
-    if (m_slots[i].at != 0)
+    if (m_slots[i] != 0)
         return Result::Present;
     // At most seven in ten slots taken, so a probe ends soon.
     if ((m_count + 1) * 10 > qsizetype(m_slots.size()) * 7) {
@@ -132,7 +138,7 @@ KeySet::Result KeySet::insert(QByteArrayView key)
     const uint64_t at = store(key);
     if (at == 0)
         return Result::Full;
-    m_slots[i] = { hash, at };
+    m_slots[i] = (hash >> kTagShift << kTagShift) | at;
     ++m_count;
     return Result::Added;
 }

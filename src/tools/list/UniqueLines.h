@@ -17,7 +17,7 @@ class RunReader;
 
 // Distinct keys held exactly, in no more than a given number of bytes: an
 // open-addressed table of 64-bit hashes, each with the place of its key in
-// blocks of key bytes, so a hash collision never merges two keys. About 23
+// blocks of key bytes, so a hash collision never merges two keys. About 15
 // bytes a key besides the key's own.
 class KeySet final {
 public:
@@ -31,10 +31,11 @@ public:
     qint64 cost() const;
 
 private:
-    struct Slot {
-        uint64_t hash = 0;
-        uint64_t at = 0; // block << 32 | offset, plus one; 0: empty
-    };
+    // The hash's top 24 bits above the key's place (block << 22 | offset,
+    // plus one) in the low 40; 0: empty. Eight bytes a slot: a probe is a
+    // cache miss, and the fewer the bytes, the more of the table the caches
+    // hold.
+    using Slot = uint64_t;
     size_t find(QByteArrayView key, uint64_t hash) const;
     QByteArrayView keyAt(uint64_t at) const;
     bool grow();

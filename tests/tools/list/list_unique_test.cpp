@@ -126,4 +126,24 @@ TEST(ListUnique, KeySetHoldsKeysExactlyWithinItsBudget)
     EXPECT_TRUE(keys.contains("key0"));
 }
 
+// Keys the size of domains: how many fit a budget depends on the bytes each
+// slot of the table takes (about 22 a key with the table's slack and the
+// blocks' unused ends; twice the slot, 38).
+TEST(ListUnique, KeySetFitsShortKeysInUnderThirtyBytesOfBudgetEachBesidesTheirOwn)
+{
+    for (const qint64 budget : { qint64(5) << 20, qint64(40) << 20 }) {
+        SCOPED_TRACE(budget);
+        tools::KeySet keys(budget);
+        qint64 keyBytes = 0;
+        for (int i = 0;; ++i) {
+            const QByteArray key = "www.example" + QByteArray::number(i) + ".cn";
+            if (keys.insert(key) == tools::KeySet::Result::Full)
+                break;
+            keyBytes += key.size();
+        }
+        EXPECT_EQ(keys.insert("www.example0.cn"), tools::KeySet::Result::Present);
+        EXPECT_LT(double(budget - keyBytes) / double(keys.size()), 30.0) << keys.size() << " keys";
+    }
+}
+
 } // namespace

@@ -255,7 +255,10 @@ CommandLine CommandLine::parse(const QStringList& args)
     return parseWindow(args);
 }
 
-QString CommandLine::usage()
+namespace {
+
+// The usage of the window.
+QString windowUsage()
 {
     return QStringLiteral("Usage:\n"
                           "  tessaroon [--engine-host [NAME=][http://|https://]HOST[:PORT]]...\n"
@@ -268,16 +271,26 @@ QString CommandLine::usage()
                           "      for and read, for this start, separated by commas: classic (经典,\n"
                           "      the default), today or baidu (现行), 360 (360搜索), sogou (搜狗),\n"
                           "      bing (必应), or sets of the user's rule files; each keyword is\n"
-                          "      asked of each engine in turn. The window remembers the last choice.\n"
-                          "  tessaroon merge -o TARGET [--memory SIZE] SOURCE...\n"
+                          "      asked of each engine in turn. The window remembers the last choice.\n");
+}
+
+// The usage of merge.
+QString mergeUsageText()
+{
+    return QStringLiteral("  tessaroon merge -o TARGET [--memory SIZE] SOURCE...\n"
                           "      Merge address lists into TARGET: the sources joined in order,\n"
                           "      lines sorted, repeated lines (ignoring letter case) dropped.\n"
                           "      --memory SIZE (512M, 4G; default half the physical memory) bounds\n"
                           "      the memory held: larger lists are sorted in parts that wait in a\n"
                           "      temporary file in TMPDIR, else beside TARGET. Progress goes to\n"
                           "      standard error when it is a terminal.\n"
-                          "      Exit status 0 on success; otherwise the error on standard error.\n"
-                          "  tessaroon list [STEP...] -o TARGET [--memory SIZE] SOURCE...\n"
+                          "      Exit status 0 on success; otherwise the error on standard error.\n");
+}
+
+// The usage of list.
+QString listUsageText()
+{
+    return QStringLiteral("  tessaroon list [STEP...] -o TARGET [--memory SIZE] SOURCE...\n"
                           "      Stream address lists through steps, in the order given, into\n"
                           "      TARGET (CR LF line ends; the bytes of each line kept):\n"
                           "        --trim root|host|path   http://A.b.example.cn:81/p?q -> root:\n"
@@ -304,8 +317,13 @@ QString CommandLine::usage()
                           "      as for merge bounds --unique and --sort: past it they work in a\n"
                           "      temporary file, with the same result. The end line on standard\n"
                           "      output counts lines in, lines out and lines without a host.\n"
-                          "      Exit status as for merge: 0 done; 1 an error; 2 a wrong command line.\n"
-                          "  tessaroon harvest -k KEYWORDS [-o OUT [--append|--force]] [--from N] [--to M]\n"
+                          "      Exit status as for merge: 0 done; 1 an error; 2 a wrong command line.\n");
+}
+
+// The usage of harvest.
+QString harvestUsageText()
+{
+    return QStringLiteral("  tessaroon harvest -k KEYWORDS [-o OUT [--append|--force]] [--from N] [--to M]\n"
                           "                    [--interval S]\n"
                           "                    [--engine-host [NAME=][http://|https://]HOST[:PORT]]...\n"
                           "                    [--rules NAME[,NAME...]] [--dedupe] [--unique domain]\n"
@@ -345,11 +363,23 @@ QString CommandLine::usage()
                           "      verification is dropped for the rest of the run and the others\n"
                           "      go on; at the end the --rules NAME --from N that resumes each\n"
                           "      dropped engine is printed. With several engines TSV rows get the\n"
-                          "      engine as a third column and CSV an engine column.\n"
-                          "  tessaroon --help\n"
+                          "      engine as a third column and CSV an engine column.\n");
+}
+
+// The usage of --help.
+QString helpUsageText()
+{
+    return QStringLiteral("  tessaroon --help\n"
                           "      This text. Exit status 0; a wrong command line (an unknown command\n"
                           "      or option included) exits with 2. The window needs a display;\n"
                           "      without one the program says so and exits with 1.\n");
+}
+
+} // namespace
+
+QString CommandLine::usage()
+{
+    return windowUsage() + mergeUsageText() + listUsageText() + harvestUsageText() + helpUsageText();
 }
 
 } // namespace tess::app

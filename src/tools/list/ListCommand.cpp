@@ -319,12 +319,7 @@ int runListCommand(const ListArguments& arguments, FILE* out, FILE* err)
         dirty = false;
     };
     ListOptions options;
-    options.memoryBudget = arguments.memoryBudget;
-    if (options.memoryBudget > 0 && options.memoryBudget < kMinimumBudget) {
-        std::fprintf(err, "memory budget raised to the minimum of %lldM\n",
-            static_cast<long long>(kMinimumBudget >> 20));
-        options.memoryBudget = kMinimumBudget;
-    }
+    options.memoryBudget = raisedToMinimum(arguments.memoryBudget, err);
     options.sourceOptions.allowPipes = true;
     if (terminal) {
         options.progress = [&](int percent) {

@@ -189,4 +189,13 @@ size_t mergeFanIn(qint64 usable)
     return static_cast<size_t>(std::max<qint64>(2, usable / 2 / kRunBufferMin));
 }
 
+qint64 raisedToMinimum(qint64 budget, FILE* err)
+{
+    if (budget <= 0 || budget >= kMinimumBudget)
+        return budget;
+    std::fprintf(
+        err, "memory budget raised to the minimum of %lldM\n", static_cast<long long>(kMinimumBudget >> 20));
+    return kMinimumBudget;
+}
+
 } // namespace tess::tools

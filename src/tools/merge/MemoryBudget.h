@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdio>
 #include <optional>
 
 // What a merge may hold in memory, and what sorting a part of the sources
@@ -21,6 +22,10 @@ qint64 defaultMemoryBudget();
 // The least budget `tessaroon merge` takes: below it the parts would be a
 // few lines each, and their runs too many to merge at once.
 inline constexpr qint64 kMinimumBudget = qint64(16) << 20;
+
+// The budget a command works with: one asked for below kMinimumBudget is
+// raised to it, and `err` is told so. 0 (the default share) stays 0.
+qint64 raisedToMinimum(qint64 budget, FILE* err);
 // Below this the sources are sorted as one part: threads would not pay.
 inline constexpr qint64 kSmallInput = qint64(4) << 20;
 // What the merge holds besides the parts being sorted (read buffers, the

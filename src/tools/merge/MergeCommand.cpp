@@ -111,12 +111,7 @@ int runMergeCommand(const MergeArguments& arguments, FILE* out, FILE* err)
     };
     try {
         MergeOptions options;
-        options.memoryBudget = arguments.memoryBudget;
-        if (options.memoryBudget > 0 && options.memoryBudget < kMinimumBudget) {
-            std::fprintf(err, "memory budget raised to the minimum of %lldM\n",
-                static_cast<long long>(kMinimumBudget >> 20));
-            options.memoryBudget = kMinimumBudget;
-        }
+        options.memoryBudget = raisedToMinimum(arguments.memoryBudget, err);
         // A pipe given on purpose (/dev/stdin, a process substitution) is a
         // source like any other here; the window takes files only.
         options.sourceOptions.allowPipes = true;

@@ -14,6 +14,8 @@ packages=(
   libicu-dev libjpeg62-turbo-dev libcpp-httplib-dev
   libpcre2-dev  # tessaroon list: --keep-matching, --drop-matching
   libpsl-dev publicsuffix  # registrable domains: libpsl and the distribution's list
+  libxlsxwriter-dev  # spreadsheets: the xlsx export
+  python3-openpyxl  # tests read the xlsx export back with an independent reader
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth x11-utils xdotool imagemagick time python3

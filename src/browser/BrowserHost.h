@@ -39,6 +39,18 @@ public:
     void setTargetAttributes(QStringList names) { m_targetAttributes = std::move(names); }
     const QStringList& targetAttributes() const { return m_targetAttributes; }
 
+    // Where the engine's page keeps its parts, as CSS selectors; an empty
+    // one: the page has no such part the harvest can tell.
+    struct PageParts {
+        QString results; // each organic result's container
+        QString ads; // advertisements: a link that is, or is in, one is an ad
+        QString related; // the links of the engine's related searches
+    };
+    // Read when a page is taken: PageLink::resultIndex and ad,
+    // PageSnapshot::resultCount and relatedSearches. None by default.
+    void setPageParts(PageParts parts) { m_pageParts = std::move(parts); }
+    const PageParts& pageParts() const { return m_pageParts; }
+
     // The document loaded last, as the host took it when it completed;
     // empty before the first page.
     const PageSnapshot& snapshot() const { return m_snapshot; }
@@ -75,6 +87,7 @@ protected:
 private:
     PageSnapshot m_snapshot;
     QStringList m_targetAttributes;
+    PageParts m_pageParts;
 };
 
 } // namespace tess::browser

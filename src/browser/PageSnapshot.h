@@ -15,6 +15,10 @@ struct PageLink {
     QString carriedTarget = {};
     QString id = {}; // the link's id attribute
     QString classes = {}; // its class attribute as written: names separated by blanks
+    // The organic result (BrowserHost::setPageParts) the link is in: its
+    // index among the page's results in document order; -1 when none.
+    int resultIndex = -1;
+    bool ad = false; // the link is, or is in, one of the page's advertisements
 };
 
 // Everything the harvest reads of one loaded document, taken in one go so
@@ -32,6 +36,11 @@ struct PageSnapshot {
     QString failure;
 
     QString title = {}; // the document's title
+
+    int resultCount = 0; // the page's organic results (BrowserHost::setPageParts)
+    // The texts of the engine's related searches on the page, in document
+    // order, each once.
+    QList<QString> relatedSearches = {};
 };
 
 } // namespace tess::browser

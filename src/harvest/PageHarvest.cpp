@@ -108,7 +108,7 @@ TakenRows takeRows(const PageHarvest& harvest, const RedirectTargets& targets, c
     out.unresolved = harvest.refusedTargets;
     for (const PageRow& row : harvest.rows) {
         if (row.redirect < 0) {
-            out.rows.append({ row.address, row.text });
+            out.rows.append({ row.address, row.text, row.kind, row.resultIndex });
             continue;
         }
         const std::optional<QByteArray> target = targets.value(row.redirect);
@@ -120,7 +120,7 @@ TakenRows takeRows(const PageHarvest& harvest, const RedirectTargets& targets, c
             continue;
         }
         if (kind == LinkKind::Outbound)
-            out.rows.append({ *target, row.text });
+            out.rows.append({ *target, row.text, row.kind, row.resultIndex });
     }
     return out;
 }

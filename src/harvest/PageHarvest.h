@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/PageSnapshot.h"
+#include "harvest/HarvestedRow.h"
 #include "harvest/PageReader.h"
 #include "harvest/RuleSet.h"
 
@@ -20,6 +21,8 @@ struct PageRow {
     // The row of a redirect link waits for its target: an index into
     // PageHarvest::redirects. -1: the address is the row's own.
     qsizetype redirect = -1;
+    RowKind kind = RowKind::Link;
+    int resultIndex = -1; // browser::PageLink::resultIndex: the organic result it is in
 };
 
 // What a result page offers, before its redirect links are resolved.
@@ -78,8 +81,13 @@ private:
     QHash<QByteArray, qsizetype> m_redirectIndex; // into m_harvest.redirects
 };
 
-// A row as taken: address and link text.
-using TakenRow = QPair<QByteArray, QByteArray>;
+// A row as taken: address and link text, and where it stood on the page.
+struct TakenRow {
+    QByteArray address;
+    QByteArray text;
+    RowKind kind = RowKind::Link;
+    int resultIndex = -1;
+};
 
 struct TakenRows {
     QList<TakenRow> rows; // in page order

@@ -583,7 +583,7 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
     const QString& engine = rules().name;
     // One engine's rows keep the two columns saved files have always had.
     const QByteArray engineColumn = m_engines.size() > 1 ? engine.toUtf8() : QByteArray();
-    for (const auto& [address, linkText] : rows) {
+    for (const auto& [address, linkText, kind, resultIndex] : rows) {
         if (m_pageLinks.contains(address))
             continue;
         if (acrossPages && m_runLinks.contains(address))

@@ -1,0 +1,25 @@
+#include "harvest/HarvestedRow.h"
+
+namespace tess::harvest {
+
+namespace {
+
+constexpr QLatin1StringView kKindNames[] = {
+    QLatin1StringView("result"),
+    QLatin1StringView("ad"),
+    QLatin1StringView("link"),
+};
+
+} // namespace
+
+QLatin1StringView rowKindName(RowKind kind) { return kKindNames[static_cast<int>(kind)]; }
+
+std::optional<RowKind> rowKindNamed(QStringView name)
+{
+    for (int i = 0; i < 3; ++i)
+        if (name == kKindNames[i])
+            return static_cast<RowKind>(i);
+    return std::nullopt;
+}
+
+} // namespace tess::harvest

@@ -584,6 +584,8 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
     // One engine's rows keep the two columns saved files have always had.
     const QByteArray engineColumn = m_engines.size() > 1 ? engine.toUtf8() : QByteArray();
     for (const auto& [address, linkText, kind, resultIndex] : rows) {
+        if (kind == RowKind::Ad && !m_takeAds)
+            continue;
         if (m_pageLinks.contains(address))
             continue;
         if (acrossPages && m_runLinks.contains(address))

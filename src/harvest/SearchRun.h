@@ -133,6 +133,10 @@ public:
     // first found. Read at each page's rows, as 去重 is.
     void setOnePerSite(bool on) { m_onePerSite = on; }
     bool onePerSite() const { return m_onePerSite; }
+    // 不要广告 unticked: rows of the engines' advertisements are taken, as
+    // rows of kind Ad; ticked, they are passed over. Read at each page's rows.
+    void setTakeAds(bool take) { m_takeAds = take; }
+    bool takeAds() const { return m_takeAds; }
     // 排除列表: rows whose host is listed, or under a listed domain, are
     // never taken. Empty: none excluded.
     void setExcludedSites(sites::SiteList excluded) { m_excludedSites = std::move(excluded); }
@@ -246,6 +250,7 @@ private:
     PageLinkList m_pageLinks; // this page's addresses
     PageLinkList m_runLinks; // every address of the run, for 去重
     bool m_onePerSite = false;
+    bool m_takeAds = true;
     QSet<QByteArray> m_runSites; // the sites of the run's rows, for 按站点
     sites::SiteList m_excludedSites;
     QByteArray m_requestAddress; // the page asked for last

@@ -2,6 +2,7 @@
 
 #include "app/EngineChooser.h"
 #include "app/Glyphs.h"
+#include "app/ResultsModel.h"
 #include "app/WindowTray.h"
 #include "browser/cleaner/ProfileCleaner.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
@@ -42,7 +43,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
@@ -164,7 +165,6 @@ MainWindow::~MainWindow()
 {
     ui::setBoxOwner({});
     shutDown();
-    qDeleteAll(m_pendingRows);
     // The tray icon, then the run, go before the browser they use.
     m_tray.reset();
     m_harvest.reset();
@@ -241,14 +241,17 @@ void MainWindow::buildCentralArea()
     column->setSpacing(0);
     column->addWidget(buildOptionsRow());
     column->addWidget(buildExclusionRow());
-    m_resultsList = new QTreeWidget(client);
+    m_resultsModel = new ResultsModel([this](const QString& engine) { return m_rulesBox->labelOf(engine); }, this);
+    m_resultsList = new QTreeView(client);
     m_resultsList->setObjectName(QStringLiteral("ListView1"));
-    m_resultsList->setHeaderLabels(
-        { QStringLiteral("网址"), QStringLiteral("标题"), QStringLiteral("引擎") });
-    m_resultsList->setColumnWidth(0, 175);
-    m_resultsList->setColumnWidth(1, 350);
-    m_resultsList->setColumnWidth(2, 70);
+    m_resultsList->setModel(m_resultsModel);
+    m_resultsList->setColumnWidth(ResultsModel::AddressColumn, 175);
+    m_resultsList->setColumnWidth(ResultsModel::TitleColumn, 350);
+    m_resultsList->setColumnWidth(ResultsModel::KeywordColumn, 100);
+    m_resultsList->setColumnWidth(ResultsModel::EngineColumn, 70);
+    m_resultsList->setColumnWidth(ResultsModel::RankColumn, 44);
     m_resultsList->setRootIsDecorated(false);
+    m_resultsList->setItemsExpandable(false);
     m_resultsList->header()->setStretchLastSection(false);
     m_resultsList->setUniformRowHeights(true);
     m_resultsList->setFixedHeight(129);
@@ -342,6 +345,22 @@ QWidget* MainWindow::buildVerificationBar()
     return m_verificationBar;
 }
 
+QCheckBox* MainWindow::buildSkipAdsBox(QWidget* row)
+{
+    auto* box = new QCheckBox(QStringLiteral("不要广告"), row);
+    box->setObjectName(QStringLiteral("NoAdsBox"));
+    box->setLayoutDirection(Qt::RightToLeft);
+    box->setToolTip(QStringLiteral("勾选后，不采集搜索引擎的推广（广告）链接"));
+    box->setChecked(m_options.skipAds);
+    run().setTakeAds(!m_options.skipAds);
+    connect(box, &QCheckBox::toggled, this, [this](bool skip) {
+        run().setTakeAds(!skip);
+        if (m_options.skipAdsChosen)
+            m_options.skipAdsChosen(skip);
+    });
+    return box;
+}
+
 QWidget* MainWindow::buildOptionsRow()
 {
     auto* row = new QWidget(this);
@@ -368,6 +387,7 @@ QWidget* MainWindow::buildOptionsRow()
     m_onePerSiteCheck->setToolTip(QStringLiteral("勾选后，本次搜索中每个站点（注册域名）只采集第一个网址"));
     connect(m_onePerSiteCheck, &QCheckBox::toggled, this, [this](bool on) { run().setOnePerSite(on); });
     h->addWidget(m_onePerSiteCheck);
+    h->addWidget(buildSkipAdsBox(row));
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("规则："), row));
     m_rulesBox = new EngineChooser(row);
@@ -709,42 +729,15 @@ void MainWindow::setCommandsEnabled(bool search, bool stop, bool import)
     m_rulesBox->setEnabled(search);
 }
 
-void MainWindow::repaintNow()
-{
-    flushResults();
-    repaint();
-}
+void MainWindow::repaintNow() { repaint(); }
 
-int MainWindow::resultRowCount()
-{
-    return m_resultsList->topLevelItemCount() + static_cast<int>(m_pendingRows.size());
-}
+int MainWindow::resultRowCount() { return m_resultsModel->rowCount(); }
 
-void MainWindow::clearResults()
-{
-    qDeleteAll(m_pendingRows);
-    m_pendingRows.clear();
-    m_resultsList->clear();
-}
+void MainWindow::clearResults() { m_resultsModel->clear(); }
 
-void MainWindow::appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine)
+void MainWindow::appendResults(const harvest::HarvestedRows& rows)
 {
-    // The page's rows go into the list together once the harvest of the
-    // page is over: nothing is painted in between, so the user sees the
-    // same as with one insertion and one scroll per row, at a fraction of
-    // the cost on a page of thousands of links.
-    m_pendingRows.append(new QTreeWidgetItem(
-        { text::fromGbk(address), text::fromGbk(linkText), m_rulesBox->labelOf(engine) }));
-    if (m_pendingRows.size() == 1)
-        QTimer::singleShot(0, this, [this] { flushResults(); });
-}
-
-void MainWindow::flushResults()
-{
-    if (m_pendingRows.isEmpty())
-        return;
-    m_resultsList->addTopLevelItems(m_pendingRows);
-    m_pendingRows.clear();
+    m_resultsModel->append(rows);
     m_resultsList->scrollToBottom();
 }
 

@@ -21,8 +21,7 @@ class QLineEdit;
 class QMenu;
 class QSpinBox;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 class QWebEngineView;
 
 namespace tess::browser {
@@ -40,6 +39,7 @@ class BackgroundMerge;
 namespace tess::app {
 
 class EngineChooser;
+class ResultsModel;
 class WindowTray;
 
 // The main window: toolbar, options row, results list, the embedded
@@ -73,6 +73,9 @@ public:
         // each one the user chooses, to remember it. Optional.
         QString excludeList = {};
         std::function<void(const QString& path)> excludeListChosen = {};
+        // 不要广告 at start, and told of each change to remember it. Optional.
+        bool skipAds = false;
+        std::function<void(bool skip)> skipAdsChosen = {};
     };
 
     explicit MainWindow(Options options);
@@ -123,7 +126,7 @@ public:
     void repaintNow() override;
     int resultRowCount() override;
     void clearResults() override;
-    void appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine) override;
+    void appendResults(const harvest::HarvestedRows& rows) override;
     std::optional<QString> inputQuery(
         const QString& caption, const QString& prompt, const QString& value) override;
     void informationBox(const QString& text) override;
@@ -144,12 +147,12 @@ private:
     void buildCentralArea();
     void setUpFileDialogs();
     QWidget* buildOptionsRow();
+    QCheckBox* buildSkipAdsBox(QWidget* row);
     QWidget* buildVerificationBar();
     QWidget* buildExclusionRow();
     void chooseExclusionList();
     void buildStatusBar();
     void clearBrowserData();
-    void flushResults();
     void chooseEngines(const QStringList& names);
     void skipEngine();
     void reportRuleFileErrors();
@@ -177,7 +180,8 @@ private:
     QLineEdit* m_excludeListEdit = nullptr; // 排除列表
     EngineChooser* m_rulesBox = nullptr;
     QLineEdit* m_keywordFileEdit = nullptr;
-    QTreeWidget* m_resultsList = nullptr;
+    QTreeView* m_resultsList = nullptr;
+    ResultsModel* m_resultsModel = nullptr;
     QWebEngineView* m_browserView = nullptr;
     std::array<QLabel*, 7> m_panels {};
 
@@ -198,7 +202,6 @@ private:
     std::unique_ptr<WindowTray> m_tray;
     bool m_destroyed = false;
     bool m_outerSizeSet = false;
-    QList<QTreeWidgetItem*> m_pendingRows; // this page's rows, not yet in the list
     // The merge runs on a thread of its own, so the window and a search
     // go on meanwhile.
     tools::BackgroundMerge* m_merge = nullptr;

@@ -118,7 +118,9 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
         .rulesChosen = harvest::rememberRules,
         .ruleFileErrors = rules.errors,
         .excludeList = harvest::rememberedExclusionList(),
-        .excludeListChosen = harvest::rememberExclusionList });
+        .excludeListChosen = harvest::rememberExclusionList,
+        .skipAds = harvest::rememberedSkipAds(),
+        .skipAdsChosen = harvest::rememberSkipAds });
     tools::AboutWindow about;
     tools::KeywordListBuilder builder;
     browser::CleanerWindow cleaner(window.browserProfile());

@@ -24,8 +24,8 @@ std::optional<RowKind> rowKindNamed(QStringView name);
 
 // One harvested row with where it came from.
 struct HarvestedRow {
-    QByteArray address; // GBK, as harvested
-    QByteArray title; // the link text, GBK
+    QByteArray address = {}; // GBK, as harvested
+    QByteArray title = {}; // the link text, GBK
     QByteArray keyword = {}; // GBK, trimmed
     QString engine = {}; // the rule set's name ("today"); empty when not known
     int page = 0; // the result page, from 1; 0 when not known

@@ -23,11 +23,11 @@ void HeadlessWindow::showNotice(const RunNotice& notice)
         onNotice(notice);
 }
 
-void HeadlessWindow::appendResult(
-    const QByteArray& address, const QByteArray& linkText, const QString& engine)
+void HeadlessWindow::appendResults(const HarvestedRows& rows)
 {
-    ++m_shownRows;
-    m_rows.append(address, linkText, engine.toUtf8());
+    m_shownRows += static_cast<int>(rows.size());
+    for (const HarvestedRow& row : rows)
+        m_rows.append(row.address, row.title, row.engine.toUtf8());
 }
 
 std::optional<QString> HeadlessWindow::inputQuery(const QString&, const QString&, const QString&)

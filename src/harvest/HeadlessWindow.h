@@ -41,7 +41,7 @@ public:
     // list here, only the count it asks for.
     int resultRowCount() override { return m_shownRows; }
     void clearResults() override { m_shownRows = 0; }
-    void appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine) override;
+    void appendResults(const HarvestedRows& rows) override;
     std::optional<QString> inputQuery(const QString&, const QString&, const QString&) override;
     void informationBox(const QString& text) override { message(text); }
     void plainMessage(const QString& text) override { message(text); }

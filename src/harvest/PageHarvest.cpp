@@ -42,7 +42,10 @@ void PageHarvester::read(const browser::PageLink& link)
     if (hasControlCharacter(href))
         return;
     const LinkKind kind = m_pageRules.classify(href);
-    PageRow row { href, text::toGbk(link.text) };
+    PageRow row { .address = href,
+        .text = text::toGbk(link.text),
+        .kind = link.ad ? RowKind::Ad : link.resultIndex >= 0 ? RowKind::Result : RowKind::Link,
+        .resultIndex = link.resultIndex };
     if (kind == LinkKind::Outbound) {
         m_harvest.rows.append(row);
         return;

@@ -13,6 +13,7 @@ namespace {
 
 const QString kRulesKey = QStringLiteral("harvest/rules");
 const QString kExclusionListKey = QStringLiteral("harvest/excludeList");
+const QString kSkipAdsKey = QStringLiteral("harvest/noAds");
 
 // The per-user settings, named outright so they do not depend on the
 // application's names being set yet: ~/.config/tessaroon/tessaroon.ini.
@@ -130,5 +131,9 @@ void rememberRules(const QString& name) { userSettings().setValue(kRulesKey, nam
 QString rememberedExclusionList() { return userSettings().value(kExclusionListKey).toString(); }
 
 void rememberExclusionList(const QString& path) { userSettings().setValue(kExclusionListKey, path); }
+
+bool rememberedSkipAds() { return userSettings().value(kSkipAdsKey, false).toBool(); }
+
+void rememberSkipAds(bool skip) { userSettings().setValue(kSkipAdsKey, skip); }
 
 } // namespace tess::harvest

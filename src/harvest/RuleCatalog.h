@@ -84,4 +84,8 @@ void rememberRules(const QString& name);
 QString rememberedExclusionList();
 void rememberExclusionList(const QString& path);
 
+// 不要广告 as the user left it (key harvest/noAds); off when never set.
+bool rememberedSkipAds();
+void rememberSkipAds(bool skip);
+
 } // namespace tess::harvest

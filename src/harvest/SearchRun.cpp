@@ -9,6 +9,7 @@
 #include "text/Gbk.h"
 #include "text/Integer.h"
 
+#include <QDateTime>
 #include <QThread>
 #include <QTimer>
 
@@ -80,6 +81,7 @@ void SearchRun::beginEngine()
 {
     const SearchEngine& engine = currentEngine();
     m_pageIndex = 0;
+    m_ranksBefore = 0;
     m_requestBase = buildRequestBase(engine.rules, engine.address, m_keyword);
 }
 
@@ -488,6 +490,7 @@ void SearchRun::harvestLoadedPage()
     // The page is in; whatever its reading takes, nothing is loading.
     m_s.watchdogTimer.setEnabled(false);
     ++m_pageSerial;
+    m_pageResults = m_s.browser.snapshot().resultCount;
     m_preparing = std::make_unique<PageHarvester>(m_s.browser.snapshot(), rules(), engineHost());
     prepareSlice();
 }
@@ -550,6 +553,8 @@ void SearchRun::deliverRows(const PageHarvest& harvest, const RedirectTargets& t
     const TakenRows taken = takeRows(harvest, targets, rules(), engineHost());
     m_counts.unresolvedLinks += taken.unresolved;
     appendRows(taken.rows);
+    // The next page's organic results rank after this page's.
+    m_ranksBefore += std::exchange(m_pageResults, 0);
     if (m_s.pageHarvested)
         m_s.pageHarvested();
 }
@@ -576,41 +581,62 @@ void SearchRun::cutPageShort()
     finishStep();
 }
 
+bool SearchRun::takesRow(const TakenRow& row, bool acrossPages)
+{
+    if (row.kind == RowKind::Ad && !m_takeAds)
+        return false;
+    if (m_pageLinks.contains(row.address))
+        return false;
+    if (acrossPages && m_runLinks.contains(row.address))
+        return false;
+    if (!m_excludedSites.isEmpty() && m_excludedSites.matches(row.address)) {
+        ++m_counts.excludedRows;
+        return false;
+    }
+    // A row without a host of its own is its own site.
+    const QByteArray site = m_onePerSite ? sites::siteKey(row.address) : QByteArray();
+    if (!site.isEmpty() && m_runSites.contains(site))
+        return false;
+    if (!site.isEmpty())
+        m_runSites.insert(site);
+    return true;
+}
+
 void SearchRun::appendRows(const QList<TakenRow>& rows)
 {
-    SearchWindow& w = m_s.window;
-    const bool acrossPages = w.dedupeChecked();
-    const QString& engine = rules().name;
+    // Every row of a page shares the page's context and time; the offset
+    // is kept so the time reads the same anywhere.
+    const QDateTime now = QDateTime::currentDateTime();
+    HarvestedRow context { .keyword = m_keyword,
+        .engine = rules().name,
+        .page = m_pageIndex,
+        .time = now.toOffsetFromUtc(now.offsetFromUtc()) };
     // One engine's rows keep the two columns saved files have always had.
-    const QByteArray engineColumn = m_engines.size() > 1 ? engine.toUtf8() : QByteArray();
-    for (const auto& [address, linkText, kind, resultIndex] : rows) {
-        if (kind == RowKind::Ad && !m_takeAds)
+    const QByteArray engineColumn = m_engines.size() > 1 ? context.engine.toUtf8() : QByteArray();
+    const bool acrossPages = m_s.window.dedupeChecked();
+    HarvestedRows taken;
+    for (const TakenRow& row : rows) {
+        if (!takesRow(row, acrossPages))
             continue;
-        if (m_pageLinks.contains(address))
-            continue;
-        if (acrossPages && m_runLinks.contains(address))
-            continue;
-        if (!m_excludedSites.isEmpty() && m_excludedSites.matches(address)) {
-            ++m_counts.excludedRows;
-            continue;
-        }
-        // A row without a host of its own is its own site.
-        const QByteArray site = m_onePerSite ? sites::siteKey(address) : QByteArray();
-        if (!site.isEmpty() && m_runSites.contains(site))
-            continue;
-        if (!site.isEmpty())
-            m_runSites.insert(site);
-        m_pageLinks.add(address);
-        m_runLinks.add(address);
-        w.appendResult(address, linkText, engine);
+        m_pageLinks.add(row.address);
+        m_runLinks.add(row.address);
+        HarvestedRow& out = taken.emplace_back(context);
+        out.address = row.address;
+        out.title = row.text;
+        out.kind = row.kind;
+        if (row.kind == RowKind::Result && row.resultIndex >= 0)
+            out.rank = m_ranksBefore + row.resultIndex + 1;
         if (m_s.log)
-            m_s.log->append(address, linkText, engineColumn);
-        ++m_counts.harvested;
-        ++m_counts.engines[m_engineIndex].harvested;
-        w.setPanelText(PanelHarvestCount, QString::number(m_counts.harvested));
+            m_s.log->append(out.address, out.title, engineColumn);
     }
     if (m_s.log)
         m_s.log->flush();
+    if (taken.isEmpty())
+        return;
+    m_counts.harvested += static_cast<int>(taken.size());
+    m_counts.engines[m_engineIndex].harvested += static_cast<int>(taken.size());
+    m_s.window.appendResults(taken);
+    m_s.window.setPanelText(PanelHarvestCount, QString::number(m_counts.harvested));
 }
 
 void SearchRun::saveState()

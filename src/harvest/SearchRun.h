@@ -217,6 +217,8 @@ private:
     // Takes the page's rows with their targets into the run and the window.
     void deliverRows(const PageHarvest& harvest, const RedirectTargets& targets);
     void cutPageShort();
+    // The row passes 去重 (`acrossPages`), 按站点, 排除列表 and 不要广告.
+    bool takesRow(const TakenRow& row, bool acrossPages);
     void appendRows(const QList<TakenRow>& rows);
     void moveOnAfterPage();
     void pauseForVerification();
@@ -236,6 +238,8 @@ private:
     KeywordList m_keywords;
     int m_keywordIndex = 0;
     int m_pageIndex = 0;
+    int m_ranksBefore = 0; // organic results on the keyword's pages read so far, on this engine
+    int m_pageResults = 0; // organic results of the page being read
     bool m_stopRequested = false;
     bool m_morePages = false;
     QByteArray m_keyword; // the keyword taken last, trimmed

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harvest/HarvestedRow.h"
 #include "harvest/RunNews.h"
 
 #include <QByteArray>
@@ -43,10 +44,10 @@ public:
     // The results list (ListView1).
     virtual int resultRowCount() = 0;
     virtual void clearResults() = 0;
-    // Appends one row (GBK address and link text) found on the pages of
-    // the engine whose rule set is named `engine`, and scrolls it into view.
-    virtual void appendResult(const QByteArray& address, const QByteArray& linkText, const QString& engine)
-        = 0;
+    // Appends a page's new rows, in page order, and scrolls the last into
+    // view. Called once a page, so that a page of thousands of links costs
+    // one update of the list.
+    virtual void appendResults(const HarvestedRows& rows) = 0;
 
     // The input prompt; nothing when the user cancels.
     virtual std::optional<QString> inputQuery(

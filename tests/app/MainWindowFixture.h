@@ -15,12 +15,25 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace tess::test {
+
+// The text of the results list's cell, as the user sees it.
+inline QString resultsCell(QWidget* form, int row, int column)
+{
+    auto* list = form->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    return list->model()->index(row, column).data().toString();
+}
+
+inline int resultsCount(QWidget* form)
+{
+    return form->findChild<QTreeView*>(QStringLiteral("ListView1"))->model()->rowCount();
+}
 
 // The real main window with its real browser, in a program folder of its
 // own, its dialogs answered from a script.

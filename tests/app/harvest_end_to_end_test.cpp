@@ -18,7 +18,6 @@
 #include <QSpinBox>
 #include <QThread>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include <atomic>
 #include <chrono>
@@ -78,11 +77,10 @@ TEST_F(HarvestEndToEnd, ImportedKeywordsAreSearchedPageByPageIntoTheResultsList)
         if (r.path == "/baidu")
             offsets.push_back(r.pn.value_or(-1));
     EXPECT_EQ(offsets, (std::vector<long long> { 0, 10, 20, 0, 10, 20 }));
-    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
-    EXPECT_EQ(list->topLevelItemCount(), 60);
-    const QString first = list->topLevelItem(0)->text(0);
+    EXPECT_EQ(resultsCount(form.get()), 60);
+    const QString first = resultsCell(form.get(), 0, 0);
     EXPECT_TRUE(first.startsWith(QStringLiteral("http://www.k"))) << first.toStdString();
-    EXPECT_TRUE(list->topLevelItem(0)->text(1).contains(QStringLiteral("广州 服装")));
+    EXPECT_TRUE(resultsCell(form.get(), 0, 1).contains(QStringLiteral("广州 服装")));
 
     EXPECT_EQ(stateLines(),
         (QStringList { keywords, QStringLiteral("1"), QStringLiteral("qcno"), QStringLiteral("1"), {} }));
@@ -136,12 +134,11 @@ TEST_F(HarvestEndToEnd, TodaysRulesTakeTheTargetsAndWaitForTheVerificationToBePa
             }
         }
     }
-    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
     QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << list->topLevelItem(i)->text(0);
+    for (int i = 0; i < resultsCount(form.get()); ++i)
+        rows << resultsCell(form.get(), i, 0);
     EXPECT_EQ(rows, expected);
-    EXPECT_TRUE(list->topLevelItem(0)->text(1).contains(QStringLiteral("示例文章")));
+    EXPECT_TRUE(resultsCell(form.get(), 0, 1).contains(QStringLiteral("示例文章")));
     std::vector<long long> offsets;
     // Today's rules ask at /s, in UTF-8.
     for (const auto& r : engine->requests())
@@ -171,7 +168,7 @@ TEST_F(HarvestEndToEnd, StopSaveAndRestartRestoreTheRunsPosition)
     EXPECT_EQ(form->panelText(6), QStringLiteral("终止搜索..."));
     ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 30000));
     const int harvested = form->panelText(5).toInt();
-    EXPECT_LE(form->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount(), 110);
+    EXPECT_LE(resultsCount(form.get()), 110);
     EXPECT_EQ(stateLines().mid(1, 3),
         (QStringList { QStringLiteral("0"), QStringLiteral("qcyes"), QStringLiteral("1") }));
 
@@ -456,9 +453,8 @@ TEST_F(HarvestEndToEnd, OneRowPerSiteAndTheExclusionListInTheWindow)
         waitUntil([&] { return form->panelText(6).startsWith(QStringLiteral("搜索已经结束！")); }, 90000));
     // Every sample result is under example.com: one site, its first row
     // not excluded.
-    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
-    ASSERT_EQ(list->topLevelItemCount(), 1);
-    EXPECT_EQ(list->topLevelItem(0)->text(0), QString::fromStdString(sample::resultAddress("alpha", 2)));
+    ASSERT_EQ(resultsCount(form.get()), 1);
+    EXPECT_EQ(resultsCell(form.get(), 0, 0), QString::fromStdString(sample::resultAddress("alpha", 2)));
     EXPECT_EQ(form->panelText(6), QStringLiteral("搜索已经结束！（1 个网址在排除列表中）"));
     // 清除 takes the list away.
     form->findChild<QToolButton*>(QStringLiteral("ExcludeListClear"))->click();

@@ -10,7 +10,7 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace tess;
 using namespace tess::test;
@@ -45,8 +45,8 @@ TEST_F(MainWindow, IsLaidOutWithItsCommandsListAndPanels)
     }
     EXPECT_EQ(button("ListToolButton")->toolTip(),
         QStringLiteral("列表工具：截取、去重、过滤、相减、分割、统计网址列表"));
-    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
-    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("网址"));
+    auto* list = form->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("网址"));
     EXPECT_EQ(list->columnWidth(0), 175);
     EXPECT_EQ(list->columnWidth(1), 350);
     EXPECT_EQ(form->panelText(0), QStringLiteral("总数："));

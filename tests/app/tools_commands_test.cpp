@@ -12,7 +12,6 @@
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <atomic>
 #include <chrono>

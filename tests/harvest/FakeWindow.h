@@ -42,6 +42,8 @@ public:
     bool searchEnabled = true, stopEnabled = true, importEnabled = true;
     QList<QPair<QByteArray, QByteArray>> rows;
     QStringList rowEngines; // the engine of each row
+    harvest::HarvestedRows fullRows; // every row with its context, never cleared
+    int batches = 0; // appendResults calls
     int clears = 0;
     std::deque<std::optional<QString>> answers; // default: accept the offer
     QStringList prompts, infos, plains, errors;
@@ -71,10 +73,14 @@ public:
         rows.clear();
         ++clears;
     }
-    void appendResult(const QByteArray& a, const QByteArray& t, const QString& engine) override
+    void appendResults(const harvest::HarvestedRows& batch) override
     {
-        rows.append({ a, t });
-        rowEngines.append(engine);
+        for (const harvest::HarvestedRow& row : batch) {
+            rows.append({ row.address, row.title });
+            rowEngines.append(row.engine);
+        }
+        fullRows += batch;
+        ++batches;
     }
     std::optional<QString> inputQuery(const QString&, const QString&, const QString& value) override
     {

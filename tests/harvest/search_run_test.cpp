@@ -714,3 +714,84 @@ TEST_F(SearchRunTest, OnePerSiteAndTheExclusionListFilterTheRunsRows)
     }
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！（3 个网址在排除列表中）"));
 }
+
+// Pages of four organic results (the fourth the engine's own), an
+// advertisement and a link outside both, two pages a keyword.
+TEST_F(SearchRunTest, EveryRowCarriesItsKeywordPageRankKindAndTime)
+{
+    run.keywordList() = { "alpha", "beta" };
+    browser.server = [](const QByteArray& url) {
+        const QByteArray word = between(url, "word=", "&pn=");
+        const int page = between(url, "&pn=", "&cl=").toInt() / 10 + 1;
+        FakePage p;
+        p.location = QString::fromLatin1(url);
+        p.body = page == 1 ? QStringLiteral("1 [2] 下一页") : QStringLiteral("[1] 2");
+        p.resultCount = 4;
+        auto link = [&](const QString& tail, int result, bool ad) {
+            p.links.append({ .href = QStringLiteral("http://%1.example.com/%2/").arg(QString::fromLatin1(word)).arg(page)
+                    + tail,
+                .text = tail,
+                .resultIndex = result,
+                .ad = ad });
+        };
+        link(QStringLiteral("ad"), -1, true);
+        for (int i = 0; i < 3; ++i)
+            link(QString::number(i), i, false);
+        p.links.append({ .href = QStringLiteral("http://www.baidu.com/own"), .text = {}, .resultIndex = 3 });
+        link(QStringLiteral("other"), -1, false);
+        return std::optional<FakePage>(p);
+    };
+    struct Expected {
+        const char* address;
+        const char* keyword;
+        int page;
+        int rank;
+        RowKind kind;
+    };
+    const Expected withAds[] = {
+        { "http://alpha.example.com/1/ad", "alpha", 1, 0, RowKind::Ad },
+        { "http://alpha.example.com/1/0", "alpha", 1, 1, RowKind::Result },
+        { "http://alpha.example.com/1/1", "alpha", 1, 2, RowKind::Result },
+        { "http://alpha.example.com/1/2", "alpha", 1, 3, RowKind::Result },
+        { "http://alpha.example.com/1/other", "alpha", 1, 0, RowKind::Link },
+        // Ranks go on across pages: page 1 held four results.
+        { "http://alpha.example.com/2/ad", "alpha", 2, 0, RowKind::Ad },
+        { "http://alpha.example.com/2/0", "alpha", 2, 5, RowKind::Result },
+        { "http://alpha.example.com/2/1", "alpha", 2, 6, RowKind::Result },
+        { "http://alpha.example.com/2/2", "alpha", 2, 7, RowKind::Result },
+        { "http://alpha.example.com/2/other", "alpha", 2, 0, RowKind::Link },
+        // ...and start again with the next keyword.
+        { "http://beta.example.com/1/ad", "beta", 1, 0, RowKind::Ad },
+        { "http://beta.example.com/1/0", "beta", 1, 1, RowKind::Result },
+    };
+    for (const bool takeAds : { true, false }) {
+        window.fullRows.clear();
+        window.batches = 0;
+        run.setTakeAds(takeAds);
+        run.setKeywordIndex(0);
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        run.start();
+        runToEnd();
+        QList<Expected> expected;
+        for (const Expected& e : withAds)
+            if (takeAds || e.kind != RowKind::Ad)
+                expected << e;
+        ASSERT_GE(window.fullRows.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const HarvestedRow& row = window.fullRows.at(i);
+            EXPECT_EQ(row.address, QByteArray(expected[i].address)) << i;
+            EXPECT_EQ(row.keyword, QByteArray(expected[i].keyword)) << i;
+            EXPECT_EQ(row.engine, QStringLiteral("classic"));
+            EXPECT_EQ(row.page, expected[i].page) << i;
+            EXPECT_EQ(row.rank, expected[i].rank) << i;
+            EXPECT_EQ(row.kind, expected[i].kind) << i;
+            // A fixed offset, not the zone's rules: it reads the same anywhere.
+            EXPECT_NE(row.time.timeSpec(), Qt::LocalTime);
+            EXPECT_EQ(row.time.offsetFromUtc(), before.offsetFromUtc());
+            EXPECT_GE(row.time, before);
+        }
+        EXPECT_EQ(window.fullRows.size(), takeAds ? 20 : 16);
+        EXPECT_EQ(window.batches, 4) << "one batch a page";
+        EXPECT_EQ(run.counts().harvested, takeAds ? 20 : 16);
+    }
+}

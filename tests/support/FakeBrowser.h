@@ -27,6 +27,8 @@ struct FakePage {
     int innerFrames = 0; // each raises its own completion pair
     QString failure; // non-empty: the load failed (an HTTP error, a download, ...)
     QString title = {};
+    int resultCount = 0;
+    QList<QString> relatedSearches = {};
 };
 
 // A scriptable browser: navigate() remembers the request, finishLoad()
@@ -77,7 +79,7 @@ public:
                 0, QStringLiteral("net::ERR_CONNECTION_REFUSED") };
         }
         browser::PageSnapshot snapshot { page->location, page->body, page->links, !page->failure.isEmpty(),
-            page->failure, page->title };
+            page->failure, page->title, page->resultCount, page->relatedSearches };
         setSnapshot(std::move(snapshot));
         raiseNavigateComplete2(kTopFrame);
         for (int f = 0; f < page->innerFrames; ++f) {

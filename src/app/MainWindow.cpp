@@ -241,7 +241,8 @@ void MainWindow::buildCentralArea()
     column->setSpacing(0);
     column->addWidget(buildOptionsRow());
     column->addWidget(buildExclusionRow());
-    m_resultsModel = new ResultsModel([this](const QString& engine) { return m_rulesBox->labelOf(engine); }, this);
+    m_resultsModel
+        = new ResultsModel([this](const QString& engine) { return m_rulesBox->labelOf(engine); }, this);
     m_resultsList = new QTreeView(client);
     m_resultsList->setObjectName(QStringLiteral("ListView1"));
     m_resultsList->setModel(m_resultsModel);

@@ -16,7 +16,8 @@ public:
     enum Column { AddressColumn, TitleColumn, KeywordColumn, EngineColumn, RankColumn, ColumnCount };
 
     // `engineLabel` turns a rule set's name into the text shown for it.
-    explicit ResultsModel(std::function<QString(const QString& engine)> engineLabel, QObject* parent = nullptr);
+    explicit ResultsModel(
+        std::function<QString(const QString& engine)> engineLabel, QObject* parent = nullptr);
 
     void append(const harvest::HarvestedRows& rows);
     void clear();

@@ -44,7 +44,9 @@ void PageHarvester::read(const browser::PageLink& link)
     const LinkKind kind = m_pageRules.classify(href);
     PageRow row { .address = href,
         .text = text::toGbk(link.text),
-        .kind = link.ad ? RowKind::Ad : link.resultIndex >= 0 ? RowKind::Result : RowKind::Link,
+        .kind = link.ad             ? RowKind::Ad
+            : link.resultIndex >= 0 ? RowKind::Result
+                                    : RowKind::Link,
         .resultIndex = link.resultIndex };
     if (kind == LinkKind::Outbound) {
         m_harvest.rows.append(row);

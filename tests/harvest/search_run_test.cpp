@@ -728,8 +728,8 @@ TEST_F(SearchRunTest, EveryRowCarriesItsKeywordPageRankKindAndTime)
         p.body = page == 1 ? QStringLiteral("1 [2] 下一页") : QStringLiteral("[1] 2");
         p.resultCount = 4;
         auto link = [&](const QString& tail, int result, bool ad) {
-            p.links.append({ .href = QStringLiteral("http://%1.example.com/%2/").arg(QString::fromLatin1(word)).arg(page)
-                    + tail,
+            p.links.append({ .href
+                = QStringLiteral("http://%1.example.com/%2/").arg(QString::fromLatin1(word)).arg(page) + tail,
                 .text = tail,
                 .resultIndex = result,
                 .ad = ad });

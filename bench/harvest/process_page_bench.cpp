@@ -59,7 +59,10 @@ public:
     void repaintNow() override { }
     int resultRowCount() override { return rows; }
     void clearResults() override { rows = 0; }
-    void appendResults(const harvest::HarvestedRows& batch) override { rows += static_cast<int>(batch.size()); }
+    void appendResults(const harvest::HarvestedRows& batch) override
+    {
+        rows += static_cast<int>(batch.size());
+    }
     std::optional<QString> inputQuery(const QString&, const QString&, const QString& v) override { return v; }
     void informationBox(const QString&) override { }
     void plainMessage(const QString&) override { }

@@ -502,7 +502,11 @@ void MainWindow::importKeywords()
     const QStringList chosen = ui::dialogs().openFiles(boxParent(), m_importDialog);
     if (chosen.isEmpty())
         return;
-    const QString path = chosen.first();
+    importKeywordFile(chosen.first());
+}
+
+void MainWindow::importKeywordFile(const QString& path)
+{
     m_keywordFileEdit->setText(path);
     repaintNow();
     const qsizetype count = tools::countFileLines(path);

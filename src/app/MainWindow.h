@@ -102,6 +102,9 @@ public:
 
     // Commands.
     void importKeywords(); // 导入
+    // 导入 of a file chosen elsewhere (the keyword miner's list). Throws as
+    // 导入 does.
+    void importKeywordFile(const QString& path);
     void startSearch(); // 搜索
     void stopSearch(); // 终止
     void saveResults(); // 保存

@@ -27,6 +27,7 @@ struct FakePage {
     int innerFrames = 0; // each raises its own completion pair
     QString failure; // non-empty: the load failed (an HTTP error, a download, ...)
     QString title = {};
+    QList<QString> relatedSearches = {};
 };
 
 // A scriptable browser: navigate() remembers the request, finishLoad()
@@ -78,6 +79,7 @@ public:
         }
         browser::PageSnapshot snapshot { page->location, page->body, page->links, !page->failure.isEmpty(),
             page->failure, page->title };
+        snapshot.relatedSearches = page->relatedSearches;
         setSnapshot(std::move(snapshot));
         raiseNavigateComplete2(kTopFrame);
         for (int f = 0; f < page->innerFrames; ++f) {

@@ -23,6 +23,7 @@ allowed = {
     "tools/import": ["text", "io"],
     "tools/merge": ["text", "io"],
     "tools/list": ["text", "io", "sites", "tools/merge"],
+    "tools/mining": ["text", "io", "tools/merge"],
     # Widgets and the browser engine from here on.
     "ui": ["text"],
     "components/tray/qt": ["components/tray", "ui", "text"],

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "tools/merge/MemoryBudget.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -168,6 +170,103 @@ CommandLine parseHarvest(const QStringList& args)
     return cl;
 }
 
+// Words separated by commas, blank ones left out.
+QStringList wordList(const QString& value)
+{
+    QStringList words;
+    for (const QString& word : value.split(QLatin1Char(',')))
+        if (!word.trimmed().isEmpty())
+            words.append(word.trimmed());
+    return words;
+}
+
+// Takes one option of `keywords` and its value; the error message when the
+// value does not fit.
+std::optional<QString> takeKeywordsOption(
+    KeywordsArguments& keywords, const QString& name, const QString& value)
+{
+    if ((name == QLatin1String("--seed") || name == QLatin1String("-o")) && value.isEmpty())
+        return QStringLiteral("keywords: %1 needs a file name, not an empty word").arg(name);
+    if (name == QLatin1String("--seed")) {
+        keywords.seedFile = value;
+    } else if (name == QLatin1String("-o")) {
+        keywords.output = value;
+    } else if (name == QLatin1String("--depth")) {
+        const std::optional<int> n = wholeNumber(value, 0, 100);
+        if (!n)
+            return QStringLiteral("keywords: --depth needs a whole number from 0 to 100: %1").arg(value);
+        keywords.depth = *n;
+    } else if (name == QLatin1String("--max")) {
+        bool ok = false;
+        const qint64 n = value.toLongLong(&ok, 10);
+        if (!ok || n < 1 || value.startsWith(QLatin1Char('+')))
+            return QStringLiteral("keywords: --max needs a whole number from 1: %1").arg(value);
+        keywords.max = n;
+    } else if (name == QLatin1String("--require") || name == QLatin1String("--exclude")) {
+        const QStringList words = wordList(value);
+        if (words.isEmpty())
+            return QStringLiteral("keywords: %1 needs words separated by commas").arg(name);
+        (name == QLatin1String("--require") ? keywords.require : keywords.exclude) += words;
+    } else if (name == QLatin1String("--interval")) {
+        const std::optional<int> n = wholeNumber(value, 1, 1000);
+        if (!n)
+            return QStringLiteral("keywords: --interval needs whole seconds from 1 to 1000: %1").arg(value);
+        keywords.intervalSeconds = *n;
+    } else if (name == QLatin1String("--engine-host")) {
+        if (!isEngineHostItem(value))
+            return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
+        keywords.engineHosts.append(value.toLatin1());
+    } else if (name == QLatin1String("--rules")) {
+        if (!isRulesList(value))
+            return QStringLiteral("keywords: --rules needs rule set names separated by commas: %1")
+                .arg(value);
+        keywords.rules = value;
+    } else {
+        const std::optional<qint64> size = tools::parseMemorySize(value);
+        if (!size)
+            return QStringLiteral("keywords: --memory needs a size such as 512M or 4G: %1").arg(value);
+        keywords.memoryBudget = *size;
+    }
+    return std::nullopt;
+}
+
+CommandLine parseKeywords(const QStringList& args)
+{
+    CommandLine cl;
+    cl.action = CommandLine::Action::Keywords;
+    auto error = [&](const QString& message) {
+        cl.action = CommandLine::Action::Error;
+        cl.error = message;
+        return cl;
+    };
+    static const QStringList withValue { QStringLiteral("--seed"), QStringLiteral("-o"),
+        QStringLiteral("--depth"), QStringLiteral("--max"), QStringLiteral("--require"),
+        QStringLiteral("--exclude"), QStringLiteral("--interval"), QStringLiteral("--engine-host"),
+        QStringLiteral("--rules"), QStringLiteral("--memory") };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        std::optional<QString> value;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.mid(name.indexOf(QLatin1Char('=')) + 1);
+            name = name.left(name.indexOf(QLatin1Char('=')));
+        }
+        if (name == QLatin1String("--output"))
+            name = QStringLiteral("-o");
+        if (!withValue.contains(name))
+            return error(QStringLiteral("keywords: unknown argument %1").arg(args[i]));
+        if (!value) {
+            if (i + 1 >= args.size())
+                return error(QStringLiteral("keywords: %1 needs a value").arg(name));
+            value = args[++i];
+        }
+        if (const std::optional<QString> wrong = takeKeywordsOption(cl.keywords, name, *value))
+            return error(*wrong);
+    }
+    if (cl.keywords.seedFile.isEmpty())
+        return error(QStringLiteral("keywords: --seed FILE is missing"));
+    return cl;
+}
+
 } // namespace
 
 namespace {
@@ -239,6 +338,13 @@ CommandLine CommandLine::parse(const QStringList& args)
             return cl;
         }
         return parseHarvest(args.mid(1));
+    }
+    if (!args.isEmpty() && args.first() == QLatin1String("keywords")) {
+        if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+            cl.action = Action::Help;
+            return cl;
+        }
+        return parseKeywords(args.mid(1));
     }
     if (!args.isEmpty() && args.first() == QLatin1String("merge")) {
         const std::optional<tools::MergeArguments> merge = tools::parseMergeArguments(args.mid(1), &cl.error);
@@ -366,6 +472,33 @@ QString harvestUsageText()
                           "      engine as a third column and CSV an engine column.\n");
 }
 
+// The usage of keywords.
+QString keywordsUsageText()
+{
+    return QStringLiteral("  tessaroon keywords --seed FILE [-o OUT] [--depth N] [--max M]\n"
+                          "                     [--require WORDS] [--exclude WORDS] [--memory SIZE]\n"
+                          "                     [--interval S] [--rules NAME[,NAME...]]\n"
+                          "                     [--engine-host [NAME=][http://|https://]HOST[:PORT]]...\n"
+                          "      Keyword mining (关键词挖掘): asks the engines for the first result\n"
+                          "      page of each seed keyword of FILE (one a line, GBK) and keeps the\n"
+                          "      related searches (相关搜索) listed there, breadth first. Seeds are\n"
+                          "      depth 0, what a depth-d keyword leads to depth d+1; keywords of a\n"
+                          "      depth below N are asked (default 1: the seeds only). Repeats are\n"
+                          "      dropped ignoring letter case, full- and half-width forms and\n"
+                          "      blanks. --max M: M keywords at most, seeds included; then nothing\n"
+                          "      more is asked. --require WORDS: a found keyword is kept only when\n"
+                          "      it holds one of the words (separated by commas); --exclude WORDS:\n"
+                          "      dropped when it holds any; seeds are always kept. --memory SIZE\n"
+                          "      as for merge bounds the keys held (8 bytes each and their\n"
+                          "      table); past it the list stops growing, said so. The keywords go\n"
+                          "      to OUT (default standard output), GBK, CR LF, as 导入 reads\n"
+                          "      them, in the order found. --interval, --rules, --engine-host and\n"
+                          "      the verification and exit statuses as for harvest; progress\n"
+                          "      (depth, asked/to ask, found) goes to standard error. Ctrl+C,\n"
+                          "      SIGTERM or SIGHUP: the page in flight is read, and every keyword\n"
+                          "      found so far is written.\n");
+}
+
 // The usage of --help.
 QString helpUsageText()
 {
@@ -379,7 +512,8 @@ QString helpUsageText()
 
 QString CommandLine::usage()
 {
-    return windowUsage() + mergeUsageText() + listUsageText() + harvestUsageText() + helpUsageText();
+    return windowUsage() + mergeUsageText() + listUsageText() + harvestUsageText() + keywordsUsageText()
+        + helpUsageText();
 }
 
 } // namespace tess::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/headless/HeadlessHarvest.h"
+#include "app/headless/HeadlessKeywords.h"
 #include "tools/list/ListArguments.h"
 #include "tools/merge/MergeCommand.h"
 
@@ -15,7 +16,7 @@ namespace tess::app {
 struct CommandLine {
     // MergeUsage, ListUsage: "merge", "list" with words that do not fit
     // their form.
-    enum class Action { RunWindow, Merge, MergeUsage, List, ListUsage, Harvest, Help, Error };
+    enum class Action { RunWindow, Merge, MergeUsage, List, ListUsage, Harvest, Keywords, Help, Error };
     Action action = Action::RunWindow;
     // --engine-host [NAME=][http://|https://]HOST[:PORT], each one given
     QList<QByteArray> engineHosts;
@@ -23,6 +24,7 @@ struct CommandLine {
     tools::MergeArguments merge; // with Action::Merge
     tools::ListArguments list; // with Action::List
     HarvestArguments harvest; // with Action::Harvest
+    KeywordsArguments keywords; // with Action::Keywords
     QString error;
 
     static CommandLine parse(const QStringList& args); // without the program name

@@ -98,6 +98,7 @@ HarvestAssembly::HarvestAssembly(Options options)
         .resolver = m_resolver.get(),
         .browserResolver = m_browserResolver.get(),
         .verificationNeeded = std::move(options.verificationNeeded),
+        .relatedSearchesRead = std::move(options.relatedSearchesRead),
     });
     QList<harvest::SearchEngine> engines;
     for (const harvest::RuleSet& rules : std::as_const(options.ruleSets))

@@ -77,6 +77,9 @@ public:
         std::function<void()> pageHarvested = {};
         std::function<void(const harvest::RunEnd& end)> finished = {};
         std::function<void()> verificationNeeded = {};
+        std::function<void(int keywordIndex, const QByteArray& keyword, const QString& engine,
+            const QList<QString>& relatedSearches)>
+            relatedSearchesRead = {};
     };
 
     explicit HarvestAssembly(Options options);

@@ -59,6 +59,8 @@ std::optional<int> runWithoutWindow(int argc, char** argv, const app::CommandLin
     case app::CommandLine::Action::Harvest:
         // No window: the browser offscreen, rows to a file or standard output.
         return app::runHeadlessHarvest(argc, argv, cl.harvest);
+    case app::CommandLine::Action::Keywords:
+        return app::runHeadlessKeywords(argc, argv, cl.keywords);
     case app::CommandLine::Action::Help:
         std::fputs(app::CommandLine::usage().toLocal8Bit().constData(), stdout);
         return 0;

@@ -192,10 +192,11 @@ bool SearchRun::takeSendableKeyword()
         if (!takeKeyword()) {
             ++m_counts.blankKeywords;
         } else if (std::all_of(m_engines.begin(), m_engines.end(), [&](const SearchEngine& engine) {
-                       // The last page's request is the longest a keyword makes.
+                       // The last page's request is the longest a keyword makes;
+                       // mining asks for the first only.
                        const QByteArray base = buildRequestBase(engine.rules, engine.address, m_keyword);
-                       return requestAddress(engine.rules, base, kMaxPagesPerKeyword - 1).size()
-                           <= kMaxRequestAddress;
+                       const int lastPage = m_mining ? 0 : kMaxPagesPerKeyword - 1;
+                       return requestAddress(engine.rules, base, lastPage).size() <= kMaxRequestAddress;
                    })) {
             m_engineIndex = std::max(0, activeEngineFrom(0));
             beginEngine();
@@ -374,6 +375,8 @@ void SearchRun::readLoadedPage()
     } else if (!m_requestAddress.isEmpty() && !requestDomain.isEmpty()
         && !text::toGbk(page.location).contains(requestDomain)) {
         giveUpPage({ .kind = RunNoticeKind::PageElsewhere, .detail = page.location.left(80) });
+    } else if (m_mining) {
+        readRelatedSearches(page);
     } else {
         m_morePages = hasFurtherPage(rules(), page);
         // The page index already names the following page.
@@ -396,6 +399,17 @@ void SearchRun::moveOnAfterPage()
         return;
     }
     nextKeywordOrFinish();
+}
+
+void SearchRun::readRelatedSearches(const browser::PageSnapshot& page)
+{
+    m_morePages = false;
+    m_pageLinks.clear();
+    // The page is in and read at once: nothing is loading until the next
+    // request.
+    m_s.watchdogTimer.setEnabled(false);
+    if (m_s.relatedSearchesRead)
+        m_s.relatedSearchesRead(m_keywordIndex - 1, m_keyword, rules().name, page.relatedSearches);
 }
 
 void SearchRun::pauseForVerification()

@@ -81,6 +81,13 @@ public:
         // the run waits for the user to pass it (the window comes to the
         // front). Optional.
         std::function<void()> verificationNeeded = {};
+        // In a mining run (setMining), raised for each result page read
+        // with the position of its keyword in keywordList(), the keyword,
+        // the engine's rule set name and the page's related searches.
+        // Keywords it appends to keywordList() are asked in turn. Optional.
+        std::function<void(int keywordIndex, const QByteArray& keyword, const QString& engine,
+            const QList<QString>& relatedSearches)>
+            relatedSearchesRead = {};
     };
 
     static constexpr int kMaxPagesPerKeyword = 75;
@@ -137,6 +144,12 @@ public:
     // rows of kind Ad; ticked, they are passed over. Read at each page's rows.
     void setTakeAds(bool take) { m_takeAds = take; }
     bool takeAds() const { return m_takeAds; }
+    // Keyword mining: only the first result page of each keyword is asked
+    // for, and its related searches go to Services::relatedSearchesRead;
+    // no rows are taken and no redirects asked for. Takes effect at the
+    // next page read.
+    void setMining(bool on) { m_mining = on; }
+    bool mining() const { return m_mining; }
     // 排除列表: rows whose host is listed, or under a listed domain, are
     // never taken. Empty: none excluded.
     void setExcludedSites(sites::SiteList excluded) { m_excludedSites = std::move(excluded); }
@@ -221,6 +234,8 @@ private:
     bool takesRow(const TakenRow& row, bool acrossPages);
     void appendRows(const QList<TakenRow>& rows);
     void moveOnAfterPage();
+    // A mining run's page: its related searches, and no further page.
+    void readRelatedSearches(const browser::PageSnapshot& page);
     void pauseForVerification();
     void resumeAfterVerification();
     int intervalMs() const;
@@ -255,6 +270,7 @@ private:
     PageLinkList m_runLinks; // every address of the run, for 去重
     bool m_onePerSite = false;
     bool m_takeAds = true;
+    bool m_mining = false;
     QSet<QByteArray> m_runSites; // the sites of the run's rows, for 按站点
     sites::SiteList m_excludedSites;
     QByteArray m_requestAddress; // the page asked for last

@@ -208,3 +208,83 @@ TEST(CommandLine, ReadsWhatBecomesOfAnExistingOutput)
     for (const char* word : { "--append", "--force", "129" })
         EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
 }
+
+namespace {
+
+CommandLine keywords(const char* words)
+{
+    return CommandLine::parse(QStringList { QStringLiteral("keywords") }
+        + QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts));
+}
+
+} // namespace
+
+TEST(CommandLine, ReadsEveryKeywordsOption)
+{
+    auto cl
+        = keywords("--seed s.txt -o out.txt --depth 3 --max 500 --require 教程,价格 --exclude 图片 "
+                   "--require 视频 --rules today,360 --engine-host 127.0.0.1:8642 --interval 2 --memory 64M");
+    ASSERT_EQ(cl.action, CommandLine::Action::Keywords) << cl.error.toStdString();
+    const tess::app::KeywordsArguments& k = cl.keywords;
+    EXPECT_EQ(k.seedFile, QStringLiteral("s.txt"));
+    EXPECT_EQ(k.output, QStringLiteral("out.txt"));
+    EXPECT_EQ(k.depth, 3);
+    EXPECT_EQ(k.max, 500);
+    EXPECT_EQ(
+        k.require, (QStringList { QStringLiteral("教程"), QStringLiteral("价格"), QStringLiteral("视频") }));
+    EXPECT_EQ(k.exclude, QStringList { QStringLiteral("图片") });
+    EXPECT_EQ(k.rules, QStringLiteral("today,360"));
+    EXPECT_EQ(k.engineHosts, QList<QByteArray> { "127.0.0.1:8642" });
+    EXPECT_EQ(k.intervalSeconds, 2);
+    EXPECT_EQ(k.memoryBudget, qint64(64) << 20);
+
+    cl = keywords("--seed=s.txt --output=o --depth=0 --max=1 --memory=1G --require=a,,b,");
+    ASSERT_EQ(cl.action, CommandLine::Action::Keywords) << cl.error.toStdString();
+    EXPECT_EQ(cl.keywords.output, QStringLiteral("o"));
+    EXPECT_EQ(cl.keywords.depth, 0);
+    EXPECT_EQ(cl.keywords.max, 1);
+    EXPECT_EQ(cl.keywords.memoryBudget, qint64(1) << 30);
+    EXPECT_EQ(cl.keywords.require, (QStringList { QStringLiteral("a"), QStringLiteral("b") }));
+
+    // The defaults: standard output, the seeds asked only, no bound.
+    cl = keywords("--seed s.txt");
+    EXPECT_EQ(cl.keywords.output, QString());
+    EXPECT_EQ(cl.keywords.depth, 1);
+    EXPECT_EQ(cl.keywords.max, 0);
+    EXPECT_TRUE(cl.keywords.require.isEmpty());
+    EXPECT_TRUE(cl.keywords.exclude.isEmpty());
+    EXPECT_EQ(cl.keywords.intervalSeconds, 5);
+    EXPECT_EQ(cl.keywords.memoryBudget, 0);
+    EXPECT_EQ(keywords("--seed s.txt --help").action, CommandLine::Action::Help);
+}
+
+TEST(CommandLine, RefusesAWrongKeywordsCommandAndSaysWhy)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "", "--seed FILE is missing" },
+        { "-o out.txt", "--seed FILE is missing" },
+        { "--seed", "--seed needs a value" },
+        { "--seed=", "--seed needs a file name" },
+        { "--seed s.txt --depth -1", "--depth needs a whole number from 0 to 100: -1" },
+        { "--seed s.txt --depth 101", "--depth needs a whole number" },
+        { "--seed s.txt --max 0", "--max needs a whole number from 1: 0" },
+        { "--seed s.txt --max +5", "--max needs a whole number" },
+        { "--seed s.txt --max many", "--max needs a whole number" },
+        { "--seed s.txt --require ,", "--require needs words separated by commas" },
+        { "--seed s.txt --memory lots", "--memory needs a size such as 512M or 4G: lots" },
+        { "--seed s.txt --interval 0", "--interval needs whole seconds from 1 to 1000" },
+        { "--seed s.txt --engine-host a/b", "not a [NAME=]" },
+        { "--seed s.txt --rules ../x", "--rules needs rule set names" },
+        { "--seed s.txt --dedupe", "keywords: unknown argument --dedupe" },
+        { "--seed s.txt extra", "keywords: unknown argument extra" },
+    };
+    for (const auto& [words, said] : cases) {
+        const CommandLine cl = keywords(words);
+        EXPECT_EQ(cl.action, CommandLine::Action::Error) << words;
+        EXPECT_TRUE(cl.error.contains(QString::fromUtf8(said))) << words << ": " << cl.error.toStdString();
+    }
+    const QString usage = CommandLine::usage();
+    for (const char* word : { "tessaroon keywords --seed FILE", "--depth N", "--max M", "--require WORDS",
+             "--exclude WORDS", "--memory SIZE" })
+        EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
+}

@@ -55,6 +55,8 @@ protected:
                 QStringLiteral("标题 %1").arg(i) });
         p.links.append({ QStringLiteral("http://www.baidu.com/link?url=1"), QStringLiteral("百度快照") });
         p.links.append({ QStringLiteral("https://secure.example.com/"), QStringLiteral("secure") });
+        p.relatedSearches = { QString::fromLatin1(word) + QStringLiteral(" 教程"),
+            QStringLiteral("%1 %2").arg(QString::fromLatin1(word)).arg(page) };
         return p;
     }
 
@@ -83,6 +85,8 @@ protected:
     test::ManualTimer poll, watchdog;
     QMap<QByteArray, int> pagesFor { { "alpha", 3 }, { "beta", 1 }, { "gamma", 2 } };
     ResultsLog log { dir.filePath(QStringLiteral("mirovadel.tmp")) };
+    // What a mining run hands over for each page.
+    std::function<void(int, const QByteArray&, const QString&, const QList<QString>&)> onRelated;
     SearchRun run { { .window = window,
         .browser = browser,
         .tracker = tracker,
@@ -91,7 +95,13 @@ protected:
         .statePath = dir.filePath(QStringLiteral("tessaroon.ini")),
         .localAddress = [] { return QStringLiteral("192.0.2.2"); },
         .pause = [](int) {},
-        .log = &log } };
+        .log = &log,
+        .relatedSearchesRead =
+            [this](
+                int index, const QByteArray& keyword, const QString& engine, const QList<QString>& related) {
+                if (onRelated)
+                    onRelated(index, keyword, engine, related);
+            } } };
 };
 
 TEST_F(SearchRunTest, WholeRunWalksEveryKeywordPageByPageAndFinishes)
@@ -795,3 +805,71 @@ TEST_F(SearchRunTest, EveryRowCarriesItsKeywordPageRankKindAndTime)
         EXPECT_EQ(run.counts().harvested, takeAds ? 20 : 16);
     }
 }
+
+namespace {
+
+TEST_F(SearchRunTest, MiningAsksTheFirstPageOfEachKeywordTakesNoRowsAndAsksKeywordsAddedOnTheWay)
+{
+    QStringList read;
+    onRelated
+        = [&](int index, const QByteArray& keyword, const QString& engine, const QList<QString>& related) {
+              read << QStringLiteral("%1 %2 %3: %4")
+                          .arg(index)
+                          .arg(QString::fromLatin1(keyword), engine, related.join(QStringLiteral(", ")));
+              // What the first keyword leads to is asked after the others.
+              if (keyword == "alpha")
+                  run.keywordList().append("delta");
+              if (keyword == "delta")
+                  run.keywordList().append("epsilon");
+          };
+    pagesFor["delta"] = 2;
+    pagesFor["epsilon"] = 2;
+    run.setMining(true);
+    run.start();
+    runToEnd();
+    EXPECT_EQ(requestedPages(),
+        (QStringList { QStringLiteral("alpha:0"), QStringLiteral("beta:0"), QStringLiteral("gamma:0"),
+            QStringLiteral("delta:0"), QStringLiteral("epsilon:0") }));
+    EXPECT_EQ(read,
+        (QStringList { QStringLiteral("0 alpha classic: alpha 教程, alpha 1"),
+            QStringLiteral("1 beta classic: beta 教程, beta 1"),
+            QStringLiteral("2 gamma classic: gamma 教程, gamma 1"),
+            QStringLiteral("3 delta classic: delta 教程, delta 1"),
+            QStringLiteral("4 epsilon classic: epsilon 教程, epsilon 1") }));
+    EXPECT_EQ(run.counts().harvested, 0);
+    EXPECT_TRUE(window.rows.isEmpty());
+    EXPECT_EQ(log.rowCount(), 0);
+    EXPECT_EQ(run.keywordIndex(), 5);
+    EXPECT_FALSE(run.endReport().morePages);
+}
+
+TEST_F(TwoEngineRunTest, MiningAsksEveryEngineForTheFirstPageAndPausesAtAVerificationAsAHarvestDoes)
+{
+    run.keywordList() = { "alpha", "beta" };
+    QStringList read;
+    onRelated = [&](int index, const QByteArray& keyword, const QString& engine, const QList<QString>&) {
+        read << QStringLiteral("%1 %2 %3").arg(index).arg(QString::fromLatin1(keyword), engine);
+    };
+    run.setMining(true);
+    run.start();
+    for (int i = 0; i < 3; ++i) {
+        browser.finishLoad();
+        poll.fire();
+    }
+    blockedHost = "two.test";
+    browser.finishLoad();
+    poll.fire();
+    ASSERT_TRUE(run.paused());
+    run.skipEngine();
+    runToEnd();
+    EXPECT_EQ(requestsByHost(),
+        (QStringList { QStringLiteral("one.test:alpha:0"), QStringLiteral("two.test:alpha:0"),
+            QStringLiteral("one.test:beta:0"), QStringLiteral("two.test:beta:0") }));
+    EXPECT_EQ(read,
+        (QStringList { QStringLiteral("0 alpha classic"), QStringLiteral("0 alpha second"),
+            QStringLiteral("1 beta classic") }));
+    EXPECT_EQ(run.counts().harvested, 0);
+    EXPECT_TRUE(run.counts().engines[1].dropped);
+}
+
+} // namespace

@@ -1,30 +1,23 @@
 #include "app/headless/HeadlessHarvest.h"
 
 #include "app/HarvestAssembly.h"
+#include "app/headless/HeadlessSupport.h"
 #include "app/headless/ProgressLine.h"
 #include "app/headless/StopSignals.h"
-#include "browser/webengine/ChromiumEnvironment.h"
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/HeadlessWindow.h"
-#include "harvest/LocalAddress.h"
 #include "harvest/RequestAddress.h"
-#include "harvest/RunTexts.h"
 #include "harvest/SearchEngine.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
 #include "io/FileDescriptor.h"
-#include "io/FileReader.h"
 #include "io/PathName.h"
 #include "io/SystemCalls.h"
 #include "io/TemporaryFiles.h"
 #include "sites/SiteAddress.h"
 #include "text/Errors.h"
-#include "tools/import/KeywordImport.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -32,7 +25,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,61 +33,10 @@
 namespace tess::app {
 namespace {
 
-bool isLoopbackHost(const QByteArray& host)
-{
-    const QByteArray name = host.left(host.indexOf(':') < 0 ? host.size() : host.indexOf(':'));
-    return name.startsWith("127.") || name == "localhost";
-}
-
-bool allOnLoopback(const QList<harvest::SearchEngine>& engines)
-{
-    return std::all_of(engines.begin(), engines.end(),
-        [](const harvest::SearchEngine& engine) { return isLoopbackHost(engine.address.host); });
-}
-
-// What of the run's news goes to standard error: nothing of its start or of
-// its pause for a verification, which is told in a message of its own.
-std::optional<QString> noticeText(const harvest::RunNotice& notice)
-{
-    switch (notice.kind) {
-    case harvest::RunNoticeKind::ClearingBrowserData:
-    case harvest::RunNoticeKind::Searching:
-    case harvest::RunNoticeKind::VerificationNeeded:
-    case harvest::RunNoticeKind::EngineSkipped:
-        return std::nullopt;
-    default:
-        return harvest::runNoticeText(notice);
-    }
-}
-
-// The keyword file's keywords as 导入 reads them. Nothing, with the exit
-// status, when the file cannot be read or is not in a form the run reads.
-std::optional<harvest::KeywordList> readKeywords(const QString& path)
-{
-    QByteArray bytes;
-    try {
-        bytes = io::readWholeFile(path);
-    } catch (const text::AppError& e) {
-        say(QStringLiteral("%1: %2").arg(path, e.message()));
-        return std::nullopt;
-    }
-    // Read as GBK, UTF-16 text is one keyword of garbage.
-    if (const std::optional<QString> utf16 = tools::detectUtf16(bytes)) {
-        say(QStringLiteral("%1: the keyword file is %2 text, which is not read; save it as GBK and run again")
-                .arg(path, *utf16));
-        return std::nullopt;
-    }
-    harvest::KeywordList keywords = tools::splitList(bytes);
-    // As 导入 says it: keywords end at a lone CR or a NUL byte too, and
-    // nothing after a NUL byte is read.
-    const qsizetype lines = tools::countLines(bytes);
-    if (lines != keywords.size())
-        say(QStringLiteral("%1: file has %2 lines, %3 keywords read")
-                .arg(path)
-                .arg(lines)
-                .arg(keywords.size()));
-    return keywords;
-}
+using headless::isOpenFile;
+using headless::noticeText;
+using headless::readKeywords;
+using headless::sameFile;
 
 // The keywords of the slice: positions from..to-1, so that one run's --to
 // is the next one's --from. Nothing, with the exit status, when there is
@@ -119,22 +60,6 @@ std::variant<harvest::KeywordList, int> readSlice(const HarvestArguments& args)
     }
     keywords->resize(end);
     return std::move(*keywords);
-}
-
-// Whether the file `path` names is the one open as `fd`, links followed.
-bool isOpenFile(const QString& path, int fd)
-{
-    struct stat named { };
-    struct stat open { };
-    return ::stat(io::encodePath(path).constData(), &named) == 0 && ::fstat(fd, &open) == 0
-        && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
-}
-
-// Whether `a` and `b` name one file, by any links or spellings.
-bool sameFile(const QString& a, const QString& b)
-{
-    const io::FileDescriptor file(::open(io::encodePath(a).constData(), O_PATH | O_CLOEXEC));
-    return file.isOpen() && isOpenFile(b, file.get());
 }
 
 // The files of the command line that must be distinct, so that nothing
@@ -218,44 +143,6 @@ std::optional<int> openOutput(
     return std::nullopt;
 }
 
-// Makes the application the browser needs, offscreen.
-void prepareApplication()
-{
-    // No display is needed, and none is used even when there is one.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    browser::prepareWebEngineEnvironment();
-}
-
-void setUpApplication()
-{
-    QApplication::setApplicationName(QStringLiteral("tessaroon"));
-    // The browser's start-up report is for its developers, not for the log
-    // of a harvest; QT_LOGGING_RULES still overrides this.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
-}
-
-// The engines --rules names (the classic rules by default) on the hosts
-// --engine-host names; nothing when a name is unknown or an address is for
-// an engine not chosen (the message is out).
-std::optional<QList<harvest::SearchEngine>> lookUpEngines(const HarvestArguments& args)
-{
-    const RuleChoice choice = chooseRules(args.rules, harvest::classicRules().name);
-    for (const harvest::RuleFileNotTaken& error : choice.errors)
-        say(error.message);
-    if (choice.chosen.isEmpty()) {
-        say(choice.unknownMessage);
-        return std::nullopt;
-    }
-    QList<harvest::SearchEngine> engines;
-    for (const harvest::RuleSet& rules : choice.chosenSets())
-        engines.append(harvest::engineOnDefaultHost(rules));
-    if (const std::optional<QString> wrong = harvest::applyEngineHosts(engines, args.engineHosts)) {
-        say(QStringLiteral("harvest: %1").arg(*wrong));
-        return std::nullopt;
-    }
-    return engines;
-}
-
 // What a harvest runs with, its keywords read and its output open.
 struct RunSetting {
     const HarvestArguments& args;
@@ -320,45 +207,15 @@ HeadlessRun::HeadlessRun(RunSetting setting)
 
 HarvestAssembly::Options HeadlessRun::assemblyOptions()
 {
-    // A sample engine on this machine needs no network.
-    std::function<QString()> localAddress = harvest::getLocalAddress;
-    if (allOnLoopback(m_setting.engines))
-        localAddress = [] { return QStringLiteral("loopback"); };
-    QList<harvest::RuleSet> ruleSets;
-    QList<QByteArray> hosts;
-    for (const harvest::SearchEngine& engine : std::as_const(m_setting.engines)) {
-        ruleSets.append(engine.rules);
-        const harvest::EngineAddress& a = engine.address;
-        hosts.append(
-            engine.rules.name.toUtf8() + '=' + (a.scheme.isEmpty() ? a.host : a.scheme + "://" + a.host));
-    }
-    return {
-        .window = m_window,
-        .profileFolder = QDir(m_setting.scratchFolder).filePath(QStringLiteral("browser")),
-        .ruleSets = ruleSets,
-        .engineHosts = hosts,
-        .statePath = m_setting.statePath,
-        .localAddress = localAddress,
-        // The browser data is fresh: nothing to clear, nothing to wait for.
-        .pause = [](int) {},
-        .runTick =
-            [this](const std::function<void()>& tick) {
-                try {
-                    tick();
-                } catch (const text::AppError& e) {
-                    fail(e.message());
-                } catch (const std::exception& e) {
-                    fail(QString::fromLocal8Bit(e.what()));
-                }
-            },
-        .pageHarvested = [this] { onPageHarvested(); },
-        .finished =
-            [this](const harvest::RunEnd&) {
-                m_finished = true;
-                quitSoon();
-            },
-        .verificationNeeded = [this] { onVerificationNeeded(); },
+    HarvestAssembly::Options options = headless::assemblyOptions(m_window, m_setting.scratchFolder,
+        m_setting.engines, m_setting.statePath, [this](const QString& message) { fail(message); });
+    options.pageHarvested = [this] { onPageHarvested(); };
+    options.finished = [this](const harvest::RunEnd&) {
+        m_finished = true;
+        quitSoon();
     };
+    options.verificationNeeded = [this] { onVerificationNeeded(); };
+    return options;
 }
 
 void HeadlessRun::fail(const QString& message)
@@ -406,9 +263,7 @@ void HeadlessRun::onVerificationNeeded()
         m_status = HarvestPagesMissing;
     m_progress.breakLine();
     const harvest::RuleSet& rules = m_harvest->run().rules();
-    say(QStringLiteral("the engine %1 answered with its verification page (%2); "
-                       "no one is here to pass it, so %1 is dropped for the rest of the run")
-            .arg(rules.name, m_harvest->browserHost().snapshot().location.left(120)));
+    say(headless::verificationText(rules.name, m_harvest->browserHost().snapshot().location));
     QTimer::singleShot(0, qApp, [this] {
         if (!m_finished)
             m_harvest->run().skipEngine();
@@ -514,12 +369,7 @@ void HeadlessRun::sayIfNothingSearched(const harvest::RunEnd& end)
 void HeadlessRun::tearDown()
 {
     m_harvest.reset();
-    // The profile writes its last state just after the browser is gone;
-    // the temporary folder goes once it has.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    headless::settleAfterBrowser();
 }
 
 int HeadlessRun::exec()
@@ -528,13 +378,7 @@ int HeadlessRun::exec()
     keepPosition();
     tearDown();
     stopsignals::release();
-    if (m_stopSignal == SIGINT)
-        return HarvestInterrupted;
-    if (m_stopSignal == SIGTERM)
-        return HarvestTerminated;
-    if (m_stopSignal == SIGHUP)
-        return HarvestHungUp;
-    return m_status;
+    return headless::exitStatus(m_stopSignal, m_status);
 }
 
 } // namespace
@@ -553,10 +397,11 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
     ::signal(SIGPIPE, SIG_IGN);
     for (const QString& written : { args.output, args.stateFile })
         io::removeStaleTemporaryFilesBeside(written); // what a killed run left there
-    prepareApplication();
+    headless::prepareApplication();
     QApplication application(argc, argv);
-    setUpApplication();
-    const std::optional<QList<harvest::SearchEngine>> engines = lookUpEngines(args);
+    headless::setUpApplication();
+    const std::optional<QList<harvest::SearchEngine>> engines
+        = headless::lookUpEngines(args.rules, args.engineHosts, QStringLiteral("harvest"));
     if (!engines)
         return HarvestUsage;
     sites::SiteList excluded;

@@ -30,6 +30,16 @@ void ProgressLine::page(int keyword, int keywords, int page, qint64 rows)
                              .arg(page)
                              .arg(rows)
                              .arg(rows / seconds, 0, 'f', 1);
+    show(line);
+}
+
+void ProgressLine::mining(int depth, qint64 asked, qint64 toAsk, qint64 found)
+{
+    show(QStringLiteral("depth %1, asked %2/%3, %4 found").arg(depth).arg(asked).arg(toAsk).arg(found));
+}
+
+void ProgressLine::show(const QString& line)
+{
     if (m_terminal) {
         std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
         m_open = true;

@@ -17,10 +17,15 @@ public:
     ProgressLine();
 
     void page(int keyword, int keywords, int page, qint64 rows);
+    // Keyword mining: the depth of the keyword asked last, the keywords
+    // asked of those to ask so far, and the keywords found.
+    void mining(int depth, qint64 asked, qint64 toAsk, qint64 found);
     // Ends the updating line before anything else is written.
     void breakLine();
 
 private:
+    void show(const QString& line);
+
     bool m_terminal;
     bool m_open = false;
     QElapsedTimer m_clock;

@@ -1,0 +1,114 @@
+#include "SampleEngine.h"
+#include "support/Files.h"
+#include "text/Gbk.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tess;
+using test::readFile;
+using test::writeFile;
+
+namespace {
+
+// `tessaroon keywords` as a user runs it: the real program in a process of
+// its own, against the sample engine.
+class KeywordsCommand : public ::testing::Test {
+protected:
+    struct Result {
+        int exitCode = -1;
+        QByteArray out; // standard output
+        QString err;
+    };
+
+    void startEngine(sample::EngineSettings settings)
+    {
+        engine = std::make_unique<sample::SampleEngine>(settings);
+        port = engine->start(0);
+        ASSERT_GT(port, 0);
+    }
+
+    QStringList args(const QByteArray& seeds, const QStringList& more = {})
+    {
+        const QString seedFile = writeFile(dir.filePath(QStringLiteral("seeds.txt")), seeds);
+        return QStringList { QStringLiteral("keywords"), QStringLiteral("--seed"), seedFile,
+            QStringLiteral("--interval"), QStringLiteral("1"), QStringLiteral("--engine-host"),
+            QStringLiteral("http://127.0.0.1:%1").arg(port) }
+        + more;
+    }
+
+    Result run(const QStringList& arguments)
+    {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TESS_PROGRAM), arguments);
+        EXPECT_TRUE(p.waitForStarted(10000));
+        EXPECT_TRUE(p.waitForFinished(90000)) << "the mining did not end";
+        return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            QString::fromLocal8Bit(p.readAllStandardError()) };
+    }
+
+    // Each search request: "word:pn".
+    QStringList searches() const
+    {
+        QStringList out;
+        for (const auto& r : engine->requests())
+            if (r.path == "/baidu" || r.path == "/s")
+                out << text::fromGbk(QByteArray::fromStdString(r.wordGbk)) + u':'
+                        + QString::number(r.pn.value_or(-1));
+        return out;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<sample::SampleEngine> engine;
+    int port = 0;
+};
+
+TEST_F(KeywordsCommand, AsksTheFirstPageOfEachSeedOnceAndWritesTheKeywordsAsGbkCrLf)
+{
+    startEngine({ 3, false });
+    const QByteArray seeds
+        = text::toGbk(u"广州 服装\r\nalpha\r\nALPHA\r\n\r\nＡＬＰＨＡ\r\n  广州   服装 \r\n");
+    const Result r = run(args(seeds));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(searches(), (QStringList { QStringLiteral("广州 服装:0"), QStringLiteral("alpha:0") }));
+    EXPECT_EQ(r.out, text::toGbk(u"广州 服装\r\nalpha\r\n"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("depth 0, asked 2/2, 2 found"))) << r.err.toStdString();
+
+    const QString out = dir.filePath(QStringLiteral("词.txt"));
+    const Result toFile
+        = run(args(seeds, { QStringLiteral("-o"), out, QStringLiteral("--max"), QStringLiteral("1") }));
+    ASSERT_EQ(toFile.exitCode, 0) << toFile.err.toStdString();
+    EXPECT_TRUE(toFile.out.isEmpty());
+    EXPECT_EQ(readFile(out), text::toGbk(u"广州 服装\r\n"));
+}
+
+TEST_F(KeywordsCommand, AVerificationPageDropsTheEngineAndKeepsWhatWasFound)
+{
+    sample::EngineSettings settings;
+    settings.layout = sample::Layout::Today;
+    settings.verifyAfter = 2; // the second keyword's page
+    startEngine(settings);
+    const Result r
+        = run(args("alpha\r\nbeta\r\ngamma\r\n", { QStringLiteral("--rules"), QStringLiteral("today") }));
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("verification page"))) << r.err.toStdString();
+    EXPECT_EQ(r.out, QByteArray("alpha\r\nbeta\r\ngamma\r\n"));
+}
+
+TEST_F(KeywordsCommand, ASeedFileWithoutKeywordsIsSaid)
+{
+    startEngine({ 1, false });
+    const Result r = run(args(" \r\n\r\n"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("holds no keyword"))) << r.err.toStdString();
+    EXPECT_TRUE(engine->requests().empty());
+}
+
+} // namespace

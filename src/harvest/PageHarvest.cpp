@@ -43,12 +43,17 @@ void PageHarvester::read(const browser::PageLink& link)
         return;
     const LinkKind kind = m_pageRules.classify(href);
     PageRow row { href, text::toGbk(link.text) };
+    row.kind = link.ad ? RowKind::Ad : link.resultIndex >= 0 ? RowKind::Result : RowKind::Link;
+    row.resultIndex = link.resultIndex;
     if (kind == LinkKind::Outbound) {
         m_harvest.rows.append(row);
         return;
     }
     const ParameterTarget parameter = m_pageRules.parameterTarget(href);
-    if (kind != LinkKind::Redirect && !parameter.matched)
+    // An advertisement's link goes through the engine's own pages in a form
+    // of its own; only the landing page its element names makes it a row.
+    const bool onlyCarried = kind != LinkKind::Redirect && !parameter.matched;
+    if (onlyCarried && !link.ad)
         return;
     // Where the link leads, from what the page says first: an attribute,
     // then the link's own parameter; the redirector is asked last.
@@ -59,6 +64,8 @@ void PageHarvester::read(const browser::PageLink& link)
     case Found::Drop:
         return;
     case Found::Nothing:
+        if (onlyCarried)
+            return;
         break;
     }
     // A parameter that holds no target leaves a redirect link to be asked.

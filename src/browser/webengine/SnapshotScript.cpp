@@ -163,24 +163,24 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes, parts) {
     for (var r = 0; r < containers.length; ++r)
         resultOf.set(containers[r], r);
     var adElements = new Set(matching(parts.ads));
-    var checkAds = adElements.size > 0;
+    var findResult = resultOf.size > 0;
+    var findAd = adElements.size > 0;
     var resultIndexes = new Array(n);
     var ads = new Array(n);
     // The nearest result container around the link (the link itself
-    // included), and whether an advertisement holds it.
+    // included), and whether an advertisement holds it; the walk up ends
+    // once both are known.
     var place = function (i, el) {
         var index = -1;
         var ad = false;
-        for (; el && (index < 0 || (checkAds && !ad)); el = el.parentElement) {
-            if (index < 0 && resultOf.size) {
+        for (; el && ((findResult && index < 0) || (findAd && !ad)); el = el.parentElement) {
+            if (index < 0) {
                 var found = resultOf.get(el);
                 if (found !== undefined)
                     index = found;
             }
-            if (checkAds && !ad && adElements.has(el))
-                ad = true;
-            if (!resultOf.size && !checkAds)
-                break;
+            if (!ad && findAd)
+                ad = adElements.has(el);
         }
         resultIndexes[i] = index;
         ads[i] = ad;

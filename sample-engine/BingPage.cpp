@@ -16,7 +16,7 @@ constexpr std::string_view kStyle
       ".b_attribution cite{color:#006d21;font-style:normal}\n"
       ".sb_pagF li{display:inline;margin-right:8px}\n#b_footer{color:#999;margin:20px 160px}\n";
 // The image answer comes after this result of the page (0-based).
-constexpr int kImagesAfter = 3;
+constexpr int kImagesAfter = kBingImagesAfter;
 
 std::string header(const std::string& wordHtml, const std::string& key)
 {
@@ -63,12 +63,26 @@ std::string images(std::string_view wordGbk, const std::string& wordHtml, const 
 
 std::string related(std::string_view wordGbk, const std::string& wordHtml)
 {
-    std::string block = "<li class=\"b_ans\"><h2>与 " + wordHtml + " 相关的搜索</h2><ul>";
-    for (const char* suffix : { " 教程", " 下载" }) {
-        block += "<li><a href=\"/search?q=" + formEncode(gbkToUtf8(wordGbk) + suffix) + "&amp;FORM=QSRE1\">"
-            + wordHtml + suffix + "</a></li>";
+    std::string block = "<li class=\"b_ans\"><div class=\"b_rs\"><h2>与 " + wordHtml + " 相关的搜索</h2><ul>";
+    for (const std::string& text : relatedSearchTexts(wordGbk)) {
+        block += "<li><a href=\"/search?q=" + formEncode(text) + "&amp;FORM=QSRE1\">" + htmlEscape(text)
+            + "</a></li>";
     }
-    return block + "</ul></li>\n";
+    return block + "</ul></div></li>\n";
+}
+
+// First in the list, in an item of their own.
+std::string ads(std::string_view wordGbk, long long page, const EngineSettings& settings)
+{
+    const std::vector<PredictedRow> shown = layoutAds(Layout::Bing, wordGbk, page, settings);
+    if (shown.empty())
+        return {};
+    std::string item = "<li class=\"b_ad\"><ul>\n";
+    for (const PredictedRow& ad : shown) {
+        item += "<li><h2><a href=\"" + htmlEscape(ad.target) + "\" target=\"_blank\">" + htmlEscape(ad.title)
+            + "</a></h2><span>广告</span></li>\n";
+    }
+    return item + "</ul></li>\n";
 }
 
 std::string pageLink(const std::string& key, long long page)
@@ -120,6 +134,7 @@ std::string renderBingPage(
             + "</strong></h1><ul><li>检查拼写或尝试其他关键字</li></ul></li>\n";
         return html + "</ol>\n</main>\n" + footer();
     }
+    html += ads(request.wordGbk, page, settings);
     const long long first = (page - 1) * kResultsPerPage + 1;
     for (int i = 0; i < kResultsPerPage; ++i) {
         html += item(request.wordGbk, word, host, first + i);

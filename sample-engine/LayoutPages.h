@@ -76,6 +76,28 @@
 //   further page exists <a class="sb_pagN sb_pagN_bp b_widePag sb_bp"
 //   title="下一页" ...>.
 //
+// Related searches (every layout but the classic one, results or not): the
+//   texts relatedSearchTexts names, each a link to the engine's own search
+//   path: Today <div id="rs"> on www.baidu.com, So360 <div id="rs"> on
+//   www.so.com, Sogou <div class="vrwrap middle-better-hintBox"> (大家还在搜)
+//   inside div.results on www.sogou.com, Bing <div class="b_rs"> inside an
+//   li.b_ans, relative.
+//
+// Advertisements (EngineSettings::ads = N, --ads N): N of them before the
+// first result of a page with results, in page order, layoutAds naming them:
+//   Today  direct children of #content_left, each a bare <div> around
+//          <div class="EC_result c-container" data-lp="TARGET">, title link
+//          "https://www.baidu.com/baidu.php?url=<opaque>"
+//   So360  <ul id="e_idea_pp" class="e_result"> before ul.result, items
+//          linking to TARGET
+//   Sogou  <div class="sponsored" id="leftbottomleadContainer"> before
+//          div.results, links to TARGET
+//   Bing   <li class="b_ad"> first in ol#b_results, links to TARGET
+// The organic result containers are as the rule sets name them: Today's
+// div.result (its cards are div.result-op), 360's li.res-list (its 百科 item
+// too), Sogou's div.vrwrap (its 百科 card too, not the 大家还在搜 block),
+// Bing's li.b_algo; predictedPlaces says where each predicted row stands.
+//
 // In every layout keywords beginning 无结果 (kNoResultsPrefix), and pages
 // past pagesPerKeyword, hold no results and no pager.
 //
@@ -162,10 +184,48 @@ struct PredictedRow {
 // The rows a correct harvest of page `page` (1, 2, ...) of the keyword
 // yields, in page order: every redirect followed or read off its attribute or
 // parameter, the engine's own links, scripts and mail left out. Today's
-// layout adds its cards' direct links (todayCardLinks) where they stand.
+// layout adds its cards' direct links (todayCardLinks) where they stand; the
+// page's advertisements (layoutAds) come first.
 // Empty past the last page and for keywords beginning 无结果.
 std::vector<PredictedRow> predictedRows(
     Layout layout, std::string_view wordGbk, long long page, const EngineSettings& settings);
+
+// The texts of the keyword's related searches, UTF-8, in page order:
+// "<K> 教程", "<K> 下载" and a third: K with its ASCII letters upper-cased
+// when it has a lower-case one ("vue" → "VUE"), else with them full-width
+// when it has an upper-case one ("VUE" → "ＶＵＥ"), else "<K> 是什么". The
+// third repeats the keyword in another case or width, which a keyword miner
+// must know for the same.
+std::vector<std::string> relatedSearchTexts(std::string_view wordGbk);
+
+// The advertisements of page `page` (1, 2, ...): settings.ads of them on a
+// page with results in every layout but the classic one, else none; target
+// "https://ad<n>-k<hash>-p<page>.ads-sample.example.com/landing", title
+// "<K>_推广<n>", n from 1.
+std::vector<PredictedRow> layoutAds(
+    Layout layout, std::string_view wordGbk, long long page, const EngineSettings& settings);
+
+// Where a predicted row stands on its page.
+struct PredictedPlace {
+    bool ad = false;
+    int resultIndex = -1; // its organic result container among the page's, from 0; -1: none
+    bool operator==(const PredictedPlace&) const = default;
+};
+
+// The place of each of predictedRows, in the same order.
+std::vector<PredictedPlace> predictedPlaces(
+    Layout layout, std::string_view wordGbk, long long page, const EngineSettings& settings);
+
+// How many elements of a page match its layout's result container (0 for
+// the classic layout and pages without results).
+int predictedResultCount(
+    Layout layout, std::string_view wordGbk, long long page, const EngineSettings& settings);
+
+// The result item of the page (0-based) that the engine's own item follows:
+// 360's 百科 item, Sogou's 百科 card, Bing's image answer.
+inline constexpr int kSo360MoheAfter = 1;
+inline constexpr int kSogouBaikeAfter = 4;
+inline constexpr int kBingImagesAfter = 3;
 
 // ---- Block pages ----
 

@@ -279,9 +279,12 @@ std::vector<PredictedRow> predictedRows(
     if (page < 1 || wordGbk.empty() || noResults
         || (!settings.endlessPager && page > settings.pagesPerKeyword))
         return {};
-    if (layout == Layout::Today)
-        return todayRows(wordGbk, page);
-    std::vector<PredictedRow> rows;
+    std::vector<PredictedRow> rows = layoutAds(layout, wordGbk, page, settings);
+    if (layout == Layout::Today) {
+        for (PredictedRow& row : todayRows(wordGbk, page))
+            rows.push_back(std::move(row));
+        return rows;
+    }
     for (int i = 0; i < kResultsPerPage; ++i) {
         LayoutResult result = layoutResult(layout, wordGbk, (page - 1) * kResultsPerPage + i + 1, {});
         rows.push_back({ std::move(result.target), std::move(result.title) });

@@ -84,6 +84,9 @@ struct EngineSettings {
     // layout's block page until its button has been pressed
     // (--block-after, and --verify-after by its older name).
     int verifyAfter = 0;
+    // Advertisements at the top of every page with results, in the layout's
+    // own markup (--ads); none in the classic layout (LayoutPages.h).
+    int ads = 0;
 };
 
 struct SearchRequest {

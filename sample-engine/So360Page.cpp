@@ -18,7 +18,7 @@ constexpr std::string_view kStyle
       "#page a,#page strong{margin-right:8px}\n#side{position:absolute;left:760px;top:70px}\n"
       "#footer{color:#999;margin:20px 130px}\n";
 // The mohe card comes after this result of the page (0-based).
-constexpr int kMoheAfter = 1;
+constexpr int kMoheAfter = kSo360MoheAfter;
 
 std::string header(const std::string& wordHtml, const std::string& key)
 {
@@ -85,14 +85,28 @@ std::string pager(const std::string& key, long long page, const EngineSettings& 
     return line + "</div>\n";
 }
 
-std::string related(std::string_view wordGbk, const std::string& wordHtml)
+std::string related(std::string_view wordGbk)
 {
     std::string block = "<div id=\"rs\"><span>相关搜索</span>";
-    for (const char* suffix : { " 教程", " 下载" }) {
-        block += " <a href=\"https://www.so.com/s?q=" + formEncode(gbkToUtf8(wordGbk) + suffix)
-            + "&amp;src=related_2.6\">" + wordHtml + suffix + "</a>";
+    for (const std::string& text : relatedSearchTexts(wordGbk)) {
+        block += " <a href=\"https://www.so.com/s?q=" + formEncode(text) + "&amp;src=related_2.6\">"
+            + htmlEscape(text) + "</a>";
     }
     return block + "</div>\n";
+}
+
+// Above the list, apart from it.
+std::string ads(std::string_view wordGbk, long long page, const EngineSettings& settings)
+{
+    const std::vector<PredictedRow> shown = layoutAds(Layout::So360, wordGbk, page, settings);
+    if (shown.empty())
+        return {};
+    std::string list = "<ul id=\"e_idea_pp\" class=\"e_result\">\n";
+    for (const PredictedRow& ad : shown) {
+        list += "<li><h3><a href=\"" + htmlEscape(ad.target) + "\" target=\"_blank\">" + htmlEscape(ad.title)
+            + "</a></h3><span>广告</span></li>\n";
+    }
+    return list + "</ul>\n";
 }
 
 std::string sideAndFooter(std::string_view wordGbk, const std::string& wordHtml)
@@ -116,17 +130,17 @@ std::string render360Page(const SearchRequest& request, std::string_view host, c
     const bool noResults = request.wordGbk.empty() || request.wordGbk.starts_with(kNoResultsPrefix);
     if (noResults || (!settings.endlessPager && page > settings.pagesPerKeyword)) {
         html += "<div class=\"no-result\"><p>抱歉，未找到和“" + word + "”相关的网页。</p></div>\n";
-        return html + related(request.wordGbk, word) + "</div>\n" + sideAndFooter(request.wordGbk, word);
+        return html + related(request.wordGbk) + "</div>\n" + sideAndFooter(request.wordGbk, word);
     }
     html += "<p class=\"nums\">找到相关结果约" + std::to_string(settings.pagesPerKeyword * kResultsPerPage)
-        + "个</p>\n<ul class=\"result\">\n";
+        + "个</p>\n" + ads(request.wordGbk, page, settings) + "<ul class=\"result\">\n";
     const long long first = (page - 1) * kResultsPerPage + 1;
     for (int i = 0; i < kResultsPerPage; ++i) {
         html += item(request.wordGbk, word, host, first + i, i + 1);
         if (i == kMoheAfter)
             html += moheItem(request.wordGbk, word);
     }
-    html += "</ul>\n" + pager(key, page, settings) + related(request.wordGbk, word) + "</div>\n";
+    html += "</ul>\n" + pager(key, page, settings) + related(request.wordGbk) + "</div>\n";
     return html + sideAndFooter(request.wordGbk, word);
 }
 

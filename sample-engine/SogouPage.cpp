@@ -15,7 +15,7 @@ constexpr std::string_view kStyle
       "h3.vr-title em{color:#c00;font-style:normal}\n.citeurl{color:#008000}\n"
       ".p a,.p span{margin-right:8px}\n#footer{color:#999;margin:20px 130px}\n";
 // The 搜狗百科 card comes after this result of the page (0-based).
-constexpr int kBaikeAfter = 4;
+constexpr int kBaikeAfter = kSogouBaikeAfter;
 
 std::string header(const std::string& wordHtml, const std::string& key)
 {
@@ -60,14 +60,28 @@ std::string baikeCard(std::string_view wordGbk, const std::string& wordHtml)
         + "</em> - 搜狗百科</a></h3>\n</div>\n";
 }
 
-std::string hints(std::string_view wordGbk, const std::string& wordHtml)
+std::string hints(std::string_view wordGbk)
 {
     std::string block = "<div class=\"vrwrap middle-better-hintBox\"><p>大家还在搜</p>";
-    for (const char* suffix : { " 教程", " 下载" }) {
-        block += " <a href=\"https://www.sogou.com/web?query=" + formEncode(gbkToUtf8(wordGbk) + suffix)
-            + "&amp;ie=utf8\">" + wordHtml + suffix + "</a>";
+    for (const std::string& text : relatedSearchTexts(wordGbk)) {
+        block += " <a href=\"https://www.sogou.com/web?query=" + formEncode(text) + "&amp;ie=utf8\">"
+            + htmlEscape(text) + "</a>";
     }
     return block + "</div>\n";
+}
+
+// Outside the list, before it.
+std::string ads(std::string_view wordGbk, long long page, const EngineSettings& settings)
+{
+    const std::vector<PredictedRow> shown = layoutAds(Layout::Sogou, wordGbk, page, settings);
+    if (shown.empty())
+        return {};
+    std::string block = "<div class=\"sponsored\" id=\"leftbottomleadContainer\"><div id=\"biz_smart\">\n";
+    for (const PredictedRow& ad : shown) {
+        block += "<p><a href=\"" + htmlEscape(ad.target) + "\" target=\"_blank\">" + htmlEscape(ad.title)
+            + "</a> <span>广告</span></p>\n";
+    }
+    return block + "</div></div>\n";
 }
 
 std::string pageLink(const std::string& key, long long page)
@@ -112,14 +126,14 @@ std::string renderSogouPage(const SearchRequest& request, const EngineSettings& 
               "<div class=\"results\"><style>.results{min-height:200px}</style></div>\n";
         return html + "</div>\n" + footer();
     }
-    html += "<div class=\"results\">\n";
+    html += ads(request.wordGbk, page, settings) + "<div class=\"results\">\n";
     const long long first = (page - 1) * kResultsPerPage + 1;
     for (int i = 0; i < kResultsPerPage; ++i) {
         html += item(request.wordGbk, word, first + i, i);
         if (i == kBaikeAfter)
             html += baikeCard(request.wordGbk, word);
     }
-    html += hints(request.wordGbk, word) + "</div>\n" + pager(key, page, settings) + "</div>\n";
+    html += hints(request.wordGbk) + "</div>\n" + pager(key, page, settings) + "</div>\n";
     return html + footer();
 }
 

@@ -1,6 +1,7 @@
 // Today's result page layout, the redirector's answers and the verification
 // page. SamplePage.h describes what each page holds.
 
+#include "LayoutPages.h"
 #include "PageParts.h"
 #include "SampleCodec.h"
 #include "SamplePage.h"
@@ -99,14 +100,30 @@ std::string cardBlock(const std::string& wordGbk, const std::string& wordHtml, l
         + "\" target=\"_blank\">在来源网站播放</a> <a href=\"javascript:;\">换一换</a></div>\n</div>\n";
 }
 
-std::string relatedSearches(const std::string& wordGbk, const std::string& wordHtml)
+std::string relatedSearches(const std::string& wordGbk)
 {
     std::string block = "<div id=\"rs\"><span>相关搜索</span>";
-    for (const char* suffix : { " 教程", " 下载", " 是什么" }) {
-        block += " <a href=\"https://www.baidu.com/s?wd=" + formEncode(wordGbk + utf8ToGbk(suffix)) + "\">"
-            + wordHtml + suffix + "</a>";
+    for (const std::string& text : relatedSearchTexts(wordGbk)) {
+        block += " <a href=\"https://www.baidu.com/s?wd=" + formEncode(utf8ToGbk(text)) + "\">"
+            + htmlEscape(text) + "</a>";
     }
     return block + "</div>\n";
+}
+
+// The engine's advertisement: a bare element around the ad's own, which
+// names the landing page; the link goes through the engine.
+std::string adBlocks(const std::string& wordGbk, long long page, const EngineSettings& settings)
+{
+    std::string html;
+    int n = 0;
+    for (const PredictedRow& ad : layoutAds(Layout::Today, wordGbk, page, settings)) {
+        ++n;
+        html += "<div><div class=\"EC_result c-container\" data-placeid=\"" + std::to_string(n)
+            + "\" data-lp=\"" + htmlEscape(ad.target) + "\">\n<h3 class=\"t\"><a "
+            + "href=\"https://www.baidu.com/baidu.php?url=k" + shortHash(ad.target) + "\" target=\"_blank\">"
+            + htmlEscape(ad.title) + "</a></h3>\n<span>广告</span></div></div>\n";
+    }
+    return html;
 }
 
 // The items run together, as the page's text shows them: "<上一页34567下一页>".
@@ -241,7 +258,7 @@ std::string renderTodayPage(
     if (noResults || (!settings.endlessPager && page > settings.pagesPerKeyword)) {
         html += "<div class=\"nors\"><p>很抱歉，没有找到与“<em>" + word + "</em>”相关的网页。</p>\n"
             + "<p>请检查您的输入是否正确，或换用其他关键字。</p></div>\n";
-        return utf8ToGbk(html + relatedSearches(request.wordGbk, word) + footer(hostHtml));
+        return utf8ToGbk(html + relatedSearches(request.wordGbk) + footer(hostHtml));
     }
 
     const std::string total = settings.endlessPager
@@ -249,6 +266,7 @@ std::string renderTodayPage(
         : std::to_string(static_cast<long long>(settings.pagesPerKeyword) * kResultsPerPage);
     html
         += "<div class=\"nums\">示例搜索为您找到相关结果约" + total + "个</div>\n<div id=\"content_left\">\n";
+    html += adBlocks(request.wordGbk, page, settings);
     const long long firstResult = (page - 1) * kResultsPerPage + 1;
     for (int i = 0; i < kResultsPerPage; ++i) {
         html += resultBlock(request.wordGbk, word, hostHtml, firstResult + i);
@@ -256,7 +274,7 @@ std::string renderTodayPage(
             if (kCardAfter[which] == i)
                 html += cardBlock(request.wordGbk, word, page, which);
     }
-    html += "</div>\n" + relatedSearches(request.wordGbk, word) + pager(request.wordGbk, page, settings);
+    html += "</div>\n" + relatedSearches(request.wordGbk) + pager(request.wordGbk, page, settings);
     return utf8ToGbk(html + footer(hostHtml));
 }
 

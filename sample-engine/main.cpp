@@ -21,6 +21,7 @@ void printUsage(std::ostream& out)
 {
     out << "Usage: tessaroon-sample-engine [--port N] [--pages N|always]\n"
            "                              [--layout classic|today|360|sogou|bing] [--block-after N]\n"
+           "                              [--ads N]\n"
            "\n"
            "Serves sample search result pages on 127.0.0.1 for the harvester.\n"
            "  --port N          port to listen on (default 8642; 0 picks a free port)\n"
@@ -40,6 +41,8 @@ void printUsage(std::ostream& out)
            "  --block-after N   the Nth search request and every later one get the layout's\n"
            "                    block page until its button is pressed (default: never)\n"
            "  --verify-after N  the same as --block-after\n"
+           "  --ads N           N advertisements at the top of each page with results, in the\n"
+           "                    layout's markup (default 0; none in the classic layout)\n"
            "  --help            show this text\n"
            "\n"
            "Point the program at it with: --engine-host 127.0.0.1:<port>\n"
@@ -94,7 +97,7 @@ Options parseOptions(int argc, char** argv)
             continue;
         }
         if (arg != "--port" && arg != "--pages" && arg != "--layout" && arg != "--verify-after"
-            && arg != "--block-after")
+            && arg != "--block-after" && arg != "--ads")
             throw std::invalid_argument("unknown option: " + std::string(arg));
         if (i + 1 >= argc)
             throw std::invalid_argument(std::string(arg) + " needs a value");
@@ -103,6 +106,8 @@ Options parseOptions(int argc, char** argv)
             options.port = parseNumber(value, 0, 65535, arg);
         else if (arg == "--verify-after" || arg == "--block-after")
             options.settings.verifyAfter = parseNumber(value, 1, 1'000'000, arg);
+        else if (arg == "--ads")
+            options.settings.ads = parseNumber(value, 0, 10, arg);
         else if (arg == "--layout")
             options.settings.layout = parseLayout(value);
         else if (value == "always")
@@ -176,7 +181,7 @@ int main(int argc, char** argv)
                   << ", " << name << " layout"
                   << (s.verifyAfter > 0 ? ", block page from search request " + std::to_string(s.verifyAfter)
                                         : std::string())
-                  << ")\n"
+                  << (s.ads > 0 ? ", " + std::to_string(s.ads) + " ads a page" : std::string()) << ")\n"
                   << "Try: http://127.0.0.1:" << port
                   << tess::sample::layoutSearchTarget(s.layout, "sample", 1) << '\n'
                   << "Harvester options: --engine-host " << (classic ? "" : "http://") << "127.0.0.1:" << port

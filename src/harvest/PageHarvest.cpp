@@ -53,7 +53,10 @@ void PageHarvester::read(const browser::PageLink& link)
         return;
     }
     const ParameterTarget parameter = m_pageRules.parameterTarget(href);
-    if (kind != LinkKind::Redirect && !parameter.matched)
+    // An advertisement's link goes through the engine's own pages in a form
+    // of its own; only the landing page its element names makes it a row.
+    const bool onlyCarried = kind != LinkKind::Redirect && !parameter.matched;
+    if (onlyCarried && !link.ad)
         return;
     // Where the link leads, from what the page says first: an attribute,
     // then the link's own parameter; the redirector is asked last.
@@ -64,6 +67,8 @@ void PageHarvester::read(const browser::PageLink& link)
     case Found::Drop:
         return;
     case Found::Nothing:
+        if (onlyCarried)
+            return;
         break;
     }
     // A parameter that holds no target leaves a redirect link to be asked.

@@ -44,7 +44,10 @@ struct PageHarvest {
 // resolved. A target that is the engine's own drops the row. A link whose
 // address holds a control character is passed over, and a carried target
 // that is not acceptable (isAcceptableTarget), or a parameter that holds
-// none on a link that is no redirect, is refused.
+// none on a link that is no redirect, is refused. An advertisement's link on
+// the engine's own pages is a row when it carries an outbound target. Each
+// row's kind and result follow the link's place on the page (PageLink::ad,
+// PageLink::resultIndex): an ad, else an organic result, else a link.
 PageHarvest harvestPage(
     const browser::PageSnapshot& page, const RuleSet& rules, const QByteArray& engineHost);
 

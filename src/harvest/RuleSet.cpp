@@ -45,7 +45,13 @@ RuleSet makeToday()
     // its pages take pictures and scripts from.
     r.ownHosts = { "baidu.com", "baiducontent.com", "hao123.com", "bdstatic.com", "bdimg.com" };
     r.redirectPath = "/link?url=";
-    r.targetAttributes = { QStringLiteral("mu") };
+    // An advertisement's link goes through the engine; its container names
+    // the landing page.
+    r.targetAttributes = { QStringLiteral("mu"), QStringLiteral("data-lp") };
+    // Aladdin cards (result-op) are the engine's own, not organic results.
+    r.resultContainer = QStringLiteral("#content_left > div.result.c-container:not(.result-op)");
+    r.adMarkers = QStringLiteral("div.EC_result, a[href*=\"/baidu.php?\"]");
+    r.relatedSearches = QStringLiteral("#rs a, #rs_new a, [tpl=\"recommend_list\"] a");
     r.pager = RuleSet::Pager::NextLink;
     addVerification(r);
     // The search is sent on to the captcha page; the local engine serves
@@ -71,6 +77,10 @@ RuleSet make360()
     r.redirectMode = RuleSet::RedirectMode::Browser;
     r.targetAttributes = { QStringLiteral("data-mdurl"), QStringLiteral("data-url") };
     r.targetParameters = { { "/link", "url", RuleSet::TargetParameter::Coding::Plain } };
+    r.resultContainer = QStringLiteral("ul.result > li.res-list");
+    r.adMarkers = QStringLiteral("#e_idea_pp, #e_idea_pp_vip_bottom, .e_result");
+    // 其他人还搜了 stands in the list as an item of another class.
+    r.relatedSearches = QStringLiteral("#rs a, ul.result > li:not(.res-list) a");
     r.pager = RuleSet::Pager::LinkWithId;
     r.pagerId = QStringLiteral("snext");
     r.verifyHosts = { "qcaptcha.so.com" };
@@ -91,6 +101,11 @@ RuleSet makeSogou()
     r.redirectPath = "/link?url=";
     r.redirectMode = RuleSet::RedirectMode::Browser;
     r.targetAttributes = { QStringLiteral("data-url") };
+    // 大家还在搜 is a block of the list's own class.
+    r.resultContainer
+        = QStringLiteral("div.results > div.vrwrap:not(.middle-better-hintBox), div.results > div.rb");
+    r.adMarkers = QStringLiteral("#leftbottomleadContainer, div.sponsored");
+    r.relatedSearches = QStringLiteral("#hint_container a, div.middle-better-hintBox a");
     r.pager = RuleSet::Pager::LinkWithId;
     r.pagerId = QStringLiteral("sogou_next");
     r.verifyPaths = { "/antispider" };
@@ -109,6 +124,9 @@ RuleSet makeBing()
     // The click-through carries its target; asking it is the fallback.
     r.redirectPath = "/ck/a?";
     r.targetParameters = { { "/ck/a", "u", RuleSet::TargetParameter::Coding::Base64Url, "a1" } };
+    r.resultContainer = QStringLiteral("ol#b_results > li.b_algo");
+    r.adMarkers = QStringLiteral("li.b_ad, div.sb_adsWv2, div.sb_adsW2v2");
+    r.relatedSearches = QStringLiteral(".b_rs a");
     r.pager = RuleSet::Pager::LinkWithClass;
     r.pagerClass = QStringLiteral("sb_pagN");
     r.verifyPaths = { "/turing/captcha" };

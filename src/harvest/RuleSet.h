@@ -92,6 +92,13 @@ struct RuleSet {
     // Looked at after the attributes, before the redirect is asked.
     QList<TargetParameter> targetParameters;
 
+    // Where the page keeps its parts, as CSS selectors (browser::
+    // BrowserHost::PageParts); empty: the page has no such part the set can
+    // tell, and every row is a plain link.
+    QString resultContainer; // each organic result's element
+    QString adMarkers; // an advertisement's element, or its link
+    QString relatedSearches; // the links of the engine's related searches
+
     Pager pager = Pager::BracketedLine;
     QString pagerText = QStringLiteral("下一页");
     QString pagerId;

@@ -14,7 +14,7 @@ const QLatin1StringView kVersionWord("tessaroon-rules");
 // The version the messages ask for: files written before version 2 keep
 // reading as they always did, so the oldest is as good as any.
 const QLatin1StringView kVersion("1");
-constexpr int kNewestVersion = 2;
+constexpr int kNewestVersion = 3;
 
 // A file's values as read so far.
 struct Reading {
@@ -370,6 +370,14 @@ const Field kFields[] = {
     { L("target-parameters"), true, [](L k, V v, Reading& r) {
         return readTargetParameters(k, v, r.given.targetParameters);
     }, take<&RuleSet::targetParameters>, 2 },
+    { L("result-container"), true, [](L k, V v, Reading& r) {
+        return readText(k, v, r.given.resultContainer);
+    }, take<&RuleSet::resultContainer>, 3 },
+    { L("ad-markers"), true, [](L k, V v, Reading& r) { return readText(k, v, r.given.adMarkers); },
+        take<&RuleSet::adMarkers>, 3 },
+    { L("related-searches"), true, [](L k, V v, Reading& r) {
+        return readText(k, v, r.given.relatedSearches);
+    }, take<&RuleSet::relatedSearches>, 3 },
     { L("pager"), false, readPager, take<&RuleSet::pager> },
     { L("pager-text"), false, [](L k, V v, Reading& r) { return readText(k, v, r.given.pagerText); },
         take<&RuleSet::pagerText> },
@@ -442,6 +450,8 @@ Fault readVersion(const QString& text, int& version)
         version = 1;
     else if (words[1] == u"2")
         version = 2;
+    else if (words[1] == u"3")
+        version = 3;
     else
         return QStringLiteral("不支持的格式版本 %1").arg(words[1]);
     return {};

@@ -11,19 +11,19 @@
 // A rule set file: one RuleSet written as text, so a user can add a set of
 // their own or change a built-in one without a new program.
 //
-// Format, version 2 (version 1 files are read as they always were).
+// Format, version 3 (version 1 and 2 files are read as they always were).
 // UTF-8 text (a leading byte order mark is skipped); lines end at LF, a CR
 // before it is dropped. A line whose first non-blank character is "#" is
 // a comment; blank lines are skipped; "#" anywhere else is part of the
 // value. The first line that is neither must be
 //
-//     tessaroon-rules 2          (or "tessaroon-rules 1")
+//     tessaroon-rules 3          (or "tessaroon-rules 2", "tessaroon-rules 1")
 //
 // and every later one is "key = value": blanks around the key and the
 // value are dropped, the value is everything after the first "=". The keys
 // are RuleSet's fields (request-path is requestPath), each at most once;
-// those marked "2" only in version 2 files, and verify-title only in
-// version 1 files:
+// those marked "2" only in version 2 and later files, those marked "3"
+// only in version 3 files, and verify-title only in version 1 files:
 //
 //     name               required; lower-case letters, digits and "-"
 //     label              the selector's text; default: the label of the
@@ -56,6 +56,13 @@
 //                        base64url and PREFIX maybe empty:
 //                        "/ck/a?u=a1:base64url /link?url=:plain"; may be
 //                        empty
+//   3 result-container   CSS selector of each organic result's element:
+//                        "ol#b_results > li.b_algo"; may be empty (none)
+//   3 ad-markers         CSS selector of advertisements: a link that is,
+//                        or is inside, an element it matches is an ad;
+//                        may be empty
+//   3 related-searches   CSS selector of the related searches' links; may
+//                        be empty
 //     pager              bracketed-line | next-link, and in version 2
 //                        also link-id | link-class
 //     pager-text         not empty

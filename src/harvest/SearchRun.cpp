@@ -253,6 +253,7 @@ void SearchRun::requestPage()
     const QByteArray address = requestAddress(rules, m_requestBase, m_pageIndex);
     ++m_pageIndex;
     m_s.browser.setTargetAttributes(rules.targetAttributes);
+    m_s.browser.setPageParts({ rules.resultContainer, rules.adMarkers, rules.relatedSearches });
     m_requestAddress = address;
     m_s.window.setPanelText(PanelKeywordIndex, QString::number(m_keywordIndex));
     try {

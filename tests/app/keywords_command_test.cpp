@@ -99,7 +99,39 @@ TEST_F(KeywordsCommand, AVerificationPageDropsTheEngineAndKeepsWhatWasFound)
         = run(args("alpha\r\nbeta\r\ngamma\r\n", { QStringLiteral("--rules"), QStringLiteral("today") }));
     EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("verification page"))) << r.err.toStdString();
-    EXPECT_EQ(r.out, QByteArray("alpha\r\nbeta\r\ngamma\r\n"));
+    // Only the page read before the block gave related searches; "ALPHA"
+    // is the seed again.
+    EXPECT_EQ(r.out, text::toGbk(u"alpha\r\nbeta\r\ngamma\r\nalpha 教程\r\nalpha 下载\r\n"));
+}
+
+// The sample engine lists "K 教程", "K 下载" and K in capitals for a
+// keyword K; the capitals are K again.
+TEST_F(KeywordsCommand, GrowsTheTreeBreadthFirstToTheDepthAndTheBound)
+{
+    sample::EngineSettings settings;
+    settings.layout = sample::Layout::Today;
+    startEngine(settings);
+    const QStringList today { QStringLiteral("--rules"), QStringLiteral("today") };
+    const Result whole
+        = run(args("vue\r\n", today + QStringList { QStringLiteral("--depth"), QStringLiteral("2") }));
+    ASSERT_EQ(whole.exitCode, 0) << whole.err.toStdString();
+    EXPECT_EQ(whole.out,
+        text::toGbk(u"vue\r\nvue 教程\r\nvue 下载\r\nvue 教程 教程\r\nvue 教程 下载\r\nvue 下载 教程\r\n"
+                    u"vue 下载 下载\r\n"));
+    EXPECT_EQ(searches(),
+        (QStringList {
+            QStringLiteral("vue:0"), QStringLiteral("vue 教程:0"), QStringLiteral("vue 下载:0") }));
+
+    // Full after the second keyword's searches: the third is never asked.
+    const qsizetype before = searches().size();
+    const Result cut = run(args("vue\r\n",
+        today
+            + QStringList { QStringLiteral("--depth"), QStringLiteral("2"), QStringLiteral("--max"),
+                QStringLiteral("5") }));
+    ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+    EXPECT_EQ(cut.out, text::toGbk(u"vue\r\nvue 教程\r\nvue 下载\r\nvue 教程 教程\r\nvue 教程 下载\r\n"));
+    EXPECT_EQ(
+        searches().mid(before), (QStringList { QStringLiteral("vue:0"), QStringLiteral("vue 教程:0") }));
 }
 
 TEST_F(KeywordsCommand, ASeedFileWithoutKeywordsIsSaid)

@@ -15,6 +15,7 @@
 using namespace tess::harvest;
 using tess::browser::PageLink;
 using tess::browser::PageSnapshot;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -342,5 +343,63 @@ TEST(EngineRules, ABlockPageIsKnownByItsHostPathTitleOrText)
         page.bodyText = QString::fromUtf16(c.body);
         EXPECT_EQ(isVerificationPage(c.rules, page), c.block)
             << c.rules.name.toStdString() << " " << c.location;
+    }
+}
+
+TEST(EngineRules, ARowsKindAndResultFollowTheLinksPlaceAndAnAdOfTheEngineNeedsItsLandingPage)
+{
+    const QString page = QStringLiteral("https://www.baidu.com/s?ie=utf-8&wd=x");
+    auto placed = [&](const QString& href, int resultIndex, bool ad, const QString& carried = {}) {
+        PageLink link = resolved(page, href, carried);
+        link.resultIndex = resultIndex;
+        link.ad = ad;
+        return link;
+    };
+    const QString landing = QStringLiteral("https://shop.example.com/landing");
+    const QString adLink = QStringLiteral("https://www.baidu.com/baidu.php?url=k1");
+    const struct {
+        const char* what;
+        PageLink link;
+        const char* row; // null: no row; "wait": the redirect waits
+        RowKind kind;
+        int resultIndex;
+    } cases[] = {
+        { "organic", placed(u"http://a.example.com/"_s, 3, false), "http://a.example.com/", RowKind::Result,
+            3 },
+        { "organic redirect", placed(u"/link?url=tok"_s, 0, false), "wait", RowKind::Result, 0 },
+        { "outside any result", placed(u"http://b.example.com/"_s, -1, false), "http://b.example.com/",
+            RowKind::Link, -1 },
+        { "ad inside a result", placed(u"http://c.example.com/"_s, 2, true), "http://c.example.com/",
+            RowKind::Ad, 2 },
+        { "ad through the engine", placed(adLink, -1, true, landing), "https://shop.example.com/landing",
+            RowKind::Ad, -1 },
+        { "ad through the engine, no landing page", placed(adLink, -1, true), nullptr, RowKind::Ad, -1 },
+        { "ad leading to the engine", placed(adLink, -1, true, u"https://www.baidu.com/x"_s), nullptr,
+            RowKind::Ad, -1 },
+        { "engine link that is no ad", placed(adLink, 1, false, landing), nullptr, RowKind::Result, 1 },
+    };
+    for (const auto& c : cases) {
+        PageSnapshot snapshot;
+        snapshot.location = page;
+        snapshot.links = { c.link };
+        const PageHarvest harvest = harvestPage(snapshot, todayRules(), "www.baidu.com");
+        if (!c.row) {
+            EXPECT_TRUE(harvest.rows.isEmpty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(harvest.rows.size(), 1) << c.what;
+        const PageRow& row = harvest.rows.first();
+        if (QByteArray(c.row) == "wait")
+            EXPECT_EQ(row.redirect, 0) << c.what;
+        else
+            EXPECT_EQ(row.address, QByteArray(c.row)) << c.what;
+        EXPECT_EQ(row.kind, c.kind) << c.what;
+        EXPECT_EQ(row.resultIndex, c.resultIndex) << c.what;
+        // The resolved row keeps its place.
+        const TakenRows taken
+            = takeRows(harvest, { QByteArray("http://t.example.com/") }, todayRules(), "www.baidu.com");
+        ASSERT_EQ(taken.rows.size(), 1) << c.what;
+        EXPECT_EQ(taken.rows.first().kind, c.kind) << c.what;
+        EXPECT_EQ(taken.rows.first().resultIndex, c.resultIndex) << c.what;
     }
 }

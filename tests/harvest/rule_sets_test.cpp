@@ -38,7 +38,7 @@ std::string describe(const RuleSet& r)
         number(r.resultsPerPage), list(r.linkPrefixes), number(r.ownLinks), list(r.ownHosts),
         text(r.redirectPath), number(r.redirectMode), list(r.targetAttributes), parameters.join(u'|'),
         number(r.pager), r.pagerText, r.pagerId, r.pagerClass, list(r.verifyHosts), list(r.verifyPaths),
-        list(r.verifyTitles), list(r.verifyBodyWords) }
+        list(r.verifyTitles), list(r.verifyBodyWords), r.resultContainer, r.adMarkers, r.relatedSearches }
         .join(u'\n')
         .toStdString();
 }
@@ -140,7 +140,7 @@ TEST(RuleSetFile, AFaultNamesTheFileAndLine)
     } cases[] = {
         { "", 1, "缺少格式版本行“tessaroon-rules 1”" },
         { "\n# rules\nname = x\n", 3, "第一行内容应为“tessaroon-rules 1”" },
-        { "tessaroon-rules 3\nname = x\n", 1, "不支持的格式版本 3" },
+        { "tessaroon-rules 4\nname = x\n", 1, "不支持的格式版本 4" },
         { "# mine\ntessaroon-rules 1\nlabel = x\n", 2, "缺少设置项 name" },
         { "tessaroon-rules 1\nname mine\n", 2, "缺少“=”" },
         { "tessaroon-rules 1\n= mine\n", 2, "“=”前缺少设置项名称" },
@@ -237,7 +237,7 @@ TEST(RuleSetFile, AFaultKeepsTheNameTheFileGives)
     } cases[] = {
         { "tessaroon-rules 1\nname = mine\npager = numbers\n", "mine" },
         { "tessaroon-rules 1\npager = numbers\n  name = mine \n", "mine" }, // after the fault
-        { "tessaroon-rules 3\nname = classic\n", "classic" },
+        { "tessaroon-rules 4\nname = classic\n", "classic" },
         { "name = mine\n", "mine" }, // no version line
         { "tessaroon-rules 1\n# name = old\nname = My_Rules\n", "" },
         { "tessaroon-rules 1\nscheme = ftp\n", "" },
@@ -252,7 +252,9 @@ TEST(RuleSetFile, AFaultKeepsTheNameTheFileGives)
 namespace {
 
 // A set written as a version 2 file that gives every key.
-QByteArray asFile(const RuleSet& r)
+// The set as a file of that format version, with every key the version
+// knows.
+QByteArray asFile(const RuleSet& r, int version = 2)
 {
     auto words = [](const auto& items) {
         QStringList out;
@@ -267,8 +269,8 @@ QByteArray asFile(const RuleSet& r)
     for (const RuleSet::TargetParameter& p : r.targetParameters)
         parameters.append(
             text(p.path + '?' + p.key + '=' + p.prefix + ':') + choice(p.coding, { "plain", "base64url" }));
-    QStringList lines { QStringLiteral("tessaroon-rules 2"), u"name = "_s + r.name, u"label = "_s + r.label,
-        u"engine-host = "_s + text(r.defaultHost), u"scheme = "_s + text(r.scheme),
+    QStringList lines { u"tessaroon-rules "_s + QString::number(version), u"name = "_s + r.name,
+        u"label = "_s + r.label, u"engine-host = "_s + text(r.defaultHost), u"scheme = "_s + text(r.scheme),
         u"request-path = "_s + text(r.requestPath), u"page-key = "_s + text(r.pageKey),
         u"request-tail = "_s + text(r.requestTail),
         u"keyword-encoding = "_s + choice(r.keywordEncoding, { "gbk", "utf-8" }),
@@ -288,6 +290,11 @@ QByteArray asFile(const RuleSet& r)
         lines.append(u"pager-id = "_s + r.pagerId);
     if (!r.pagerClass.isEmpty())
         lines.append(u"pager-class = "_s + r.pagerClass);
+    if (version >= 3) {
+        lines.append(u"result-container = "_s + r.resultContainer);
+        lines.append(u"ad-markers = "_s + r.adMarkers);
+        lines.append(u"related-searches = "_s + r.relatedSearches);
+    }
     return lines.join(u'\n').toUtf8();
 }
 
@@ -303,9 +310,75 @@ TEST(RuleSetFile, EveryBuiltInSetWrittenAsAVersion2FileReadsBackTheSame)
             // Based on classic, so that every value must come from the file.
             const RuleSetFileResult read
                 = parseRuleSetFile(asFile(r), QStringLiteral("a.rules"), { classicRules() });
-            EXPECT_EQ(describe(setOf(read)), describe(r)) << asFile(r).toStdString();
+            // A version 2 file cannot name the page's parts: classic has none.
+            RuleSet withoutParts = r;
+            withoutParts.resultContainer = withoutParts.adMarkers = withoutParts.relatedSearches = QString();
+            EXPECT_EQ(describe(setOf(read)), describe(withoutParts)) << asFile(r).toStdString();
         }
     }
+}
+
+TEST(RuleSetFile, EveryBuiltInSetWrittenAsAVersion3FileReadsBackTheSame)
+{
+    for (const RuleSet& builtIn : builtInRuleSets()) {
+        RuleSet differs = builtIn;
+        differs.name = u"my-"_s + builtIn.name;
+        differs.resultContainer = u"div.r > a, li:not(.x)"_s;
+        differs.adMarkers = u"a[href*=\"/ad?\"]"_s;
+        differs.relatedSearches = QString();
+        for (const RuleSet& r : { builtIn, differs }) {
+            const RuleSetFileResult read
+                = parseRuleSetFile(asFile(r, 3), QStringLiteral("a.rules"), { classicRules() });
+            EXPECT_EQ(describe(setOf(read)), describe(r)) << asFile(r, 3).toStdString();
+        }
+    }
+}
+
+TEST(RuleSetFile, PagePartsNeedVersion3AndOlderVersionsReadAsBefore)
+{
+    const struct {
+        const char* lines;
+        int line; // 0: taken
+        const char* why;
+    } cases[] = {
+        { "tessaroon-rules 2\nname = a\nresult-container = li.b_algo\n", 3,
+            "设置项 result-container 需要格式版本 3（第一行写“tessaroon-rules 3”）" },
+        { "tessaroon-rules 1\nname = a\nad-markers = li.b_ad\n", 3,
+            "设置项 ad-markers 需要格式版本 3（第一行写“tessaroon-rules 3”）" },
+        { "tessaroon-rules 2\nname = a\n\nrelated-searches = .b_rs a\n", 4,
+            "设置项 related-searches 需要格式版本 3（第一行写“tessaroon-rules 3”）" },
+        { "tessaroon-rules 3\nname = a\nverify-title = 验证\n", 3,
+            "设置项 verify-title 只用于格式版本 1，版本 3 请改用 verify-titles" },
+        { "tessaroon-rules 3\nname = a\nad-markers = a\x01"
+          "b\n",
+            3, "含有控制字符" },
+        { "tessaroon-rules 3\nname = a\nad-markers = x\nad-markers = y\n", 4,
+            "设置项 ad-markers 重复（第 3 行已有）" },
+        { "tessaroon-rules 4\nname = a\n", 1, "不支持的格式版本 4" },
+        { "tessaroon-rules 3\nname = a\nengine-host = www.so.com\npager = link-id\npager-id = snext\n"
+          "result-container =\n",
+            0, "" },
+        { "tessaroon-rules 1\nname = a\nverify-title = 验证\n", 0, "" },
+    };
+    for (const auto& c : cases) {
+        const RuleSetFileResult r = parseRuleSetFile(c.lines, QStringLiteral("a.rules"), builtInRuleSets());
+        if (c.line == 0) {
+            EXPECT_TRUE(std::holds_alternative<RuleSet>(r)) << c.lines;
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<RuleSetFileError>(r)) << c.lines;
+        EXPECT_EQ(std::get<RuleSetFileError>(r).message,
+            QStringLiteral("规则文件 a.rules 第 %1 行：%2").arg(c.line).arg(QString::fromUtf8(c.why)))
+            << c.lines;
+    }
+    // What a version 3 file leaves out comes from its base, parts included;
+    // an empty value says the page has no such part.
+    const RuleSet r = setOf(parseRuleSetFile("tessaroon-rules 3\nname = mine\nbased-on = bing\n"
+                                             "ad-markers =\nrelated-searches =  div.rs  a \n",
+        QStringLiteral("a.rules"), builtInRuleSets()));
+    EXPECT_EQ(r.resultContainer, bingRules().resultContainer);
+    EXPECT_EQ(r.adMarkers, QString());
+    EXPECT_EQ(r.relatedSearches, u"div.rs  a"_s);
 }
 
 TEST(RuleSetFile, Version2KeysAndTheirFaults)

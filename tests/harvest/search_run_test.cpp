@@ -555,6 +555,31 @@ protected:
     QByteArray blockedHost;
 };
 
+TEST_F(TwoEngineRunTest, EachPageIsReadWithThePagePartsOfItsEngine)
+{
+    RuleSet first = classicRules();
+    first.resultContainer = QStringLiteral("div.one");
+    first.adMarkers = QStringLiteral(".ad-one");
+    RuleSet second = classicRules();
+    second.name = QStringLiteral("second");
+    second.resultContainer = QStringLiteral("li.two");
+    second.relatedSearches = QStringLiteral("#rs a");
+    run.setEngines({ { first, { {}, "one.test" } }, { second, { {}, "two.test" } } });
+    QStringList seen; // "host:results|ads|related" of each page as it was read
+    browser.server = [&](const QByteArray& url) {
+        const auto& parts = browser.pageParts();
+        seen << QString::fromLatin1(between(url, "://", "/")) + u':' + parts.results + u'|' + parts.ads + u'|'
+                + parts.related;
+        return serveOnHost(url);
+    };
+    run.keywordList() = { "alpha" };
+    run.start();
+    runToEnd();
+    const QString one = QStringLiteral("one.test:div.one|.ad-one|");
+    const QString two = QStringLiteral("two.test:li.two||#rs a");
+    EXPECT_EQ(seen, (QStringList { one, one, two, two }));
+}
+
 TEST_F(TwoEngineRunTest, EachKeywordIsAskedOfEveryEngineInTurnAndEveryRowKnowsItsEngine)
 {
     run.keywordList() = { "alpha", "beta" };

@@ -156,7 +156,10 @@ TEST_F(TodayRunTest, RowsHoldTheTargetsInPageOrderAndTheNextPageWaitsForThem)
 {
     run.start();
     EXPECT_EQ(browser.requests.first(), QByteArray("https://www.baidu.com/s?ie=utf-8&wd=alpha&pn=0"));
-    EXPECT_EQ(browser.targetAttributes(), QStringList { QStringLiteral("mu") });
+    EXPECT_EQ(browser.targetAttributes(), (QStringList { QStringLiteral("mu"), QStringLiteral("data-lp") }));
+    EXPECT_EQ(browser.pageParts().results, todayRules().resultContainer);
+    EXPECT_EQ(browser.pageParts().ads, todayRules().adMarkers);
+    EXPECT_EQ(browser.pageParts().related, todayRules().relatedSearches);
     browser.finishLoad();
     poll.fire();
     // Asked two at a time; the same redirect once; the next page waits.

@@ -541,3 +541,56 @@ TEST(SampleLayoutToday, AnswersTheNewRequestFormWithTheSamePage)
         }
     }
 }
+
+TEST(SampleLayoutRelated, EachKeywordHasThreeAndOneRepeatsItInAnotherCaseOrWidth)
+{
+    const struct {
+        std::string word; // UTF-8 here; the engine reads keywords in GBK
+        std::vector<std::string> texts;
+    } cases[] = {
+        { "vue", { "vue 教程", "vue 下载", "VUE" } },
+        { "Vue3", { "Vue3 教程", "Vue3 下载", "VUE3" } },
+        { "VUE", { "VUE 教程", "VUE 下载", "ＶＵＥ" } },
+        { "ＶＵＥ", { "ＶＵＥ 教程", "ＶＵＥ 下载", "ＶＵＥ 是什么" } },
+        { "中文 a&b", { "中文 a&b 教程", "中文 a&b 下载", "中文 A&B" } },
+        { "中文", { "中文 教程", "中文 下载", "中文 是什么" } },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(relatedSearchTexts(utf8ToGbk(c.word)), c.texts) << c.word;
+}
+
+TEST_F(SampleLayouts, EveryLayoutShowsItsRelatedSearchesAndTheAdsItIsAskedFor)
+{
+    for (Layout layout : { Layout::Today, Layout::So360, Layout::Sogou, Layout::Bing }) {
+        for (int ads : { 0, 3 }) {
+            SCOPED_TRACE(layoutName(layout) + " ads " + std::to_string(ads));
+            const EngineSettings settings { .pagesPerKeyword = 3, .layout = layout, .ads = ads };
+            startWith(settings);
+            std::string html = page(kKeyword, 2);
+            if (layout == Layout::Today)
+                html = gbkToUtf8(html);
+            for (const std::string& text : relatedSearchTexts(kKeyword))
+                EXPECT_NE(html.find(">" + htmlEscape(text) + "</a>"), std::string::npos) << text;
+            const auto shown = layoutAds(layout, kKeyword, 2, settings);
+            ASSERT_EQ(shown.size(), size_t(ads));
+            for (const PredictedRow& ad : shown) {
+                // Today's ad names its landing page on its element; the
+                // others link to it.
+                const std::string written = layout == Layout::Today ? " data-lp=\"" : " href=\"";
+                EXPECT_NE(html.find(written + htmlEscape(ad.target) + "\""), std::string::npos) << ad.target;
+                EXPECT_NE(html.find(">" + htmlEscape(ad.title) + "</a>"), std::string::npos) << ad.title;
+            }
+            // Past the last page: no results, no ads.
+            EXPECT_TRUE(layoutAds(layout, kKeyword, 4, settings).empty());
+            const std::string last = page(kKeyword, 4);
+            EXPECT_EQ(last.find("ads-sample"), std::string::npos);
+            const auto predicted = predictedRows(layout, kKeyword, 2, settings);
+            ASSERT_EQ(predicted.size(), size_t(ads + (layout == Layout::Today ? 12 : 10)));
+            EXPECT_EQ(predictedPlaces(layout, kKeyword, 2, settings).size(), predicted.size());
+            if (layout != Layout::Today) {
+                EXPECT_EQ(harvest(html), predicted); // the ads link out directly
+            }
+        }
+    }
+    EXPECT_TRUE(layoutAds(Layout::Classic, kKeyword, 1, { .ads = 2 }).empty());
+}

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -24,7 +25,12 @@ namespace {
 // otherwise. It mends the page's text in place, so the user sees it right
 // and the body text is laid out from the mended text; link addresses are
 // resolved again from the re-read attribute.
-const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
+//
+// The page parts are CSS selectors the page's markup may not match, or that
+// may not even parse: either way the part is absent and the rest of the
+// snapshot stands. Containers are numbered once and each link walks up its
+// own ancestors, so a page of thousands of links costs one pass.
+const auto kScript = QStringLiteral(R"JS((function (targetAttributes, parts) {
     var doc = document;
     var reread = null;
     if (doc.characterSet === 'windows-1252' && doc.documentElement
@@ -142,8 +148,46 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
         }
         return '';
     };
+    // The elements a selector matches; none for an empty or invalid one.
+    var matching = function (selector) {
+        if (!selector)
+            return [];
+        try {
+            return doc.querySelectorAll(selector);
+        } catch (e) {
+            return [];
+        }
+    };
+    var containers = matching(parts.results);
+    var resultOf = new Map();
+    for (var r = 0; r < containers.length; ++r)
+        resultOf.set(containers[r], r);
+    var adElements = new Set(matching(parts.ads));
+    var findResult = resultOf.size > 0;
+    var findAd = adElements.size > 0;
+    var resultIndexes = new Array(n);
+    var ads = new Array(n);
+    // The nearest result container around the link (the link itself
+    // included), and whether an advertisement holds it; the walk up ends
+    // once both are known.
+    var place = function (i, el) {
+        var index = -1;
+        var ad = false;
+        for (; el && ((findResult && index < 0) || (findAd && !ad)); el = el.parentElement) {
+            if (index < 0) {
+                var found = resultOf.get(el);
+                if (found !== undefined)
+                    index = found;
+            }
+            if (!ad && findAd)
+                ad = adElements.has(el);
+        }
+        resultIndexes[i] = index;
+        ads[i] = ad;
+    };
     for (var i = 0; i < n; ++i) {
         var link = links[i];
+        place(i, link);
         var href = String(link.href);
         if (reread) {
             var written = link.getAttribute('href');
@@ -160,6 +204,19 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
         ids[i] = attribute(link, 'id');
         classes[i] = attribute(link, 'class');
     }
+    var related = [];
+    var seen = new Set();
+    var relatedLinks = matching(parts.related);
+    for (var j = 0; j < relatedLinks.length; ++j) {
+        var el = relatedLinks[j];
+        if (!el.matches('a[href], area[href]'))
+            continue;
+        var text = String(el.innerText || '').replace(/\s+/g, ' ').trim();
+        if (text && !seen.has(text)) {
+            seen.add(text);
+            related.push(text);
+        }
+    }
     var body = doc.body;
     // A page that sends the browser on at once is a redirect, not the
     // document of the request.
@@ -173,10 +230,14 @@ const auto kScript = QStringLiteral(R"JS((function (targetAttributes) {
         targets: targets,
         ids: ids,
         classes: classes,
+        resultIndexes: resultIndexes,
+        ads: ads,
+        resultCount: containers.length,
+        related: related,
         title: String(doc.title || ''),
         leaving: leaving
     };
-})(%1))JS");
+})(%1, %2))JS");
 
 QStringList toStrings(const QVariant& value)
 {
@@ -190,10 +251,13 @@ QStringList toStrings(const QVariant& value)
 
 } // namespace
 
-QString source(const QStringList& targetAttributes)
+QString source(const QStringList& targetAttributes, const BrowserHost::PageParts& parts)
 {
     const QJsonArray names = QJsonArray::fromStringList(targetAttributes);
-    return kScript.arg(QString::fromUtf8(QJsonDocument(names).toJson(QJsonDocument::Compact)));
+    const QJsonObject selectors { { QStringLiteral("results"), parts.results },
+        { QStringLiteral("ads"), parts.ads }, { QStringLiteral("related"), parts.related } };
+    return kScript.arg(QString::fromUtf8(QJsonDocument(names).toJson(QJsonDocument::Compact)),
+        QString::fromUtf8(QJsonDocument(selectors).toJson(QJsonDocument::Compact)));
 }
 
 bool leavesAtOnce(const QVariant& result) { return result.toMap().value(QStringLiteral("leaving")).toBool(); }
@@ -209,12 +273,17 @@ PageSnapshot read(const QVariant& result)
     const QStringList targets = toStrings(map.value(QStringLiteral("targets")));
     const QStringList ids = toStrings(map.value(QStringLiteral("ids")));
     const QStringList classes = toStrings(map.value(QStringLiteral("classes")));
+    const QVariantList resultIndexes = map.value(QStringLiteral("resultIndexes")).toList();
+    const QVariantList ads = map.value(QStringLiteral("ads")).toList();
     s.title = map.value(QStringLiteral("title")).toString();
     const auto n = std::min(hrefs.size(), texts.size());
     s.links.reserve(n);
-    for (qsizetype i = 0; i < n; ++i)
-        s.links.append(
-            PageLink { hrefs.at(i), texts.at(i), targets.value(i), ids.value(i), classes.value(i) });
+    for (qsizetype i = 0; i < n; ++i) {
+        s.links.append(PageLink { hrefs.at(i), texts.at(i), targets.value(i), ids.value(i), classes.value(i),
+            resultIndexes.value(i, -1).toInt(), ads.value(i).toBool() });
+    }
+    s.resultCount = map.value(QStringLiteral("resultCount")).toInt();
+    s.relatedSearches = toStrings(map.value(QStringLiteral("related")));
     return s;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/BrowserHost.h"
 #include "browser/PageSnapshot.h"
 
 #include <QString>
@@ -13,8 +14,8 @@ namespace tess::browser::snapshotscript {
 // The script that copies the document. It must run in a world of its own,
 // where the page's script cannot have replaced the DOM accessors or the
 // built-in prototypes it uses. Each link's carried target is looked for in
-// the attributes named.
-QString source(const QStringList& targetAttributes);
+// the attributes named; the page's parts are read with the selectors given.
+QString source(const QStringList& targetAttributes, const BrowserHost::PageParts& parts = {});
 
 // Reads the script's result. Anything malformed yields what could be read:
 // missing parts are empty, and when the script's lists of addresses and

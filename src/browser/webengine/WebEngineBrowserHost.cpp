@@ -164,8 +164,8 @@ void WebEngineBrowserHost::takeSnapshot(bool failed, const QString& failure)
 {
     const std::uint64_t ticket = ++m_ticket;
     QPointer<WebEngineBrowserHost> self(this);
-    m_page->runJavaScript(snapshotscript::source(targetAttributes()), QWebEngineScript::ApplicationWorld,
-        [self, ticket, failed, failure](const QVariant& result) {
+    m_page->runJavaScript(snapshotscript::source(targetAttributes(), pageParts()),
+        QWebEngineScript::ApplicationWorld, [self, ticket, failed, failure](const QVariant& result) {
             if (self)
                 self->onSnapshot(ticket, result, failed, failure);
         });

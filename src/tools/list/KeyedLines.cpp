@@ -56,6 +56,9 @@ void KeyedLines::run()
 
 void KeyedLines::fill(Block& block, ListLine& line)
 {
+    // A block that once held a very long line lets its room go.
+    if (block.bytes.capacity() > 4 * kBlockBytes)
+        std::string().swap(block.bytes);
     block.bytes.clear();
     block.entries.clear();
     block.last = false;

@@ -51,11 +51,13 @@ public:
             size *= 2;
         m_slots.assign(size, {});
         m_mask = size - 1;
+        m_named.assign(kNamedBits / 64, 0);
         for (const auto& [name, rule] : names) {
             if (name.empty())
                 continue;
             const Slot slot { hashOf(name), uint32_t(m_text.size()), uint32_t(name.size()), rule };
             m_text += name;
+            m_named[namedBit(slot.hash) / 64] |= uint64_t(1) << (namedBit(slot.hash) % 64);
             size_t i = slot.hash & m_mask;
             while (m_slots[i].size != 0)
                 i = (i + 1) & m_mask;
@@ -67,6 +69,11 @@ public:
         if (m_slots.empty())
             return nullptr;
         const size_t hash = hashOf(name);
+        // Most names a walk ends at (a host's own) are no rule's: the bits
+        // say so from the caches, where a probe of the slots would wait
+        // for memory.
+        if ((m_named[namedBit(hash) / 64] >> (namedBit(hash) % 64) & 1) == 0)
+            return nullptr;
         for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
             const Slot& slot = m_slots[i];
             if (slot.size == 0)
@@ -84,8 +91,12 @@ private:
         RuleName rule;
     };
     static size_t hashOf(QByteArrayView name) { return qHash(name); }
+    // Bits other than those that pick the slot.
+    static size_t namedBit(size_t hash) { return (hash >> 40) % kNamedBits; }
+    static constexpr size_t kNamedBits = size_t(1) << 18;
 
     std::vector<Slot> m_slots;
+    std::vector<uint64_t> m_named; // a bit a hash some name has
     size_t m_mask = 0;
     std::string m_text;
 };
@@ -265,15 +276,25 @@ bool suffixWalkIsBounded() { return suffixList().bounded; }
 
 } // namespace detail
 
-QByteArray registrableDomain(const SiteAddress& address)
+qsizetype registrableDomainStart(const SiteAddress& address)
 {
     const QByteArray& key = address.hostKey;
     if (address.isIp)
-        return key;
+        return 0;
     const qsizetype start = detail::suffixStart(key);
     if (start <= 0) // no known suffix, or the host is one
-        return key;
-    return key.sliced(key.lastIndexOf('.', start - 2) + 1);
+        return 0;
+    // The label before the suffix; hosts are short, a loop beats a call.
+    qsizetype from = start - 1;
+    while (from > 0 && key[from - 1] != '.')
+        --from;
+    return from;
+}
+
+QByteArray registrableDomain(const SiteAddress& address)
+{
+    const qsizetype start = registrableDomainStart(address);
+    return start == 0 ? address.hostKey : address.hostKey.sliced(start);
 }
 
 QByteArray publicSuffix(const SiteAddress& address)

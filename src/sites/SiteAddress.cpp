@@ -1,6 +1,8 @@
 #include "sites/AddressReader.h"
 #include "sites/HostKey.h"
 
+#include <cstring>
+
 namespace tess::sites {
 namespace detail {
 namespace {
@@ -101,30 +103,40 @@ bool readPort(QByteArrayView authority, SiteAddress& address)
     return true;
 }
 
+// The first "?" or "#" from `from`, else the line's size. The rest of a
+// line is most of it: the library's search goes many bytes a step.
+qsizetype queryStart(QByteArrayView line, qsizetype from)
+{
+    const char* begin = line.data() + from;
+    const size_t size = size_t(line.size() - from);
+    const char* query = static_cast<const char*>(std::memchr(begin, '?', size));
+    const size_t before = query ? size_t(query - begin) : size;
+    const char* fragment = static_cast<const char*>(std::memchr(begin, '#', before));
+    const char* found = fragment ? fragment : query;
+    return found ? from + (found - begin) : line.size();
+}
+
 } // namespace
 
 std::optional<SiteAddress> readAddress(QByteArrayView line, bool bareNames)
 {
     SiteAddress address;
     address.schemeEnd = schemeEnd(line);
+    // The user info's "@" found on the way: one pass over the authority.
     qsizetype end = address.schemeEnd;
-    while (end < line.size() && !endsAuthority(line[end]))
-        ++end;
+    qsizetype at = -1;
+    for (; end < line.size() && !endsAuthority(line[end]); ++end) {
+        if (line[end] == '@')
+            at = end;
+    }
     const QByteArrayView authority = line.first(end);
-    const qsizetype at = authority.lastIndexOf('@');
-    address.hostStart = at >= address.schemeEnd ? at + 1 : address.schemeEnd;
+    address.hostStart = at >= 0 ? at + 1 : address.schemeEnd;
     if (!readHost(authority, address) || !readPort(authority, address))
         return std::nullopt;
     // Without a scheme a lone name is a word of text, not a host.
     if (!bareNames && address.schemeEnd == 0 && !address.isIp && !address.hostKey.contains('.'))
         return std::nullopt;
-    address.queryStart = line.size();
-    for (qsizetype i = address.portEnd; i < line.size(); ++i) {
-        if (line[i] == '?' || line[i] == '#') {
-            address.queryStart = i;
-            break;
-        }
-    }
+    address.queryStart = queryStart(line, address.portEnd);
     return address;
 }
 

@@ -49,6 +49,9 @@ std::optional<SiteAddress> readSiteAddress(QByteArrayView line);
 // site under them is a site of its own.
 QByteArray registrableDomain(const SiteAddress& address);
 QByteArray publicSuffix(const SiteAddress& address);
+// Where registrableDomain() starts in the host's compared form, for a
+// caller that keeps its own copy and would not pay for another.
+qsizetype registrableDomainStart(const SiteAddress& address);
 
 // The registrable domain as the line writes it (its last labels, in the
 // letter case and script they came in; no trailing dot). An IP address as

@@ -281,6 +281,7 @@ void expectSameAddress(const std::string& text)
     EXPECT_EQ(a->isIp, ref->isIp);
     EXPECT_EQ(a->hostKey, bytes(ref->key));
     EXPECT_EQ(registrableDomain(*a), bytes(ref->domain));
+    EXPECT_EQ(a->hostKey.sliced(registrableDomainStart(*a)), bytes(ref->domain));
     EXPECT_EQ(publicSuffix(*a), bytes(ref->suffix));
     EXPECT_EQ(writtenRegistrableDomain(line, *a), bytes(ref->written));
 }

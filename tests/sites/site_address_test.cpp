@@ -77,6 +77,12 @@ const FieldCase kFieldCases[] = {
     { "a.b.example.zz", "", "", "a.b.example.zz", "", "", false, "a.b.example.zz", "a.b.example.zz", "",
         "a.b.example.zz" },
     { "http://co.uk", "http://", "", "co.uk", "", "", false, "co.uk", "co.uk", "co.uk", "co.uk" },
+    // A fragment before a "?", and an "@" past the host: neither moves the
+    // host or the query.
+    { "http://Shop.Example.com/p@q#x?y", "http://", "", "Shop.Example.com", "", "#x?y", false,
+        "shop.example.com", "example.com", "com", "Example.com" },
+    { "example.org/@?#", "", "", "example.org", "", "?#", false, "example.org", "example.org", "org",
+        "example.org" },
 };
 
 qsizetype length(const char* text) { return static_cast<qsizetype>(std::char_traits<char>::length(text)); }
@@ -98,6 +104,7 @@ TEST(SiteAddressFields, EachFieldOfHandWrittenLines)
         EXPECT_EQ(a->isIp, c.isIp);
         EXPECT_EQ(a->hostKey, QByteArray(c.hostKey));
         EXPECT_EQ(registrableDomain(*a), QByteArray(c.domain));
+        EXPECT_EQ(a->hostKey.sliced(registrableDomainStart(*a)), QByteArray(c.domain));
         EXPECT_EQ(publicSuffix(*a), QByteArray(c.suffix));
         EXPECT_EQ(writtenRegistrableDomain(line, *a), QByteArray(c.written));
         EXPECT_EQ(siteKey(line), QByteArray(c.domain));

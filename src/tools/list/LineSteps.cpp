@@ -12,6 +12,15 @@ namespace tess::tools {
 
 namespace {
 
+// Hosts are short: a loop of its own beats a call into the library.
+qsizetype dotsIn(QByteArrayView name)
+{
+    qsizetype dots = 0;
+    for (const char c : name)
+        dots += c == '.' ? 1 : 0;
+    return dots;
+}
+
 // sites::writtenRegistrableDomain() with the domain known already: the
 // domain's labels as the line writes them, in the line or in `domain`.
 QByteArrayView writtenDomain(QByteArrayView line, const sites::SiteAddress& site, const QByteArray& domain)
@@ -23,11 +32,11 @@ QByteArrayView writtenDomain(QByteArrayView line, const sites::SiteAddress& site
     // the trimmed line would name no host.
     if (site.isIp)
         return written;
-    if (written.count('.') != site.hostKey.count('.'))
+    if (dotsIn(written) != dotsIn(site.hostKey))
         return domain;
     // As many labels from the right as the domain has.
     qsizetype start = written.size();
-    for (qsizetype dots = domain.count('.') + 1; start > 0; --start) {
+    for (qsizetype dots = dotsIn(domain) + 1; start > 0; --start) {
         if (written[start - 1] == '.' && --dots == 0)
             break;
     }
@@ -38,8 +47,14 @@ QByteArrayView writtenDomain(QByteArrayView line, const sites::SiteAddress& site
 
 const QByteArray& ListLine::domain()
 {
-    if (m_domain.isEmpty() && site())
-        m_domain = sites::registrableDomain(*m_site);
+    if (m_domain.isEmpty() && site()) {
+        // Copied into the buffer the last line's domain had: no allocation
+        // a line.
+        const QByteArrayView domain
+            = QByteArrayView(m_site->hostKey).sliced(sites::registrableDomainStart(*m_site));
+        m_domain.resize(domain.size());
+        std::memcpy(m_domain.data(), domain.data(), size_t(domain.size()));
+    }
     return m_domain;
 }
 

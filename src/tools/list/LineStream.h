@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QStringList>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -22,7 +23,7 @@ public:
     {
         m_text = text;
         m_read = false;
-        m_domain.clear();
+        m_domain.resize(0); // its buffer kept for the next line's
     }
     // A new text with the same host, or with its registrable domain for a
     // host: the domain, when known, stays known.
@@ -30,6 +31,17 @@ public:
     {
         m_text = text;
         m_read = false;
+    }
+    // A line handed on from another ListLine: its text, and the domain
+    // found for it there, if any.
+    void setTextWithDomain(QByteArrayView text, QByteArrayView domain)
+    {
+        m_text = text;
+        m_read = false;
+        // Written over in place: most domains fit where the last one was.
+        m_domain.resize(domain.size());
+        if (!domain.isEmpty())
+            std::memcpy(m_domain.data(), domain.data(), size_t(domain.size()));
     }
     // The address the line names; nothing for a line without a host.
     const std::optional<sites::SiteAddress>& site()
@@ -42,6 +54,8 @@ public:
     }
     // The registrable domain of the line's host; empty without one.
     const QByteArray& domain();
+    // The domain as far as it is known: empty until domain() is asked.
+    QByteArrayView knownDomain() const { return m_domain; }
 
 private:
     QByteArrayView m_text;

@@ -1,5 +1,7 @@
 #include "tools/list/UniqueLines.h"
 
+#include "tools/list/KeyedLines.h"
+
 #include "tools/merge/RunMerge.h"
 
 #include <algorithm>
@@ -79,7 +81,22 @@ size_t KeySet::find(QByteArrayView key, uint64_t hash) const
     }
 }
 
-bool KeySet::contains(QByteArrayView key) const { return m_slots[find(key, keyHash(key))] != 0; }
+bool KeySet::contains(QByteArrayView key, uint64_t hash) const { return m_slots[find(key, hash)] != 0; }
+
+void KeySet::prefetchSlot(uint64_t hash) const
+{
+    __builtin_prefetch(m_slots.data() + (hash & (m_slots.size() - 1)));
+}
+
+void KeySet::prefetchKey(uint64_t hash) const
+{
+    const Slot slot = m_slots[hash & (m_slots.size() - 1)];
+    if (slot != 0 && (slot ^ hash) >> kTagShift == 0) {
+        const uint64_t at = (slot & kPlaceMask) - 1;
+        __builtin_prefetch(
+            m_blocks[at >> kOffsetBits].constData() + (at & ((uint64_t(1) << kOffsetBits) - 1)));
+    }
+}
 
 bool KeySet::grow()
 {
@@ -123,9 +140,8 @@ uint64_t KeySet::store(QByteArrayView key)
     return at;
 }
 
-KeySet::Result KeySet::insert(QByteArrayView key)
+KeySet::Result KeySet::insert(QByteArrayView key, uint64_t hash)
 {
-    const uint64_t hash = keyHash(key);
     size_t i = find(key, hash);
     if (m_slots[i] != 0)
         return Result::Present;
@@ -156,22 +172,40 @@ UniqueStep::UniqueStep(
 
 UniqueStep::~UniqueStep() = default;
 
+// The lines a block holds come one after the other; the probes of those a
+// few lines on are started now, so their memory is near when they come.
+void UniqueStep::prefetchAhead()
+{
+    constexpr size_t kSlotsAhead = 16;
+    constexpr size_t kKeysAhead = 8;
+    if (const uint64_t hash = m_keyed->hashAhead(kSlotsAhead))
+        m_seen.prefetchSlot(hash);
+    if (const uint64_t hash = m_keyed->hashAhead(kKeysAhead))
+        m_seen.prefetchKey(hash);
+}
+
 bool UniqueStep::next(ListLine& line)
 {
     if (m_upstreamDone)
         return nextHeld(line);
-    while (m_upstream.next(line)) {
-        if (!line.site()) { // passes as it is, in its place
-            if (!m_spilling)
+    if (!m_keyed)
+        m_keyed = std::make_unique<KeyedLines>(m_upstream, m_kind);
+    for (KeyedLine keyed; m_keyed->next(keyed);) {
+        prefetchAhead();
+        if (!keyed.hasSite) { // passes as it is, in its place
+            if (!m_spilling) {
+                line.setTextWithDomain(keyed.text, {});
                 return true;
-            hold(line, true);
+            }
+            hold(keyed.text, true);
             continue;
         }
-        const QByteArray key = lineKey(line, m_kind);
         if (!m_spilling) {
-            const KeySet::Result result = m_seen.insert(key);
-            if (result == KeySet::Result::Added)
+            const KeySet::Result result = m_seen.insert(keyed.key, keyed.hash);
+            if (result == KeySet::Result::Added) {
+                line.setTextWithDomain(keyed.text, keyed.domain);
                 return true;
+            }
             if (result == KeySet::Result::Present)
                 continue;
             m_spilling = true;
@@ -179,12 +213,13 @@ bool UniqueStep::next(ListLine& line)
             m_keys = std::make_unique<SpillFile>(m_spillFolder, m_target);
             m_lines->open();
             m_keys->open();
-        } else if (m_seen.contains(key)) {
+        } else if (m_seen.contains(keyed.key, keyed.hash)) {
             continue;
         }
-        holdKey(key);
-        hold(line, false);
+        holdKey(keyed.key);
+        hold(keyed.text, false);
     }
+    m_keyed.reset();
     m_upstreamDone = true;
     if (!m_spilling)
         return false;
@@ -222,14 +257,14 @@ uint64_t recordSeq(QByteArrayView record)
 
 } // namespace
 
-void UniqueStep::hold(ListLine& line, bool firstOfKey)
+void UniqueStep::hold(QByteArrayView text, bool firstOfKey)
 {
     const qint64 seq = m_held++;
     if (size_t(seq / 64) >= m_first.size())
         m_first.push_back(0);
     if (firstOfKey)
         m_first[size_t(seq / 64)] |= uint64_t(1) << (seq % 64);
-    m_lineChunk.append(line.text().data(), line.text().size());
+    m_lineChunk.append(text.data(), text.size());
     m_lineChunk.append("\r\n", 2);
     if (m_lineChunk.size() >= std::max<qint64>(qint64(64) << 10, m_budget / 16)) {
         m_lines->append(m_lineChunk);

@@ -13,7 +13,10 @@
 
 namespace tess::tools {
 
+class KeyedLines;
 class RunReader;
+
+uint64_t keyHash(QByteArrayView key);
 
 // Distinct keys held exactly, in no more than a given number of bytes: an
 // open-addressed table of 64-bit hashes, each with the place of its key in
@@ -24,8 +27,16 @@ public:
     explicit KeySet(qint64 budget);
     enum class Result { Added, Present, Full };
     // Full: the key is not there and there is no room for it.
-    Result insert(QByteArrayView key);
-    bool contains(QByteArrayView key) const;
+    Result insert(QByteArrayView key) { return insert(key, keyHash(key)); }
+    bool contains(QByteArrayView key) const { return contains(key, keyHash(key)); }
+    // The same with the key's keyHash() known.
+    Result insert(QByteArrayView key, uint64_t hash);
+    bool contains(QByteArrayView key, uint64_t hash) const;
+    // Asks the caches for the slot a hash starts at, and then, a few lines
+    // on, for the key that slot names: with both on their way for the
+    // lines ahead, a line's probe seldom waits for memory.
+    void prefetchSlot(uint64_t hash) const;
+    void prefetchKey(uint64_t hash) const;
     qsizetype size() const { return m_count; }
     // Bytes held.
     qint64 cost() const;
@@ -48,8 +59,6 @@ private:
     qint64 m_blockBytes = 0;
 };
 
-uint64_t keyHash(QByteArrayView key);
-
 // --unique: the first line of each key, in the order they come. Lines
 // without a key (no host) pass as they are. While the keys fit the budget
 // they wait in a KeySet and each line passes at once; past it, the lines
@@ -68,7 +77,8 @@ public:
     bool spilled() const { return m_spilling; }
 
 private:
-    void hold(ListLine& line, bool firstOfKey);
+    void prefetchAhead();
+    void hold(QByteArrayView text, bool firstOfKey);
     void holdKey(QByteArrayView key);
     void spillKeys();
     void markFirsts();
@@ -80,6 +90,7 @@ private:
     QString m_target;
     QString m_spillFolder;
     KeySet m_seen;
+    std::unique_ptr<KeyedLines> m_keyed;
     bool m_spilling = false;
     bool m_upstreamDone = false;
     // Past the budget: the lines held, in order, and whether each is the

@@ -1,4 +1,5 @@
 #include "ListTestFiles.h"
+#include "tools/list/KeyedLines.h"
 #include "tools/list/UniqueLines.h"
 
 #include <QSet>
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 
 using namespace tess;
 
@@ -51,6 +53,24 @@ QByteArrayList randomLines(int count, unsigned seed)
     }
     return lines;
 }
+
+// Lines from memory, then an error where the lines run out.
+class FailingLines final : public tools::LineStream {
+public:
+    explicit FailingLines(QByteArrayList lines)
+        : m_lines(std::move(lines))
+    {
+    }
+    bool next(tools::ListLine& line) override
+    {
+        if (!m_lines.next(line))
+            throw std::runtime_error("unreadable");
+        return true;
+    }
+
+private:
+    Lines m_lines;
+};
 
 QByteArrayList unique(const QByteArrayList& in, tools::LineKey key, qint64 budget, bool* spilled)
 {
@@ -144,6 +164,96 @@ TEST(ListUnique, KeySetFitsShortKeysInUnderThirtyBytesOfBudgetEachBesidesTheirOw
         EXPECT_EQ(keys.insert("www.example0.cn"), tools::KeySet::Result::Present);
         EXPECT_LT(double(budget - keyBytes) / double(keys.size()), 30.0) << keys.size() << " keys";
     }
+}
+
+// Blocks are handed from thread to thread a few thousand lines at a time:
+// enough lines for many blocks, in a ring of fewer, come in their order,
+// each with the key and hash it would have had read where it is used.
+TEST(ListKeyedLines, EveryLineInOrderWithItsKeyAcrossManyBlocks)
+{
+    const QByteArrayList in = randomLines(50000, 3);
+    for (const tools::LineKey kind :
+        { tools::LineKey::Address, tools::LineKey::Host, tools::LineKey::Domain }) {
+        Lines lines(in);
+        tools::KeyedLines keyed(lines, kind);
+        qsizetype at = 0;
+        tools::KeyedLine got;
+        for (; keyed.next(got); ++at) {
+            ASSERT_LT(at, in.size());
+            tools::ListLine line;
+            line.setText(in[at]);
+            ASSERT_EQ(got.text, QByteArrayView(in[at]));
+            ASSERT_EQ(got.hasSite, line.site().has_value());
+            const QByteArray key = got.hasSite ? tools::lineKey(line, kind) : QByteArray();
+            ASSERT_EQ(got.key, QByteArrayView(key)) << in[at].constData();
+            ASSERT_EQ(got.hash, got.hasSite ? tools::keyHash(key) : 0);
+            // The domain goes along where finding the key found it.
+            ASSERT_EQ(got.domain, QByteArrayView(line.knownDomain()));
+        }
+        EXPECT_EQ(at, in.size());
+        EXPECT_FALSE(keyed.next(got));
+    }
+}
+
+// An error of the lines before comes after every line read before it, as
+// it would have without the thread; a reader that stops early lets the
+// thread go.
+TEST(ListKeyedLines, AnErrorInItsPlaceAndAReaderThatStopsEarly)
+{
+    const QByteArrayList in = randomLines(10000, 5);
+    FailingLines failing(in);
+    tools::KeyedLines keyed(failing, tools::LineKey::Domain);
+    qsizetype read = 0;
+    tools::KeyedLine got;
+    EXPECT_THROW(
+        {
+            while (keyed.next(got))
+                ++read;
+        },
+        std::runtime_error);
+    EXPECT_EQ(read, in.size());
+    for (const int taken : { 0, 1, 5000 }) {
+        Lines lines(randomLines(100000, 9));
+        tools::KeyedLines early(lines, tools::LineKey::Host);
+        for (int i = 0; i < taken; ++i)
+            ASSERT_TRUE(early.next(got));
+    }
+}
+
+// The registrable domain --trim root found for a line is the one the steps
+// after --unique see, not one read again from the trimmed line.
+TEST(ListUnique, TheDomainFoundBeforeGoesOn)
+{
+    const QByteArrayList in { "http://A.B.Example.com.cn/x", "no host", "https://www.example.com.cn/",
+        "http://shop.example.org/" };
+    Lines lines(in);
+    tools::TrimStep trimmed(lines, tools::TrimTo::Root);
+    QTemporaryDir dir;
+    tools::UniqueStep step(
+        trimmed, tools::LineKey::Domain, qint64(16) << 20, dir.path(), dir.filePath(QStringLiteral("t.txt")));
+    QByteArrayList texts;
+    QByteArrayList domains;
+    for (tools::ListLine line; step.next(line);) {
+        texts.append(line.text().toByteArray());
+        domains.append(line.knownDomain().toByteArray());
+    }
+    EXPECT_EQ(texts, QByteArrayList({ "http://Example.com.cn/", "no host", "http://example.org/" }));
+    EXPECT_EQ(domains, QByteArrayList({ "example.com.cn", "", "example.org" }));
+}
+
+// An error past the lines --unique passed on comes from next() in its place.
+TEST(ListUnique, AnErrorOfTheLinesBeforeComesAfterTheLinesReadBeforeIt)
+{
+    FailingLines failing({ "http://a.cn/", "http://b.cn/", "http://a.cn/x" });
+    QTemporaryDir dir;
+    tools::UniqueStep step(
+        failing, tools::LineKey::Domain, qint64(16) << 20, dir.path(), dir.filePath(QStringLiteral("t.txt")));
+    tools::ListLine line;
+    ASSERT_TRUE(step.next(line));
+    EXPECT_EQ(line.text(), QByteArrayView("http://a.cn/"));
+    ASSERT_TRUE(step.next(line));
+    EXPECT_EQ(line.text(), QByteArrayView("http://b.cn/"));
+    EXPECT_THROW(step.next(line), std::runtime_error);
 }
 
 } // namespace

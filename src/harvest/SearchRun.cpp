@@ -581,8 +581,6 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
     SearchWindow& w = m_s.window;
     const bool acrossPages = w.dedupeChecked();
     const QString& engine = rules().name;
-    // One engine's rows keep the two columns saved files have always had.
-    const QByteArray engineColumn = m_engines.size() > 1 ? engine.toUtf8() : QByteArray();
     for (const auto& [address, linkText, kind, resultIndex] : rows) {
         if (kind == RowKind::Ad && !m_takeAds)
             continue;
@@ -604,7 +602,7 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
         m_runLinks.add(address);
         w.appendResult(address, linkText, engine);
         if (m_s.log)
-            m_s.log->append(address, linkText, engineColumn);
+            m_s.log->append({ .address = address, .title = linkText, .engine = engine, .kind = kind });
         ++m_counts.harvested;
         ++m_counts.engines[m_engineIndex].harvested;
         w.setPanelText(PanelHarvestCount, QString::number(m_counts.harvested));

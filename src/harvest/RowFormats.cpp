@@ -78,28 +78,27 @@ bool startsLikeAFormula(const QByteArray& field)
     return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
 }
 
-QByteArray csvField(QByteArray field, bool text)
+void appendCsvField(QByteArray& out, const QByteArray& field, bool text)
 {
     const bool neutralised = text && startsLikeAFormula(field);
-    if (neutralised)
-        field.prepend('\'');
     bool quote = neutralised;
     for (qsizetype i = 0; i < field.size() && !quote; ++i) {
         const char c = field[i];
         quote = c == ',' || c == '"' || c == '\r' || c == '\n';
     }
-    if (!quote)
-        return field;
-    QByteArray out;
-    out.reserve(field.size() + 4);
+    if (!quote) {
+        out += field;
+        return;
+    }
     out += '"';
-    for (const char c : std::as_const(field)) {
+    if (neutralised)
+        out += '\'';
+    for (const char c : field) {
         if (c == '"')
             out += '"';
         out += c;
     }
     out += '"';
-    return out;
 }
 
 void appendJsonString(QByteArray& out, const QByteArray& utf8)
@@ -128,10 +127,8 @@ void appendJsonString(QByteArray& out, const QByteArray& utf8)
     out += '"';
 }
 
-QByteArray jsonRow(const RowColumns& columns, const HarvestedRow& row)
+void appendJsonRow(QByteArray& out, const RowColumns& columns, const HarvestedRow& row)
 {
-    QByteArray out;
-    out.reserve(256);
     out += '{';
     for (qsizetype i = 0; i < columns.size(); ++i) {
         const RowColumn column = columns[i];
@@ -149,12 +146,10 @@ QByteArray jsonRow(const RowColumns& columns, const HarvestedRow& row)
             appendJsonString(out, value);
     }
     out += "}\n";
-    return out;
 }
 
-QByteArray tsvRow(const RowColumns& columns, const HarvestedRow& row)
+void appendTsvRow(QByteArray& out, const RowColumns& columns, const HarvestedRow& row)
 {
-    QByteArray out;
     for (qsizetype i = 0; i < columns.size(); ++i) {
         if (i > 0)
             out += '\t';
@@ -165,7 +160,26 @@ QByteArray tsvRow(const RowColumns& columns, const HarvestedRow& row)
         out += field;
     }
     out += "\r\n";
-    return out;
+}
+
+void appendCsvRow(QByteArray& out, const RowColumns& columns, const HarvestedRow& row)
+{
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendCsvField(out, utf8Field(columns[i], row), isTextColumn(columns[i]));
+    }
+    out += "\r\n";
+}
+
+void appendRow(QByteArray& out, RowFormat format, const RowColumns& columns, const HarvestedRow& row)
+{
+    if (format == RowFormat::Tsv)
+        appendTsvRow(out, columns, row);
+    else if (format == RowFormat::Jsonl)
+        appendJsonRow(out, columns, row);
+    else
+        appendCsvRow(out, columns, row);
 }
 
 } // namespace
@@ -241,24 +255,18 @@ QByteArray rowsPreamble(RowFormat format, const RowColumns& columns)
 
 QByteArray formatRow(RowFormat format, const RowColumns& columns, const HarvestedRow& row)
 {
-    if (format == RowFormat::Tsv)
-        return tsvRow(columns, row);
-    if (format == RowFormat::Jsonl)
-        return jsonRow(columns, row);
     QByteArray out;
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        out += csvField(utf8Field(columns[i], row), isTextColumn(columns[i]));
-    }
-    return out + "\r\n";
+    appendRow(out, format, columns, row);
+    return out;
 }
 
 QByteArray formatRows(RowFormat format, const RowColumns& columns, const HarvestedRows& rows)
 {
     QByteArray out = rowsPreamble(format, columns);
+    // One buffer for the lot: about what a row of every column takes.
+    out.reserve(out.size() + rows.size() * 40 * columns.size());
     for (const HarvestedRow& row : rows)
-        out += formatRow(format, columns, row);
+        appendRow(out, format, columns, row);
     return out;
 }
 
@@ -312,7 +320,7 @@ bool RowWriter::writeWhole(const QByteArray& bytes)
 void RowWriter::append(const HarvestedRow& row)
 {
     ++m_rows;
-    m_pending += formatRow(m_format, m_columns, row);
+    appendRow(m_pending, m_format, m_columns, row);
 }
 
 bool RowWriter::flush()

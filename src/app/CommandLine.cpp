@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <variant>
 
 namespace tess::app {
 
@@ -107,12 +108,46 @@ std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QStrin
     } else if (name == QLatin1String("--format")) {
         const std::optional<harvest::RowFormat> format = harvest::rowFormatNamed(value);
         if (!format)
-            return QStringLiteral("harvest: --format is tsv or csv: %1").arg(value);
+            return QStringLiteral("harvest: --format is tsv, csv, jsonl or xlsx: %1").arg(value);
         harvest.format = *format;
+    } else if (name == QLatin1String("--columns")) {
+        auto columns = harvest::parseRowColumns(value);
+        if (const QString* wrong = std::get_if<QString>(&columns))
+            return QStringLiteral("harvest: --columns: %1").arg(*wrong);
+        harvest.columns = std::get<harvest::RowColumns>(std::move(columns));
     } else {
         harvest.stateFile = value;
     }
     return std::nullopt;
+}
+
+// What the format cannot do that the command line asks of it.
+std::optional<QString> formatMismatch(const HarvestArguments& harvest)
+{
+    const harvest::RowFormat format = harvest.format;
+    if (harvest.columns && format != harvest::RowFormat::Tsv && format != harvest::RowFormat::Csv)
+        return QStringLiteral("harvest: --columns applies to tsv and csv; jsonl and xlsx have every column");
+    if (format != harvest::RowFormat::Xlsx)
+        return std::nullopt;
+    if (harvest.output.isEmpty())
+        return QStringLiteral("harvest: --format xlsx needs -o FILE: a workbook cannot be written to "
+                              "standard output");
+    if (harvest.existingOutput == HarvestArguments::ExistingOutput::Append)
+        return QStringLiteral("harvest: --append cannot add rows to an xlsx workbook; give --force to "
+                              "replace it, or another -o");
+    return std::nullopt;
+}
+
+// What the options of a whole harvest command line say against each other.
+std::optional<QString> harvestMismatch(const HarvestArguments& harvest, const QStringList& appendOrForce)
+{
+    if (harvest.keywordFile.isEmpty())
+        return QStringLiteral("harvest: -k KEYWORDS is missing");
+    if (harvest.to && *harvest.to <= harvest.from)
+        return QStringLiteral("harvest: --to must be past --from");
+    if (appendOrForce.contains(QLatin1String("--append")) && appendOrForce.contains(QLatin1String("--force")))
+        return QStringLiteral("harvest: --append and --force exclude each other: choose one");
+    return formatMismatch(harvest);
 }
 
 CommandLine parseHarvest(const QStringList& args)
@@ -128,8 +163,9 @@ CommandLine parseHarvest(const QStringList& args)
         QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"), QStringLiteral("--to"),
         QStringLiteral("--interval"), QStringLiteral("--engine-host"), QStringLiteral("--format"),
         QStringLiteral("--state"), QStringLiteral("--rules"), QStringLiteral("--unique"),
-        QStringLiteral("--drop-listed") };
+        QStringLiteral("--drop-listed"), QStringLiteral("--columns") };
     QStringList appendOrForce;
+    bool formatGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString name = args[i];
         std::optional<QString> value;
@@ -141,6 +177,11 @@ CommandLine parseHarvest(const QStringList& args)
             cl.harvest.dedupe = true;
             continue;
         }
+        if (name == QLatin1String("--no-ads") && !value) {
+            cl.harvest.takeAds = false;
+            continue;
+        }
+        formatGiven = formatGiven || name == QLatin1String("--format");
         if (name == QLatin1String("--append") && !value) {
             cl.harvest.existingOutput = HarvestArguments::ExistingOutput::Append;
             appendOrForce << name;
@@ -161,12 +202,10 @@ CommandLine parseHarvest(const QStringList& args)
         if (const std::optional<QString> wrong = takeHarvestOption(cl.harvest, name, *value))
             return error(*wrong);
     }
-    if (cl.harvest.keywordFile.isEmpty())
-        return error(QStringLiteral("harvest: -k KEYWORDS is missing"));
-    if (cl.harvest.to && *cl.harvest.to <= cl.harvest.from)
-        return error(QStringLiteral("harvest: --to must be past --from"));
-    if (appendOrForce.contains(QLatin1String("--append")) && appendOrForce.contains(QLatin1String("--force")))
-        return error(QStringLiteral("harvest: --append and --force exclude each other: choose one"));
+    if (!formatGiven && !cl.harvest.output.isEmpty())
+        cl.harvest.format = harvest::rowFormatForFileName(cl.harvest.output);
+    if (const std::optional<QString> wrong = harvestMismatch(cl.harvest, appendOrForce))
+        return error(*wrong);
     return cl;
 }
 
@@ -433,7 +472,8 @@ QString harvestUsageText()
                           "                    [--interval S]\n"
                           "                    [--engine-host [NAME=][http://|https://]HOST[:PORT]]...\n"
                           "                    [--rules NAME[,NAME...]] [--dedupe] [--unique domain]\n"
-                          "                    [--drop-listed FILE] [--format tsv|csv] [--state FILE]\n"
+                          "                    [--drop-listed FILE] [--format tsv|csv|jsonl|xlsx]\n"
+                          "                    [--columns LIST] [--no-ads] [--state FILE]\n"
                           "      The window's search run without a window: searches the keywords of\n"
                           "      the file KEYWORDS (one a line) and writes the harvested rows to OUT\n"
                           "      (default standard output) page by page. An OUT that holds something\n"
@@ -447,9 +487,17 @@ QString harvestUsageText()
                           "      --unique domain: one row per site (registrable domain) in a run.\n"
                           "      --drop-listed FILE: never take a row whose host FILE lists (one\n"
                           "      domain or address a line; a domain takes its subdomains too).\n"
-                          "      --format tsv (default): address TAB title, GBK, CR LF, as Save\n"
-                          "      results writes; csv: UTF-8 with BOM, header address,title, CR LF,\n"
-                          "      quoted where needed. Progress goes to standard error. Ctrl+C,\n"
+                          "      --format (default: by OUT's extension .csv, .jsonl, .xlsx, else\n"
+                          "      tsv): tsv: address TAB title, GBK, CR LF, as Save results writes;\n"
+                          "      csv: UTF-8 with BOM, a header line, CR LF, quoted where needed, a\n"
+                          "      text starting with = + - @ TAB or CR prefixed with ' ; jsonl: one\n"
+                          "      JSON object a line; xlsx: an Excel workbook, needs -o, written at\n"
+                          "      the end (and when stopped) from OUT.rows.txt, kept beside it while\n"
+                          "      the run goes. csv, jsonl and xlsx have every column: keyword,\n"
+                          "      engine, page, rank, kind, address, title, time. --columns LIST\n"
+                          "      (tsv and csv): the columns, comma separated: --columns\n"
+                          "      keyword,address. --no-ads: no rows of the engines' adverts.\n"
+                          "      Progress goes to standard error. Ctrl+C,\n"
                           "      SIGTERM or SIGHUP stops like 终止: the page in flight is\n"
                           "      harvested, and the --from value that resumes the run is printed\n"
                           "      (the keyword in flight, or the first whose rows OUT refused, is\n"
@@ -469,7 +517,7 @@ QString harvestUsageText()
                           "      verification is dropped for the rest of the run and the others\n"
                           "      go on; at the end the --rules NAME --from N that resumes each\n"
                           "      dropped engine is printed. With several engines TSV rows get the\n"
-                          "      engine as a third column and CSV an engine column.\n");
+                          "      engine as a third column.\n");
 }
 
 // The usage of keywords.

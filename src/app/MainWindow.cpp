@@ -11,6 +11,7 @@
 #include "harvest/RowFormats.h"
 #include "harvest/RunTexts.h"
 #include "harvest/StateFile.h"
+#include "harvest/WorkbookWriter.h"
 #include "io/ExeDir.h"
 #include "io/FileReplace.h"
 #include "sites/SiteAddress.h"
@@ -36,6 +37,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -54,9 +56,14 @@ namespace {
 
 const QString kTextFilter = QStringLiteral("Text files(*.txt)|*.txt|All files(*.*)|*.*");
 // Save results: the scratch file's layout, or CSV for spreadsheets.
-const QString kResultsFilter
-    = QStringLiteral("Text files(*.txt)|*.txt|CSV files(*.csv)|*.csv|All files(*.*)|*.*");
-constexpr int kResultsCsvFilter = 1;
+const QString kResultsFilter = QStringLiteral("文本文件 TSV(*.txt)|*.txt|CSV 文件(*.csv)|*.csv|"
+                                              "JSON Lines 文件(*.jsonl)|*.jsonl|Excel 工作簿(*.xlsx)|*.xlsx|"
+                                              "所有文件(*.*)|*.*");
+// The filters that name their format, in the order above; the others go by
+// the file name's extension.
+constexpr harvest::RowFormat kResultsFilterFormats[]
+    = { harvest::RowFormat::Csv, harvest::RowFormat::Jsonl, harvest::RowFormat::Xlsx };
+constexpr int kResultsFirstFormatFilter = 1;
 const QString kChineseFilter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
 constexpr int kPanelWidths[7] = { 39, 50, 39, 50, 39, 50, 50 };
 // The last panel carries the messages: the run's and the merge's.
@@ -505,6 +512,16 @@ void MainWindow::importKeywords()
     importKeywordFile(chosen.first());
 }
 
+void MainWindow::importMinedKeywords(const QString& path)
+{
+    if (!m_importButton->isEnabled())
+        throw text::AppError(QStringLiteral("正在搜索，请先终止搜索再导入挖掘的关键词"));
+    importKeywordFile(path);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::importKeywordFile(const QString& path)
 {
     m_keywordFileEdit->setText(path);
@@ -537,12 +554,25 @@ void MainWindow::saveResults()
     const std::optional<QString> target = ui::dialogs().saveFile(boxParent(), m_saveResultsDialog);
     if (!target)
         return;
-    // Every row of the run, not only the ones still on screen; CSV when the
-    // name or the filter asks for it, as the command line writes it.
-    const harvest::RowFormat format = m_saveResultsDialog.chosenFilter == kResultsCsvFilter
-        ? harvest::RowFormat::Csv
+    // Every row of the run with where it came from, not only the ones still
+    // on screen, in the format the filter or the name asks for, as the
+    // command line writes it.
+    const int filter = m_saveResultsDialog.chosenFilter - kResultsFirstFormatFilter;
+    const harvest::RowFormat format = filter >= 0 && filter < int(std::size(kResultsFilterFormats))
+        ? kResultsFilterFormats[filter]
         : harvest::rowFormatForFileName(*target);
-    io::replaceFile(*target, harvest::convertTsvRows(m_scratch.contents(), format));
+    const harvest::HarvestedRows rows = m_scratch.rows();
+    // TSV keeps the two columns saved files have always had, and the engine
+    // third when the run asks more than one.
+    QSet<QString> engines;
+    for (const harvest::HarvestedRow& row : rows)
+        engines.insert(row.engine);
+    const bool withEngine = run().engines().size() > 1 || engines.size() > 1;
+    const harvest::RowColumns columns = harvest::defaultRowColumns(format, withEngine);
+    if (format == harvest::RowFormat::Xlsx)
+        harvest::saveWorkbook(*target, columns, rows);
+    else
+        io::replaceFile(*target, harvest::formatRows(format, columns, rows));
 }
 
 void MainWindow::saveProgress()

@@ -105,6 +105,9 @@ public:
     // 导入 of a file chosen elsewhere (the keyword miner's list). Throws as
     // 导入 does.
     void importKeywordFile(const QString& path);
+    // The keyword miner's list as the keyword list, the window brought to
+    // the front. Throws while a search runs.
+    void importMinedKeywords(const QString& path);
     void startSearch(); // 搜索
     void stopSearch(); // 终止
     void saveResults(); // 保存

@@ -2,6 +2,7 @@
 #include "app/Glyphs.h"
 #include "app/HarvestAssembly.h"
 #include "app/MainWindow.h"
+#include "app/MiningPage.h"
 #include "app/headless/HeadlessHarvest.h"
 #include "browser/cleaner/ui/CleanerWindow.h"
 #include "browser/webengine/ChromiumEnvironment.h"
@@ -125,6 +126,13 @@ int runWindow(ui::Application& application, const app::CommandLine& cl)
         .skipAdsChosen = harvest::rememberSkipAds });
     tools::AboutWindow about;
     tools::KeywordListBuilder builder;
+    builder.addPage(
+        new app::MiningPage({ .ruleSets = rules.sets,
+            .engineHosts = cl.engineHosts,
+            .profileFolder = io::exeDir() + QStringLiteral("browser-mining"),
+            .scratchFolder = io::exeDir(),
+            .useKeywords = [&window](const QString& path) { window.importMinedKeywords(path); } }),
+        QStringLiteral("挖掘"));
     browser::CleanerWindow cleaner(window.browserProfile());
     tools::ListToolWindow listTool;
     window.setSecondaryWindows(&about, &builder, &cleaner, &listTool);

@@ -22,4 +22,12 @@ std::optional<RowKind> rowKindNamed(QStringView name)
     return std::nullopt;
 }
 
+QString rowTimeText(const QDateTime& time)
+{
+    if (!time.isValid())
+        return {};
+    // A local time says no offset in ISO form; one fixed at its offset does.
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
 } // namespace tess::harvest

@@ -38,4 +38,8 @@ struct HarvestedRow {
 
 using HarvestedRows = QList<HarvestedRow>;
 
+// ISO 8601 with the UTC offset ("2026-12-08T22:30:05+08:00"), whatever the
+// time's zone; empty for an invalid time.
+QString rowTimeText(const QDateTime& time);
+
 } // namespace tess::harvest

@@ -4,9 +4,8 @@
 
 namespace tess::harvest {
 
-HeadlessWindow::HeadlessWindow(Settings settings, RowWriter& rows)
+HeadlessWindow::HeadlessWindow(Settings settings)
     : m_settings(std::move(settings))
-    , m_rows(rows)
 {
     setIntervalSetting(m_settings.intervalSeconds);
 }
@@ -21,13 +20,6 @@ void HeadlessWindow::showNotice(const RunNotice& notice)
 {
     if (onNotice)
         onNotice(notice);
-}
-
-void HeadlessWindow::appendResults(const HarvestedRows& rows)
-{
-    m_shownRows += static_cast<int>(rows.size());
-    for (const HarvestedRow& row : rows)
-        m_rows.append(row.address, row.title, row.engine.toUtf8());
 }
 
 std::optional<QString> HeadlessWindow::inputQuery(const QString&, const QString&, const QString&)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "harvest/RowFormats.h"
 #include "harvest/SearchWindow.h"
 
 #include <functional>
@@ -8,8 +7,9 @@
 namespace tess::harvest {
 
 // The search run's window when there is none: the options come from the
-// command line, the rows go to a RowWriter, and what the window would show
-// in its status panel and boxes goes to the callbacks.
+// command line, and what the window would show in its status panel and
+// boxes goes to the callbacks. The rows reach the output through the run's
+// ResultsLog, which has them with where they came from.
 class HeadlessWindow final : public SearchWindow {
 public:
     struct Settings {
@@ -19,7 +19,7 @@ public:
         int startPosition = 0; // the answer to the start prompt
     };
 
-    HeadlessWindow(Settings settings, RowWriter& rows);
+    explicit HeadlessWindow(Settings settings);
 
     // The run's news, which the window would show in its status panel.
     std::function<void(const RunNotice& notice)> onNotice;
@@ -41,7 +41,7 @@ public:
     // list here, only the count it asks for.
     int resultRowCount() override { return m_shownRows; }
     void clearResults() override { m_shownRows = 0; }
-    void appendResults(const HarvestedRows& rows) override;
+    void appendResults(const HarvestedRows& rows) override { m_shownRows += static_cast<int>(rows.size()); }
     std::optional<QString> inputQuery(const QString&, const QString&, const QString&) override;
     void informationBox(const QString& text) override { message(text); }
     void plainMessage(const QString& text) override { message(text); }
@@ -51,7 +51,6 @@ private:
     void message(const QString& text);
 
     Settings m_settings;
-    RowWriter& m_rows;
     int m_shownRows = 0;
 };
 

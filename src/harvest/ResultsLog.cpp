@@ -3,6 +3,7 @@
 #include "io/FileReader.h"
 #include "io/PathName.h"
 #include "text/Errors.h"
+#include "text/Gbk.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,16 +19,51 @@ ResultsLog::ResultsLog(const QString& path)
 
 ResultsLog::~ResultsLog() = default;
 
-QByteArray ResultsLog::formatRow(
-    const QByteArray& address, const QByteArray& linkText, const QByteArray& engine)
+namespace {
+
+void blankBreaks(QByteArray& text)
 {
-    QByteArray text = linkText;
     for (char& c : text)
         if (c == '\r' || c == '\n' || c == '\t')
             c = ' ';
-    if (engine.isEmpty())
-        return address + '\t' + text + "\r\n";
-    return address + '\t' + text + '\t' + engine + "\r\n";
+}
+
+QByteArray numberField(int n) { return n > 0 ? QByteArray::number(n) : QByteArray(); }
+
+} // namespace
+
+QByteArray ResultsLog::formatRow(const HarvestedRow& row)
+{
+    QByteArray line;
+    line.reserve(row.address.size() + row.title.size() + row.keyword.size() + 64);
+    for (QByteArray text : { row.address, row.title, text::toGbk(row.engine), row.keyword }) {
+        blankBreaks(text);
+        line += text;
+        line += '\t';
+    }
+    line += numberField(row.page) + '\t' + numberField(row.rank) + '\t';
+    line += rowKindName(row.kind).data();
+    line += '\t';
+    line += rowTimeText(row.time).toLatin1();
+    line += "\r\n";
+    return line;
+}
+
+HarvestedRow ResultsLog::parseRow(QByteArrayView line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const QList<QByteArray> f = line.toByteArray().split('\t');
+    HarvestedRow row { .address = f.value(0), .title = f.value(1) };
+    row.engine = text::fromGbk(f.value(2));
+    row.keyword = f.value(3);
+    row.page = f.value(4).toInt();
+    row.rank = f.value(5).toInt();
+    // The earlier layouts knew no kinds: their rows were any link.
+    row.kind = rowKindNamed(QString::fromLatin1(f.value(6))).value_or(RowKind::Link);
+    if (f.size() > 7 && !f[7].isEmpty())
+        row.time = QDateTime::fromString(QString::fromLatin1(f[7]), Qt::ISODate);
+    return row;
 }
 
 qint64 ResultsLog::recover()
@@ -65,10 +101,12 @@ void ResultsLog::restart()
         fail(errno);
 }
 
-void ResultsLog::append(const QByteArray& address, const QByteArray& linkText, const QByteArray& engine)
+void ResultsLog::append(const HarvestedRow& row)
 {
     ++m_rows;
-    m_unwritten += formatRow(address, linkText, engine);
+    m_unwritten += formatRow(row);
+    if (onAppend)
+        onAppend(row);
 }
 
 void ResultsLog::flush()
@@ -124,6 +162,21 @@ QByteArray ResultsLog::contents()
     }
     all += m_inMemory;
     return all;
+}
+
+HarvestedRows ResultsLog::rows()
+{
+    const QByteArray all = contents();
+    HarvestedRows rows;
+    rows.reserve(m_rows);
+    for (qsizetype start = 0; start < all.size();) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        rows.append(parseRow(QByteArrayView(all).sliced(start, end - start)));
+        start = end + 1;
+    }
+    return rows;
 }
 
 void ResultsLog::remove()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harvest/HarvestedRow.h"
 #include "io/FileDescriptor.h"
 
 #include <QByteArray>
@@ -17,9 +18,12 @@ namespace tess::harvest {
 // a folder gone read-only), the rows from then on are kept in memory and
 // Save results still saves every one.
 //
-// One row a line: the address, a TAB, the link text; GBK, CR LF. Line
-// breaks and TABs inside a link text become blanks. A run that asks more
-// than one engine adds a TAB and the engine's rule set name.
+// One row a line, every row with where it came from, so that a crash gives
+// all of it back: address, title, engine, keyword, page, rank, kind, time
+// (ISO 8601 with the UTC offset), TAB-separated; GBK, CR LF. Line breaks
+// and TABs inside a text become blanks; what is not known is empty. Files
+// of the earlier layouts (address, title and perhaps the engine) are read
+// as well.
 class ResultsLog final {
 public:
     explicit ResultsLog(const QString& path);
@@ -38,20 +42,24 @@ public:
     qint64 recover();
     // Starts an empty log (a new run).
     void restart();
-    // `engine` empty: no engine column.
-    void append(const QByteArray& address, const QByteArray& linkText, const QByteArray& engine = {});
+    void append(const HarvestedRow& row);
+    // Each row as it is appended, for a writer that passes them on.
+    std::function<void(const HarvestedRow& row)> onAppend;
     // Puts the rows appended so far on disk, or in memory when the disk
     // refuses them.
     void flush();
     qint64 rowCount() const { return m_rows; }
-    // The rows as the saved-results file holds them. Throws when the rows
-    // on disk cannot be read back.
+    // The rows as the scratch file holds them. Throws when the rows on disk
+    // cannot be read back.
     QByteArray contents();
+    // The same, read back as rows.
+    HarvestedRows rows();
     // Closes and deletes the scratch file (program exit).
     void remove();
 
-    static QByteArray formatRow(
-        const QByteArray& address, const QByteArray& linkText, const QByteArray& engine = {});
+    static QByteArray formatRow(const HarvestedRow& row);
+    // One line of the scratch file, without its line end; any layout.
+    static HarvestedRow parseRow(QByteArrayView line);
 
 private:
     void fail(int error);

@@ -626,8 +626,6 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
         .engine = rules().name,
         .page = m_pageIndex,
         .time = now.toOffsetFromUtc(now.offsetFromUtc()) };
-    // One engine's rows keep the two columns saved files have always had.
-    const QByteArray engineColumn = m_engines.size() > 1 ? context.engine.toUtf8() : QByteArray();
     const bool acrossPages = m_s.window.dedupeChecked();
     HarvestedRows taken;
     for (const TakenRow& row : rows) {
@@ -642,7 +640,7 @@ void SearchRun::appendRows(const QList<TakenRow>& rows)
         if (row.kind == RowKind::Result && row.resultIndex >= 0)
             out.rank = m_ranksBefore + row.resultIndex + 1;
         if (m_s.log)
-            m_s.log->append(out.address, out.title, engineColumn);
+            m_s.log->append(out);
     }
     if (m_s.log)
         m_s.log->flush();

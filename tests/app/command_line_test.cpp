@@ -108,13 +108,66 @@ TEST(CommandLine, RefusesAWrongHarvestCommand)
     }
 }
 
+TEST(CommandLine, TheOutputFormatComesFromTheOptionOrTheOutputsExtension)
+{
+    using tess::harvest::RowColumn;
+    using tess::harvest::RowFormat;
+    struct Case {
+        const char* args;
+        RowFormat format;
+        std::optional<tess::harvest::RowColumns> columns;
+        bool takeAds;
+    } cases[] = {
+        { "-k k.txt", RowFormat::Tsv, std::nullopt, true },
+        { "-k k.txt -o out.CSV", RowFormat::Csv, std::nullopt, true },
+        { "-k k.txt -o out.jsonl --no-ads", RowFormat::Jsonl, std::nullopt, false },
+        { "-k k.txt -o out.xlsx", RowFormat::Xlsx, std::nullopt, true },
+        { "-k k.txt -o out.txt", RowFormat::Tsv, std::nullopt, true },
+        { "-k k.txt -o out.csv --format tsv", RowFormat::Tsv, std::nullopt, true },
+        { "-k k.txt --format=JSONL", RowFormat::Jsonl, std::nullopt, true },
+        { "-k k.txt --format csv --columns keyword,address", RowFormat::Csv,
+            tess::harvest::RowColumns { RowColumn::Keyword, RowColumn::Address }, true },
+        { "-k k.txt --columns=rank,title", RowFormat::Tsv,
+            tess::harvest::RowColumns { RowColumn::Rank, RowColumn::Title }, true },
+        { "-k k.txt -o o.xlsx --force", RowFormat::Xlsx, std::nullopt, true },
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = harvest(c.args);
+        ASSERT_EQ(cl.action, CommandLine::Action::Harvest) << c.args << ": " << cl.error.toStdString();
+        EXPECT_EQ(cl.harvest.format, c.format) << c.args;
+        EXPECT_EQ(cl.harvest.columns, c.columns) << c.args;
+        EXPECT_EQ(cl.harvest.takeAds, c.takeAds) << c.args;
+    }
+}
+
+TEST(CommandLine, SaysWhatAFormatCannotDo)
+{
+    struct Case {
+        const char* args;
+        const char* said;
+    } cases[] = {
+        { "-k k.txt --format xlsx", "--format xlsx needs -o FILE" },
+        { "-k k.txt -o o.xlsx --append", "--append cannot add rows to an xlsx workbook" },
+        { "-k k.txt --format jsonl --columns address", "--columns applies to tsv and csv" },
+        { "-k k.txt -o o.xlsx --columns address", "--columns applies to tsv and csv" },
+        { "-k k.txt --columns address,url", "unknown column \"url\"" },
+        { "-k k.txt --format ods", "--format is tsv, csv, jsonl or xlsx: ods" },
+        { "-k k.txt --no-ads=yes", "unknown argument --no-ads=yes" },
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = harvest(c.args);
+        EXPECT_EQ(cl.action, CommandLine::Action::Error) << c.args;
+        EXPECT_TRUE(cl.error.contains(QLatin1String(c.said))) << c.args << ": " << cl.error.toStdString();
+    }
+}
+
 TEST(CommandLine, UsageNamesEveryCommandAndExitStatus)
 {
     const QString usage = CommandLine::usage();
-    for (const char* word :
-        { "tessaroon merge", "tessaroon list", "--trim root|host|path", "--count host|domain|tld",
-            "tessaroon harvest", "tessaroon --help", "--from N", "--to M", "--interval S", "--engine-host",
-            "--dedupe", "--format tsv|csv", "--state FILE", "--rules NAME", "130", "143" })
+    for (const char* word : { "tessaroon merge", "tessaroon list", "--trim root|host|path",
+             "--count host|domain|tld", "tessaroon harvest", "tessaroon --help", "--from N", "--to M",
+             "--interval S", "--engine-host", "--dedupe", "--format tsv|csv|jsonl|xlsx", "--columns LIST",
+             "--no-ads", "--state FILE", "--rules NAME", "130", "143" })
         EXPECT_TRUE(usage.contains(QLatin1String(word))) << word;
 }
 

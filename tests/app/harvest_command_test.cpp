@@ -1,11 +1,14 @@
 #include "LayoutPages.h"
 #include "SampleEngine.h"
+#include "harvest/ResultsLog.h"
 #include "harvest/RowFormats.h"
 #include "support/Files.h"
 #include "support/LocalPorts.h"
 #include "text/Gbk.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -130,15 +133,69 @@ TEST_F(HarvestCommand, HarvestsTheSampleEnginesResultsAsTheWindowSavesThem)
     // The same rows as CSV, into a file.
     const QString csvPath = dir.filePath(QStringLiteral("out.csv"));
     QStringList args = baseArgs(keywords);
-    args << QStringLiteral("--format") << QStringLiteral("csv") << QStringLiteral("-o") << csvPath;
+    args << QStringLiteral("--format") << QStringLiteral("csv") << QStringLiteral("-o") << csvPath
+         << QStringLiteral("--columns") << QStringLiteral("address,title");
     const Result csv = run(args);
     ASSERT_EQ(csv.exitCode, 0) << csv.err.toStdString();
     EXPECT_TRUE(csv.out.isEmpty());
-    EXPECT_EQ(readFile(csvPath), harvest::convertTsvRows(tsv.out, harvest::RowFormat::Csv));
+    const harvest::RowColumns two { harvest::RowColumn::Address, harvest::RowColumn::Title };
+    QByteArray expected = harvest::rowsPreamble(harvest::RowFormat::Csv, two);
+    for (const QByteArray& row : rows)
+        expected += harvest::formatRow(harvest::RowFormat::Csv, two, harvest::ResultsLog::parseRow(row));
+    EXPECT_EQ(readFile(csvPath), expected);
 
     // Neither run left anything beside the program: no state file, no
     // scratch file, no lock.
     EXPECT_EQ(programFolder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+}
+
+TEST_F(HarvestCommand, EveryFormatHasTheRowsWithWhereTheyCameFrom)
+{
+    startEngine({ 1, false });
+    const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "alpha\r\n");
+    const Result tsv = run(baseArgs(keywords));
+    ASSERT_EQ(tsv.exitCode, 0) << tsv.err.toStdString();
+    const QList<QByteArray> rows = lines(tsv.out);
+    ASSERT_EQ(rows.size(), 10);
+
+    // JSON Lines by the extension: every column, one object a line.
+    const QString jsonl = dir.filePath(QStringLiteral("out.jsonl"));
+    const Result j = run(baseArgs(keywords) << QStringLiteral("-o") << jsonl);
+    ASSERT_EQ(j.exitCode, 0) << j.err.toStdString();
+    const QList<QByteArray> objects = readFile(jsonl).split('\n');
+    ASSERT_EQ(objects.size(), 11);
+    for (int i = 0; i < 10; ++i) {
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(objects[i], &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << objects[i].toStdString();
+        EXPECT_EQ(o.keys().size(), 8);
+        EXPECT_EQ(o[QStringLiteral("address")].toString().toLatin1(), rows[i].left(rows[i].indexOf('\t')));
+        EXPECT_EQ(o[QStringLiteral("engine")].toString(), QStringLiteral("classic"));
+        EXPECT_TRUE(o[QStringLiteral("title")].toString().contains(QStringLiteral("alpha")));
+    }
+
+    // CSV by the extension: the header of every column, the engine in its place.
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    ASSERT_EQ(run(baseArgs(keywords) << QStringLiteral("-o") << csv).exitCode, 0);
+    const QList<QByteArray> csvLines = lines(readFile(csv));
+    ASSERT_EQ(csvLines.size(), 11);
+    EXPECT_EQ(csvLines[0], "\xEF\xBB\xBFkeyword,engine,page,rank,kind,address,title,time");
+    EXPECT_TRUE(csvLines[1].contains(",classic,")) << csvLines[1].toStdString();
+
+    // A workbook needs a file, and is written whole at the end; its rows'
+    // scratch file is gone then.
+    const Result noFile = run(baseArgs(keywords) << QStringLiteral("--format") << QStringLiteral("xlsx"));
+    EXPECT_EQ(noFile.exitCode, 2);
+    EXPECT_TRUE(noFile.err.contains(QStringLiteral("needs -o FILE"))) << noFile.err.toStdString();
+    const QString xlsx = dir.filePath(QStringLiteral("out.xlsx"));
+    const Result x = run(baseArgs(keywords) << QStringLiteral("-o") << xlsx);
+    ASSERT_EQ(x.exitCode, 0) << x.err.toStdString();
+    EXPECT_TRUE(readFile(xlsx).startsWith("PK"));
+    EXPECT_FALSE(QFile::exists(xlsx + QStringLiteral(".rows.txt")));
+    // Not replaced unasked.
+    EXPECT_EQ(run(baseArgs(keywords) << QStringLiteral("-o") << xlsx).exitCode, 2);
+    EXPECT_EQ(
+        run(baseArgs(keywords) << QStringLiteral("-o") << xlsx << QStringLiteral("--force")).exitCode, 0);
 }
 
 TEST_F(HarvestCommand, ASliceAndTheSliceAfterItSearchEveryKeywordOnce)
@@ -280,7 +337,7 @@ TEST_F(HarvestCommand, ARefusedEngineHostEndsWithTheMissingPagesCounted)
     const Result r = run(baseArgs(keywords) << QStringLiteral("--format") << QStringLiteral("csv"), 60000);
     EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("2 页未能载入"))) << r.err.toStdString();
-    EXPECT_EQ(r.out, harvest::rowsPreamble(harvest::RowFormat::Csv));
+    EXPECT_EQ(r.out, harvest::rowsPreamble(harvest::RowFormat::Csv, harvest::allRowColumns()));
 }
 
 TEST_F(HarvestCommand, AnOutputOrKeywordFileThatCannotBeUsedIsAnErrorWithAMessage)
@@ -358,8 +415,10 @@ TEST_F(HarvestCommand, AnOutputHoldingRowsIsAddedToOrReplacedOnlyWhenAsked)
     startEngine({ 1, false });
     const QString keywords = writeFile(dir.filePath(QStringLiteral("k.txt")), "one\r\n");
     const QString out = dir.filePath(QStringLiteral("out.csv"));
+    // Without the time, which differs from run to run.
     const QStringList csv = baseArgs(keywords)
-        << QStringLiteral("--format") << QStringLiteral("csv") << QStringLiteral("-o") << out;
+        << QStringLiteral("--format") << QStringLiteral("csv") << QStringLiteral("--columns")
+        << QStringLiteral("address,title") << QStringLiteral("-o") << out;
     ASSERT_EQ(run(csv).exitCode, 0);
     const QByteArray first = readFile(out);
     ASSERT_EQ(first.count("\r\n"), 11);

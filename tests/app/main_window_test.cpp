@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 #include "app/HarvestAssembly.h"
+#include "harvest/RowFormats.h"
 #include "ui/Application.h"
 
 #include "components/tray/qt/QtTaskbarIcon.h"
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSpinBox>
+#include <QTimeZone>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -201,16 +203,35 @@ TEST_F(MainWindow, BrokenRuleFilesAreListedInOneBoxSayingWhatBecameOfTheirSets)
 
 } // namespace
 
-TEST_F(MainWindow, SaveResultsWritesCsvWhenTheNameOrTheFilterAsksForIt)
+TEST_F(MainWindow, SaveResultsWritesTheFormatTheNameOrTheFilterAsksFor)
 {
-    // Rows a run left in the scratch file: a title with a comma, one with
-    // quotes, one in GBK.
-    const QByteArray scratch = harvest::ResultsLog::formatRow("http://a.example/", "one, two")
-        + harvest::ResultsLog::formatRow("http://b.example/", "say \"hi\"")
-        + harvest::ResultsLog::formatRow("http://c.example/", text::toGbk(u"标题"));
-    const QByteArray csv = QByteArray("\xEF\xBB\xBF") + "address,title\r\n"
-        + "http://a.example/,\"one, two\"\r\nhttp://b.example/,\"say \"\"hi\"\"\"\r\n"
-        + QStringLiteral("http://c.example/,标题\r\n").toUtf8();
+    // Rows a run left in the scratch file, with where they came from: a
+    // title with a comma, one with quotes, one in GBK.
+    harvest::HarvestedRows rows {
+        { .address = "http://a.example/",
+            .title = "one, two",
+            .keyword = "k",
+            .engine = QStringLiteral("today"),
+            .page = 1,
+            .rank = 1,
+            .kind = harvest::RowKind::Result },
+        { .address = "http://b.example/", .title = "say \"hi\"", .engine = QStringLiteral("today") },
+        { .address = "http://c.example/",
+            .title = text::toGbk(u"标题"),
+            .engine = QStringLiteral("today"),
+            .time = QDateTime(QDate(2026, 12, 8), QTime(22, 30, 5), QTimeZone(8 * 3600)) },
+    };
+    QByteArray scratch;
+    for (const harvest::HarvestedRow& row : rows)
+        scratch += harvest::ResultsLog::formatRow(row);
+    // One engine: TSV keeps the two columns files have always had.
+    const QByteArray tsv
+        = "http://a.example/\tone, two\r\nhttp://b.example/\tsay \"hi\"\r\nhttp://c.example/\t"
+        + text::toGbk(u"标题") + "\r\n";
+    const harvest::RowColumns all = harvest::allRowColumns();
+    const QByteArray csv = harvest::formatRows(harvest::RowFormat::Csv, all, rows);
+    ASSERT_TRUE(csv.contains("\r\nk,today,1,1,result,http://a.example/,\"one, two\",\r\n"));
+    const QByteArray jsonl = harvest::formatRows(harvest::RowFormat::Jsonl, all, rows);
     form.reset();
     writeFile(QStringLiteral("mirovadel.tmp"), scratch);
     openWindow();
@@ -218,16 +239,48 @@ TEST_F(MainWindow, SaveResultsWritesCsvWhenTheNameOrTheFilterAsksForIt)
     struct Case {
         const char* name;
         int filter; // as the dialog ends on it; -1: not known
-        bool isCsv;
+        QByteArray saved; // empty: a workbook
     };
-    for (const Case& c : { Case { "a.csv", -1, true }, Case { "b.CSV", 0, true }, Case { "c.txt", 1, true },
-             Case { "d", 1, true }, Case { "e.txt", 0, false }, Case { "f", -1, false },
-             Case { "g.csv.txt", 2, false } }) {
+    for (const Case& c : { Case { "a.csv", -1, csv }, Case { "b.CSV", 0, csv }, Case { "c.txt", 1, csv },
+             Case { "d", 1, csv }, Case { "e.txt", 0, tsv }, Case { "f", -1, tsv },
+             Case { "g.csv.txt", 4, tsv }, Case { "h.jsonl", -1, jsonl }, Case { "i.txt", 2, jsonl },
+             Case { "j.xlsx", 0, {} }, Case { "k", 3, {} } }) {
         const QString target = dir.filePath(QString::fromLatin1(c.name));
         dialogs.saveAnswers.push_back(target);
         dialogs.saveFilters.push_back(c.filter);
         form->saveResults();
-        EXPECT_EQ(readFile(target), c.isCsv ? csv : scratch) << c.name;
+        if (c.saved.isEmpty())
+            EXPECT_TRUE(readFile(target).startsWith("PK\x03\x04")) << c.name; // a zip: the workbook
+        else
+            EXPECT_EQ(readFile(target), c.saved) << c.name;
     }
-    EXPECT_TRUE(dialogs.fileDialogs.back().filter.contains(QStringLiteral("*.csv")));
+    for (const char* pattern : { "*.txt", "*.csv", "*.jsonl", "*.xlsx" })
+        EXPECT_TRUE(dialogs.fileDialogs.back().filter.contains(QLatin1String(pattern))) << pattern;
+}
+
+TEST_F(MainWindow, SaveResultsTakesTheEarlierScratchLayoutsWithTheEngineColumnRule)
+{
+    struct Case {
+        const char* name;
+        QByteArray scratch;
+        QByteArray tsv;
+    } cases[] = {
+        { "two columns", "http://a.example/\ta\r\nhttp://b.example/\tb\r\n",
+            "http://a.example/\ta\r\nhttp://b.example/\tb\r\n" },
+        // Rows of two engines: the engine third, empty where not known.
+        { "engine third", "http://a.example/\ta\t360\r\nhttp://b.example/\tb\r\n",
+            "http://a.example/\ta\t360\r\nhttp://b.example/\tb\t\r\n" },
+        { "two engines",
+            "http://a.example/\ta\t360\t\t\t\tresult\t\r\nhttp://b.example/\tb\ttoday\t\t\t\tad\t\r\n",
+            "http://a.example/\ta\t360\r\nhttp://b.example/\tb\ttoday\r\n" },
+    };
+    for (const Case& c : cases) {
+        form.reset();
+        writeFile(QStringLiteral("mirovadel.tmp"), c.scratch);
+        openWindow();
+        const QString target = dir.filePath(QStringLiteral("out.txt"));
+        dialogs.saveAnswers.push_back(target);
+        form->saveResults();
+        EXPECT_EQ(readFile(target), c.tsv) << c.name;
+    }
 }

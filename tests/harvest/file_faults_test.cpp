@@ -77,18 +77,18 @@ TEST(ResultsLogFaults, RowsTheScratchFileRefusesAreKeptAndTheFailureNamed)
             {
                 const test::InterceptedCalls faulty = failing(call, error);
                 log.restart();
-                log.append("http://a.example/", "A");
+                log.append({ "http://a.example/", "A" });
                 log.flush();
             }
             ASSERT_EQ(reports.size(), 1);
             EXPECT_TRUE(reports.first().contains(p)) << reports.first().toStdString();
             EXPECT_TRUE(reports.first().contains(reason(error))) << reports.first().toStdString();
-            EXPECT_EQ(log.contents(), ResultsLog::formatRow("http://a.example/", "A"));
+            EXPECT_EQ(log.contents(), ResultsLog::formatRow({ "http://a.example/", "A" }));
         }
     }
     ResultsLog log(p);
     log.restart();
-    log.append("http://a.example/", "A");
+    log.append({ "http://a.example/", "A" });
     const test::InterceptedCalls faulty = failing(Call::Read, EIO);
     EXPECT_EQ(
         errorOf([&] { log.contents(); }), QStringLiteral("Stream read error: %1: %2").arg(p, reason(EIO)));

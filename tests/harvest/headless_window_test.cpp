@@ -1,6 +1,7 @@
 #include "harvest/FakeWindow.h"
 #include "harvest/HeadlessWindow.h"
 #include "harvest/ResultsLog.h"
+#include "harvest/RowFormats.h"
 #include "harvest/SearchRun.h"
 #include "support/FakeBrowser.h"
 #include "support/Files.h"
@@ -113,21 +114,27 @@ TEST_F(HeadlessWindowTest, WritesTheRowsTheWindowsSaveResultsWouldHoldPageByPage
 
         ASSERT_EQ(::ftruncate(fd, 0), 0);
         ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
-        RowWriter rows(fd, RowFormat::Tsv);
-        HeadlessWindow headless({ 5, false, QStringLiteral("k.txt"), 0 }, rows);
+        const RowColumns columns = defaultRowColumns(RowFormat::Tsv, false);
+        RowWriter rows(fd, RowFormat::Tsv, columns);
+        HeadlessWindow headless({ 5, false, QStringLiteral("k.txt"), 0 });
+        // The headless run's rows come from its log, with their context.
+        ResultsLog passOn(dir.filePath(QStringLiteral("headless-scratch")));
+        passOn.onAppend = [&](const HarvestedRow& row) { rows.append(row); };
         QByteArray written;
-        Harness run(headless, nullptr, pages, [&] {
+        Harness run(headless, &passOn, pages, [&] {
             ASSERT_TRUE(rows.flush());
             written = test::readFile(out());
         });
         run.go();
 
-        EXPECT_EQ(test::readFile(out()), log.contents());
+        const QByteArray saved = formatRows(RowFormat::Tsv, columns, log.rows());
+        EXPECT_EQ(test::readFile(out()), saved);
         EXPECT_EQ(rows.rowCount(), log.rowCount());
+        EXPECT_EQ(passOn.contents(), log.contents());
         EXPECT_EQ(run.pagesDone, window.pagesDone);
         EXPECT_EQ(run.finishes, 1);
         // The last page's rows were on disk when its hook ran.
-        EXPECT_EQ(written, log.contents());
+        EXPECT_EQ(written, saved);
     }
 }
 
@@ -151,8 +158,7 @@ TEST_F(HeadlessWindowTest, StartsAtThePositionGivenAndStopsLikeTheWindow)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.from * 10 + c.stopAfterPages);
-        RowWriter rows(fd, RowFormat::Tsv);
-        HeadlessWindow headless({ 5, false, QStringLiteral("k.txt"), c.from }, rows);
+        HeadlessWindow headless({ 5, false, QStringLiteral("k.txt"), c.from });
         QStringList messages;
         headless.onMessage = [&](const QString& m) { messages << m; };
         Harness run(headless, nullptr, 3);
@@ -172,8 +178,7 @@ TEST_F(HeadlessWindowTest, StartsAtThePositionGivenAndStopsLikeTheWindow)
 
 TEST_F(HeadlessWindowTest, BoxesGoToTheMessageCallbackAndTheIntervalKeepsTheBoxsRange)
 {
-    RowWriter rows(fd, RowFormat::Tsv);
-    HeadlessWindow headless({ 5000, true, QStringLiteral("k.txt"), 0 }, rows);
+    HeadlessWindow headless({ 5000, true, QStringLiteral("k.txt"), 0 });
     EXPECT_EQ(headless.intervalSetting(), 1000);
     headless.setIntervalSetting(0);
     EXPECT_EQ(headless.intervalSetting(), 1);

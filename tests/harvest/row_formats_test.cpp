@@ -1,10 +1,15 @@
 #include "harvest/ResultsLog.h"
 #include "harvest/RowFormats.h"
 #include "support/Files.h"
+#include "support/Python.h"
 #include "text/Gbk.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +25,26 @@ using namespace tess::harvest;
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
+const RowColumns kTwo { RowColumn::Address, RowColumn::Title };
+const RowColumns kThree { RowColumn::Address, RowColumn::Title, RowColumn::Engine };
+
+HarvestedRow row(const QByteArray& address, const QByteArray& title, const QString& engine = {})
+{
+    return { .address = address, .title = title, .engine = engine };
+}
+
+// A row with everything known, from 360's second page.
+HarvestedRow fullRow()
+{
+    return { .address = "http://a.example/?q=1",
+        .title = text::toGbk(u"广州 \"服装\", 批发"),
+        .keyword = text::toGbk(u"服装"),
+        .engine = QStringLiteral("360"),
+        .page = 2,
+        .rank = 13,
+        .kind = RowKind::Result,
+        .time = QDateTime(QDate(2026, 12, 8), QTime(22, 30, 5), QTimeZone(8 * 3600)) };
+}
 
 struct CsvCase {
     const char* name;
@@ -47,48 +72,63 @@ TEST(RowFormats, CsvQuotesOnlyFieldsThatNeedItAndDoublesQuotes)
             QStringLiteral("http://a.example/,\"甲,乙\"\r\n").toUtf8() },
     };
     for (const CsvCase& c : cases)
-        EXPECT_EQ(formatRow(RowFormat::Csv, c.addressGbk, c.titleGbk), c.row) << c.name;
+        EXPECT_EQ(formatRow(RowFormat::Csv, kTwo, row(c.addressGbk, c.titleGbk)), c.row) << c.name;
 }
 
-TEST(RowFormats, TsvIsTheScratchFilesLayout)
+TEST(RowFormats, TsvKeepsTheLayoutFilesHaveAlwaysHad)
 {
-    const QByteArray rows[][2] = { { "http://a.example/", "t" }, { "http://a.example/", "a\r\nb\tc" },
-        { "http://a.example/", text::toGbk(u"标题") } };
-    for (const auto& r : rows)
-        EXPECT_EQ(formatRow(RowFormat::Tsv, r[0], r[1]), ResultsLog::formatRow(r[0], r[1]));
-    EXPECT_EQ(rowsPreamble(RowFormat::Tsv), QByteArray());
-    EXPECT_EQ(rowsPreamble(RowFormat::Csv), kBom + "address,title\r\n");
+    const RowColumns columns = defaultRowColumns(RowFormat::Tsv, false);
+    EXPECT_EQ(columns, kTwo);
+    EXPECT_EQ(
+        formatRow(RowFormat::Tsv, columns, fullRow()), "http://a.example/?q=1\t" + fullRow().title + "\r\n");
+    EXPECT_EQ(formatRow(RowFormat::Tsv, columns, row("http://a.example/", "a\r\nb\tc")),
+        "http://a.example/\ta  b c\r\n");
+    EXPECT_EQ(formatRow(RowFormat::Tsv, defaultRowColumns(RowFormat::Tsv, true), fullRow()),
+        "http://a.example/?q=1\t" + fullRow().title + "\t360\r\n");
+    // Chosen columns: numbers and times as text, what is not known empty.
+    const RowColumns chosen { RowColumn::Keyword, RowColumn::Page, RowColumn::Rank, RowColumn::Time };
+    EXPECT_EQ(formatRow(RowFormat::Tsv, chosen, fullRow()),
+        fullRow().keyword + "\t2\t13\t2026-12-08T22:30:05+08:00\r\n");
+    EXPECT_EQ(formatRow(RowFormat::Tsv, chosen, row("http://a/", "t")), "\t\t\t\r\n");
+    EXPECT_EQ(rowsPreamble(RowFormat::Tsv, kTwo), QByteArray());
+    EXPECT_EQ(rowsPreamble(RowFormat::Csv, kTwo), kBom + "address,title\r\n");
+    EXPECT_EQ(rowsPreamble(RowFormat::Csv, defaultRowColumns(RowFormat::Csv, false)),
+        kBom + "keyword,engine,page,rank,kind,address,title,time\r\n");
 }
 
 TEST(RowFormats, NamesAndFileNamesChooseTheFormat)
 {
     EXPECT_EQ(rowFormatNamed(QStringLiteral("csv")), RowFormat::Csv);
     EXPECT_EQ(rowFormatNamed(QStringLiteral("TSV")), RowFormat::Tsv);
+    EXPECT_EQ(rowFormatNamed(QStringLiteral("JsonL")), RowFormat::Jsonl);
+    EXPECT_EQ(rowFormatNamed(QStringLiteral("xlsx")), RowFormat::Xlsx);
+    EXPECT_EQ(rowFormatNamed(QStringLiteral("json")), std::nullopt);
     EXPECT_EQ(rowFormatNamed(QStringLiteral("txt")), std::nullopt);
     EXPECT_EQ(rowFormatNamed(QString()), std::nullopt);
     EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/out.csv")), RowFormat::Csv);
     EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/OUT.CSV")), RowFormat::Csv);
     EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/out.csv.txt")), RowFormat::Tsv);
     EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/csv")), RowFormat::Tsv);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/out.jsonl")), RowFormat::Jsonl);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/Out.XLSX")), RowFormat::Xlsx);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d.xlsx/out")), RowFormat::Tsv);
+    EXPECT_EQ(rowFormatForFileName(QStringLiteral("/d/out.json")), RowFormat::Tsv);
 }
 
-TEST(RowFormats, ConvertingTheScratchContentsGivesTheSameRowsAsWritingThemDirectly)
+TEST(RowFormats, SavingTheScratchRowsGivesTheSameFileAsWritingThemDirectly)
 {
-    const QList<QPair<QByteArray, QByteArray>> rows { { "http://a.example/", "one, two" },
-        { "http://b.example/", text::toGbk(u"标题 \"引\"") }, { "http://c.example/", "" },
-        // Line breaks inside a title are already blanks in the scratch file.
-        { "http://d.example/", "x\ny" } };
-    QByteArray tsv, csv = rowsPreamble(RowFormat::Csv);
-    for (const auto& r : rows) {
-        tsv += ResultsLog::formatRow(r.first, r.second);
-        csv += formatRow(RowFormat::Csv, r.first, QByteArray(r.second).replace('\n', ' '));
-    }
-    EXPECT_EQ(convertTsvRows(tsv, RowFormat::Csv), csv);
-    EXPECT_EQ(convertTsvRows(tsv, RowFormat::Tsv), tsv);
-    EXPECT_EQ(convertTsvRows({}, RowFormat::Csv), rowsPreamble(RowFormat::Csv));
-    // A row without a TAB (a hand-edited file) is an address alone.
-    EXPECT_EQ(convertTsvRows("http://e.example/\r\n", RowFormat::Csv),
-        kBom + "address,title\r\nhttp://e.example/,\r\n");
+    const HarvestedRows rows { row("http://a.example/", "one, two"),
+        row("http://b.example/", text::toGbk(u"标题 \"引\"")), row("http://c.example/", ""), fullRow() };
+    QTemporaryDir dir;
+    ResultsLog log(dir.filePath(QStringLiteral("scratch")));
+    log.restart();
+    for (const HarvestedRow& r : rows)
+        log.append(r);
+    log.flush();
+    const RowColumns all = allRowColumns();
+    for (const RowFormat format : { RowFormat::Tsv, RowFormat::Csv, RowFormat::Jsonl })
+        EXPECT_EQ(formatRows(format, all, log.rows()), formatRows(format, all, rows)) << int(format);
+    EXPECT_EQ(formatRows(RowFormat::Csv, all, {}), rowsPreamble(RowFormat::Csv, all));
 }
 
 TEST(RowFormats, RowsOfSeveralEnginesCarryTheEngineInATsvColumnAndACsvOne)
@@ -98,25 +138,129 @@ TEST(RowFormats, RowsOfSeveralEnginesCarryTheEngineInATsvColumnAndACsvOne)
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        RowWriter writer(file.handle(), RowFormat::Csv, true);
+        RowWriter writer(file.handle(), RowFormat::Csv, kThree);
         ASSERT_TRUE(writer.begin());
-        writer.append("http://a.example/", "t, 1", "360");
-        writer.append("http://b.example/", "u", "sogou");
+        writer.append(row("http://a.example/", "t, 1", QStringLiteral("360")));
+        writer.append(row("http://b.example/", "u", QStringLiteral("sogou")));
         ASSERT_TRUE(writer.flush());
     }
     const QByteArray csv
         = kBom + "address,title,engine\r\nhttp://a.example/,\"t, 1\",360\r\nhttp://b.example/,u,sogou\r\n";
     EXPECT_EQ(test::readFile(path), csv);
-    // Save results converts the scratch file's rows to the same file; a
-    // row of the scratch file without an engine keeps the column empty.
-    const QByteArray tsv = ResultsLog::formatRow("http://a.example/", "t, 1", "360")
-        + ResultsLog::formatRow("http://b.example/", "u", "sogou");
-    EXPECT_EQ(tsv, "http://a.example/\tt, 1\t360\r\nhttp://b.example/\tu\tsogou\r\n");
-    EXPECT_EQ(convertTsvRows(tsv, RowFormat::Csv), csv);
-    EXPECT_EQ(
-        convertTsvRows(tsv + "http://c.example/\tv\r\n", RowFormat::Csv), csv + "http://c.example/,v,\r\n");
-    // One engine: the two columns files have always had.
-    EXPECT_EQ(formatRow(RowFormat::Tsv, "http://a.example/", "t", {}), "http://a.example/\tt\r\n");
+    const RowColumns tsv = defaultRowColumns(RowFormat::Tsv, true);
+    EXPECT_EQ(formatRows(RowFormat::Tsv, tsv,
+                  { row("http://a.example/", "t, 1", QStringLiteral("360")), row("http://c.example/", "v") }),
+        "http://a.example/\tt, 1\t360\r\nhttp://c.example/\tv\t\r\n");
+}
+
+TEST(RowFormats, ColumnsAreParsedByNameAndAnUnknownOneIsNamed)
+{
+    struct Case {
+        const char* list;
+        RowColumns columns; // empty: an error naming `unknown`
+        const char* unknown;
+    } cases[] = {
+        { "address,title", kTwo, "" },
+        { "Keyword, RANK ,time", { RowColumn::Keyword, RowColumn::Rank, RowColumn::Time }, "" },
+        { "keyword,engine,page,rank,kind,address,title,time", allRowColumns(), "" },
+        { "address,url", {}, "url" },
+        { "address,", {}, "" },
+    };
+    for (const Case& c : cases) {
+        const auto parsed = parseRowColumns(QString::fromLatin1(c.list));
+        if (c.columns.isEmpty()) {
+            ASSERT_TRUE(std::holds_alternative<QString>(parsed)) << c.list;
+            EXPECT_TRUE(
+                std::get<QString>(parsed).contains(QStringLiteral("\"%1\"").arg(QLatin1String(c.unknown))))
+                << std::get<QString>(parsed).toStdString();
+        } else {
+            EXPECT_EQ(std::get<RowColumns>(parsed), c.columns) << c.list;
+        }
+    }
+}
+
+// Read back by Python's csv module, as a spreadsheet's import would read it.
+TEST(RowFormats, CsvNeutralisesWhatASpreadsheetWouldTakeForAFormula)
+{
+    struct Case {
+        QByteArray title; // GBK
+        QString read; // the field as a CSV reader gives it
+    } cases[] = {
+        { "=1+2", QStringLiteral("'=1+2") },
+        { "+86 20 1234", QStringLiteral("'+86 20 1234") },
+        { "-2+3", QStringLiteral("'-2+3") },
+        { "@SUM(A1)", QStringLiteral("'@SUM(A1)") },
+        { "\tx", QStringLiteral("'\tx") },
+        { "\rx", QStringLiteral("'\rx") },
+        { "=HYPERLINK(\"http://e.example/\",\"x,y\")",
+            QStringLiteral("'=HYPERLINK(\"http://e.example/\",\"x,y\")") },
+        { text::toGbk(u"=广州"), QStringLiteral("'=广州") },
+        { "a=b", QStringLiteral("a=b") },
+        { "say \"hi\", then\r\nleave", QStringLiteral("say \"hi\", then\r\nleave") },
+        { "", QString() },
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rows.csv"));
+    HarvestedRows rows;
+    for (const Case& c : cases)
+        rows.append({ .address = "=cmd|' /C calc'!A0",
+            .title = c.title,
+            .keyword = "-k",
+            .engine = QStringLiteral("360") });
+    test::writeFile(path, formatRows(RowFormat::Csv, allRowColumns(), rows));
+    QByteArray error;
+    const auto read
+        = test::runPython(QStringLiteral("import csv, json, sys\n"
+                                         "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                                         "    print(json.dumps(list(csv.reader(f))))\n"),
+            { path }, &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    const QJsonArray table = QJsonDocument::fromJson(*read).array();
+    ASSERT_EQ(table.size(), std::size(cases) + 1);
+    EXPECT_EQ(table[0].toVariant().toStringList().join(u','),
+        QStringLiteral("keyword,engine,page,rank,kind,address,title,time"));
+    for (qsizetype i = 0; i < qsizetype(std::size(cases)); ++i) {
+        const QJsonArray fields = table[i + 1].toArray();
+        ASSERT_EQ(fields.size(), 8);
+        EXPECT_EQ(fields[6].toString(), cases[i].read) << i;
+        EXPECT_EQ(fields[0].toString(), QStringLiteral("'-k"));
+        EXPECT_EQ(fields[5].toString(), QStringLiteral("'=cmd|' /C calc'!A0"));
+        EXPECT_EQ(fields[2].toString(), QString()); // page not known
+        EXPECT_EQ(fields[4].toString(), QStringLiteral("link"));
+    }
+}
+
+TEST(RowFormats, JsonLinesHaveEveryColumnWithNumbersAndNulls)
+{
+    HarvestedRow bare = row("http://b.example/", "a\"b\\c\x01\n");
+    bare.kind = RowKind::Ad;
+    const QByteArray lines = formatRows(RowFormat::Jsonl, allRowColumns(), { fullRow(), bare });
+    const QList<QByteArray> split = lines.split('\n');
+    ASSERT_EQ(split.size(), 3);
+    EXPECT_TRUE(split[2].isEmpty());
+    QJsonParseError error;
+    const QJsonDocument first = QJsonDocument::fromJson(split[0], &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << split[0].toStdString();
+    const QJsonObject full = first.object();
+    EXPECT_EQ(full.keys().size(), 8);
+    EXPECT_EQ(full[QStringLiteral("keyword")].toString(), QStringLiteral("服装"));
+    EXPECT_EQ(full[QStringLiteral("engine")].toString(), QStringLiteral("360"));
+    EXPECT_EQ(full[QStringLiteral("page")].toInt(), 2);
+    EXPECT_EQ(full[QStringLiteral("rank")].toInt(), 13);
+    EXPECT_EQ(full[QStringLiteral("kind")].toString(), QStringLiteral("result"));
+    EXPECT_EQ(full[QStringLiteral("address")].toString(), QStringLiteral("http://a.example/?q=1"));
+    EXPECT_EQ(full[QStringLiteral("title")].toString(), QStringLiteral("广州 \"服装\", 批发"));
+    EXPECT_EQ(full[QStringLiteral("time")].toString(), QStringLiteral("2026-12-08T22:30:05+08:00"));
+    // The keys in the columns' order.
+    EXPECT_TRUE(split[0].startsWith("{\"keyword\":")) << split[0].toStdString();
+    const QJsonObject b = QJsonDocument::fromJson(split[1], &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << split[1].toStdString();
+    EXPECT_TRUE(b[QStringLiteral("page")].isNull());
+    EXPECT_TRUE(b[QStringLiteral("rank")].isNull());
+    EXPECT_TRUE(b[QStringLiteral("time")].isNull());
+    EXPECT_EQ(b[QStringLiteral("keyword")].toString(), QString());
+    EXPECT_EQ(b[QStringLiteral("kind")].toString(), QStringLiteral("ad"));
+    EXPECT_EQ(b[QStringLiteral("title")].toString(), QStringLiteral("a\"b\\c\x01\n"));
 }
 
 TEST(RowWriter, RowsReachTheFileOnlyWhenFlushed)
@@ -125,14 +269,14 @@ TEST(RowWriter, RowsReachTheFileOnlyWhenFlushed)
     const QString path = dir.filePath(QStringLiteral("out.csv"));
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
-    RowWriter writer(fd, RowFormat::Csv);
+    RowWriter writer(fd, RowFormat::Csv, kTwo);
     ASSERT_TRUE(writer.begin());
-    writer.append("http://a.example/", "a,b");
-    writer.append("http://b.example/", "c");
-    EXPECT_EQ(test::readFile(path), rowsPreamble(RowFormat::Csv));
+    writer.append(row("http://a.example/", "a,b"));
+    writer.append(row("http://b.example/", "c"));
+    EXPECT_EQ(test::readFile(path), rowsPreamble(RowFormat::Csv, kTwo));
     ASSERT_TRUE(writer.flush());
     EXPECT_EQ(test::readFile(path),
-        rowsPreamble(RowFormat::Csv) + "http://a.example/,\"a,b\"\r\nhttp://b.example/,c\r\n");
+        rowsPreamble(RowFormat::Csv, kTwo) + "http://a.example/,\"a,b\"\r\nhttp://b.example/,c\r\n");
     EXPECT_EQ(writer.rowCount(), 2);
     ::close(fd);
 }
@@ -142,14 +286,14 @@ TEST(RowWriter, AFullDeviceFailsTheFlushAndEveryOneAfter)
     const int fd = ::open("/dev/full", O_WRONLY);
     if (fd < 0)
         GTEST_SKIP() << "no /dev/full";
-    RowWriter tsv(fd, RowFormat::Tsv);
+    RowWriter tsv(fd, RowFormat::Tsv, kTwo);
     EXPECT_TRUE(tsv.begin()); // nothing to write yet
-    tsv.append("http://a.example/", "t");
+    tsv.append(row("http://a.example/", "t"));
     errno = 0;
     EXPECT_FALSE(tsv.flush());
     EXPECT_EQ(errno, ENOSPC);
     EXPECT_FALSE(tsv.flush());
-    RowWriter csv(fd, RowFormat::Csv);
+    RowWriter csv(fd, RowFormat::Csv, kTwo);
     EXPECT_FALSE(csv.begin());
     ::close(fd);
 }
@@ -162,9 +306,9 @@ TEST(RowWriter, AWriteCutShortLeavesTheRowsBeforeIt)
     const QString path = dir.filePath(QStringLiteral("out.txt"));
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     ASSERT_GE(fd, 0);
-    RowWriter writer(fd, RowFormat::Tsv);
+    RowWriter writer(fd, RowFormat::Tsv, kTwo);
     ASSERT_TRUE(writer.begin());
-    writer.append("http://a.example/", "first page");
+    writer.append(row("http://a.example/", "first page"));
     ASSERT_TRUE(writer.flush());
     const QByteArray firstPage = test::readFile(path);
 
@@ -174,8 +318,8 @@ TEST(RowWriter, AWriteCutShortLeavesTheRowsBeforeIt)
     rlimit small = saved;
     small.rlim_cur = static_cast<rlim_t>(firstPage.size() + 10);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    writer.append("http://b.example/", "second page, cut short");
-    writer.append("http://c.example/", "second page");
+    writer.append(row("http://b.example/", "second page, cut short"));
+    writer.append(row("http://c.example/", "second page"));
     const bool written = writer.flush();
     const int error = errno;
     ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -189,16 +333,16 @@ TEST(RowWriter, AWriteCutShortLeavesTheRowsBeforeIt)
 TEST(RowWriter, RowsAddedToAFileGoUnderItsHeader)
 {
     QTemporaryDir dir;
-    const QString path = test::writeFile(
-        dir.filePath(QStringLiteral("out.csv")), rowsPreamble(RowFormat::Csv) + "http://a.example/,a\r\n");
+    const QString path = test::writeFile(dir.filePath(QStringLiteral("out.csv")),
+        rowsPreamble(RowFormat::Csv, kTwo) + "http://a.example/,a\r\n");
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_APPEND);
     ASSERT_GE(fd, 0);
-    RowWriter writer(fd, RowFormat::Csv);
+    RowWriter writer(fd, RowFormat::Csv, kTwo);
     ASSERT_TRUE(writer.begin());
-    writer.append("http://b.example/", "b");
+    writer.append(row("http://b.example/", "b"));
     ASSERT_TRUE(writer.flush());
     EXPECT_EQ(test::readFile(path),
-        rowsPreamble(RowFormat::Csv) + "http://a.example/,a\r\nhttp://b.example/,b\r\n");
+        rowsPreamble(RowFormat::Csv, kTwo) + "http://a.example/,a\r\nhttp://b.example/,b\r\n");
     ::close(fd);
 }
 

@@ -288,7 +288,7 @@ TEST_F(SearchRunTest, TheListIsEmptiedPastAHundredRowsButTheLogKeepsEveryRow)
     EXPECT_GT(window.clears, 2);
     const QByteArray all = log.contents();
     EXPECT_EQ(all.count("\r\n"), 225);
-    EXPECT_TRUE(all.startsWith("http://alpha-1-0.example.com/\t\xB1\xEA\xCC\xE2 0\r\n"));
+    EXPECT_TRUE(all.startsWith("http://alpha-1-0.example.com/\t\xB1\xEA\xCC\xE2 0\tclassic\t"));
 }
 
 TEST_F(SearchRunTest, StartingAgainWhileAStoppedPageLoadsBeginsANewRunWithoutFinishing)
@@ -598,11 +598,11 @@ TEST_F(TwoEngineRunTest, EachKeywordIsAskedOfEveryEngineInTurnAndEveryRowKnowsIt
     EXPECT_EQ(run.counts().engines[1].harvested, 4);
     EXPECT_EQ(window.rowEngines.first(), QStringLiteral("classic"));
     EXPECT_EQ(window.rowEngines.last(), QStringLiteral("second"));
-    // With several engines the scratch file names each row's engine.
+    // The scratch file names each row's engine.
     const QByteArray scratch = log.contents();
-    EXPECT_TRUE(scratch.startsWith("http://alpha.one-test-1.example.com/\tt\tclassic\r\n"))
+    EXPECT_TRUE(scratch.startsWith("http://alpha.one-test-1.example.com/\tt\tclassic\t"))
         << scratch.constData();
-    EXPECT_TRUE(scratch.contains("http://alpha.two-test-1.example.com/\tt\tsecond\r\n"));
+    EXPECT_TRUE(scratch.contains("http://alpha.two-test-1.example.com/\tt\tsecond\t"));
     EXPECT_EQ(window.panels[PanelStatus], QStringLiteral("搜索已经结束！各引擎：经典 6 条；第二 4 条"));
 }
 

@@ -7,9 +7,12 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/HeadlessWindow.h"
 #include "harvest/RequestAddress.h"
+#include "harvest/ResultsLog.h"
+#include "harvest/RunTexts.h"
 #include "harvest/SearchEngine.h"
 #include "harvest/SearchRun.h"
 #include "harvest/StateFile.h"
+#include "harvest/WorkbookWriter.h"
 #include "io/FileDescriptor.h"
 #include "io/PathName.h"
 #include "io/SystemCalls.h"
@@ -127,15 +130,43 @@ std::optional<int> openOutputFile(const HarvestArguments& args, Output& out)
     return std::nullopt;
 }
 
+// Where a workbook's rows wait while the run goes: whole rows of the
+// scratch file's layout, which a crash leaves for the user.
+QString workbookRowsPath(const QString& output) { return output + QStringLiteral(".rows.txt"); }
+
+// A workbook is written only at the end: the target is left alone until
+// then, but what would refuse it then refuses the run now.
+std::optional<int> checkWorkbookTarget(const HarvestArguments& args)
+{
+    struct stat st { };
+    if (::stat(io::encodePath(workbookRowsPath(args.output)).constData(), &st) == 0) {
+        say(QStringLiteral("harvest: %1 holds the rows of a run that did not finish; save them or delete "
+                           "the file, then run again")
+                .arg(workbookRowsPath(args.output)));
+        return HarvestUsage;
+    }
+    if (::stat(io::encodePath(args.output).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+        && args.existingOutput != HarvestArguments::ExistingOutput::Replace) {
+        say(QStringLiteral("harvest: %1 already holds %2 bytes; to replace it give --force")
+                .arg(args.output)
+                .arg(st.st_size));
+        return HarvestUsage;
+    }
+    return std::nullopt;
+}
+
 // Opens the output and writes its preamble; the exit status when either
 // fails (the message is out).
 std::optional<int> openOutput(
     const HarvestArguments& args, Output& out, std::optional<harvest::RowWriter>& rows, bool withEngine)
 {
+    if (args.format == harvest::RowFormat::Xlsx)
+        return checkWorkbookTarget(args);
     if (!args.output.isEmpty())
         if (const std::optional<int> status = openOutputFile(args, out))
             return status;
-    rows.emplace(out.fd, args.format, withEngine);
+    rows.emplace(
+        out.fd, args.format, args.columns.value_or(harvest::defaultRowColumns(args.format, withEngine)));
     if (!rows->begin()) {
         say(QStringLiteral("cannot write %1: %2").arg(out.name, systemError(errno)));
         return HarvestFailed;
@@ -147,7 +178,7 @@ std::optional<int> openOutput(
 struct RunSetting {
     const HarvestArguments& args;
     harvest::KeywordList keywords;
-    harvest::RowWriter& rows;
+    harvest::RowWriter* rows; // none for a workbook
     QString outName;
     QString scratchFolder; // the run's own, for its browser profile
     QString statePath;
@@ -176,10 +207,15 @@ private:
     void sayDroppedEngines(const harvest::RunEnd& end);
     void sayIfNothingSearched(const harvest::RunEnd& end);
     void tearDown();
+    void writeWorkbook();
+    qint64 rowCount() const { return m_log.rowCount(); }
     void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
 
     RunSetting m_setting;
     harvest::HeadlessWindow m_window;
+    // Every row with where it came from: passed on to the output as it
+    // comes, or kept beside the workbook until it is written.
+    harvest::ResultsLog m_log;
     ProgressLine m_progress;
     std::unique_ptr<HarvestAssembly> m_harvest;
     // Listens to the stop signals from the start until the run is over.
@@ -194,21 +230,31 @@ private:
 HeadlessRun::HeadlessRun(RunSetting setting)
     : m_setting(std::move(setting))
     , m_window({ m_setting.args.intervalSeconds, m_setting.args.dedupe, m_setting.args.keywordFile,
-                   m_setting.args.from },
-          m_setting.rows)
+          m_setting.args.from })
+    , m_log(m_setting.rows ? QDir(m_setting.scratchFolder).filePath(QStringLiteral("rows.txt"))
+                           : workbookRowsPath(m_setting.args.output))
 {
+    if (harvest::RowWriter* rows = m_setting.rows)
+        m_log.onAppend = [rows](const harvest::HarvestedRow& row) { rows->append(row); };
+    else
+        m_log.onWriteFailure = [this](const QString&) {
+            fail(QStringLiteral("cannot write %1: the rows are kept in memory until the workbook is written")
+                     .arg(m_log.path()));
+        };
     m_window.onMessage = [this](const QString& text) { fail(text); };
     m_window.onNotice = [this](const harvest::RunNotice& notice) { onNotice(notice); };
     m_harvest = std::make_unique<HarvestAssembly>(assemblyOptions());
     m_harvest->run().keywordList() = m_setting.keywords;
     m_harvest->run().setOnePerSite(m_setting.args.onePerSite);
     m_harvest->run().setExcludedSites(m_setting.excludedSites);
+    m_harvest->run().setTakeAds(m_setting.args.takeAds);
 }
 
 HarvestAssembly::Options HeadlessRun::assemblyOptions()
 {
     HarvestAssembly::Options options = headless::assemblyOptions(m_window, m_setting.scratchFolder,
         m_setting.engines, m_setting.statePath, [this](const QString& message) { fail(message); });
+    options.log = &m_log;
     options.pageHarvested = [this] { onPageHarvested(); };
     options.finished = [this](const harvest::RunEnd&) {
         m_finished = true;
@@ -243,15 +289,15 @@ void HeadlessRun::onNotice(const harvest::RunNotice& notice)
 void HeadlessRun::onPageHarvested()
 {
     const harvest::SearchRun& run = m_harvest->run();
-    if (!m_setting.rows.flush()) {
+    if (m_setting.rows && !m_setting.rows->flush()) {
         // The page is its keyword's: the keyword has to be searched again.
         if (!m_undelivered)
             m_undelivered = run.keywordIndex() - 1;
         fail(QStringLiteral("cannot write %1: %2").arg(m_setting.outName, systemError(errno)));
         return;
     }
-    m_progress.page(run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageIndex(),
-        m_setting.rows.rowCount());
+    m_progress.page(
+        run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageIndex(), rowCount());
 }
 
 void HeadlessRun::onVerificationNeeded()
@@ -372,9 +418,28 @@ void HeadlessRun::tearDown()
     headless::settleAfterBrowser();
 }
 
+// The workbook from the rows kept beside it, whole, at the end of the run
+// however it ended; the rows go once it is written.
+void HeadlessRun::writeWorkbook()
+{
+    if (m_setting.rows)
+        return;
+    try {
+        const harvest::RowColumns columns
+            = m_setting.args.columns.value_or(harvest::defaultRowColumns(harvest::RowFormat::Xlsx, false));
+        harvest::saveWorkbook(m_setting.args.output, columns, m_log.rows());
+        m_log.remove();
+    } catch (const text::AppError& e) {
+        m_progress.breakLine();
+        say(QStringLiteral("%1; the rows are in %2").arg(e.message(), m_log.path()));
+        m_status = HarvestFailed;
+    }
+}
+
 int HeadlessRun::exec()
 {
     runToEnd();
+    writeWorkbook();
     keepPosition();
     tearDown();
     stopsignals::release();
@@ -434,8 +499,8 @@ int runHeadlessHarvest(int argc, char** argv, const HarvestArguments& args)
         say(QStringLiteral("cannot create a pipe: %1").arg(systemError(errno)));
         return HarvestFailed;
     }
-    HeadlessRun run({ args, std::get<harvest::KeywordList>(std::move(slice)), *rows, output.name,
-        scratch.path(), statePath, *engines, std::move(excluded) });
+    HeadlessRun run({ args, std::get<harvest::KeywordList>(std::move(slice)), rows ? &*rows : nullptr,
+        output.name, scratch.path(), statePath, *engines, std::move(excluded) });
     return run.exec();
 }
 

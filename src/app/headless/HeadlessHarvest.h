@@ -31,7 +31,11 @@ struct HarvestArguments {
     bool dedupe = false; // --dedupe
     bool onePerSite = false; // --unique domain: one row per site (registrable domain)
     QString dropListed; // --drop-listed FILE: sites never harvested; empty: none
-    harvest::RowFormat format = harvest::RowFormat::Tsv; // --format
+    // --format; without it by -o's extension, else Tsv
+    harvest::RowFormat format = harvest::RowFormat::Tsv;
+    // --columns (Tsv and Csv); none: the format's own (defaultRowColumns)
+    std::optional<harvest::RowColumns> columns;
+    bool takeAds = true; // --no-ads: false
     QString stateFile; // --state; empty: no state file is written
 };
 

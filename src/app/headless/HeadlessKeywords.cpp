@@ -77,8 +77,6 @@ private:
     void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
 
     MiningSetting m_setting;
-    // No rows are taken: the writer is never written to.
-    harvest::RowWriter m_noRows { -1, harvest::RowFormat::Tsv };
     harvest::HeadlessWindow m_window;
     ProgressLine m_progress;
     std::unique_ptr<HarvestAssembly> m_harvest;
@@ -91,7 +89,7 @@ private:
 
 MiningRun::MiningRun(MiningSetting setting)
     : m_setting(std::move(setting))
-    , m_window({ m_setting.args.intervalSeconds, false, m_setting.args.seedFile, 0 }, m_noRows)
+    , m_window({ m_setting.args.intervalSeconds, false, m_setting.args.seedFile, 0 })
 {
     m_window.onMessage = [this](const QString& text) { fail(text); };
     m_window.onNotice = [this](const harvest::RunNotice& notice) {

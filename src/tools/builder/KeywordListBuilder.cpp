@@ -8,8 +8,10 @@
 #include "ui/Application.h"
 
 #include <QLabel>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace tess::tools {
 namespace {
@@ -123,6 +125,32 @@ void KeywordListBuilder::saveKeywordList()
         // failed save leaves any earlier file whole.
         io::replaceFile(*path, fileBytes(m_keywordListEdit->toPlainText()));
     });
+}
+
+void KeywordListBuilder::addPage(QWidget* page, const QString& title)
+{
+    if (!m_pages) {
+        // The word lists keep their places on a page of their own.
+        auto* combine = new QWidget;
+        combine->setObjectName(QStringLiteral("CombinePage"));
+        combine->setFixedSize(size());
+        for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            child->setParent(combine);
+            child->show();
+        }
+        m_pages = new QTabWidget(this);
+        m_pages->setObjectName(QStringLiteral("BuilderPages"));
+        m_pages->addTab(combine, QStringLiteral("组合"));
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(m_pages);
+        // The word lists need little room, the other pages a browser's.
+        connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
+            resize(index == 0 ? minimumSizeHint() : size().expandedTo(QSize(960, 720)));
+        });
+        resize(minimumSizeHint());
+    }
+    m_pages->addTab(page, title);
 }
 
 } // namespace tess::tools

@@ -5,6 +5,7 @@
 #include "ui/SecondaryWindow.h"
 
 class QLabel;
+class QTabWidget;
 class QTextEdit;
 class QToolButton;
 
@@ -26,6 +27,12 @@ public:
     QTextEdit* keywordListEdit() const { return m_keywordListEdit; }
     const ui::FileDialog& saveDialog() const { return m_saveDialog; }
 
+    // Adds a page after the word lists' own; the window then shows its
+    // pages as tabs, the first "组合", and takes each page's size as it is
+    // chosen.
+    void addPage(QWidget* page, const QString& title);
+    QTabWidget* pages() const { return m_pages; }
+
 public slots:
     // Create: each line of the region words with each line of the trade
     // words, as "R T", into the keyword list box.
@@ -44,6 +51,7 @@ private:
     QToolButton* m_buildButton;
     QToolButton* m_saveButton;
     ui::FileDialog m_saveDialog;
+    QTabWidget* m_pages = nullptr;
 };
 
 } // namespace tess::tools

@@ -157,6 +157,8 @@ bool KeywordMiner::take(const QString& keyword, int depth)
     m_pending += line;
     m_bytes += line.size();
     ++m_count;
+    if (onTaken)
+        onTaken(shown, depth);
     if (m_pending.size() >= kChunk)
         flushPending();
     return true;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -76,6 +77,10 @@ public:
     bool full() const;
     // Why the list stopped growing before its bound; empty when it did not.
     const QString& stopMessage() const { return m_stopMessage; }
+
+    // Told of each keyword taken, seeds included, as it is taken: its text
+    // as written and its depth. Optional.
+    std::function<void(const QString& keyword, int depth)> onTaken;
 
     // The keywords, GBK, CR LF after each. Throws what the sink throws,
     // and SpillError when the temporary file cannot be read.

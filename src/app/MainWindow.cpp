@@ -307,6 +307,9 @@ QWidget* MainWindow::buildExclusionRow()
     clear->setText(QStringLiteral("清除"));
     connect(clear, &QToolButton::clicked, this, [this] { ui::guarded([this] { useExclusionList({}); }); });
     h->addWidget(clear);
+    // The options row above has no room left.
+    h->addSpacing(8);
+    h->addWidget(buildSkipAdsBox(row));
     return row;
 }
 
@@ -395,7 +398,6 @@ QWidget* MainWindow::buildOptionsRow()
     m_onePerSiteCheck->setToolTip(QStringLiteral("勾选后，本次搜索中每个站点（注册域名）只采集第一个网址"));
     connect(m_onePerSiteCheck, &QCheckBox::toggled, this, [this](bool on) { run().setOnePerSite(on); });
     h->addWidget(m_onePerSiteCheck);
-    h->addWidget(buildSkipAdsBox(row));
     h->addSpacing(8);
     h->addWidget(new QLabel(QStringLiteral("规则："), row));
     m_rulesBox = new EngineChooser(row);

@@ -72,13 +72,23 @@ MiningPage::MiningPage(Options options, QWidget* parent)
     m_foundList->header()->setStretchLastSection(false);
     m_foundList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_foundList->setColumnWidth(1, 48);
+    m_foundList->setMaximumHeight(260);
     top->addWidget(m_foundList, 1);
-    column->addLayout(top);
+    column->addLayout(top, 0);
     column->addWidget(buildCommands());
     m_status = named(
         new QLabel(QStringLiteral("填入种子关键词（每行一个），选择搜索引擎后开始挖掘"), this), "MineStatus");
     column->addWidget(m_status);
     m_browserColumn = new QVBoxLayout;
+    // The browser comes with the first run; till then, a word on what it is for.
+    m_browserNote = named(
+        new QLabel(
+            QStringLiteral("开始挖掘后，这里显示搜索引擎的页面；遇到验证页面时，请在这里完成验证"), this),
+        "MineBrowserNote");
+    m_browserNote->setAlignment(Qt::AlignCenter);
+    m_browserNote->setFrameShape(QFrame::StyledPanel);
+    m_browserNote->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_browserColumn->addWidget(m_browserNote);
     column->addLayout(m_browserColumn, 1);
 
     m_saveDialog
@@ -127,6 +137,7 @@ QWidget* MiningPage::buildSettings()
     m_intervalSpin = spin("MineIntervalSpin", 1, 1000, 5);
     form->addRow(QStringLiteral("搜索间隔[秒]："), m_intervalSpin);
     box->setFixedWidth(330);
+    box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return box;
 }
 
@@ -194,6 +205,8 @@ void MiningPage::startMining()
             .finished = [this](const harvest::RunEnd&) { onFinished(); },
             .relatedSearchesRead = [this](int index, const QByteArray&, const QString&,
                                        const QList<QString>& related) { onRelated(index, related); } });
+        delete m_browserNote;
+        m_browserNote = nullptr;
         m_browserColumn->addWidget(named(m_harvest->browserHost().view(), "MineBrowser"));
     }
     harvest::SearchRun& run = m_harvest->run();
@@ -243,6 +256,18 @@ void MiningPage::useKeywords()
     if (m_options.useKeywords)
         m_options.useKeywords(path);
     m_status->setText(QStringLiteral("已导入主窗口：%1 个关键词，见 %2").arg(foundCount()).arg(path));
+    // The builder holds the main window till it closes; the list is there now.
+    if (window() != this)
+        window()->close();
+}
+
+void MiningPage::hideEvent(QHideEvent* event)
+{
+    // Closing the window ends the run (another page being chosen does
+    // not); what it found stays to be saved.
+    if (!window()->isVisible())
+        stopMining();
+    QWidget::hideEvent(event);
 }
 
 void MiningPage::feedRun()

@@ -82,6 +82,9 @@ public:
     void plainMessage(const QString& text) override;
     void reportError(const QString& text) override;
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     QWidget* buildSettings();
     QWidget* buildCommands();
@@ -108,6 +111,7 @@ private:
     QTreeView* m_foundList = nullptr;
     QLabel* m_status = nullptr;
     QVBoxLayout* m_browserColumn = nullptr;
+    QLabel* m_browserNote = nullptr; // in the browser's place till the first run
     ui::FileDialog m_saveDialog;
     std::unique_ptr<tools::KeywordMiner> m_miner;
     std::unique_ptr<HarvestAssembly> m_harvest;

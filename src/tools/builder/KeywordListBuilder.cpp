@@ -8,6 +8,7 @@
 #include "ui/Application.h"
 
 #include <QLabel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
@@ -127,6 +128,12 @@ void KeywordListBuilder::saveKeywordList()
     });
 }
 
+QSize KeywordListBuilder::combinedSize() const
+{
+    const QSize page = m_pages->widget(0)->size();
+    return { page.width() + 4, page.height() + m_pages->tabBar()->sizeHint().height() + 4 };
+}
+
 void KeywordListBuilder::addPage(QWidget* page, const QString& title)
 {
     if (!m_pages) {
@@ -141,14 +148,16 @@ void KeywordListBuilder::addPage(QWidget* page, const QString& title)
         m_pages = new QTabWidget(this);
         m_pages->setObjectName(QStringLiteral("BuilderPages"));
         m_pages->addTab(combine, QStringLiteral("组合"));
+        // Each page asks for the room it needs when it is shown, not the
+        // room the largest one needs.
+        m_pages->setMinimumSize(1, 1);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(m_pages);
         // The word lists need little room, the other pages a browser's.
-        connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
-            resize(index == 0 ? minimumSizeHint() : size().expandedTo(QSize(960, 720)));
-        });
-        resize(minimumSizeHint());
+        connect(m_pages, &QTabWidget::currentChanged, this,
+            [this](int index) { resize(index == 0 ? combinedSize() : size().expandedTo(QSize(960, 720))); });
+        resize(combinedSize());
     }
     m_pages->addTab(page, title);
 }

@@ -42,6 +42,9 @@ public slots:
     void saveKeywordList();
 
 private:
+    // The window's size on the word lists' page.
+    QSize combinedSize() const;
+
     QLabel* m_regionWordsLabel;
     QLabel* m_tradeWordsLabel;
     QLabel* m_keywordListLabel;

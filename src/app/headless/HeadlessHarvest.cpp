@@ -188,7 +188,7 @@ struct RunSetting {
 
 // One harvest from its start to its exit status, on the application's
 // event loop.
-class HeadlessRun final {
+class HeadlessRun final : public headless::RunDriver {
 public:
     explicit HeadlessRun(RunSetting setting);
 
@@ -196,39 +196,30 @@ public:
     int exec();
 
 private:
+    HarvestAssembly* assembly() override { return m_harvest.get(); }
     HarvestAssembly::Options assemblyOptions();
-    void fail(const QString& message);
     void onNotice(const harvest::RunNotice& notice);
     void onPageHarvested();
-    void onVerificationNeeded();
-    void onStopSignal();
-    void runToEnd();
     void keepPosition();
     void sayDroppedEngines(const harvest::RunEnd& end);
     void sayIfNothingSearched(const harvest::RunEnd& end);
     void tearDown();
     void writeWorkbook();
     qint64 rowCount() const { return m_log.rowCount(); }
-    void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
 
     RunSetting m_setting;
     harvest::HeadlessWindow m_window;
     // Every row with where it came from: passed on to the output as it
     // comes, or kept beside the workbook until it is written.
     harvest::ResultsLog m_log;
-    ProgressLine m_progress;
     std::unique_ptr<HarvestAssembly> m_harvest;
-    // Listens to the stop signals from the start until the run is over.
-    std::unique_ptr<QSocketNotifier> m_signalNotifier;
-    int m_status = HarvestDone;
-    int m_stopSignal = 0;
     // The first keyword some of whose rows the output refused.
     std::optional<int> m_undelivered;
-    bool m_finished = false;
 };
 
 HeadlessRun::HeadlessRun(RunSetting setting)
-    : m_setting(std::move(setting))
+    : RunDriver(QStringLiteral("stopping: the page in flight is harvested first"))
+    , m_setting(std::move(setting))
     , m_window({ m_setting.args.intervalSeconds, m_setting.args.dedupe, m_setting.args.keywordFile,
           m_setting.args.from })
     , m_log(m_setting.rows ? QDir(m_setting.scratchFolder).filePath(QStringLiteral("rows.txt"))
@@ -256,26 +247,9 @@ HarvestAssembly::Options HeadlessRun::assemblyOptions()
         m_setting.engines, m_setting.statePath, [this](const QString& message) { fail(message); });
     options.log = &m_log;
     options.pageHarvested = [this] { onPageHarvested(); };
-    options.finished = [this](const harvest::RunEnd&) {
-        m_finished = true;
-        quitSoon();
-    };
+    options.finished = [this](const harvest::RunEnd&) { runFinished(); };
     options.verificationNeeded = [this] { onVerificationNeeded(); };
     return options;
-}
-
-void HeadlessRun::fail(const QString& message)
-{
-    m_progress.breakLine();
-    say(message);
-    if (m_status == HarvestDone)
-        m_status = HarvestFailed;
-    // The run goes no further: the page in flight, if any, is harvested
-    // and the run finishes.
-    if (m_harvest && !m_finished)
-        m_harvest->run().stop();
-    if (m_finished)
-        quitSoon();
 }
 
 void HeadlessRun::onNotice(const harvest::RunNotice& notice)
@@ -298,51 +272,6 @@ void HeadlessRun::onPageHarvested()
     }
     m_progress.page(
         run.keywordIndex(), static_cast<int>(m_setting.keywords.size()), run.pageIndex(), rowCount());
-}
-
-void HeadlessRun::onVerificationNeeded()
-{
-    // No one is here to pass it: the engine is asked no more, the others
-    // go on, and the engine's part can be resumed once it lets requests
-    // through again.
-    if (m_status == HarvestDone)
-        m_status = HarvestPagesMissing;
-    m_progress.breakLine();
-    const harvest::RuleSet& rules = m_harvest->run().rules();
-    say(headless::verificationText(rules.name, m_harvest->browserHost().snapshot().location));
-    QTimer::singleShot(0, qApp, [this] {
-        if (!m_finished)
-            m_harvest->run().skipEngine();
-    });
-}
-
-void HeadlessRun::onStopSignal()
-{
-    while (const int signo = stopsignals::take()) {
-        if (m_stopSignal == 0) {
-            m_stopSignal = signo;
-            m_progress.breakLine();
-            say(QStringLiteral("stopping: the page in flight is harvested first"));
-        }
-        if (!m_finished && m_harvest)
-            m_harvest->run().stop();
-    }
-}
-
-void HeadlessRun::runToEnd()
-{
-    m_signalNotifier = std::make_unique<QSocketNotifier>(stopsignals::readEnd(), QSocketNotifier::Read);
-    QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, [this] { onStopSignal(); });
-    stopsignals::catchSignals();
-    try {
-        m_harvest->run().start();
-    } catch (const text::AppError& e) {
-        fail(e.message());
-    }
-    if (!m_finished && m_harvest->pollTimer().enabled())
-        QCoreApplication::exec();
-    else if (!m_finished && m_status == HarvestDone)
-        m_status = HarvestFailed; // the start refused; its box is on standard error
 }
 
 // Tells the position that resumes the run, and keeps it in the state file.

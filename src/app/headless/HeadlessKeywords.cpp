@@ -59,7 +59,7 @@ struct MiningSetting {
 // One mining run from its start to its exit status, on the application's
 // event loop: the search run asks the keywords the miner hands out, and
 // the miner takes each page's related searches.
-class MiningRun final {
+class MiningRun final : public headless::RunDriver {
 public:
     explicit MiningRun(MiningSetting setting);
 
@@ -67,28 +67,20 @@ public:
     int exec();
 
 private:
-    void fail(const QString& message);
+    HarvestAssembly* assembly() override { return m_harvest.get(); }
     void onRelated(int index, const QList<QString>& related);
     void feedRun();
-    void onVerificationNeeded();
-    void onStopSignal();
-    void runToEnd();
     void writeKeywords();
-    void quitSoon() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
 
     MiningSetting m_setting;
     harvest::HeadlessWindow m_window;
-    ProgressLine m_progress;
     std::unique_ptr<HarvestAssembly> m_harvest;
-    std::unique_ptr<QSocketNotifier> m_signalNotifier;
-    int m_status = HarvestDone;
-    int m_stopSignal = 0;
     bool m_full = false; // the list is full: the run was stopped for it
-    bool m_finished = false;
 };
 
 MiningRun::MiningRun(MiningSetting setting)
-    : m_setting(std::move(setting))
+    : RunDriver(QStringLiteral("stopping: the page in flight is read first; every keyword found is kept"))
+    , m_setting(std::move(setting))
     , m_window({ m_setting.args.intervalSeconds, false, m_setting.args.seedFile, 0 })
 {
     m_window.onMessage = [this](const QString& text) { fail(text); };
@@ -104,10 +96,7 @@ MiningRun::MiningRun(MiningSetting setting)
     HarvestAssembly::Options options = headless::assemblyOptions(m_window, m_setting.scratchFolder,
         m_setting.engines, QDir(m_setting.scratchFolder).filePath(QLatin1String(harvest::kStateFileName)),
         [this](const QString& message) { fail(message); });
-    options.finished = [this](const harvest::RunEnd&) {
-        m_finished = true;
-        quitSoon();
-    };
+    options.finished = [this](const harvest::RunEnd&) { runFinished(); };
     options.verificationNeeded = [this] { onVerificationNeeded(); };
     options.relatedSearchesRead = [this](int index, const QByteArray&, const QString&,
                                       const QList<QString>& related) { onRelated(index, related); };
@@ -146,60 +135,6 @@ void MiningRun::onRelated(int index, const QList<QString>& related)
     else
         say(QStringLiteral("--max %1 reached; nothing more is asked").arg(m_setting.args.max));
     m_harvest->run().stop();
-}
-
-void MiningRun::fail(const QString& message)
-{
-    m_progress.breakLine();
-    say(message);
-    if (m_status == HarvestDone)
-        m_status = HarvestFailed;
-    if (m_harvest && !m_finished)
-        m_harvest->run().stop();
-    if (m_finished)
-        quitSoon();
-}
-
-void MiningRun::onVerificationNeeded()
-{
-    if (m_status == HarvestDone)
-        m_status = HarvestPagesMissing;
-    m_progress.breakLine();
-    say(headless::verificationText(
-        m_harvest->run().rules().name, m_harvest->browserHost().snapshot().location));
-    QTimer::singleShot(0, qApp, [this] {
-        if (!m_finished)
-            m_harvest->run().skipEngine();
-    });
-}
-
-void MiningRun::onStopSignal()
-{
-    while (const int signo = stopsignals::take()) {
-        if (m_stopSignal == 0) {
-            m_stopSignal = signo;
-            m_progress.breakLine();
-            say(QStringLiteral("stopping: the page in flight is read first; every keyword found is kept"));
-        }
-        if (!m_finished && m_harvest)
-            m_harvest->run().stop();
-    }
-}
-
-void MiningRun::runToEnd()
-{
-    m_signalNotifier = std::make_unique<QSocketNotifier>(stopsignals::readEnd(), QSocketNotifier::Read);
-    QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, [this] { onStopSignal(); });
-    stopsignals::catchSignals();
-    try {
-        m_harvest->run().start();
-    } catch (const text::AppError& e) {
-        fail(e.message());
-    }
-    if (!m_finished && m_harvest->pollTimer().enabled())
-        QCoreApplication::exec();
-    else if (!m_finished && m_status == HarvestDone)
-        m_status = HarvestFailed; // the start refused; its box is on standard error
 }
 
 void MiningRun::writeKeywords()

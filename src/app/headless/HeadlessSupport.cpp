@@ -1,7 +1,9 @@
 #include "app/headless/HeadlessSupport.h"
 
 #include "app/headless/ProgressLine.h"
+#include "app/headless/StopSignals.h"
 #include "browser/webengine/ChromiumEnvironment.h"
+#include "browser/webengine/WebEngineBrowserHost.h"
 #include "harvest/LocalAddress.h"
 #include "harvest/RunTexts.h"
 #include "io/FileDescriptor.h"
@@ -15,6 +17,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -184,6 +188,72 @@ int exitStatus(int signo, int status)
 {
     // SIGHUP, SIGINT and SIGTERM, as the shell reports them.
     return signo != 0 ? 128 + signo : status;
+}
+
+RunDriver::RunDriver(QString stopNote)
+    : m_stopNote(std::move(stopNote))
+{
+}
+
+RunDriver::~RunDriver() = default;
+
+void RunDriver::fail(const QString& message)
+{
+    m_progress.breakLine();
+    say(message);
+    if (m_status == HarvestDone)
+        m_status = HarvestFailed;
+    if (assembly() && !m_finished)
+        assembly()->run().stop();
+    if (m_finished)
+        runFinished();
+}
+
+void RunDriver::onVerificationNeeded()
+{
+    if (m_status == HarvestDone)
+        m_status = HarvestPagesMissing;
+    m_progress.breakLine();
+    say(verificationText(assembly()->run().rules().name, assembly()->browserHost().snapshot().location));
+    QTimer::singleShot(0, qApp, [this] {
+        if (!m_finished && assembly())
+            assembly()->run().skipEngine();
+    });
+}
+
+void RunDriver::onStopSignal()
+{
+    while (const int signo = stopsignals::take()) {
+        if (m_stopSignal == 0) {
+            m_stopSignal = signo;
+            m_progress.breakLine();
+            say(m_stopNote);
+        }
+        if (!m_finished && assembly())
+            assembly()->run().stop();
+    }
+}
+
+void RunDriver::runToEnd()
+{
+    m_signalNotifier = std::make_unique<QSocketNotifier>(stopsignals::readEnd(), QSocketNotifier::Read);
+    QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, [this] { onStopSignal(); });
+    stopsignals::catchSignals();
+    try {
+        assembly()->run().start();
+    } catch (const text::AppError& e) {
+        fail(e.message());
+    }
+    if (!m_finished && assembly()->pollTimer().enabled())
+        QCoreApplication::exec();
+    else if (!m_finished && m_status == HarvestDone)
+        m_status = HarvestFailed; // the start refused; its box is on standard error
+}
+
+void RunDriver::runFinished()
+{
+    m_finished = true;
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 } // namespace tess::app::headless

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/HarvestAssembly.h"
+#include "app/headless/HeadlessHarvest.h"
+#include "app/headless/ProgressLine.h"
 #include "harvest/RunNews.h"
 #include "harvest/SearchEngine.h"
 #include "harvest/SearchRun.h"
@@ -9,7 +11,10 @@
 #include <QList>
 #include <QString>
 
+class QSocketNotifier;
+
 #include <functional>
+#include <memory>
 #include <optional>
 
 // What the headless commands that drive the search run (harvest, keywords)
@@ -60,5 +65,47 @@ void settleAfterBrowser();
 // The exit status for the stop signal `signo` (128 + it), or `status` when
 // no signal stopped the run.
 int exitStatus(int signo, int status);
+
+// What the harvest and the mining run share from the start of their run to
+// its end: the exit status so far, the stop signals, the rule for a
+// verification page no one is there to pass, and the event loop.
+class RunDriver {
+public:
+    virtual ~RunDriver();
+
+protected:
+    // `stopNote`: said once at the first stop signal.
+    explicit RunDriver(QString stopNote);
+    RunDriver(const RunDriver&) = delete;
+    RunDriver& operator=(const RunDriver&) = delete;
+
+    // The run's assembly; null before it is made and after it is gone.
+    virtual HarvestAssembly* assembly() = 0;
+
+    // Says `message`; the run goes no further than the page in flight,
+    // and ends as failed unless it had failed otherwise already.
+    void fail(const QString& message);
+    // No one is here to pass it: the engine is asked no more, the others
+    // go on, and the engine's part can be resumed once it lets requests
+    // through again.
+    void onVerificationNeeded();
+    // Starts the run, listening to the stop signals, and runs the event
+    // loop until it ends.
+    void runToEnd();
+    // Raised by the run's finish: the event loop ends.
+    void runFinished();
+    bool finished() const { return m_finished; }
+
+    ProgressLine m_progress;
+    int m_status = HarvestDone;
+    int m_stopSignal = 0;
+
+private:
+    void onStopSignal();
+
+    QString m_stopNote;
+    std::unique_ptr<QSocketNotifier> m_signalNotifier;
+    bool m_finished = false;
+};
 
 } // namespace tess::app::headless

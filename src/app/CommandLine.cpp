@@ -63,6 +63,43 @@ std::optional<int> wholeNumber(const QString& text, int low, int high)
     return value;
 }
 
+// Where the options of the commands that search go: --interval,
+// --engine-host and --rules.
+struct EngineOptions {
+    int& intervalSeconds;
+    QList<QByteArray>& engineHosts;
+    QString& rules;
+};
+
+// Takes one of the options every command that searches has; false when
+// `name` is none of them. `error` says why the value does not fit.
+bool takeEngineOption(const QString& command, const QString& name, const QString& value,
+    EngineOptions options, std::optional<QString>& error)
+{
+    if (name == QLatin1String("--interval")) {
+        const std::optional<int> n = wholeNumber(value, 1, 1000);
+        if (n)
+            options.intervalSeconds = *n;
+        else
+            error
+                = QStringLiteral("%1: --interval needs whole seconds from 1 to 1000: %2").arg(command, value);
+    } else if (name == QLatin1String("--engine-host")) {
+        if (isEngineHostItem(value))
+            options.engineHosts.append(value.toLatin1());
+        else
+            error = QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
+    } else if (name == QLatin1String("--rules")) {
+        if (isRulesList(value))
+            options.rules = value;
+        else
+            error = QStringLiteral("%1: --rules needs rule set names separated by commas: %2")
+                        .arg(command, value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Takes one option of `harvest` and its value; the error message when the
 // value does not fit.
 std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QString& name, const QString& value)
@@ -72,6 +109,10 @@ std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QStrin
         || name == QLatin1String("--state") || name == QLatin1String("--drop-listed");
     if (isFile && value.isEmpty())
         return QStringLiteral("harvest: %1 needs a file name, not an empty word").arg(name);
+    std::optional<QString> error;
+    if (takeEngineOption(QStringLiteral("harvest"), name, value,
+            { harvest.intervalSeconds, harvest.engineHosts, harvest.rules }, error))
+        return error;
     if (name == QLatin1String("-k") || name == QLatin1String("--keywords")) {
         harvest.keywordFile = value;
     } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
@@ -84,19 +125,6 @@ std::optional<QString> takeHarvestOption(HarvestArguments& harvest, const QStrin
             harvest.from = *n;
         else
             harvest.to = *n;
-    } else if (name == QLatin1String("--interval")) {
-        const std::optional<int> n = wholeNumber(value, 1, 1000);
-        if (!n)
-            return QStringLiteral("harvest: --interval needs whole seconds from 1 to 1000: %1").arg(value);
-        harvest.intervalSeconds = *n;
-    } else if (name == QLatin1String("--engine-host")) {
-        if (!isEngineHostItem(value))
-            return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
-        harvest.engineHosts.append(value.toLatin1());
-    } else if (name == QLatin1String("--rules")) {
-        if (!isRulesList(value))
-            return QStringLiteral("harvest: --rules needs rule set names separated by commas: %1").arg(value);
-        harvest.rules = value;
     } else if (name == QLatin1String("--unique")) {
         // The harvest keeps addresses once with --dedupe; per site is what
         // this adds.
@@ -226,6 +254,7 @@ std::optional<QString> takeKeywordsOption(
 {
     if ((name == QLatin1String("--seed") || name == QLatin1String("-o")) && value.isEmpty())
         return QStringLiteral("keywords: %1 needs a file name, not an empty word").arg(name);
+    std::optional<QString> error;
     if (name == QLatin1String("--seed")) {
         keywords.seedFile = value;
     } else if (name == QLatin1String("-o")) {
@@ -246,20 +275,9 @@ std::optional<QString> takeKeywordsOption(
         if (words.isEmpty())
             return QStringLiteral("keywords: %1 needs words separated by commas").arg(name);
         (name == QLatin1String("--require") ? keywords.require : keywords.exclude) += words;
-    } else if (name == QLatin1String("--interval")) {
-        const std::optional<int> n = wholeNumber(value, 1, 1000);
-        if (!n)
-            return QStringLiteral("keywords: --interval needs whole seconds from 1 to 1000: %1").arg(value);
-        keywords.intervalSeconds = *n;
-    } else if (name == QLatin1String("--engine-host")) {
-        if (!isEngineHostItem(value))
-            return QStringLiteral("not a %1: %2").arg(kEngineHostForm, value);
-        keywords.engineHosts.append(value.toLatin1());
-    } else if (name == QLatin1String("--rules")) {
-        if (!isRulesList(value))
-            return QStringLiteral("keywords: --rules needs rule set names separated by commas: %1")
-                .arg(value);
-        keywords.rules = value;
+    } else if (takeEngineOption(QStringLiteral("keywords"), name, value,
+                   { keywords.intervalSeconds, keywords.engineHosts, keywords.rules }, error)) {
+        return error;
     } else {
         const std::optional<qint64> size = tools::parseMemorySize(value);
         if (!size)

@@ -4,6 +4,7 @@
 #include "browser/webengine/WebEngineBrowserHost.h"
 #include "support/FailingCalls.h"
 #include "support/LocalPorts.h"
+#include "support/Python.h"
 
 #include "LayoutPages.h"
 
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -468,4 +470,73 @@ TEST_F(HarvestEndToEnd, OneRowPerSiteAndTheExclusionListInTheWindow)
     // 清除 takes the list away.
     form->findChild<QToolButton*>(QStringLiteral("ExcludeListClear"))->click();
     EXPECT_TRUE(form->run().excludedSites().isEmpty());
+}
+
+namespace {
+
+// Each row of the sheet as "keyword|engine|page|rank|kind", then whether its
+// address is its cell's link and whether its time is a date.
+const QString kSheetRows = QStringLiteral(R"(
+import sys, datetime, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).active
+for r in ws.iter_rows(min_row=2):
+    v = [c.value for c in r]
+    link = r[5].hyperlink.target if r[5].hyperlink else None
+    print("|".join(str(x) for x in v[:5]), link == v[5], isinstance(v[7], datetime.datetime), sep="|")
+)");
+
+} // namespace
+
+TEST_F(HarvestEndToEnd, RowsKnowTheirKeywordRankAndKindAndTheWorkbookHoldsThem)
+{
+    sample::EngineSettings settings;
+    settings.pagesPerKeyword = 2;
+    settings.layout = sample::Layout::Today;
+    settings.ads = 1;
+    startEngine(settings, QStringLiteral("today"));
+    importKeywords(writeFile(QStringLiteral("词表.txt"), text::toGbk(u"广州 服装\r\n")));
+    form->startSearch();
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 60000)) << form->panelText(6).toStdString();
+    // The advertisement comes first and has no rank; the results do.
+    EXPECT_EQ(resultsCell(form.get(), 0, 2), QStringLiteral("广州 服装"));
+    EXPECT_EQ(resultsCell(form.get(), 0, 3), QStringLiteral("现行"));
+    EXPECT_EQ(resultsCell(form.get(), 0, 4), QString());
+    EXPECT_EQ(resultsCell(form.get(), 1, 4), QStringLiteral("1"));
+
+    const QString book = dir.filePath(QStringLiteral("结果.xlsx"));
+    dialogs.saveAnswers.push_back(book);
+    form->saveResults();
+    QByteArray error;
+    const std::optional<QByteArray> out = runPython(kSheetRows, { book }, &error);
+    ASSERT_TRUE(out) << error.toStdString();
+    QMap<QString, int> kinds;
+    int lastRankOfPage1 = 0, firstRankOfPage2 = 0;
+    for (const QString& line : QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(u'|');
+        ASSERT_EQ(f.size(), 7) << line.toStdString();
+        EXPECT_EQ(f[0], QStringLiteral("广州 服装"));
+        EXPECT_EQ(f[1], QStringLiteral("today"));
+        EXPECT_EQ(f.mid(5), (QStringList { QStringLiteral("True"), QStringLiteral("True") }))
+            << line.toStdString();
+        ++kinds[f[4]];
+        EXPECT_EQ(f[3] == QStringLiteral("None"), f[4] != QStringLiteral("result")) << line.toStdString();
+        if (f[4] == QStringLiteral("result") && f[2] == QStringLiteral("1"))
+            lastRankOfPage1 = f[3].toInt();
+        if (f[4] == QStringLiteral("result") && f[2] == QStringLiteral("2") && firstRankOfPage2 == 0)
+            firstRankOfPage2 = f[3].toInt();
+    }
+    EXPECT_EQ(kinds.value(QStringLiteral("ad")), 2); // one a page
+    EXPECT_GE(kinds.value(QStringLiteral("result")), 20);
+    // Ranks go on from page to page.
+    EXPECT_GT(firstRankOfPage2, lastRankOfPage1);
+
+    // 不要广告: the next run takes none.
+    form->findChild<QCheckBox*>(QStringLiteral("NoAdsBox"))->setChecked(true);
+    dialogs.inputAnswers.push_back(QStringLiteral("0"));
+    form->startSearch();
+    ASSERT_TRUE(waitForStatus(QStringLiteral("搜索已经结束！"), 60000));
+    for (int row = 0; row < resultsCount(form.get()); ++row)
+        EXPECT_FALSE(resultsCell(form.get(), row, 0).contains(QStringLiteral("ads-sample"))) << row;
+    EXPECT_EQ(resultsCount(form.get()),
+        kinds.value(QStringLiteral("result")) + kinds.value(QStringLiteral("link")));
 }

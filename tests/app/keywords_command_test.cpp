@@ -3,10 +3,13 @@
 #include "text/Gbk.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace tess;
 using test::readFile;
@@ -132,6 +135,39 @@ TEST_F(KeywordsCommand, GrowsTheTreeBreadthFirstToTheDepthAndTheBound)
     EXPECT_EQ(cut.out, text::toGbk(u"vue\r\nvue 教程\r\nvue 下载\r\nvue 教程 教程\r\nvue 教程 下载\r\n"));
     EXPECT_EQ(
         searches().mid(before), (QStringList { QStringLiteral("vue:0"), QStringLiteral("vue 教程:0") }));
+}
+
+TEST_F(KeywordsCommand, CtrlCWritesEveryKeywordFoundSoFar)
+{
+    sample::EngineSettings settings;
+    settings.layout = sample::Layout::Today;
+    startEngine(settings);
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(TESS_PROGRAM),
+        args("vue\r\n",
+            { QStringLiteral("--rules"), QStringLiteral("today"), QStringLiteral("--depth"),
+                QStringLiteral("6"), QStringLiteral("-o"), out }));
+    ASSERT_TRUE(p.waitForStarted(10000));
+    // The seed and the first keyword it gave are asked, a second is on its way.
+    QByteArray err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("asked 2/") && clock.elapsed() < 60000) {
+        p.waitForReadyRead(200);
+        err += p.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("asked 2/")) << err.toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    const QByteArray found = readFile(out);
+    EXPECT_TRUE(
+        found.startsWith(text::toGbk(u"vue\r\nvue 教程\r\nvue 下载\r\nvue 教程 教程\r\nvue 教程 下载\r\n")))
+        << text::fromGbk(found).toStdString();
+    EXPECT_LT(found.count("\r\n"), 60) << "stopped long before depth 6";
 }
 
 TEST_F(KeywordsCommand, ASeedFileWithoutKeywordsIsSaid)

@@ -377,7 +377,8 @@ CommandLine parseWindow(const QStringList& args)
             return error(QStringLiteral("unknown option %1").arg(a));
         if (option.isEmpty())
             return error(
-                QStringLiteral("unknown command %1 (the commands are harvest, merge and list)").arg(a));
+                QStringLiteral("unknown command %1 (the commands are harvest, keywords, merge and list)")
+                    .arg(a));
         if (const std::optional<QString> wrong = takeWindowOption(cl, option, value))
             return error(*wrong);
     }

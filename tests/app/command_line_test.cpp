@@ -180,7 +180,7 @@ TEST(CommandLine, NamesWhatIsWrongInsteadOfTakingIt)
     };
     const Case cases[] = {
         { { QStringLiteral("lists"), QStringLiteral("k.txt") },
-            "unknown command lists (the commands are harvest, merge and list)" },
+            "unknown command lists (the commands are harvest, keywords, merge and list)" },
         { { QStringLiteral("merg"), QStringLiteral("-o"), QStringLiteral("t") }, "unknown command merg" },
         { { QStringLiteral("--bogus") }, "unknown option --bogus" },
         { { QStringLiteral("--rules"), QStringLiteral("today"), QStringLiteral("-platform") },

@@ -537,7 +537,7 @@ TEST_F(HarvestCommand, WrongWordsAndAMissingDisplayAreSaidNotTaken)
     };
     const Case cases[] = {
         { { QStringLiteral("lists"), QStringLiteral("k.txt") }, 2,
-            QStringLiteral("unknown command lists (the commands are harvest, merge and list)") },
+            QStringLiteral("unknown command lists (the commands are harvest, keywords, merge and list)") },
         { { QStringLiteral("--bogus") }, 2, QStringLiteral("unknown option --bogus") },
         { { QStringLiteral("merge"), QStringLiteral("-o"), QStringLiteral("A"), QStringLiteral("-o"),
               QStringLiteral("B"), QStringLiteral("s.txt") },

@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardItemModel>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -298,17 +297,14 @@ void MiningPage::showProgress()
 
 void MiningPage::onFinished()
 {
-    // After the run's own notice of its end.
-    QTimer::singleShot(0, this, [this] {
-        QString text = QStringLiteral("挖掘结束：共找到 %1 个关键词").arg(m_miner->size());
-        if (!m_miner->stopMessage().isEmpty())
-            text += QStringLiteral("（内存预算已满，列表停止增长）");
-        else if (m_full)
-            text += QStringLiteral("（已达最多关键词数）");
-        if (m_found->rowCount() < m_miner->size())
-            text += QStringLiteral("；列表只显示前 %1 个，保存时全部写入").arg(kMaxShown);
-        m_status->setText(text);
-    });
+    QString text = QStringLiteral("挖掘结束：共找到 %1 个关键词").arg(m_miner->size());
+    if (!m_miner->stopMessage().isEmpty())
+        text += QStringLiteral("（内存预算已满，列表停止增长）");
+    else if (m_full)
+        text += QStringLiteral("（已达最多关键词数）");
+    if (m_found->rowCount() < m_miner->size())
+        text += QStringLiteral("；列表只显示前 %1 个，保存时全部写入").arg(kMaxShown);
+    m_status->setText(text);
 }
 
 int MiningPage::intervalSetting() { return m_intervalSpin->value(); }
@@ -323,7 +319,9 @@ void MiningPage::setPanelText(int panel, const QString&)
 
 void MiningPage::showNotice(const harvest::RunNotice& notice)
 {
-    if (notice.kind == harvest::RunNoticeKind::BrowserNote)
+    // The end is told in the page's own words (onFinished), whichever
+    // comes first.
+    if (notice.kind == harvest::RunNoticeKind::BrowserNote || notice.kind == harvest::RunNoticeKind::Finished)
         return;
     m_status->setText(harvest::runNoticeText(notice));
 }

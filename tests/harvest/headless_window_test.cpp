@@ -130,7 +130,12 @@ TEST_F(HeadlessWindowTest, WritesTheRowsTheWindowsSaveResultsWouldHoldPageByPage
         const QByteArray saved = formatRows(RowFormat::Tsv, columns, log.rows());
         EXPECT_EQ(test::readFile(out()), saved);
         EXPECT_EQ(rows.rowCount(), log.rowCount());
-        EXPECT_EQ(passOn.contents(), log.contents());
+        // Everything the window's scratch holds but the time, which is the
+        // clock's at each page of each run.
+        RowColumns context = allRowColumns();
+        context.removeAll(RowColumn::Time);
+        EXPECT_EQ(formatRows(RowFormat::Jsonl, context, passOn.rows()),
+            formatRows(RowFormat::Jsonl, context, log.rows()));
         EXPECT_EQ(run.pagesDone, window.pagesDone);
         EXPECT_EQ(run.finishes, 1);
         // The last page's rows were on disk when its hook ran.

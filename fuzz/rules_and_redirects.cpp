@@ -76,10 +76,10 @@ void checkPageRows(const QByteArray& link, const QByteArray& target)
     const harvest::TakenRows taken = harvest::takeRows(
         harvest, harvest::RedirectTargets(harvest.redirects.size(), target), rules, "www.baidu.com");
     const QByteArray href = text::toGbk(offered);
-    for (const auto& [address, linkText] : taken.rows) {
-        FUZZ_CHECK(!harvest::hasControlCharacter(address));
+    for (const harvest::TakenRow& row : taken.rows) {
+        FUZZ_CHECK(!harvest::hasControlCharacter(row.address));
         // Anything but the link's own address is a target the page named.
-        FUZZ_CHECK(address == href || harvest::isAcceptableTarget(address));
+        FUZZ_CHECK(row.address == href || harvest::isAcceptableTarget(row.address));
     }
 }
 

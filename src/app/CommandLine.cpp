@@ -63,6 +63,15 @@ std::optional<int> wholeNumber(const QString& text, int low, int high)
     return value;
 }
 
+// A command line that is refused, and why.
+CommandLine refused(const QString& message)
+{
+    CommandLine cl;
+    cl.action = CommandLine::Action::Error;
+    cl.error = message;
+    return cl;
+}
+
 // Where the options of the commands that search go: --interval,
 // --engine-host and --rules.
 struct EngineOptions {
@@ -182,11 +191,6 @@ CommandLine parseHarvest(const QStringList& args)
 {
     CommandLine cl;
     cl.action = CommandLine::Action::Harvest;
-    auto error = [&](const QString& message) {
-        cl.action = CommandLine::Action::Error;
-        cl.error = message;
-        return cl;
-    };
     static const QStringList withValue { QStringLiteral("-k"), QStringLiteral("--keywords"),
         QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--from"), QStringLiteral("--to"),
         QStringLiteral("--interval"), QStringLiteral("--engine-host"), QStringLiteral("--format"),
@@ -221,19 +225,19 @@ CommandLine parseHarvest(const QStringList& args)
             continue;
         }
         if (!withValue.contains(name))
-            return error(QStringLiteral("harvest: unknown argument %1").arg(args[i]));
+            return refused(QStringLiteral("harvest: unknown argument %1").arg(args[i]));
         if (!value) {
             if (i + 1 >= args.size())
-                return error(QStringLiteral("harvest: %1 needs a value").arg(name));
+                return refused(QStringLiteral("harvest: %1 needs a value").arg(name));
             value = args[++i];
         }
         if (const std::optional<QString> wrong = takeHarvestOption(cl.harvest, name, *value))
-            return error(*wrong);
+            return refused(*wrong);
     }
     if (!formatGiven && !cl.harvest.output.isEmpty())
         cl.harvest.format = harvest::rowFormatForFileName(cl.harvest.output);
     if (const std::optional<QString> wrong = harvestMismatch(cl.harvest, appendOrForce))
-        return error(*wrong);
+        return refused(*wrong);
     return cl;
 }
 
@@ -291,11 +295,6 @@ CommandLine parseKeywords(const QStringList& args)
 {
     CommandLine cl;
     cl.action = CommandLine::Action::Keywords;
-    auto error = [&](const QString& message) {
-        cl.action = CommandLine::Action::Error;
-        cl.error = message;
-        return cl;
-    };
     static const QStringList withValue { QStringLiteral("--seed"), QStringLiteral("-o"),
         QStringLiteral("--depth"), QStringLiteral("--max"), QStringLiteral("--require"),
         QStringLiteral("--exclude"), QStringLiteral("--interval"), QStringLiteral("--engine-host"),
@@ -310,17 +309,17 @@ CommandLine parseKeywords(const QStringList& args)
         if (name == QLatin1String("--output"))
             name = QStringLiteral("-o");
         if (!withValue.contains(name))
-            return error(QStringLiteral("keywords: unknown argument %1").arg(args[i]));
+            return refused(QStringLiteral("keywords: unknown argument %1").arg(args[i]));
         if (!value) {
             if (i + 1 >= args.size())
-                return error(QStringLiteral("keywords: %1 needs a value").arg(name));
+                return refused(QStringLiteral("keywords: %1 needs a value").arg(name));
             value = args[++i];
         }
         if (const std::optional<QString> wrong = takeKeywordsOption(cl.keywords, name, *value))
-            return error(*wrong);
+            return refused(*wrong);
     }
     if (cl.keywords.seedFile.isEmpty())
-        return error(QStringLiteral("keywords: --seed FILE is missing"));
+        return refused(QStringLiteral("keywords: --seed FILE is missing"));
     return cl;
 }
 
@@ -349,11 +348,6 @@ std::optional<QString> takeWindowOption(CommandLine& cl, const QString& option, 
 CommandLine parseWindow(const QStringList& args)
 {
     CommandLine cl;
-    auto error = [&](const QString& message) {
-        cl.action = CommandLine::Action::Error;
-        cl.error = message;
-        return cl;
-    };
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
@@ -370,17 +364,17 @@ CommandLine parseWindow(const QStringList& args)
                 option = name;
                 value = a.mid(name.size() + 1);
             } else if (a == name) {
-                return error(QStringLiteral("%1 needs a value").arg(name));
+                return refused(QStringLiteral("%1 needs a value").arg(name));
             }
         }
         if (option.isEmpty() && a.startsWith(QLatin1Char('-')))
-            return error(QStringLiteral("unknown option %1").arg(a));
+            return refused(QStringLiteral("unknown option %1").arg(a));
         if (option.isEmpty())
-            return error(
+            return refused(
                 QStringLiteral("unknown command %1 (the commands are harvest, keywords, merge and list)")
                     .arg(a));
         if (const std::optional<QString> wrong = takeWindowOption(cl, option, value))
-            return error(*wrong);
+            return refused(*wrong);
     }
     return cl;
 }
